@@ -1,0 +1,58 @@
+#include "brask/Guid.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+using BRASK::GUID;
+using BRASK::MakeGuid;
+
+TEST(Guid, TextRoundTripsInBraces) {
+    const GUID id = MakeGuid(0x937382D8, 0x98F7, 0x4613, 0x8212, 0x5EEAF4EDED31);
+    EXPECT_EQ(id.ToString(), "{937382D8-98F7-4613-8212-5EEAF4EDED31}");
+    auto parsed = GUID::FromString("{937382d8-98f7-4613-8212-5eeaf4eded31}");
+    ASSERT_TRUE(parsed.has_value());
+    EXPECT_EQ(*parsed, id);
+    EXPECT_EQ(GUID::FromString("937382D8-98F7-4613-8212-5EEAF4EDED31"), id);
+}
+
+TEST(Guid, MalformedTextIsRejected) {
+    for (const char* text : {"", "{}", "{937382D8-98F7-4613-8212-5EEAF4EDED3}", "{937382D8-98F7-4613-8212X5EEAF4EDED31}",
+                             "{937382D8-98F7-4613-8212-5EEAF4EDED3G}", "{937382D8-98F7-4613-8212-5EEAF4EDED31"}) {
+        EXPECT_FALSE(GUID::FromString(text).has_value()) << text;
+    }
+}
+
+TEST(Guid, EqualityCoversEveryByte) {
+    const GUID a = MakeGuid(1, 2, 3, 0x0405, 0x060708090A0B);
+    for (int byte = 0; byte < 16; ++byte) {
+        GUID b = a;
+        reinterpret_cast<unsigned char*>(&b)[byte] ^= 0x80;
+        EXPECT_NE(a, b) << "byte " << byte;
+    }
+}
+
+TEST(Guid, MapOrderIsFourUnsignedWordsInTurn) {
+    BRASK::GuidLess less;
+    // Data1 decides first, compared unsigned.
+    EXPECT_TRUE(less(MakeGuid(0x00000001, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFFFFFFFFFF), MakeGuid(0x80000000, 0, 0, 0, 0)));
+    // Word 1 is Data2 | Data3 << 16 as laid out in memory: Data3 outranks Data2.
+    EXPECT_TRUE(less(MakeGuid(5, 0xFFFF, 0x0001, 0, 0), MakeGuid(5, 0x0000, 0x0002, 0, 0)));
+    // Word 2 is Data4[0..3] little-endian: Data4[3] is its most significant byte.
+    EXPECT_TRUE(less(MakeGuid(5, 1, 1, 0xFF00, 0x000000000000), MakeGuid(5, 1, 1, 0x0000, 0x000100000000)));
+    // Word 3 decides last.
+    EXPECT_TRUE(less(MakeGuid(5, 1, 1, 1, 0x000000000001), MakeGuid(5, 1, 1, 1, 0x000000000002)));
+    EXPECT_FALSE(less(MakeGuid(5, 1, 1, 1, 1), MakeGuid(5, 1, 1, 1, 1)));
+}
+
+TEST(Guid, RandomGuidsAreVersionFourAndDistinct) {
+    std::set<std::string> seen;
+    for (int i = 0; i < 200; ++i) {
+        const GUID g = GUID::NewRandom();
+        EXPECT_EQ(g.Data3 >> 12, 4);
+        EXPECT_EQ(g.Data4[0] & 0xC0, 0x80);
+        seen.insert(g.ToString());
+    }
+    EXPECT_EQ(seen.size(), 200u);
+}
