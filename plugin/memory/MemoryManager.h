@@ -27,6 +27,11 @@ OSErr TearDownMemoryManager();
 OSErr MemError();
 // Sum of the heap sizes of every live block of both heaps.
 std::uint64_t BytesInUse();
+// The most the manager's heaps may hold together: the machine's physical memory, read at set-up.
+// A request that would take the bytes in use past it is refused (-108).
+std::uint64_t MemoryCeiling();
+// Lowers or raises the ceiling until the next set-up (an embedding program's limit; tests use it).
+void SetMemoryCeiling(std::uint64_t bytes);
 
 // Handles.
 Handle NewHandle(std::uint32_t size);

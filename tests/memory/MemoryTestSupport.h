@@ -1,0 +1,44 @@
+// Helpers shared by the memory manager tests.
+#pragma once
+
+#include "memory/MemoryManager.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+
+namespace BRASK::MEMFIX::TEST {
+
+inline std::uint32_t ReadU32(const void* at) {
+    std::uint32_t value;
+    std::memcpy(&value, at, sizeof value);
+    return value;
+}
+
+inline void Fill(char* data, std::uint32_t size, std::uint8_t seed) {
+    for (std::uint32_t i = 0; i < size; ++i)
+        data[i] = static_cast<char>(static_cast<std::uint8_t>(seed + i * 7));
+}
+
+inline bool HoldsPattern(const char* data, std::uint32_t size, std::uint8_t seed) {
+    for (std::uint32_t i = 0; i < size; ++i) {
+        if (data[i] != static_cast<char>(static_cast<std::uint8_t>(seed + i * 7)))
+            return false;
+    }
+    return true;
+}
+
+// Every test must give back all it took: the bytes in use end where they started.
+class MemoryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(InitMemoryManager(), 0);
+        mStartBytes = BytesInUse();
+    }
+    void TearDown() override { EXPECT_EQ(BytesInUse(), mStartBytes); }
+
+    std::uint64_t mStartBytes = 0;
+};
+
+} // namespace BRASK::MEMFIX::TEST
