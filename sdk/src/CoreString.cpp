@@ -103,9 +103,13 @@ CoreString::CoreString(const char16_t* text) : mText(text == nullptr ? u"" : tex
 CoreString::CoreString(const char16_t* text, std::size_t units)
     : mText(text == nullptr ? std::u16string() : std::u16string(text, units)) {}
 
-CoreString CoreString::FromUTF8(std::string_view utf8) { return CoreString(UTF8ToUTF16(utf8)); }
+CoreString CoreString::FromUTF8(std::string_view utf8) {
+    return CoreString(UTF8ToUTF16(utf8));
+}
 
-std::string CoreString::GetUTF8String() const { return UTF16ToUTF8(mText); }
+std::string CoreString::GetUTF8String() const {
+    return UTF16ToUTF8(mText);
+}
 
 std::wostream& operator<<(std::wostream& out, const CoreString& text) {
     std::u16string_view units(text.str());

@@ -50,8 +50,8 @@ std::optional<GUID> GUID::FromString(const std::string& text) {
 
 std::string GUID::ToString() const {
     char text[39];
-    std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", Data1, Data2, Data3,
-                  Data4[0], Data4[1], Data4[2], Data4[3], Data4[4], Data4[5], Data4[6], Data4[7]);
+    std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", Data1, Data2,
+                  Data3, Data4[0], Data4[1], Data4[2], Data4[3], Data4[4], Data4[5], Data4[6], Data4[7]);
     return text;
 }
 
@@ -65,7 +65,7 @@ GUID GUID::NewRandom() {
     }
     GUID g{};
     std::memcpy(&g, bytes, sizeof g);
-    g.Data3 = static_cast<std::uint16_t>((g.Data3 & 0x0FFF) | 0x4000); // version 4
+    g.Data3 = static_cast<std::uint16_t>((g.Data3 & 0x0FFF) | 0x4000);  // version 4
     g.Data4[0] = static_cast<std::uint8_t>((g.Data4[0] & 0x3F) | 0x80); // RFC 4122 variant
     return g;
 }

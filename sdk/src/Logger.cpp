@@ -32,7 +32,9 @@ std::string WideToUTF8(const std::wstring& text) {
 }
 } // namespace
 
-std::string LogRecord::MessageUTF8() const { return WideToUTF8(message); }
+std::string LogRecord::MessageUTF8() const {
+    return WideToUTF8(message);
+}
 
 BLoggerLibInterface::BLoggerLibInterface() = default;
 
@@ -65,7 +67,8 @@ BLoggerLibInterface::Sink BLoggerLibInterface::SetSink(Sink sink) {
 void BLoggerLibInterface::StandardErrorSink(const LogRecord& record) {
     if (record.type != kLogTypeError)
         return;
-    std::fprintf(stderr, "error: %s (%s:%ld)\n", record.MessageUTF8().c_str(), record.file.c_str(), record.line);
+    std::fprintf(stderr, "error: %s (%s:%ld)\n", record.MessageUTF8().c_str(), record.file.c_str(),
+                 record.line);
 }
 
 } // namespace BRASK

@@ -18,8 +18,9 @@ TEST(Guid, TextRoundTripsInBraces) {
 }
 
 TEST(Guid, MalformedTextIsRejected) {
-    for (const char* text : {"", "{}", "{937382D8-98F7-4613-8212-5EEAF4EDED3}", "{937382D8-98F7-4613-8212X5EEAF4EDED31}",
-                             "{937382D8-98F7-4613-8212-5EEAF4EDED3G}", "{937382D8-98F7-4613-8212-5EEAF4EDED31"}) {
+    for (const char* text :
+         {"", "{}", "{937382D8-98F7-4613-8212-5EEAF4EDED3}", "{937382D8-98F7-4613-8212X5EEAF4EDED31}",
+          "{937382D8-98F7-4613-8212-5EEAF4EDED3G}", "{937382D8-98F7-4613-8212-5EEAF4EDED31"}) {
         EXPECT_FALSE(GUID::FromString(text).has_value()) << text;
     }
 }
@@ -36,7 +37,8 @@ TEST(Guid, EqualityCoversEveryByte) {
 TEST(Guid, MapOrderIsFourUnsignedWordsInTurn) {
     BRASK::GuidLess less;
     // Data1 decides first, compared unsigned.
-    EXPECT_TRUE(less(MakeGuid(0x00000001, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFFFFFFFFFF), MakeGuid(0x80000000, 0, 0, 0, 0)));
+    EXPECT_TRUE(
+        less(MakeGuid(0x00000001, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFFFFFFFFFF), MakeGuid(0x80000000, 0, 0, 0, 0)));
     // Word 1 is Data2 | Data3 << 16 as laid out in memory: Data3 outranks Data2.
     EXPECT_TRUE(less(MakeGuid(5, 0xFFFF, 0x0001, 0, 0), MakeGuid(5, 0x0000, 0x0002, 0, 0)));
     // Word 2 is Data4[0..3] little-endian: Data4[3] is its most significant byte.

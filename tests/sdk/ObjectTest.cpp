@@ -65,7 +65,7 @@ TEST(TObject, AttachTakesOneReferenceAndReplacementReleasesTheOld) {
     EXPECT_EQ(destroyed, 1);
     second->Release();
     EXPECT_EQ(destroyed, 1); // still held by owner
-    owner->Release();         // the destructor releases attached values
+    owner->Release();        // the destructor releases attached values
     EXPECT_EQ(destroyed, 2);
 }
 

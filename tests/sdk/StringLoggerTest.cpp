@@ -8,7 +8,8 @@
 using namespace BRASK;
 
 TEST(CoreString, ConvertsNonAsciiBothWays) {
-    const std::string utf8 = "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC \xF0\x9F\x98\x80"; // Grüße € 😀
+    const std::string utf8 = "Gr\xC3\xBC\xC3\x9F"
+                             "e \xE2\x82\xAC \xF0\x9F\x98\x80"; // Grüße € 😀
     CoreString text = CoreString::FromUTF8(utf8);
     ASSERT_EQ(text.length(), 10u); // the emoji takes a surrogate pair
     EXPECT_EQ(text[2], u'\u00FC');
@@ -18,8 +19,8 @@ TEST(CoreString, ConvertsNonAsciiBothWays) {
 }
 
 TEST(CoreString, MalformedInputBecomesReplacementCharacters) {
-    EXPECT_EQ(STRING::UTF8ToUTF16("a\xC3"), u"a\uFFFD");       // truncated sequence
-    EXPECT_EQ(STRING::UTF8ToUTF16("\xC0\xAF"), u"\uFFFD\uFFFD"); // overlong
+    EXPECT_EQ(STRING::UTF8ToUTF16("a\xC3"), u"a\uFFFD");                   // truncated sequence
+    EXPECT_EQ(STRING::UTF8ToUTF16("\xC0\xAF"), u"\uFFFD\uFFFD");           // overlong
     EXPECT_EQ(STRING::UTF8ToUTF16("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD"); // encoded surrogate
     const char16_t lone[] = {u'x', 0xD800, u'y', 0};
     EXPECT_EQ(STRING::UTF16ToUTF8(lone), "x\xEF\xBF\xBDy");
@@ -37,7 +38,8 @@ TEST(CoreString, FindAndSubstring) {
 
 TEST(Logger, SinkReceivesEveryField) {
     std::vector<LogRecord> records;
-    auto previous = BLoggerLibInterface::GetInstance()->SetSink([&](const LogRecord& r) { records.push_back(r); });
+    auto previous =
+        BLoggerLibInterface::GetInstance()->SetSink([&](const LogRecord& r) { records.push_back(r); });
     BRASK_LOG_ERROR("src/unit", "long __cdecl f(void)", "Value = " << 42 << " " << BXString("\xC3\xA9"));
     BRASK_LOG_INFO("src/other", "void g(void)", "info");
     BLoggerLibInterface::GetInstance()->SetSink(previous);

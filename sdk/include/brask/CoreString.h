@@ -37,9 +37,13 @@ public:
         return *this;
     }
 
-    std::size_t find(const CoreString& what, std::size_t pos = 0) const { return mText.find(what.mText, pos); }
+    std::size_t find(const CoreString& what, std::size_t pos = 0) const {
+        return mText.find(what.mText, pos);
+    }
     std::size_t find(char16_t unit, std::size_t pos = 0) const { return mText.find(unit, pos); }
-    std::size_t rfind(const CoreString& what, std::size_t pos = npos) const { return mText.rfind(what.mText, pos); }
+    std::size_t rfind(const CoreString& what, std::size_t pos = npos) const {
+        return mText.rfind(what.mText, pos);
+    }
     std::size_t rfind(char16_t unit, std::size_t pos = npos) const { return mText.rfind(unit, pos); }
     CoreString substr(std::size_t pos, std::size_t count = npos) const {
         return CoreString(mText.substr(pos, count));

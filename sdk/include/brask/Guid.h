@@ -35,7 +35,9 @@ inline bool operator==(const GUID& a, const GUID& b) {
     std::memcpy(&b1, reinterpret_cast<const char*>(&b) + 8, 8);
     return a0 == b0 && a1 == b1;
 }
-inline bool operator!=(const GUID& a, const GUID& b) { return !(a == b); }
+inline bool operator!=(const GUID& a, const GUID& b) {
+    return !(a == b);
+}
 
 // Orders GUIDs as four unsigned 32-bit words read from memory, compared in turn.
 struct GuidLess {
@@ -51,16 +53,18 @@ struct GuidLess {
     }
 };
 
-// Builds a GUID constant from its text fields, e.g. MakeGuid(0x937382D8, 0x98F7, 0x4613, 0x8212, 0x5EEAF4EDED31).
+// Builds a GUID constant from its text fields, e.g. MakeGuid(0x937382D8, 0x98F7, 0x4613, 0x8212,
+// 0x5EEAF4EDED31).
 constexpr GUID MakeGuid(std::uint32_t d1, std::uint16_t d2, std::uint16_t d3, std::uint16_t d4hi,
                         std::uint64_t d4lo48) {
-    return GUID{d1,
-                d2,
-                d3,
-                {static_cast<std::uint8_t>(d4hi >> 8), static_cast<std::uint8_t>(d4hi & 0xFF),
-                 static_cast<std::uint8_t>((d4lo48 >> 40) & 0xFF), static_cast<std::uint8_t>((d4lo48 >> 32) & 0xFF),
-                 static_cast<std::uint8_t>((d4lo48 >> 24) & 0xFF), static_cast<std::uint8_t>((d4lo48 >> 16) & 0xFF),
-                 static_cast<std::uint8_t>((d4lo48 >> 8) & 0xFF), static_cast<std::uint8_t>(d4lo48 & 0xFF)}};
+    return GUID{
+        d1,
+        d2,
+        d3,
+        {static_cast<std::uint8_t>(d4hi >> 8), static_cast<std::uint8_t>(d4hi & 0xFF),
+         static_cast<std::uint8_t>((d4lo48 >> 40) & 0xFF), static_cast<std::uint8_t>((d4lo48 >> 32) & 0xFF),
+         static_cast<std::uint8_t>((d4lo48 >> 24) & 0xFF), static_cast<std::uint8_t>((d4lo48 >> 16) & 0xFF),
+         static_cast<std::uint8_t>((d4lo48 >> 8) & 0xFF), static_cast<std::uint8_t>(d4lo48 & 0xFF)}};
 }
 
 } // namespace BRASK

@@ -44,14 +44,14 @@ private:
 } // namespace BRASK
 
 // Logs `message` (anything a wide stream takes) with the caller's source path and function signature.
-#define BRASK_LOG(type, level, source, function, message)                                                     \
-    do {                                                                                                      \
-        std::wostringstream brask_log_stream;                                                                 \
-        brask_log_stream << message;                                                                          \
-        ::BRASK::BLoggerLibInterface::GetInstance()->BLogMessage(type, source, function, __LINE__,            \
-                                                                 brask_log_stream, level);                    \
+#define BRASK_LOG(type, level, source, function, message)                                                    \
+    do {                                                                                                     \
+        std::wostringstream brask_log_stream;                                                                \
+        brask_log_stream << message;                                                                         \
+        ::BRASK::BLoggerLibInterface::GetInstance()->BLogMessage(type, source, function, __LINE__,           \
+                                                                 brask_log_stream, level);                   \
     } while (0)
-#define BRASK_LOG_ERROR(source, function, message)                                                            \
+#define BRASK_LOG_ERROR(source, function, message)                                                           \
     BRASK_LOG(::BRASK::kLogTypeError, ::BRASK::kLogLevelError, source, function, message)
-#define BRASK_LOG_INFO(source, function, message)                                                             \
+#define BRASK_LOG_INFO(source, function, message)                                                            \
     BRASK_LOG(::BRASK::kLogTypeInfo, ::BRASK::kLogLevelInfo, source, function, message)

@@ -1,0 +1,214 @@
+#include "PDFBasedCG.h"
+
+#include "GraphicLog.h"
+#include "shell/ClassFactorySlot.h"
+#include "shell/LibUtils.h"
+
+#include "brask/ClassIds.h"
+#include "brask/Logger.h"
+#include "platform/Platform.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <string>
+
+namespace BRASK::COREREGISTRY {
+
+namespace {
+
+// Attempts at a fresh temporary name before giving up (the names carry the time and a random number, so a
+// clash that survives this many tries means the folder cannot take files).
+constexpr int kMaxTempFileAttempts = 64;
+
+// Allocates `size` bytes, halving the request on failure while it is above 1. Returns the buffer and its
+// size.
+std::unique_ptr<std::uint8_t[]> AllocateCopyBuffer(std::uint32_t& size) {
+    std::uint32_t wanted = std::max<std::uint32_t>(size, 1);
+    for (;;) {
+        std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[wanted]);
+        if (buffer || wanted <= 1) {
+            size = buffer ? wanted : 0;
+            return buffer;
+        }
+        wanted >>= 1;
+    }
+}
+
+std::uint32_t ReadFileType(const IDictionary& options) {
+    std::uint32_t fileType = 0;
+    options.GetUInt32(PDFBasedCG::kOptionFileType, fileType);
+    return fileType;
+}
+
+} // namespace
+
+PDFBasedCG::~PDFBasedCG() {
+    constexpr char kFunction[] = "__cdecl BRASK::COREREGISTRY::PDFBasedCG::~PDFBasedCG(void)";
+    if (mTempFile) {
+        const Status status = mTempFile->Delete();
+        if (status == FILE_SYS::IFile::kNotFound)
+            BRASK_LOG_ERROR(kPDFBasedCGSource, kFunction, "Unable to delete temp file for EPS");
+        else if (status != kOK)
+            BRASK_LOG_ERROR(kPDFBasedCGSource, kFunction,
+                            "Unable to delete temp file for EPS. FileSys error = " << status);
+    }
+    mTempFile.Reset();
+    mSourceURI.Reset();
+    mPDFGraphic.Reset();
+    ReleaseTileAdaptor();
+}
+
+Status PDFBasedCG::Init(IClassFactory& factory, IO::IDataProvider& source, const IDictionary* options) {
+    constexpr char kFunction[] =
+        "long __cdecl BRASK::COREREGISTRY::PDFBasedCG::Init(class BRASK::IClassFactory "
+        "&,class BRASK::IO::IDataProvider &,const class BRASK::IDictionary *)";
+    auto* filterDictionary = FindAttached<IDictionary>(*this, CLSID::FilterDictionaryKey);
+    if (filterDictionary == nullptr) {
+        BRASK_LOG_ERROR(kPDFBasedCGSource, kFunction, "Could not get dictionary");
+        return kNoFilterDictionary;
+    }
+
+    bool useCallas = true;
+    bool processorFlag = true;
+    std::uint32_t fileType = 0;
+    if (options != nullptr) {
+        bool value = false;
+        if (options->GetBool(kOptionUseInterpreter, value) != IDictionary::kAbsent)
+            useCallas = !value;
+        if (options->GetBool(kOptionProcessorFlag, value) != IDictionary::kAbsent)
+            processorFlag = value;
+        fileType = ReadFileType(*options);
+    }
+
+    if (useCallas) {
+        auto* uri = FindAttached<IO::IURI>(source, IO::IURI::IID);
+        if (uri != nullptr && uri->GetScheme() == BXString("file")) {
+            mSourceURI.Reset(uri);
+        } else {
+            const Status status = CopySourceToTempFile(source, fileType);
+            if (status != kOK)
+                return status;
+        }
+    }
+
+    mPDFPath = IntermediatePDFPath();
+
+    if (fileType == GRAPHICS::kTypeSVG)
+        return ProcessSVGToConnectionSpace(factory, source, mSourceURI.Get(), options, processorFlag,
+                                           filterDictionary, mPDFPath);
+    return ProcessEPSToConnectionSpace(factory, source, options, useCallas, processorFlag, filterDictionary,
+                                       mPDFPath);
+}
+
+Status PDFBasedCG::CopySourceToTempFile(IO::IDataProvider& source, std::uint32_t fileType) {
+    constexpr char kFunction[] =
+        "long __cdecl BRASK::COREREGISTRY::PDFBasedCG::Init(class BRASK::IClassFactory "
+        "&,class BRASK::IO::IDataProvider &,const class BRASK::IDictionary *)";
+    CreateUniqueTempFile(mTempFile, fileType == GRAPHICS::kTypeSVG ? ".svg" : ".ps");
+    if (mTempFile)
+        IO::CreateURI(ClassFactorySlot::Get(), mSourceURI, mTempFile->GetPath(true));
+    if (!mSourceURI) {
+        BRASK_LOG_ERROR(kPDFBasedCGSource, kFunction,
+                        "Can't get a file URI from the data provider to open the EPS.");
+        return kNoFileURI;
+    }
+
+    TInterfacePtr<IO::IDataProvider> copy;
+    const Status openStatus =
+        IO::CreateUriDataProvider(ClassFactorySlot::Get(), copy, *mSourceURI, IO::kReadWriteMode, nullptr);
+    if (!copy)
+        return openStatus != kOK ? openStatus : kNoFileURI;
+
+    const std::int32_t sourceSize = source.GetSize();
+    const std::uint32_t total = sourceSize > 0 ? static_cast<std::uint32_t>(sourceSize) : 0;
+    std::uint32_t bufferSize = total;
+    auto buffer = AllocateCopyBuffer(bufferSize);
+    if (!buffer) {
+        BRASK_LOG_ERROR(kPDFBasedCGSource, kFunction, "Could not find memory to read in EPS file");
+        return kNoCopyMemory;
+    }
+
+    source.SetPosition(0, IO::IDataProvider::kFromStart);
+    std::uint32_t copied = 0;
+    while (copied < total) {
+        std::uint32_t count = std::min(bufferSize, total - copied);
+        const Status readStatus = source.Read(buffer.get(), count);
+        if (count == 0) {
+            // A source that stops delivering before its announced size would otherwise loop for ever.
+            BRASK_LOG_ERROR(kPDFBasedCGSource, kFunction,
+                            "The data provider delivered no bytes at offset " << copied << " of " << total
+                                                                              << ". Status = " << readStatus);
+            return kSourceReadFailed;
+        }
+        const Status writeStatus = copy->Write(buffer.get(), count);
+        if (writeStatus != kOK) {
+            BRASK_LOG_ERROR(kPDFBasedCGSource, kFunction,
+                            "Could not write the temporary copy of the EPS. Status = " << writeStatus);
+            return writeStatus;
+        }
+        copied += count;
+    }
+    return kOK;
+}
+
+void CreateUniqueTempFile(TInterfacePtr<FILE_SYS::IFile>& file, const char* suffix) {
+    constexpr char kFunction[] = "void __cdecl BRASK::COREREGISTRY::CreateUniqueTempFile(class "
+                                 "BRASK::TInterfacePtr<class BRASK::FILE_SYS::IFile> &,const char *)";
+    file.Reset();
+    IClassFactory* factory = ClassFactorySlot::Get();
+    if (factory == nullptr)
+        return;
+    TInterfacePtr<FILE_SYS::ISystemDirContainer> container;
+    container.Adopt(FILE_SYS::CreateSystemDirContainer(factory));
+    TInterfacePtr<FILE_SYS::IDir> tempDir;
+    if (container)
+        container->GetSpecialDir(FILE_SYS::kTemporaryDir, tempDir);
+    if (!tempDir)
+        return;
+
+    for (int attempt = 0; attempt < kMaxTempFileAttempts && !file; ++attempt) {
+        const auto now = std::chrono::system_clock::now().time_since_epoch();
+        const long long seconds = std::chrono::duration_cast<std::chrono::seconds>(now).count();
+        const int milliseconds =
+            static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count() % 1000);
+        char name[256];
+        std::snprintf(name, sizeof name, "IGraphicsFileTemp%lld%d%i", seconds, milliseconds, std::rand());
+        std::string fullName = name;
+        if (suffix != nullptr)
+            fullName += suffix;
+        tempDir->CreateFile(CoreString::FromUTF8(fullName), file);
+    }
+    if (!file)
+        BRASK_LOG_ERROR(kPDFBasedCGSource, kFunction,
+                        "Could not create a temporary file in " << tempDir->GetPath(true) << " after "
+                                                                << kMaxTempFileAttempts << " attempts");
+}
+
+CoreString JoinPath(const CoreString& dir, const CoreString& name) {
+    if (name.empty())
+        return dir;
+    CoreString joined = dir;
+    if (dir.empty() || dir[dir.length() - 1] != u'/')
+        joined += u'/';
+    joined += name[0] == u'/' ? name.substr(1) : name;
+    return joined;
+}
+
+CoreString IntermediatePDFPath() {
+    CoreString tempPath;
+    if (IClassFactory* registry = GetCoreRegistry()) {
+        TInterfacePtr<FILE_SYS::ISystemDirContainer> container;
+        container.Adopt(FILE_SYS::CreateSystemDirContainer(registry));
+        TInterfacePtr<FILE_SYS::IDir> tempDir;
+        if (container && container->GetSpecialDir(FILE_SYS::kTemporaryDir, tempDir) == kOK && tempDir)
+            tempPath = tempDir->GetPath(true);
+    }
+    const std::string name = std::to_string(PLATFORM::CurrentThreadId()) + "temp.pdf";
+    return JoinPath(tempPath, CoreString::FromUTF8(name));
+}
+
+} // namespace BRASK::COREREGISTRY

@@ -1,0 +1,82 @@
+// PDFBasedCG: the composite graphic the host receives for an EPS or SVG picture. Init converts the picture to
+// an intermediate PDF, has the host build a PDF graphic from it and keeps that graphic's connection space;
+// the attached filter-information dictionary tells the host what was imported.
+#pragma once
+
+#include "BaseTileAdaptor.h"
+
+#include "brask/CoreString.h"
+#include "brask/FileSys.h"
+#include "brask/Graphics.h"
+#include "brask/IDictionary.h"
+#include "brask/IO.h"
+
+namespace BRASK::COREREGISTRY {
+
+// Base of the plug-in's composite graphics.
+class BaseCompositeGraphic : public BaseTileAdaptor<GRAPHICS::ICompositeGraphic> {};
+
+class PDFBasedCG : public BaseCompositeGraphic {
+public:
+    // Status codes of Init and the operations it runs.
+    static constexpr Status kNoFileURI = 3;
+    static constexpr Status kSourceReadFailed = 4;
+    static constexpr Status kNoGraphicDictionary = 11;
+    static constexpr Status kNoDictionary = 12;
+    static constexpr Status kNoCopyMemory = 18;
+    static constexpr Status kNoFilterDictionary = 28;
+    static constexpr Status kImportUnavailable = static_cast<Status>(0x80004001u);
+
+    // Option keys of Init.
+    static constexpr std::int32_t kOptionFileType = 37;
+    static constexpr std::int32_t kOptionUseInterpreter = 2009;
+    static constexpr std::int32_t kOptionProcessorFlag = 2010;
+
+    PDFBasedCG() = default;
+
+    Status AdaptTile(GRAPHICS::ITile* inputTile, GRAPHICS::ITile* outputTile) override;
+    Status Init(IClassFactory& factory, IO::IDataProvider& source, const IDictionary* options) override;
+
+    // Makes the filter-information dictionary with its fixed format keys and attaches it; 0 or 12.
+    Status CreateDictionaryWithFilterInfoKeys();
+    // Takes the connection space of the intermediate PDF graphic through a tile (borrowed).
+    bool GetConnectionSpaceForInputGraphic(GRAPHICS::IConnectionSpace*& connectionSpace);
+
+    Status ProcessEPSToConnectionSpace(IClassFactory& factory, IO::IDataProvider& source,
+                                       const IDictionary* options, bool useCallas, bool processorFlag,
+                                       IDictionary* filterDictionary, CoreString& pdfPath);
+    Status ProcessSVGToConnectionSpace(IClassFactory& factory, IO::IDataProvider& source, IO::IURI* uri,
+                                       const IDictionary* options, bool processorFlag,
+                                       IDictionary* filterDictionary, CoreString& pdfPath);
+
+    // For tests and the host: what Init prepared.
+    IO::IURI* GetSourceURI() const { return mSourceURI.Get(); }
+    FILE_SYS::IFile* GetTempFile() const { return mTempFile.Get(); }
+    const CoreString& GetPDFPath() const { return mPDFPath; }
+
+protected:
+    ~PDFBasedCG() override;
+
+    // The intermediate PDF graphic, set by the host's discovery service during a Process operation.
+    TInterfacePtr<GRAPHICS::ICompositeGraphic> mPDFGraphic;
+
+private:
+    // Copies `source` into a new temporary file and points mSourceURI at it.
+    Status CopySourceToTempFile(IO::IDataProvider& source, std::uint32_t fileType);
+
+    TInterfacePtr<IO::IURI> mSourceURI;
+    TInterfacePtr<FILE_SYS::IFile> mTempFile;
+    CoreString mPDFPath;
+};
+
+// Makes a new empty file with a unique name in the host's temporary folder; `suffix` (may be null) ends the
+// name. `file` stays empty when no class factory is set or no name could be created.
+void CreateUniqueTempFile(TInterfacePtr<FILE_SYS::IFile>& file, const char* suffix);
+
+// Joins a folder path and a file name with one "/" between them; an empty name appends nothing.
+CoreString JoinPath(const CoreString& dir, const CoreString& name);
+
+// The intermediate PDF path for the calling thread: <temporary folder>/<thread id>temp.pdf.
+CoreString IntermediatePDFPath();
+
+} // namespace BRASK::COREREGISTRY

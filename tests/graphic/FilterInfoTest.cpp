@@ -1,0 +1,271 @@
+#include "GraphicFixture.h"
+
+#include "PDFBasedCG.h"
+#include "PluginClassFactories.h"
+#include "shell/LibUtils.h"
+
+#include "brask/ClassIds.h"
+
+#include <cstring>
+
+using namespace BRASK;
+using namespace BRASK::COREREGISTRY;
+using BRASK::TEST::LogCapture;
+
+namespace {
+
+constexpr char kSource[] = "core/Plugins/EPSLoader/Source/src/Common/PDFBasedCG";
+
+struct GraphicDeleter {
+    void operator()(IObject* o) const {
+        if (o != nullptr)
+            o->Release();
+    }
+};
+
+PDFBasedCG* NewGraphic() {
+    return dynamic_cast<PDFBasedCG*>(CreateICompositeGraphic(nullptr));
+}
+
+std::vector<std::uint8_t> Bytes(const IDictionary& d, std::int32_t key) {
+    const std::uint8_t* data = nullptr;
+    std::uint32_t length = 0;
+    if (d.GetBytes(key, &data, &length) != kOK)
+        return {};
+    return std::vector<std::uint8_t>(data, data + length);
+}
+
+// A connection space stand-in: the host's real one needs a PDF, which these tests do not convert.
+class TestConnectionSpace : public TObject<GRAPHICS::IConnectionSpace> {
+public:
+    const std::uint8_t* GetPDFData() const override { return nullptr; }
+    std::uint32_t GetPDFSize() const override { return 0; }
+    GRAPHICS::Rect<float> GetPageBox() const override { return {}; }
+};
+
+// An intermediate PDF graphic that answers like the host's: a dictionary with keys 14/15 and a connection
+// space handed to the tiles it adapts.
+class TestPDFGraphic : public BaseTileAdaptor<GRAPHICS::ICompositeGraphic> {
+public:
+    TestPDFGraphic(IClassFactory* factory, float width, float height, bool withDictionary) {
+        if (withDictionary) {
+            TInterfacePtr<IDictionary> dictionary;
+            IO::CreatePersistentDictionary(factory, dictionary);
+            dictionary->SetFloat(14, width);
+            dictionary->SetFloat(15, height);
+            AttachInterface(dictionary.Get(), CLSID::FilterDictionaryKey);
+        }
+        mSpace.Adopt(new TestConnectionSpace);
+    }
+    Status AdaptTile(GRAPHICS::ITile*, GRAPHICS::ITile* out) override {
+        ++adaptCalls;
+        if (out != nullptr) {
+            lastBounds = out->GetBounds();
+            out->AttachInterface(mSpace.Get(), CLSID::ConnectionSpaceKey);
+        }
+        return adaptStatus;
+    }
+    Status Init(IClassFactory&, IO::IDataProvider&, const IDictionary*) override { return kOK; }
+
+    int adaptCalls = 0;
+    Status adaptStatus = kOK;
+    GRAPHICS::Rect<float> lastBounds{};
+    TInterfacePtr<GRAPHICS::IConnectionSpace> mSpace;
+};
+
+// Exposes the intermediate graphic slot that the conversion paths fill.
+class PDFBasedCGProbe : public PDFBasedCG {
+public:
+    void SetPDFGraphic(GRAPHICS::ICompositeGraphic* graphic) { mPDFGraphic.Reset(graphic); }
+};
+
+using FilterInfo = BRASK::TEST::GraphicFixture;
+
+} // namespace
+
+TEST_F(FilterInfo, NewGraphicCarriesExactlyTheFormatKeys) {
+    std::unique_ptr<PDFBasedCG, GraphicDeleter> graphic(NewGraphic());
+    ASSERT_TRUE(graphic);
+    auto* dictionary = FindAttached<IDictionary>(*graphic, CLSID::FilterDictionaryKey);
+    ASSERT_NE(dictionary, nullptr);
+
+    ASSERT_EQ(dictionary->GetKeyCount(), 4u);
+    EXPECT_EQ(dictionary->GetKeyAt(0), 1);
+    EXPECT_EQ(dictionary->GetKeyAt(1), 2);
+    EXPECT_EQ(dictionary->GetKeyAt(2), 3);
+    EXPECT_EQ(dictionary->GetKeyAt(3), 7);
+
+    EXPECT_EQ(dictionary->GetType(7), IDictionary::kUInt8);
+    std::uint8_t version = 0;
+    EXPECT_EQ(dictionary->GetUInt8(7, version), kOK);
+    EXPECT_EQ(version, 254);
+
+    const std::vector<std::uint8_t> codes = {3, 0, 0, 0, 'E', 'P', 'S', 'F', 'B', 'S', 'V', 'G'};
+    EXPECT_EQ(Bytes(*dictionary, 1), codes);
+    const std::vector<std::uint8_t> names = {2, 'E', 'P', 'S', 0, 'B', 'S', 'V', 'G', 0};
+    EXPECT_EQ(Bytes(*dictionary, 2), names);
+
+    const char16_t* text = nullptr;
+    std::uint32_t units = 0;
+    ASSERT_EQ(dictionary->GetWString(3, &text, &units), kOK);
+    ASSERT_EQ(units, 11u);
+    EXPECT_EQ(std::u16string(text, units), std::u16string(u"EPS Format\0", 11));
+}
+
+TEST_F(FilterInfo, NoFactoryMeansNoGraphicAndThreeRecords) {
+    ClassFactorySlot::Set(nullptr);
+    LogCapture log;
+    EXPECT_EQ(CreateICompositeGraphic(nullptr), nullptr);
+    const auto records = log.Records();
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[0].file, "SDK/Headers/Core/LibSupport/AbstractIO/LibUtils");
+    EXPECT_EQ(records[0].function,
+              "long __cdecl BRASK::IO::CreatePersistentDictionary(class BRASK::IClassFactory "
+              "*,class BRASK::TInterfacePtr<class BRASK::IDictionary> &)");
+    EXPECT_EQ(records[0].MessageUTF8(), "Attempted to use a library util without a factory pointer");
+    EXPECT_EQ(records[1].file, kSource);
+    EXPECT_EQ(records[1].MessageUTF8(),
+              "Could not create a dictionary or find one to give back filter information.");
+    EXPECT_EQ(records[2].function,
+              "class BRASK::IObject *__cdecl BRASK::COREREGISTRY::CreateICompositeGraphic(class "
+              "BRASK::IClassFactory *)");
+    EXPECT_EQ(records[2].MessageUTF8(), "CreateDictionaryWithFilterInfoKeys failed. Error = 12");
+    for (const auto& r : records) {
+        EXPECT_EQ(r.type, 2);
+        EXPECT_EQ(r.level, 1);
+    }
+}
+
+TEST_F(FilterInfo, AdaptTileHandsTheConnectionSpaceToTheOutputTileOnly) {
+    std::unique_ptr<PDFBasedCG, GraphicDeleter> graphic(NewGraphic());
+    TInterfacePtr<GRAPHICS::ITile> input, output;
+    ASSERT_TRUE(GRAPHICS::HELPER::CreateTile(mHost.Get(), {0, 0, 10, 10}, input));
+    ASSERT_TRUE(GRAPHICS::HELPER::CreateTile(mHost.Get(), {0, 0, 10, 10}, output));
+
+    {
+        LogCapture log;
+        EXPECT_EQ(graphic->AdaptTile(nullptr, nullptr), 3);
+        ASSERT_EQ(log.Records().size(), 1u);
+        EXPECT_EQ(log.Records()[0].MessageUTF8(), "Need either a inputTile or outputTile");
+        EXPECT_EQ(log.Records()[0].file, kSource);
+    }
+    // Before Init there is no connection space: nothing is attached.
+    EXPECT_EQ(graphic->AdaptTile(nullptr, output.Get()), kOK);
+    EXPECT_TRUE(output->GetInterfaceTable()->empty());
+
+    TInterfacePtr<GRAPHICS::IConnectionSpace> space;
+    space.Adopt(new TestConnectionSpace);
+    graphic->AttachInterface(space.Get(), CLSID::ConnectionSpaceKey);
+    EXPECT_EQ(graphic->AdaptTile(input.Get(), nullptr), kOK);
+    EXPECT_TRUE(input->GetInterfaceTable()->empty());
+    EXPECT_EQ(graphic->AdaptTile(input.Get(), output.Get()), kOK);
+    EXPECT_TRUE(input->GetInterfaceTable()->empty());
+    EXPECT_EQ(FindAttached<GRAPHICS::IConnectionSpace>(*output, CLSID::ConnectionSpaceKey), space.Get());
+}
+
+TEST_F(FilterInfo, FindInterfaceWalksTheAdaptorChain) {
+    std::unique_ptr<PDFBasedCG, GraphicDeleter> first(NewGraphic());
+    std::unique_ptr<PDFBasedCG, GraphicDeleter> second(NewGraphic());
+    std::unique_ptr<PDFBasedCG, GraphicDeleter> third(NewGraphic());
+    first->SetTileAdaptor(second.get());
+    second->SetTileAdaptor(third.get());
+
+    const GUID onlyInThird = MakeGuid(0x12345678, 1, 2, 3, 4);
+    TInterfacePtr<GRAPHICS::IConnectionSpace> value;
+    value.Adopt(new TestConnectionSpace);
+    third->AttachInterface(value.Get(), onlyInThird);
+
+    IObject* owner = nullptr;
+    IObject* out = nullptr;
+    EXPECT_EQ(first->FindInterface(onlyInThird, &owner, &out), kOK);
+    EXPECT_EQ(out, value.Get());
+    EXPECT_EQ(owner, static_cast<IObject*>(third.get()));
+
+    // Starting from the owner's next adaptor finds nothing beyond the end of the chain.
+    out = value.Get();
+    EXPECT_EQ(first->FindInterfaceInTile(onlyInThird, &owner, &out), kNoInterface);
+    EXPECT_EQ(out, nullptr);
+    // Owner set to the first adaptor: the search starts at the second and still reaches the third.
+    owner = first.get();
+    EXPECT_EQ(first->FindInterfaceInTile(onlyInThird, &owner, &out), kOK);
+    EXPECT_EQ(out, value.Get());
+
+    const GUID nowhere = MakeGuid(0x87654321, 1, 2, 3, 4);
+    out = value.Get();
+    owner = nullptr;
+    EXPECT_EQ(first->FindInterface(nowhere, &owner, &out), kNoInterface);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(owner, nullptr);
+
+    // An identity object makes the adaptor answer for that interface itself.
+    TInterfacePtr<GRAPHICS::IConnectionSpace> identity;
+    identity.Adopt(new TestConnectionSpace);
+    second->AttachInterface(identity.Get(), CLSID::AdaptorIdentityKey);
+    EXPECT_EQ(first->FindInterface(GRAPHICS::IConnectionSpace::IID, &owner, &out), kOK);
+    EXPECT_EQ(out, static_cast<IObject*>(second.get()));
+    EXPECT_EQ(owner, static_cast<IObject*>(second.get()));
+
+    // Replacing the next adaptor releases the old one.
+    const auto secondCount = second->RefCount();
+    first->SetTileAdaptor(third.get());
+    EXPECT_EQ(second->RefCount(), secondCount - 1);
+    {
+        GRAPHICS::ITileAdaptor* next = nullptr;
+        first->GetTileAdaptor(&next);
+        EXPECT_EQ(next, static_cast<GRAPHICS::ITileAdaptor*>(third.get()));
+    }
+}
+
+TEST_F(FilterInfo, ConnectionSpaceComesThroughATileOfTheGraphicsSize) {
+    auto* probe = new PDFBasedCGProbe;
+    ASSERT_EQ(probe->CreateDictionaryWithFilterInfoKeys(), kOK);
+    std::unique_ptr<PDFBasedCGProbe, GraphicDeleter> graphic(probe);
+
+    GRAPHICS::IConnectionSpace* space = nullptr;
+    {
+        LogCapture log;
+        EXPECT_FALSE(graphic->GetConnectionSpaceForInputGraphic(space));
+        ASSERT_EQ(log.Records().size(), 1u);
+        EXPECT_EQ(log.Records()[0].MessageUTF8(),
+                  "Composite graphics is not initialized for excel graphics item.");
+    }
+
+    TInterfacePtr<TestPDFGraphic> pdf;
+    pdf.Adopt(new TestPDFGraphic(mHost.Get(), 612.4f, 792.6f, true));
+    graphic->SetPDFGraphic(pdf.Get());
+    ASSERT_TRUE(graphic->GetConnectionSpaceForInputGraphic(space));
+    EXPECT_EQ(space, pdf->mSpace.Get());
+    EXPECT_EQ(pdf->adaptCalls, 1);
+    // Fields in order: 0, 0, the height, the width (integers read from the float keys).
+    EXPECT_EQ(pdf->lastBounds.top, 0.f);
+    EXPECT_EQ(pdf->lastBounds.left, 0.f);
+    EXPECT_EQ(pdf->lastBounds.bottom, 793.f);
+    EXPECT_EQ(pdf->lastBounds.right, 612.f);
+
+    // Already given: true at once, no new tile.
+    EXPECT_TRUE(graphic->GetConnectionSpaceForInputGraphic(space));
+    EXPECT_EQ(pdf->adaptCalls, 1);
+
+    GRAPHICS::IConnectionSpace* fresh = nullptr;
+    pdf->adaptStatus = 9;
+    {
+        LogCapture log;
+        EXPECT_FALSE(graphic->GetConnectionSpaceForInputGraphic(fresh));
+        ASSERT_EQ(log.Records().size(), 1u);
+        EXPECT_EQ(log.Records()[0].MessageUTF8(), "AdaptTile Failed.");
+    }
+    graphic->SetPDFGraphic(nullptr);
+}
+
+TEST_F(FilterInfo, GraphicWithoutDictionaryIsReported) {
+    auto* probe = new PDFBasedCGProbe;
+    std::unique_ptr<PDFBasedCGProbe, GraphicDeleter> graphic(probe);
+    TInterfacePtr<TestPDFGraphic> pdf;
+    pdf.Adopt(new TestPDFGraphic(mHost.Get(), 0, 0, false));
+    graphic->SetPDFGraphic(pdf.Get());
+    LogCapture log;
+    GRAPHICS::IConnectionSpace* space = nullptr;
+    EXPECT_FALSE(graphic->GetConnectionSpaceForInputGraphic(space));
+    EXPECT_EQ(log.WithMessage("ICG missing a dictionary.").size(), 1u);
+    graphic->SetPDFGraphic(nullptr);
+}

@@ -1,0 +1,245 @@
+#include "GraphicFixture.h"
+
+#include "PDFBasedCG.h"
+#include "PluginClassFactories.h"
+#include "shell/LibUtils.h"
+
+#include "brask/ClassIds.h"
+
+#include <fstream>
+#include <random>
+#include <sys/syscall.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace BRASK;
+using namespace BRASK::COREREGISTRY;
+using BRASK::TEST::LogCapture;
+
+namespace {
+
+struct Releaser {
+    void operator()(IObject* o) const {
+        if (o != nullptr)
+            o->Release();
+    }
+};
+using GraphicPtr = std::unique_ptr<PDFBasedCG, Releaser>;
+
+GraphicPtr NewGraphic() {
+    return GraphicPtr(dynamic_cast<PDFBasedCG*>(CreateICompositeGraphic(nullptr)));
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A source that announces more bytes than it ever delivers.
+class StalledProvider : public TObject<IO::IDataProvider> {
+public:
+    std::int32_t GetSize() override { return 100; }
+    std::int32_t GetPosition() override { return 0; }
+    Status SetPosition(std::int32_t, std::int32_t) override { return kOK; }
+    Status Read(void*, std::uint32_t& count) override {
+        ++reads;
+        count = 0;
+        return kOK;
+    }
+    Status Write(const void*, std::uint32_t) override { return 20; }
+    int reads = 0;
+};
+
+class CompositeGraphicInit : public BRASK::TEST::GraphicFixture {
+protected:
+    TInterfacePtr<IO::IDataProvider> MemorySource(const std::string& bytes) {
+        TInterfacePtr<IO::IDataProvider> provider;
+        EXPECT_EQ(IO::CreateReadOnlyDataProvider(mHost.Get(), provider, bytes.data(),
+                                                 static_cast<std::int32_t>(bytes.size())),
+                  kOK);
+        return provider;
+    }
+    TInterfacePtr<IO::IDataProvider> FileSource(const std::string& path) {
+        TInterfacePtr<IO::IURI> uri;
+        EXPECT_EQ(IO::CreateURI(mHost.Get(), uri, CoreString::FromUTF8(path)), kOK);
+        TInterfacePtr<IO::IDataProvider> provider;
+        EXPECT_EQ(IO::CreateUriDataProvider(mHost.Get(), provider, *uri, IO::kReadOnlyMode, nullptr), kOK);
+        return provider;
+    }
+    TInterfacePtr<IDictionary> Options() {
+        TInterfacePtr<IDictionary> options;
+        IO::CreatePersistentDictionary(mHost.Get(), options);
+        return options;
+    }
+    // The only file Init left in the temporary folder (the temporary copy).
+    std::string OnlyTempFile() {
+        auto files = mTempDir.Files();
+        EXPECT_EQ(files.size(), 1u);
+        return files.empty() ? std::string() : (mTempDir.Path() / files[0]).string();
+    }
+};
+
+} // namespace
+
+TEST_F(CompositeGraphicInit, NonFileSourceIsCopiedByteForByteAndDeletedWithTheGraphic) {
+    std::string bytes(300000, '\0');
+    std::mt19937 random(7);
+    for (auto& b : bytes)
+        b = static_cast<char>(random());
+    auto source = MemorySource(bytes);
+
+    auto graphic = NewGraphic();
+    LogCapture log;
+    EXPECT_EQ(graphic->Init(*mHost, *source, nullptr), PDFBasedCG::kImportUnavailable);
+    // The conversion path is not linked into these tests; what Init prepared before it is.
+    ASSERT_TRUE(graphic->GetTempFile());
+    const std::string copy = OnlyTempFile();
+    EXPECT_EQ(copy.rfind(".ps"), copy.size() - 3);
+    EXPECT_EQ(std::filesystem::path(copy).filename().string().rfind("IGraphicsFileTemp", 0), 0u);
+    EXPECT_EQ(ReadFile(copy), bytes);
+    ASSERT_TRUE(graphic->GetSourceURI());
+    EXPECT_EQ(graphic->GetSourceURI()->GetScheme(), BXString("file"));
+    EXPECT_EQ(graphic->GetSourceURI()->GetPath().GetUTF8String(), copy);
+
+    graphic.reset();
+    EXPECT_FALSE(std::filesystem::exists(copy));
+}
+
+TEST_F(CompositeGraphicInit, FileSourceIsReadInPlace) {
+    const std::string path = (mAppDir.Path() / "picture.eps").string();
+    std::ofstream(path) << "%!PS-Adobe-3.0 EPSF-3.0\n";
+    auto source = FileSource(path);
+    auto graphic = NewGraphic();
+    graphic->Init(*mHost, *source, nullptr);
+    EXPECT_FALSE(graphic->GetTempFile());
+    EXPECT_EQ(graphic->GetSourceURI(), FindAttached<IO::IURI>(*source, IO::IURI::IID));
+    EXPECT_TRUE(mTempDir.Files().empty());
+}
+
+TEST_F(CompositeGraphicInit, SvgFileTypeNamesTheCopySvgAndInterpreterOptionSkipsIt) {
+    auto svgOptions = Options();
+    svgOptions->SetUInt32(PDFBasedCG::kOptionFileType, GRAPHICS::kTypeSVG);
+    {
+        auto source = MemorySource("<svg/>");
+        auto graphic = NewGraphic();
+        graphic->Init(*mHost, *source, svgOptions.Get());
+        const std::string copy = OnlyTempFile();
+        EXPECT_EQ(copy.substr(copy.size() - 4), ".svg");
+    }
+    EXPECT_TRUE(mTempDir.Files().empty());
+
+    auto interpreter = Options();
+    interpreter->SetBool(PDFBasedCG::kOptionUseInterpreter, true);
+    auto source = MemorySource("%!PS");
+    auto graphic = NewGraphic();
+    graphic->Init(*mHost, *source, interpreter.Get());
+    EXPECT_FALSE(graphic->GetSourceURI());
+    EXPECT_FALSE(graphic->GetTempFile());
+    EXPECT_TRUE(mTempDir.Files().empty());
+
+    // Present but false: the converter path again, which needs the copy.
+    interpreter->SetBool(PDFBasedCG::kOptionUseInterpreter, false);
+    auto second = NewGraphic();
+    second->Init(*mHost, *source, interpreter.Get());
+    EXPECT_TRUE(second->GetTempFile());
+}
+
+TEST_F(CompositeGraphicInit, EmptyAndOneByteSourcesGiveExactCopies) {
+    for (const std::string& bytes : {std::string(), std::string("x")}) {
+        auto source = MemorySource(bytes);
+        auto graphic = NewGraphic();
+        graphic->Init(*mHost, *source, nullptr);
+        EXPECT_EQ(ReadFile(OnlyTempFile()), bytes);
+    }
+}
+
+TEST_F(CompositeGraphicInit, StalledSourceEndsTheCopyWithALoggedError) {
+    TInterfacePtr<StalledProvider> source;
+    source.Adopt(new StalledProvider);
+    auto graphic = NewGraphic();
+    LogCapture log;
+    EXPECT_EQ(graphic->Init(*mHost, *source, nullptr), PDFBasedCG::kSourceReadFailed);
+    EXPECT_EQ(source->reads, 1);
+    const auto records = log.Records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].MessageUTF8(),
+              "The data provider delivered no bytes at offset 0 of 100. Status = 0");
+    EXPECT_EQ(records[0].function,
+              "long __cdecl BRASK::COREREGISTRY::PDFBasedCG::Init(class BRASK::IClassFactory "
+              "&,class BRASK::IO::IDataProvider &,const class BRASK::IDictionary *)");
+}
+
+TEST_F(CompositeGraphicInit, MissingDictionaryFailsWith28) {
+    auto graphic = NewGraphic();
+    graphic->DetachInterface(CLSID::FilterDictionaryKey);
+    auto source = MemorySource("x");
+    LogCapture log;
+    EXPECT_EQ(graphic->Init(*mHost, *source, nullptr), PDFBasedCG::kNoFilterDictionary);
+    EXPECT_EQ(log.WithMessage("Could not get dictionary").size(), 1u);
+    EXPECT_TRUE(mTempDir.Files().empty());
+}
+
+TEST_F(CompositeGraphicInit, UnwritableTemporaryFolderFailsAfterBoundedAttempts) {
+    HOST::HostOptions options;
+    options.temporaryDir = (mTempDir.Path() / "missing" / "deeper").string();
+    auto host = HOST::Host::Create(options);
+    ClassFactorySlot::Set(host.Get());
+    auto source = MemorySource("abc");
+    auto graphic = NewGraphic();
+    LogCapture log;
+    EXPECT_EQ(graphic->Init(*host, *source, nullptr), PDFBasedCG::kNoFileURI);
+    EXPECT_EQ(log.WithMessage("Can't get a file URI from the data provider to open the EPS.").size(), 1u);
+    EXPECT_FALSE(graphic->GetTempFile());
+    graphic.reset();
+    ClassFactorySlot::Set(mHost.Get());
+}
+
+TEST_F(CompositeGraphicInit, DestructorReportsACopyThatVanished) {
+    auto source = MemorySource("abc");
+    auto graphic = NewGraphic();
+    graphic->Init(*mHost, *source, nullptr);
+    std::filesystem::remove(OnlyTempFile());
+    LogCapture log;
+    graphic.reset();
+    const auto records = log.Records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].MessageUTF8(), "Unable to delete temp file for EPS");
+    EXPECT_EQ(records[0].function, "__cdecl BRASK::COREREGISTRY::PDFBasedCG::~PDFBasedCG(void)");
+
+    // A graphic whose Init never ran deletes and logs nothing.
+    auto idle = NewGraphic();
+    idle.reset();
+    EXPECT_EQ(log.Records().size(), 1u);
+}
+
+TEST_F(CompositeGraphicInit, IntermediatePdfIsNamedAfterTheThread) {
+    const auto expected = [this] {
+        return (mTempDir.Path() / (std::to_string(syscall(SYS_gettid)) + "temp.pdf")).string();
+    };
+    auto source = MemorySource("abc");
+    auto graphic = NewGraphic();
+    graphic->Init(*mHost, *source, nullptr);
+    EXPECT_EQ(graphic->GetPDFPath().GetUTF8String(), expected());
+
+    std::string other;
+    std::thread([&] { other = IntermediatePDFPath().GetUTF8String(); }).join();
+    EXPECT_NE(other, expected());
+    EXPECT_EQ(other.find(mTempDir.Path().string()), 0u);
+}
+
+TEST(JoinPath, OneSlashBetweenFolderAndName) {
+    struct Case {
+        const char* dir;
+        const char* name;
+        const char* joined;
+    } cases[] = {
+        {"/tmp", "1234temp.pdf", "/tmp/1234temp.pdf"},
+        {"/tmp/", "1234temp.pdf", "/tmp/1234temp.pdf"},
+        {"/tmp", "/1234temp.pdf", "/tmp/1234temp.pdf"},
+        {"/tmp/", "", "/tmp/"},
+        {"", "a.pdf", "/a.pdf"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(JoinPath(BXString(c.dir), BXString(c.name)).GetUTF8String(), c.joined)
+            << c.dir << " + " << c.name;
+}
