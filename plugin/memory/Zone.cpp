@@ -26,7 +26,8 @@ std::uint64_t PhysicalMemory() {
 Zone::Zone() : mHandleHeap(kHandleHeapInitialSize), mPointerHeap(kPointerHeapInitialSize) {}
 
 Zone& Zone::Instance() {
-    static Zone zone;
+    // Never destroyed: static objects of the embedding program may still dispose blocks at exit.
+    static Zone& zone = *new Zone;
     return zone;
 }
 
