@@ -188,8 +188,13 @@ void GroupIntoFamilies(std::vector<FaceRecord>& faces, std::vector<FamilyRecord>
         }
     }
     families.clear();
-    for (auto& [name, family] : byName)
-        families.push_back(std::move(family));
+    for (auto& [name, family] : byName) {
+        // Names tried and found taken leave entries without faces behind.
+        const bool hasFace = std::any_of(family.slots.begin(), family.slots.end(),
+                                         [](int face) { return face != FamilyRecord::kNoFace; });
+        if (hasFace)
+            families.push_back(std::move(family));
+    }
 }
 
 } // namespace XF
