@@ -3,6 +3,7 @@
 #include "GraphicLog.h"
 #include "shell/ClassFactorySlot.h"
 #include "shell/LibUtils.h"
+#include "shell/PathJoin.h"
 
 #include "brask/ClassIds.h"
 #include "brask/Logger.h"
@@ -186,16 +187,6 @@ void CreateUniqueTempFile(TInterfacePtr<FILE_SYS::IFile>& file, const char* suff
         BRASK_LOG_ERROR(kPDFBasedCGSource, kFunction,
                         "Could not create a temporary file in " << tempDir->GetPath(true) << " after "
                                                                 << kMaxTempFileAttempts << " attempts");
-}
-
-CoreString JoinPath(const CoreString& dir, const CoreString& name) {
-    if (name.empty())
-        return dir;
-    CoreString joined = dir;
-    if (dir.empty() || dir[dir.length() - 1] != u'/')
-        joined += u'/';
-    joined += name[0] == u'/' ? name.substr(1) : name;
-    return joined;
 }
 
 CoreString IntermediatePDFPath() {

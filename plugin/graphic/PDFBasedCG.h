@@ -73,9 +73,6 @@ private:
 // name. `file` stays empty when no class factory is set or no name could be created.
 void CreateUniqueTempFile(TInterfacePtr<FILE_SYS::IFile>& file, const char* suffix);
 
-// Joins a folder path and a file name with one "/" between them; an empty name appends nothing.
-CoreString JoinPath(const CoreString& dir, const CoreString& name);
-
 // The intermediate PDF path for the calling thread: <temporary folder>/<thread id>temp.pdf.
 CoreString IntermediatePDFPath();
 

@@ -3,6 +3,7 @@
 #include "PDFBasedCG.h"
 #include "PluginClassFactories.h"
 #include "shell/LibUtils.h"
+#include "shell/PathJoin.h"
 
 #include "brask/ClassIds.h"
 

@@ -13,7 +13,7 @@
 namespace BRASK::PLATFORM {
 namespace {
 
-const std::string kSdkLibrary = std::string(BRASK_APP_DIR) + "/" + LibraryFileName("brask_sdk");
+const std::string kSdkLibrary = std::string(BRASK_LIB_DIR) + "/" + LibraryFileName("brask_sdk");
 
 bool IsResident(const std::string& path) {
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);

@@ -1,0 +1,43 @@
+// The converter wrapper (PDFToolBox/libCallasWrapper.so): loaded once, six entry points bound by name.
+#pragma once
+
+#include "jaws/CallasApi.h"
+
+#include "brask/CoreString.h"
+#include "platform/DynamicLibrary.h"
+
+#include <atomic>
+#include <string>
+
+namespace BRASK::PLUGIN {
+
+struct CallasEntryPoints {
+#define BRASK_CALLAS_FIELD(ret, name, args) PFN_##name name = nullptr;
+    CALLAS_ENTRY_POINTS(BRASK_CALLAS_FIELD)
+#undef BRASK_CALLAS_FIELD
+};
+
+class CallasLibrary {
+public:
+    // Loads `preferredPath`, else the bare file name, and binds the six names. One attempt per object.
+    explicit CallasLibrary(const std::string& preferredPath);
+
+    // The process's library, loaded on first use from the application folder's PDFToolBox folder.
+    static CallasLibrary& Instance();
+
+    // Byte 0: loaded and every name bound.
+    bool IsLoaded() const { return mLoaded; }
+    // Byte 1: an InitCallas call returned 0.
+    bool IsInitialised() const { return mInitialised.load(std::memory_order_acquire); }
+    void SetInitialised() { mInitialised.store(true, std::memory_order_release); }
+    const CallasEntryPoints& EntryPoints() const { return mEntryPoints; }
+    const std::string& LoadError() const { return mLibrary.Error(); }
+
+private:
+    PLATFORM::DynamicLibrary mLibrary;
+    CallasEntryPoints mEntryPoints;
+    bool mLoaded = false;
+    std::atomic<bool> mInitialised{false};
+};
+
+} // namespace BRASK::PLUGIN

@@ -1,0 +1,118 @@
+#include "RipFixture.h"
+
+#include "JawsEntryPoints.h"
+#include "JawsFolders.h"
+
+#include <filesystem>
+#include <unistd.h>
+
+using namespace BRASK;
+using namespace BRASK::PLUGIN;
+using BRASK::TEST::LogCapture;
+
+namespace {
+
+std::string FakeJaws(const std::string& variant) {
+    return std::string(BRASK_FAKES_DIR) + "/jaws-" + variant + "/libBraskPDF.so";
+}
+
+class JawsLibrary : public BRASK::TEST::RipFixture {
+protected:
+    // Loads the variant with a flag of this test's own (the process-wide flag stays untouched).
+    bool Load(const std::string& variant) {
+        UseApplicationFolder("jaws-" + variant);
+        return LoadJawsLibrary(mFlag);
+    }
+    int StartupCalls(const std::string& variant) {
+        auto calls = FakeSymbol<int (*)()>(FakeJaws(variant), "fake_startup_calls");
+        return calls == nullptr ? -1 : calls();
+    }
+    std::atomic<bool> mFlag{false};
+};
+
+} // namespace
+
+TEST_F(JawsLibrary, StartsOnceWithTheDevicePathAndRoutesItsMessages) {
+    LogCapture log;
+    ASSERT_TRUE(Load("ok"));
+    EXPECT_TRUE(mFlag.load());
+    EXPECT_EQ(StartupCalls("ok"), 1);
+    EXPECT_TRUE(LoadJawsLibrary(mFlag)); // the fast path: no second start
+    EXPECT_EQ(StartupCalls("ok"), 1);
+
+    auto initFile = FakeSymbol<const char* (*)()>(FakeJaws("ok"), "fake_init_file");
+    EXPECT_STREQ(initFile(), "%lib%init.ps");
+    auto devicePath = FakeSymbol<const char* (*)()>(FakeJaws("ok"), "fake_device_path");
+    const std::string app = std::string(BRASK_FAKES_DIR) + "/jaws-ok";
+    const std::string perProcess = mTempDir.Path().string() + "/jaws" + std::to_string(getpid());
+    EXPECT_EQ(std::string(devicePath()), "%os%=;%temp%=" + perProcess + ";%profiles%=" + app +
+                                             "/Profiles;%default%+" + perProcess + ";%ram%!");
+    // Both RIP folders now exist.
+    EXPECT_TRUE(std::filesystem::is_directory(perProcess));
+    EXPECT_TRUE(std::filesystem::is_directory(app + "/jaws"));
+
+    // The interpreter's message came through jawsLogging, each byte widened to one unit.
+    const auto records = log.Records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].message, L"fake interpreter: started \u00E9");
+    EXPECT_EQ(records[0].file, "core/Common/Headers/Jaws/JawsUtils");
+    EXPECT_EQ(records[0].function, "void __cdecl BRASK::PLUGIN::jawsLogging(void *,int,char *,int)");
+    EXPECT_EQ(records[0].type, 2);
+}
+
+TEST_F(JawsLibrary, StartupStatusMinusTwoCountsAsSuccess) {
+    EXPECT_TRUE(Load("minus2"));
+}
+
+TEST_F(JawsLibrary, FailedStartIsRetriedByTheNextRequest) {
+    EXPECT_FALSE(Load("fails"));
+    EXPECT_FALSE(mFlag.load());
+    EXPECT_FALSE(LoadJawsLibrary(mFlag));
+    EXPECT_EQ(StartupCalls("fails"), 2);
+}
+
+TEST_F(JawsLibrary, AlreadyStartedInterpreterIsNeitherStartedNorGivenALogger) {
+    ASSERT_TRUE(Load("started"));
+    EXPECT_EQ(StartupCalls("started"), 0);
+    auto loggerCalls = FakeSymbol<int (*)()>(FakeJaws("started"), "fake_logger_calls");
+    EXPECT_EQ(loggerCalls(), 0);
+}
+
+TEST_F(JawsLibrary, OneMissingNameMeansNoLibrary) {
+    EXPECT_FALSE(Load("missing"));
+    // The name is one the plug-in never calls, yet the wrapper counts as absent and is not started.
+    EXPECT_EQ(StartupCalls("missing"), 0);
+}
+
+TEST_F(JawsLibrary, NoLibraryInTheApplicationFolder) {
+    UseApplicationFolder("nowhere");
+    EXPECT_FALSE(LoadJawsLibrary(mFlag));
+    UseApplicationFolder("");
+    EXPECT_FALSE(LoadJawsLibrary(mFlag));
+}
+
+TEST_F(JawsLibrary, DevicePathCarriesFontsAndNonAsciiFoldersAsUTF8) {
+    UseApplicationFolder("jaws-ok");
+    const CoreString fonts = BXString("%xfont%+/app/jaws/FontStubs;%psfont%=/usr/share/fonts/;");
+    const std::string path = BuildJawsDevicePath(fonts).GetUTF8String();
+    EXPECT_EQ(path.find("%os%=;%xfont%+/app/jaws/FontStubs;%psfont%=/usr/share/fonts/;%temp%="), 0u);
+
+    HOST::HostOptions options;
+    options.applicationDir = (mTempDir.Path() / "Gr\xC3\xBC\xC3\x9F"
+                                                "e")
+                                 .string();
+    options.temporaryDir = mTempDir.Path().string();
+    auto host = HOST::Host::Create(options);
+    COREREGISTRY::ClassFactorySlot::Set(host.Get());
+    char* raw = nullptr;
+    MakeJawsDevicePath(raw);
+    const std::string made(raw);
+    delete[] raw;
+    EXPECT_NE(made.find("%profiles%=" + options.applicationDir + "/Profiles;"), std::string::npos);
+    COREREGISTRY::ClassFactorySlot::Set(mHost.Get());
+}
+
+TEST(JawsFolderNames, OnlyTheFirstBackslashTurns) {
+    EXPECT_EQ(ReplaceFirstBackslash(BXString("C:\\Tmp\\jaws42\\")).GetUTF8String(), "C:/Tmp\\jaws42\\");
+    EXPECT_EQ(ReplaceFirstBackslash(BXString("/tmp/jaws42/")).GetUTF8String(), "/tmp/jaws42/");
+}

@@ -1,0 +1,73 @@
+// A stand-in converter wrapper that records each SaveAsPDF call, including the job-options text (the
+// plug-in deletes that file right after the call).
+#include "jaws/CallasApi.h"
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#ifndef FAKE_INIT_STATUS
+#define FAKE_INIT_STATUS 0
+#endif
+
+#define EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+int gInitCalls = 0;
+int gSaveCalls = 0;
+std::string gSource;
+std::string gJobPath;
+std::string gJobText;
+std::string gOutput;
+int gIsEPS = -1;
+} // namespace
+
+EXPORT int fake_init_calls() {
+    return gInitCalls;
+}
+EXPORT int fake_save_calls() {
+    return gSaveCalls;
+}
+EXPORT const char* fake_source() {
+    return gSource.c_str();
+}
+EXPORT const char* fake_job_path() {
+    return gJobPath.c_str();
+}
+EXPORT const char* fake_job_text() {
+    return gJobText.c_str();
+}
+EXPORT const char* fake_output() {
+    return gOutput.c_str();
+}
+EXPORT int fake_is_eps() {
+    return gIsEPS;
+}
+
+EXPORT int32_t InitCallas(void*, void*) {
+    ++gInitCalls;
+    return FAKE_INIT_STATUS;
+}
+EXPORT int32_t SaveAsPDF(const char* source, const char* jobOptions, void*, void*, void*, void*, uint8_t,
+                         uint8_t isEPS, const char* output) {
+    ++gSaveCalls;
+    gSource = source != nullptr ? source : "";
+    gJobPath = jobOptions != nullptr ? jobOptions : "";
+    std::ifstream in(gJobPath, std::ios::binary);
+    gJobText.assign(std::istreambuf_iterator<char>(in), {});
+    gOutput = output != nullptr ? output : "";
+    gIsEPS = isEPS;
+    return 0;
+}
+EXPORT int32_t AddColorBar(const char*, const char*) {
+    return kCallasNotSupported;
+}
+EXPORT int32_t CertifyPDF(const char*, const char*, const char*) {
+    return kCallasNotSupported;
+}
+EXPORT int32_t CropPDFToBBox(const char*, const char*) {
+    return kCallasNotSupported;
+}
+EXPORT int32_t ExecuteProfile(const char*, const char*, const char*) {
+    return kCallasNotSupported;
+}
