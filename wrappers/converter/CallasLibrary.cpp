@@ -1,0 +1,130 @@
+#include "CallasLibrary.h"
+
+#include "EpsSection.h"
+#include "SvgToPdf.h"
+
+#include <jaws/CallasApi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <unistd.h>
+
+namespace BRASK::WRAPPERS {
+
+namespace {
+
+constexpr std::size_t kMaxJobOptionsBytes = 1024 * 1024;
+
+bool ReadJobOptions(const char* path, std::string& text) {
+    text.clear();
+    if (path == nullptr || *path == '\0')
+        return true;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    text.resize(kMaxJobOptionsBytes + 1);
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    return text.size() <= kMaxJobOptionsBytes;
+}
+
+} // namespace
+
+CallasLibrary& CallasLibrary::Instance() {
+    static CallasLibrary library;
+    return library;
+}
+
+CallasLibrary::~CallasLibrary() {
+    mEngine.reset();
+    if (!mTempFolder.empty())
+        rmdir(mTempFolder.c_str());
+}
+
+void CallasLibrary::Report(std::string_view message) {
+    std::fprintf(stderr, "CallasWrapper: %.*s\n", static_cast<int>(message.size()), message.data());
+}
+
+int32_t CallasLibrary::Init() {
+    std::lock_guard<std::mutex> guard(mLock);
+    if (mEngine)
+        return kCallasOK;
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/brask-callas-" +
+                          std::to_string(getpid()) + "-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) {
+        Report("cannot create a private temporary folder");
+        return kCallasFailed;
+    }
+    mTempFolder = pattern;
+    EngineConfig config;
+    config.tempFolder = mTempFolder;
+    // The engine starts with the first EPS; SVG conversions never need it.
+    mEngine = std::make_unique<GsEngine>(config, [](int kind, std::string_view message) {
+        if (kind == 2)
+            Report(message);
+    });
+    return kCallasOK;
+}
+
+bool CallasLibrary::Initialised() const {
+    std::lock_guard<std::mutex> guard(mLock);
+    return mEngine != nullptr;
+}
+
+int32_t CallasLibrary::SaveEps(const std::string& source, const char* jobOptionsPath,
+                               const std::string& output) {
+    std::string error;
+    std::optional<EpsSection> section = ReadEpsSection(source, error);
+    if (!section) {
+        Report(source + ": " + error);
+        return kCallasFailed;
+    }
+    if (!section->box || section->box->Empty()) {
+        Report(source + ": " + (section->box ? "the bounding box is empty" : "no %%BoundingBox"));
+        return kCallasFailed;
+    }
+    JobRequest job;
+    if (!ReadJobOptions(jobOptionsPath, job.jobOptions)) {
+        Report(std::string("cannot read the job options ") + jobOptionsPath);
+        return kCallasFailed;
+    }
+    auto in = std::make_shared<std::ifstream>(source, std::ios::binary);
+    in->seekg(static_cast<std::streamoff>(section->offset));
+    job.outputPath = output;
+    job.byteCount = section->length;
+    job.read = [in](char* buffer, std::size_t capacity) -> std::int64_t {
+        in->read(buffer, static_cast<std::streamsize>(capacity));
+        return in->bad() ? -1 : in->gcount();
+    };
+    const EpsBox& box = *section->box;
+    job.page.left = box.left;
+    job.page.bottom = box.bottom;
+    job.page.width = box.Width();
+    job.page.height = box.Height();
+
+    GsEngine* engine = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(mLock);
+        engine = mEngine.get();
+    }
+    const JobResult result = engine->Run(job);
+    if (result.status != JobStatus::Ok) {
+        Report(source + ": " + result.reason);
+        return kCallasFailed;
+    }
+    return kCallasOK;
+}
+
+int32_t CallasLibrary::SaveSvg(const std::string& source, const std::string& output) {
+    std::string error;
+    if (!ConvertSvgToPdf(source, output, error)) {
+        Report(source + ": " + error);
+        return kCallasFailed;
+    }
+    return kCallasOK;
+}
+
+} // namespace BRASK::WRAPPERS

@@ -1,0 +1,132 @@
+#include "JobScript.h"
+
+#include <cstdio>
+
+namespace BRASK::WRAPPERS {
+
+namespace {
+
+// Helper procedures, the job dictionary and the global-VM check, defined once per instance in local VM.
+// BraskRunJob reads exactly `count` bytes of the input through a SubFileDecode filter and runs them inside
+// save ... stopped ... restore with the job dictionary on top of the dictionary stack; afterwards it reports
+// the job's error, shows the page, switches the output back to the parking file (which finishes the job's
+// PDF) and reports whether global VM changed.
+constexpr std::string_view kProcedures = R"PS(
+/BraskBaseline currentdistillerparams def
+/BraskReport { (%%[BraskJob: ) print print ( ]%%\n) print flush } bind def
+/BraskJobDict 40 dict def
+BraskJobDict begin
+  /showpage { } def
+  /copypage { } def
+  /erasepage { } def
+  /quit { stop } bind def
+  /setpagedevice { pop } bind def
+  /setglobal { pop } bind def
+  /.setglobal { pop } bind def
+  /startjob { pop pop false } bind def
+  /initmatrix { BraskState /ctm get setmatrix } bind def
+  /initgraphics {
+    BraskState /ctm get setmatrix initclip newpath 0 setgray 1 setlinewidth [] 0 setdash
+    0 setlinecap 0 setlinejoin 10 setmiterlimit
+  } bind def
+  /letter { } def /legal { } def /a4 { } def /a3 { } def /note { } def /ledger { } def /11x17 { } def
+end
+/BraskMarkChanged { BraskState /changed true put } bind def
+/BraskGlobalChanged {
+  BraskState /changed false put
+  BraskState /gd get length globaldict length ne { BraskMarkChanged } if
+  globaldict {
+    exch dup BraskState /gd get exch known
+    { BraskState /gd get exch get ne { BraskMarkChanged } if } { pop pop BraskMarkChanged } ifelse
+  } forall
+  BraskState /gfd get {
+    exch dup GlobalFontDirectory exch known
+    { GlobalFontDirectory exch get ne { BraskMarkChanged } if } { pop pop BraskMarkChanged } ifelse
+  } forall
+  GlobalFontDirectory {
+    1 index BraskState /gfd get exch known
+    { pop pop }
+    { dup type /dicttype eq
+      { dup /FontName known { /FontName get ne { BraskMarkChanged } if } { pop pop BraskMarkChanged } ifelse }
+      { pop pop BraskMarkChanged } ifelse }
+    ifelse
+  } forall
+  BraskState /changed get
+} bind def
+/BraskRunJob {
+  BraskState exch /count exch put
+  BraskState /ctm matrix currentmatrix put
+  BraskState /save save put
+  BraskJobDict begin
+  0 setgray 1 setlinewidth [] 0 setdash 0 setlinecap 0 setlinejoin 10 setmiterlimit newpath
+  currentfile BraskState /count get () /SubFileDecode filter
+  dup BraskState exch /file exch put
+  cvx stopped
+  cleardictstack
+  { $error /newerror get
+    { (%%[BraskJob: error ) print $error /errorname get 128 string cvs print
+      ( in ) print $error /command get 128 string cvs print ( ]%%\n) print flush
+      $error /newerror false put } if } if
+  clear
+  BraskState /file get dup status { flushfile } { pop } ifelse
+  BraskState /save get restore
+  showpage
+  << /OutputFile BraskState /parking get >> setpagedevice
+  BraskGlobalChanged { (global-changed) BraskReport } if
+  (done) BraskReport
+} bind def
+)PS";
+
+std::string Number(double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.4f", value);
+    return text;
+}
+
+} // namespace
+
+std::string HexString(std::string_view bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string hex;
+    hex.reserve(bytes.size() * 2 + 2);
+    hex.push_back('<');
+    for (unsigned char c : bytes) {
+        hex.push_back(kDigits[c >> 4]);
+        hex.push_back(kDigits[c & 15]);
+    }
+    hex.push_back('>');
+    return hex;
+}
+
+std::string StartupScript(const std::string& parkingPath) {
+    std::string script =
+        "userdict begin\n/BraskState 16 dict def\nBraskState /parking " + HexString(parkingPath) + " put\n";
+    script += kProcedures;
+    script += "end\n";
+    return script;
+}
+
+std::string JobPrologue(const JobPage& page, const std::string& outputPath, std::string_view jobOptions,
+                        std::uint64_t byteCount) {
+    std::string s = "false setglobal clear\nBraskBaseline setdistillerparams\n";
+    if (page.embedAllFonts)
+        s += "<< /EmbedAllFonts true /NeverEmbed [ ] >> setdistillerparams\n";
+    s += "<< /OutputFile " + HexString(outputPath);
+    if (page.setPageSize)
+        s += " /PageSize [" + Number(page.width) + " " + Number(page.height) + "]";
+    s +=
+        " /HWResolution [" + Number(page.resolution) + " " + Number(page.resolution) + "] >> setpagedevice\n";
+    if (!jobOptions.empty()) {
+        s += "{ " + HexString(jobOptions) +
+             " cvx exec } stopped { (options-error) BraskReport $error /newerror false put } if clear\n";
+    }
+    s += "BraskState /gd globaldict dup length dict copy put\n"
+         "BraskState /gfd GlobalFontDirectory dup length dict copy put\n"
+         "initgraphics\n";
+    if (page.moveOrigin)
+        s += Number(-page.left) + " " + Number(-page.bottom) + " translate\n";
+    s += std::to_string(byteCount) + " BraskRunJob\n";
+    return s;
+}
+
+} // namespace BRASK::WRAPPERS

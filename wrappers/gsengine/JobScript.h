@@ -1,0 +1,38 @@
+// The PostScript that surrounds every job in a warm interpreter: the procedures defined once at start-up and
+// the per-job prologue that ends by starting to read the job's bytes from the input.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace BRASK::WRAPPERS {
+
+// Markers the surrounding PostScript prints on standard output, one per line.
+inline constexpr std::string_view kMarkerPrefix = "%%[BraskJob: ";
+inline constexpr std::string_view kMarkerSuffix = " ]%%";
+
+struct JobPage {
+    double width = 0;  // points
+    double height = 0; // points
+    double left = 0;   // the box's lower-left corner, moved to the page origin
+    double bottom = 0;
+    bool setPageSize = true;
+    bool moveOrigin = true;
+    bool embedAllFonts = true;
+    double resolution = 720; // dots per inch of the page device
+};
+
+// Defines the helper procedures and the job dictionary once per instance; `parkingPath` is the file the
+// output goes back to after each job.
+std::string StartupScript(const std::string& parkingPath);
+
+// Everything fed before the job's bytes. `jobOptions` is PostScript (setdistillerparams / setpagedevice)
+// run after the baseline and before the job; its errors are reported, not fatal.
+std::string JobPrologue(const JobPage& page, const std::string& outputPath, std::string_view jobOptions,
+                        std::uint64_t byteCount);
+
+// A PostScript hexadecimal string literal holding `bytes` exactly.
+std::string HexString(std::string_view bytes);
+
+} // namespace BRASK::WRAPPERS

@@ -1,0 +1,76 @@
+// The interpreter wrapper's process-wide state behind the exported entry points: the library lock, the
+// logger, the warm distiller and what the last distillation found.
+#pragma once
+
+#include "GsEngine.h"
+
+#include <jaws/JawsApi.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace BRASK::WRAPPERS {
+
+class JawsLibrary {
+public:
+    static JawsLibrary& Instance();
+
+    // The recursive lock handed out by GetJawsLibraryMutex; every entry point that touches the interpreter
+    // holds it too.
+    static JawsLibraryMutex* Mutex();
+
+    int32_t Startup(const char* devicePath);
+    int32_t Finish();
+    bool Started() const;
+    int32_t SetFontPaths(const char* fontPaths);
+
+    int32_t Distil(JawsDataProvider* provider, int32_t byteCount, const char* outputPath,
+                   const RipDistillParams* params);
+    int32_t DistilFile(const char* postScriptPath, const char* outputPath, const RipDistillParams* params);
+    void Abort();
+    int32_t JobsRun() const;
+
+    void SetLogger(void* context, JawsLogCallback logger);
+    void Mute(bool mute) { mMuted = mute; }
+    void Log(int kind, std::string_view message);
+
+    JawsColorSpace ColorSpaceBegin();
+    JawsColorSpace ColorSpaceNext();
+    int32_t ColorSpaceCount() const;
+    void ColorSpaceClear();
+    int32_t ColorSpaceAdd(JawsColorSpace space);
+    uint32_t ProcessColorFlags() const;
+    bool RasterJob() const { return mRasterJob; }
+
+private:
+    JawsLibrary() = default;
+    int32_t RunJob(JobRequest& job, const RipDistillParams* params);
+    void Analyse(const std::string& pdfPath);
+
+    std::unique_ptr<GsEngine> mEngine;
+    std::vector<std::string> mFontFolders;
+
+    std::mutex mLoggerLock;
+    void* mLoggerContext = nullptr;
+    JawsLogCallback mLogger = nullptr;
+    std::atomic<bool> mMuted{false};
+
+    std::vector<JawsColorSpace> mSpaces;
+    std::size_t mCursor = 0;
+    bool mRasterJob = false;
+};
+
+// Locks the library's recursive mutex for a scope.
+class JawsLibraryLock {
+public:
+    JawsLibraryLock() { pthread_mutex_lock(JawsLibrary::Mutex()); }
+    ~JawsLibraryLock() { pthread_mutex_unlock(JawsLibrary::Mutex()); }
+    JawsLibraryLock(const JawsLibraryLock&) = delete;
+    JawsLibraryLock& operator=(const JawsLibraryLock&) = delete;
+};
+
+} // namespace BRASK::WRAPPERS
