@@ -1,0 +1,100 @@
+#include "EPSInfoJson.h"
+
+#include "brask/CoreString.h"
+#include "text/Windows1252.h"
+
+#include <cstring>
+#include <string_view>
+
+namespace BRASK::EPSIMPORT {
+
+namespace {
+
+using nlohmann::ordered_json;
+
+std::string Text(const char* field) {
+    return TEXT::Windows1252ToUTF8(std::string_view(field, ::strnlen(field, PLUGIN::EPSInfo::kTextSize)));
+}
+
+double Points(PLUGIN::Fixed value) {
+    return value / 65536.0;
+}
+
+std::uint32_t BlockSize(MEMFIX::Handle block) {
+    return block != nullptr ? MEMFIX::GetHandleSize(block) : 0;
+}
+
+} // namespace
+
+std::vector<std::string> CustomColorEntries(const std::uint16_t* list, std::uint16_t units) {
+    std::vector<std::string> entries;
+    if (list == nullptr || units < 1)
+        return entries;
+    std::size_t pos = 1;
+    for (std::uint16_t n = 0; n < list[0] && pos < units; ++n) {
+        std::u16string entry;
+        while (pos < units && list[pos] != 0)
+            entry.push_back(static_cast<char16_t>(list[pos++]));
+        ++pos; // the terminator
+        entries.push_back(STRING::UTF16ToUTF8(entry));
+    }
+    return entries;
+}
+
+std::vector<std::string> FlagNames(std::uint32_t flags) {
+    std::vector<std::string> names;
+    for (int bit = 0; bit < 32; ++bit) {
+        if ((flags & (1u << bit)) == 0)
+            continue;
+        const char* name = PLUGIN::EPSFlags::FlagName(bit);
+        names.emplace_back(name != nullptr ? name : "bit" + std::to_string(bit));
+    }
+    return names;
+}
+
+ordered_json DescribeEPS(const std::string& file, PLUGIN::DSCError status,
+                         const PLUGIN::EPSVectorFileReader& reader) {
+    ordered_json out;
+    out["file"] = file;
+    out["status"] = static_cast<int>(status);
+    const PLUGIN::EPSInfo* info = reader.GetEPSInfo();
+    if (info == nullptr)
+        return out;
+    out["boundingBox"] = {{"llx", Points(reader.GetLeft())},
+                          {"lly", Points(reader.GetBottom())},
+                          {"urx", Points(reader.GetRight())},
+                          {"ury", Points(reader.GetTop())}};
+    out["creator"] = Text(info->creator);
+    out["title"] = Text(info->title);
+    out["creationDate"] = Text(info->creationDate);
+    out["languageLevel"] = info->languageLevel;
+    out["documentData"] = info->documentData;
+    out["flags"] = info->flags;
+    out["flagNames"] = FlagNames(info->flags);
+    out["postScript"] = {{"start", reader.GetPostScriptStart()}, {"end", reader.GetPostScriptEnd()}};
+    const PLUGIN::DOSBinaryHeader& header = info->binaryHeader;
+    if (header.IsPresent())
+        out["binaryHeader"] = {{"wmfOffset", header.wmfOffset},
+                               {"wmfLength", header.wmfLength},
+                               {"tiffOffset", header.tiffOffset},
+                               {"tiffLength", header.tiffLength}};
+    else
+        out["binaryHeader"] = nullptr;
+    out["epsfHeader"] = reader.HasEPSFHeaderLine();
+    out["firstLineLength"] = reader.GetHeaderLineLength();
+    if (info->imageWidth != 0 || info->imageHeight != 0 || info->imageBlockSize != 0 || info->imageFlags != 0)
+        out["image"] = {{"width", info->imageWidth},
+                        {"height", info->imageHeight},
+                        {"blockSize", info->imageBlockSize},
+                        {"flags", info->imageFlags}};
+    else
+        out["image"] = nullptr;
+    out["imageResolution"] = Points(reader.GetImageResolution());
+    out["colorSpace"] = reader.GetColorSpace();
+    out["customColors"] = CustomColorEntries(reader.GetCustomColorList(), reader.GetCustomColorListSize());
+    out["photoshopResourceBytes"] = BlockSize(reader.GetPhotoshopResources());
+    out["iccProfileBytes"] = BlockSize(reader.GetICCProfile());
+    return out;
+}
+
+} // namespace BRASK::EPSIMPORT

@@ -1,0 +1,16 @@
+// Opening files through the reference host, as a host hands them to the plug-in.
+#pragma once
+
+#include "brask/IO.h"
+#include "brask/TInterfacePtr.h"
+#include "brask_host/Host.h"
+
+#include <string>
+
+namespace BRASK::EPSIMPORT {
+
+// Opens `path` read-only through the host's URI registry; kOK with `out` set, else the host's status
+// (IFile::kNotFound, kFileTooLarge, kIOError, ...).
+Status OpenReadOnly(HOST::Host& host, const std::string& path, TInterfacePtr<IO::IDataProvider>& out);
+
+} // namespace BRASK::EPSIMPORT
