@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
+#include <thread>
 
 namespace BRASK::HOST::TEST {
 namespace {
@@ -261,6 +262,36 @@ TEST_F(DiscoveryServiceTest, TileAdaptorChainFindsInterfacesDownTheChainAndRefus
     EXPECT_EQ(a->ForwardToTileAdaptor(nullptr, nullptr, nullptr), 0);
 }
 
+TEST_F(DiscoveryServiceTest, ManyThreadsShareTheHostAndItsService) {
+    const std::vector<std::uint8_t> pdf = Bytes(MakePdf("/MediaBox [0 0 72 36]"));
+    IInterfaceDiscoveryService* service = Service();
+    ASSERT_NE(service, nullptr);
+    std::vector<std::thread> threads;
+    std::vector<int> made(4, 0);
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 25; ++i) {
+                TInterfacePtr<IO::IMemoryDataProvider> provider;
+                if (BRASK::CreateInstance(mHost.Get(), CLSID::MemoryDataProvider, provider) != kOK ||
+                    provider->Init(pdf.data(), static_cast<std::int32_t>(pdf.size())) != kOK)
+                    continue;
+                TInterfacePtr<ICompositeGraphic> graphic;
+                if (service->CreateCompositeGraphic(*mHost, *provider, graphic, GRAPHICS::kTypePDF,
+                                                    nullptr) != kOK)
+                    continue;
+                float width = 0;
+                auto* dictionary = FindAttached<IDictionary>(*graphic, IDictionary::IID);
+                if (dictionary != nullptr && dictionary->GetFloat(14, width) == kOK && width == 72.0f)
+                    ++made[t];
+            }
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    for (int count : made)
+        EXPECT_EQ(count, 25);
+}
+
 // Runs a shell command; true when it succeeded.
 bool RunCommand(const std::string& command) {
     return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
@@ -274,7 +305,8 @@ TEST_F(DiscoveryServiceTest, PdfsMadeByGhostscriptAndRotatedByQpdf) {
               "%!PS\n<< /PageSize [300 150] >> setpagedevice\nnewpath 10 10 moveto 290 140 lineto stroke\n"
               "showpage\n");
     const std::string made = TempPath("made.pdf");
-    ASSERT_TRUE(RunCommand("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -sOutputFile=" + made + " " + ps));
+    ASSERT_TRUE(
+        RunCommand("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -sOutputFile=" + made + " " + ps));
     const std::string rotated = TempPath("rotated.pdf");
     ASSERT_TRUE(RunCommand("qpdf --rotate=+90 " + made + " " + rotated));
     const std::string cropped = TempPath("cropped.pdf");
