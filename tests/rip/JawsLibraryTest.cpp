@@ -1,7 +1,12 @@
 #include "RipFixture.h"
 
+#include "EPSVectorFileReader.h"
 #include "JawsEntryPoints.h"
 #include "JawsFolders.h"
+#include "Rip.h"
+#include "shell/LibUtils.h"
+
+#include <cstring>
 
 #include <filesystem>
 #include <unistd.h>
@@ -115,4 +120,53 @@ TEST_F(JawsLibrary, DevicePathCarriesFontsAndNonAsciiFoldersAsUTF8) {
 TEST(JawsFolderNames, OnlyTheFirstBackslashTurns) {
     EXPECT_EQ(ReplaceFirstBackslash(BXString("C:\\Tmp\\jaws42\\")).GetUTF8String(), "C:/Tmp\\jaws42\\");
     EXPECT_EQ(ReplaceFirstBackslash(BXString("/tmp/jaws42/")).GetUTF8String(), "/tmp/jaws42/");
+}
+
+TEST_F(JawsLibrary, DistillWithoutTheLibraryWritesNothingAndSucceeds) {
+    // The only test here that uses the process-wide flag: nothing loads a wrapper from this folder.
+    UseApplicationFolder("nowhere");
+    EPSVectorFileReader reader;
+    EPSJawsRip rip(nullptr, nullptr, &reader);
+    const std::string pdf = (mTempDir.Path() / "out.pdf").string();
+    TInterfacePtr<IO::IDataProvider> provider;
+    const std::string eps =
+        "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 10 10\n%%EndComments\nshowpage\n%%EOF\n";
+    IO::CreateReadOnlyDataProvider(mHost.Get(), provider, eps.data(), static_cast<std::int32_t>(eps.size()));
+    ASSERT_EQ(reader.Init(provider.Get()), DSCNoError);
+    EPSJawsRip withProvider(nullptr, provider.Get(), &reader);
+    EXPECT_EQ(withProvider.CreatePDFGraphics(pdf.c_str()), kOK);
+    EXPECT_FALSE(std::filesystem::exists(pdf));
+    EXPECT_EQ(withProvider.GetColorSpaceCount(), 0);
+    EXPECT_EQ(withProvider.GetColorSpaceList(), nullptr);
+    EXPECT_FALSE(withProvider.IsRasterJob());
+}
+
+TEST(DistillParams, RecordBytesForAnInvertedBox) {
+    // Right < left and top < bottom: positive sizes, the given left and bottom kept as origin.
+    class BoxReader : public EPSVectorFileReader {
+    public:
+        Fixed GetLeft() const override { return 100 << 16; }
+        Fixed GetRight() const override { return 40 << 16; }
+        Fixed GetBottom() const override { return -(10 << 16); }
+        Fixed GetTop() const override { return -(30 << 16) - 0x8000; }
+    } reader;
+    EPSJawsRip rip(nullptr, nullptr, &reader);
+    const RipDistillParams params = rip.MakeDistillParams();
+    unsigned char bytes[88];
+    std::memcpy(bytes, &params, sizeof bytes);
+    unsigned char expected[88] = {};
+    const auto put32 = [&](int offset, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            expected[offset + i] = static_cast<unsigned char>(v >> (8 * i));
+    };
+    put32(0, 88);
+    put32(4, 100u << 16);
+    put32(8, static_cast<std::uint32_t>(-(10 << 16)));
+    put32(12, 60u << 16);
+    put32(16, (20u << 16) + 0x8000);
+    put32(20, 0x1200000);
+    put32(24, 0x1200000);
+    expected[34] = 1;
+    put32(80, 3);
+    EXPECT_EQ(0, std::memcmp(bytes, expected, sizeof bytes));
 }

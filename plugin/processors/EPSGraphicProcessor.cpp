@@ -1,0 +1,109 @@
+#include "GraphicProcessor.h"
+
+#include "shell/ClassFactorySlot.h"
+#include "shell/LibUtils.h"
+
+#include "brask/ClassIds.h"
+#include "brask/Logger.h"
+
+namespace BRASK::PLUGIN {
+
+namespace {
+constexpr char kProcessorSource[] = "core/Plugins/EPSLoader/Source/src/Common/GraphicProcessor";
+constexpr char kInitFunction[] = "long __cdecl BRASK::PLUGIN::EPSGraphicProcessor::Init(void)";
+constexpr char kWidthFunction[] = "float __cdecl BRASK::PLUGIN::EPSGraphicProcessor::Width(void) const";
+constexpr char kHeightFunction[] = "float __cdecl BRASK::PLUGIN::EPSGraphicProcessor::Height(void) const";
+} // namespace
+
+EPSGraphicProcessor::EPSGraphicProcessor(IO::IDataProvider* dataProvider, IO::IURI* uri)
+    : GraphicProcessor(uri), mDataProvider(dataProvider) {
+    if (mDataProvider != nullptr)
+        mDataProvider->AddRef();
+}
+
+EPSGraphicProcessor::~EPSGraphicProcessor() {
+    if (mDataProvider != nullptr)
+        mDataProvider->Release();
+    mFileReader.reset();
+    mRip.reset();
+    mClippingPath.Reset();
+    mRasterComponent.Reset();
+}
+
+Status EPSGraphicProcessor::Init() {
+    if (mFileReader) {
+        BRASK_LOG_ERROR(kProcessorSource, kInitFunction, "Already initialized.");
+        return kInitFailed;
+    }
+    mFileReader = std::make_unique<EPSVectorFileReader>();
+    const DSCError scan = mFileReader->Init(mDataProvider);
+    if (scan != DSCNoError) {
+        BRASK_LOG_ERROR(kProcessorSource, kInitFunction,
+                        "mFileReader->Init failed with dscerr = " << static_cast<int>(scan));
+        return kInitFailed;
+    }
+    mColorSpace = mFileReader->GetColorSpace();
+    mColorSpaceByte = static_cast<std::uint8_t>(mColorSpace & 0xFF);
+
+    MEMFIX::Handle resources = mFileReader->GetPhotoshopResources();
+    if (resources == nullptr || *resources == nullptr)
+        return kOK;
+    const std::uint32_t size = MEMFIX::GetHandleSize(resources);
+    IClassFactory* factory = COREREGISTRY::ClassFactorySlot::Get();
+    TInterfacePtr<IO::IDataProvider> provider;
+    const Status status =
+        IO::CreateReadOnlyDataProvider(factory, provider, *resources, static_cast<std::int32_t>(size));
+    if (status != kOK || !provider) {
+        BRASK_LOG_ERROR(kProcessorSource, kInitFunction,
+                        "Failed to create DataProvider for photoshop reource of EPS file");
+        return status != kOK ? status : kLibUtilFailed;
+    }
+    if (auto* memory = dynamic_cast<IO::IMemoryDataProvider*>(provider.Get()))
+        memory->Open(0);
+
+    TInterfacePtr<GRAPHICS::IPhotoShopResourceParser> parser;
+    CreateInstance(factory, CLSID::PhotoShopResourceParser, parser);
+    if (!parser) {
+        BRASK_LOG_ERROR(kProcessorSource, kInitFunction, "Could not create IPhotoShopResourceParser");
+        return kOK;
+    }
+    const float height = Height();
+    const float width = Width();
+    parser->Parse(provider.Get(), size, width, height);
+    if (GRAPHICS::IPathCollection* path = parser->GetClippingPath())
+        mClippingPath.Reset(path);
+    return kOK;
+}
+
+std::uint16_t EPSGraphicProcessor::GetCustomColorListSize() const {
+    return mFileReader ? mFileReader->GetCustomColorListSize() : 0;
+}
+
+const std::uint16_t* EPSGraphicProcessor::GetCustomColorList() const {
+    return mFileReader ? mFileReader->GetCustomColorList() : nullptr;
+}
+
+std::uint32_t EPSGraphicProcessor::GetTIFFOffset() const {
+    return mFileReader ? mFileReader->GetTIFFOffset() : 0;
+}
+
+float EPSGraphicProcessor::DeviceSize(float points, const char* message, const char* function) const {
+    if (points <= 0) {
+        BRASK_LOG_ERROR(kProcessorSource, function, message << points);
+        return 0.0f;
+    }
+    auto resolution = static_cast<float>(static_cast<double>(mFileReader->GetImageResolution()) / 65536.0);
+    if (resolution <= 0)
+        resolution = mResolution;
+    return points * (resolution / 72.0f);
+}
+
+float EPSGraphicProcessor::Width() const {
+    return mFileReader ? DeviceSize(mFileReader->GetWidth(), "Illegal Width of ", kWidthFunction) : 0.0f;
+}
+
+float EPSGraphicProcessor::Height() const {
+    return mFileReader ? DeviceSize(mFileReader->GetHeight(), "Illegal height of ", kHeightFunction) : 0.0f;
+}
+
+} // namespace BRASK::PLUGIN

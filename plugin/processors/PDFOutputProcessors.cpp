@@ -1,0 +1,71 @@
+#include "GraphicProcessor.h"
+#include "JawsEntryPoints.h"
+#include "JobDictionary.h"
+
+#include <pthread.h>
+
+namespace BRASK::PLUGIN {
+
+namespace {
+// Holds the interpreter library's own lock for one distillation.
+class LibraryLock {
+public:
+    explicit LibraryLock(JawsLibraryMutex* mutex) : mMutex(mutex) {
+        if (mMutex != nullptr)
+            pthread_mutex_lock(mMutex);
+    }
+    ~LibraryLock() {
+        if (mMutex != nullptr)
+            pthread_mutex_unlock(mMutex);
+    }
+    LibraryLock(const LibraryLock&) = delete;
+    LibraryLock& operator=(const LibraryLock&) = delete;
+
+private:
+    JawsLibraryMutex* mMutex;
+};
+} // namespace
+
+PDFOutputEPSGraphicProcessor::PDFOutputEPSGraphicProcessor(IO::IDataProvider* dataProvider, IO::IURI* uri,
+                                                           const CoreString& pdfPath, bool useCallas,
+                                                           bool processorFlag)
+    : EPSGraphicProcessor(dataProvider, uri), mOutputPath(pdfPath.GetUTF8String()), mUseCallas(useCallas),
+      mProcessorFlag(processorFlag) {}
+
+void PDFOutputEPSGraphicProcessor::SetOutputResolution(float resolution) {
+    const Fixed imageResolution = mFileReader ? mFileReader->GetImageResolution() : 0;
+    if (static_cast<double>(imageResolution) / 65536.0 <= 0)
+        mResolution = resolution;
+}
+
+Status PDFOutputEPSGraphicProcessor::CreatePDF() {
+    if (mUseCallas) {
+        if (!mCallasRip)
+            mCallasRip = std::make_unique<CallasRip>(mURI);
+        SetDistillerParams(mProcessorFlag != 0);
+        mCallasRip->CreatePDFGraphics(mOutputPath.c_str(), true);
+        return kOK;
+    }
+    JawsLibraryMutex* mutex = nullptr;
+    if (LoadJawsLibrary(JawsLibraryLoaded()))
+        GetJawsEntryPoints().GetJawsLibraryMutex(&mutex);
+    LibraryLock lock(mutex);
+    if (!mRip)
+        mRip = std::make_unique<EPSJawsRip>(mURI, mDataProvider, mFileReader.get());
+    mRip->CreatePDFGraphics(mOutputPath.c_str());
+    return kOK;
+}
+
+PDFOutputSVGGraphicProcessor::PDFOutputSVGGraphicProcessor(IO::IURI* uri, const CoreString& pdfPath,
+                                                           bool processorFlag)
+    : GraphicProcessor(uri), mOutputPath(pdfPath.GetUTF8String()), mProcessorFlag(processorFlag) {}
+
+Status PDFOutputSVGGraphicProcessor::CreatePDF() {
+    if (!mCallasRip)
+        mCallasRip = std::make_unique<CallasRip>(mURI);
+    SetDistillerParams(mProcessorFlag != 0);
+    mCallasRip->CreatePDFGraphics(mOutputPath.c_str(), false);
+    return kOK;
+}
+
+} // namespace BRASK::PLUGIN

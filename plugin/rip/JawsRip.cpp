@@ -1,0 +1,73 @@
+#include "JawsEntryPoints.h"
+#include "Rip.h"
+
+#include "brask/Logger.h"
+
+namespace BRASK::PLUGIN {
+
+namespace {
+constexpr char kJawsRipSource[] = "core/Common/Constructs/Graphics/Plugins/Rip/JawsRip";
+
+bool LibraryAvailable() {
+    return LoadJawsLibrary(JawsLibraryLoaded());
+}
+
+// The walk answers -1 for every step when the wrapper is not there.
+JawsColorSpace WalkBegin() {
+    return LibraryAvailable() ? GetJawsEntryPoints().BPDFColorSpaceBegin() : kJawsColorSpaceEnd;
+}
+JawsColorSpace WalkNext() {
+    return LibraryAvailable() ? GetJawsEntryPoints().BPDFColorSpaceNext() : kJawsColorSpaceEnd;
+}
+JawsColorSpace WalkEnd() {
+    return LibraryAvailable() ? GetJawsEntryPoints().BPDFColorSpaceEnd() : kJawsColorSpaceEnd;
+}
+} // namespace
+
+std::int32_t JawsRip::GetColorSpaceCount() {
+    return LibraryAvailable() ? GetJawsEntryPoints().BPDFColorSpaceCount() : 0;
+}
+
+const std::uint8_t* JawsRip::GetColorSpaceList() {
+    const std::int32_t count = GetColorSpaceCount();
+    if (count < 1 || mColorSpaces)
+        return mColorSpaces.get();
+    mColorSpaces = std::make_unique<std::uint8_t[]>(static_cast<std::size_t>(count));
+    std::int32_t written = 0;
+    for (JawsColorSpace space = WalkBegin(); space != WalkEnd() && written < count; space = WalkNext())
+        mColorSpaces[written++] = static_cast<std::uint8_t>(GetGraphicsColorSpace(space));
+    return mColorSpaces.get();
+}
+
+bool JawsRip::IsRasterJob() {
+    return LibraryAvailable() && GetJawsEntryPoints().BPDFIsRasterJob() != 0;
+}
+
+Status JawsRip::GetGraphicsColorSpace(JawsColorSpace space) const {
+    constexpr char kFunction[] =
+        "long __cdecl BRASK::PLUGIN::JawsRip::GetGraphicsColorSpace(JawsColorSpace) const";
+    switch (space) {
+    case kJawsColorSpaceCMYK:
+        return 5;
+    case kJawsColorSpaceRGB:
+        return 4;
+    case kJawsColorSpaceSeparation:
+        return 8;
+    case kJawsColorSpaceGray:
+        return 3;
+    case kJawsColorSpaceLab:
+        return 15;
+    case kJawsColorSpaceICCBased:
+        return 14;
+    case kJawsColorSpaceDeviceN:
+    case kJawsColorSpaceNChannel:
+    case kJawsColorSpaceSeparationAll:
+    case kJawsColorSpaceSeparationNone:
+        return 8;
+    default:
+        BRASK_LOG_ERROR(kJawsRipSource, kFunction, "Unknown/Unhandled color space");
+        return 0;
+    }
+}
+
+} // namespace BRASK::PLUGIN
