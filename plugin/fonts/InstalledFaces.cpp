@@ -58,8 +58,8 @@ bool HasWord(const std::string& text, const char* word) {
 }
 
 bool IsPlainStyleName(const std::string& style) {
-    static const std::set<std::string> kPlain = {"Regular", "Book",        "Roman",       "Normal",
-                                                 "Plain",   "Bold",        "Italic",      "Oblique",
+    static const std::set<std::string> kPlain = {"Regular",     "Book",         "Roman",      "Normal",
+                                                 "Plain",       "Bold",         "Italic",     "Oblique",
                                                  "Bold Italic", "Bold Oblique", "BoldItalic", "BoldOblique"};
     return kPlain.count(style) != 0;
 }

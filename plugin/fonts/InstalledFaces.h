@@ -14,9 +14,9 @@ struct FaceRecord {
     std::string psName;
     std::vector<std::string> familyNames; // as fontconfig gives them, primary name first
     std::vector<std::string> styleNames;
-    int weight = 80; // fontconfig weight scale
-    int slant = 0;   // fontconfig slant (0 roman)
-    std::string format; // fontconfig font format ("TrueType", "CFF", "Type 1", ...)
+    int weight = 80;                 // fontconfig weight scale
+    int slant = 0;                   // fontconfig slant (0 roman)
+    std::string format;              // fontconfig font format ("TrueType", "CFF", "Type 1", ...)
     bool eastAsianLanguages = false; // covers Japanese, Chinese or Korean
 };
 

@@ -20,7 +20,8 @@ constexpr std::uint32_t kServingOrder[kXStyleCount][kXStyleCount] = {
 };
 } // namespace
 
-XFontManager::XFontManager(const BRASK::CoreString& name) : mName(name), mProbe(std::make_unique<FaceProbe>()) {}
+XFontManager::XFontManager(const BRASK::CoreString& name)
+    : mName(name), mProbe(std::make_unique<FaceProbe>()) {}
 
 XFontManager::~XFontManager() = default;
 
@@ -128,7 +129,8 @@ std::uint32_t XFontManager::GetFontType(std::uint32_t familyId) {
     return *type;
 }
 
-XStatus XFontManager::GetIntrinsicStyle(std::uint32_t familyId, std::uint32_t style, std::uint32_t& intrinsic) {
+XStatus XFontManager::GetIntrinsicStyle(std::uint32_t familyId, std::uint32_t style,
+                                        std::uint32_t& intrinsic) {
     std::lock_guard<std::recursive_mutex> lock(mMutex);
     LoadIfNeeded();
     const FamilyRecord* family = FindFamily(familyId);
@@ -143,7 +145,8 @@ XStatus XFontManager::GetIntrinsicStyle(std::uint32_t familyId, std::uint32_t st
     return kXNoErr;
 }
 
-XStatus XFontManager::GetPSFontName(std::uint32_t familyId, std::uint32_t style, char* buffer, std::size_t size) {
+XStatus XFontManager::GetPSFontName(std::uint32_t familyId, std::uint32_t style, char* buffer,
+                                    std::size_t size) {
     if (buffer == nullptr || size == 0)
         return kXBadArgument;
     std::lock_guard<std::recursive_mutex> lock(mMutex);

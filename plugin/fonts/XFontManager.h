@@ -48,7 +48,8 @@ public:
     // The slot (0..3) of the real face that serves `style` of the family.
     virtual XStatus GetIntrinsicStyle(std::uint32_t familyId, std::uint32_t style, std::uint32_t& intrinsic);
     // The PostScript name of the face that serves `style`, NUL-terminated and cut to `size` - 1 bytes.
-    virtual XStatus GetPSFontName(std::uint32_t familyId, std::uint32_t style, char* buffer, std::size_t size);
+    virtual XStatus GetPSFontName(std::uint32_t familyId, std::uint32_t style, char* buffer,
+                                  std::size_t size);
     // The face that serves the reference's slot, lent by the manager until the next refresh.
     virtual XStatus GetFont(const XFontSpec& spec, const XFont*& font);
     // Full path of file `fileIndex` of the face (0: the outline file; the only one this library knows).
@@ -73,7 +74,7 @@ private:
     bool mLoaded = false;
     std::vector<FaceRecord> mFaces;
     std::vector<std::optional<FamilyRecord>> mFamilies; // family id = index + 1
-    std::vector<std::unique_ptr<XFont>> mFonts;   // per face, made on first request
+    std::vector<std::unique_ptr<XFont>> mFonts;         // per face, made on first request
     std::vector<std::optional<std::uint32_t>> mTypes;
     std::unique_ptr<FaceProbe> mProbe;
 };

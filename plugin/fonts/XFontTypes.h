@@ -18,12 +18,12 @@ constexpr XStatus kXNoMoreFamilies = 0x51002007;
 
 // The kind of a font's outline file.
 enum XFontType : std::uint32_t {
-    kXType1 = 0,        // Type 1 (PFB or PFA outline file)
-    kXTrueType = 1,     // TrueType
-    kXOpenTypeTT = 2,   // OpenType with TrueType outlines (carries a digital signature table)
-    kXOpenTypePS = 3,   // OpenType with PostScript (CFF) outlines
-    kXComposite = 6,    // CID-keyed font outside an sfnt wrapper
-    kXUnknownType = 8,  // the file cannot be opened or has no outline format the library knows
+    kXType1 = 0,       // Type 1 (PFB or PFA outline file)
+    kXTrueType = 1,    // TrueType
+    kXOpenTypeTT = 2,  // OpenType with TrueType outlines (carries a digital signature table)
+    kXOpenTypePS = 3,  // OpenType with PostScript (CFF) outlines
+    kXComposite = 6,   // CID-keyed font outside an sfnt wrapper
+    kXUnknownType = 8, // the file cannot be opened or has no outline format the library knows
 };
 
 // Style slots of a family.

@@ -33,6 +33,21 @@ void FontDevice::MarkStub(const std::string& key) {
     stubFiles[key] = true;
 }
 
+void FontDevice::MarkFontStubs(const std::string& key, bool isEastAsian) {
+    MarkStub(key);
+    if (!isEastAsian) {
+        if (const char* alias = GetArialAlias(key.c_str()))
+            MarkStub(std::string(alias) + ".ps");
+    }
+    bool changed = false;
+    std::string variantKey = CommaForm(key, changed);
+    if (changed)
+        MarkStub(variantKey);
+    variantKey = JoinedForm(variantKey, changed);
+    if (changed)
+        MarkStub(variantKey);
+}
+
 void FontDevice::AddFontDir(const CoreString& dir) {
     for (const auto& known : fontDirs)
         if (known == dir)
@@ -151,20 +166,10 @@ void FontDevice::AddNewFonts() {
                 name = JoinedForm(name, changed);
                 if (changed)
                     writeVariant(name);
-            } else {
-                MarkStub(key);
-                if (!isEA) {
-                    if (const char* alias = GetArialAlias(name.c_str()))
-                        MarkStub(std::string(alias) + ".ps");
-                }
-                bool changed = false;
-                std::string variantKey = CommaForm(key, changed);
-                if (changed)
-                    MarkStub(variantKey);
-                variantKey = JoinedForm(variantKey, changed);
-                if (changed)
-                    MarkStub(variantKey);
             }
+            // The font is installed: none of its stubs is stale, also those that existed already when the
+            // stub under its own name had to be written again (they would be deleted below otherwise).
+            MarkFontStubs(key, isEA);
         }
     }
     iterator.reset();

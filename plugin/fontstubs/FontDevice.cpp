@@ -110,8 +110,8 @@ FontStubError FontDevice::CreateJawsDirectory(CoreString& parent, CoreString& na
     if (!edirDir.empty() && !category.empty()) {
         const std::string categoryText = category.GetUTF8String();
         const std::string nameText = name.GetUTF8String();
-        const FontStubError result =
-            MakeEdirEntry(edirDir, reinterpret_cast<const unsigned char*>(categoryText.c_str()), nameText.c_str());
+        const FontStubError result = MakeEdirEntry(
+            edirDir, reinterpret_cast<const unsigned char*>(categoryText.c_str()), nameText.c_str());
         if (result != kFontStubOK) {
             BRASK_LOG_ERROR(kSource, kCreateJawsDirectory, "Make Edir Jaws Entry failed");
             return result;

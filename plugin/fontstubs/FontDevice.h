@@ -63,6 +63,8 @@ private:
     void CollectExistingStubs();
     void DeleteStaleStubs();
     void MarkStub(const std::string& key);
+    // Marks the stub keys of a font's name and its variant forms as belonging to an installed font.
+    void MarkFontStubs(const std::string& key, bool isEastAsian);
     void AddFontDir(const CoreString& dir);
     // Writes `text` at the end of the file that `uri` names, through a read-write data provider.
     static void WriteAtEnd(IO::IURI& uri, const std::string& text);

@@ -10,13 +10,15 @@ constexpr char kCreateJawsDirectory[] =
     "BRASK::PLUGIN::FontStubError __cdecl BRASK::PLUGIN::FontDevice::CreateJawsDirectory(class "
     "BRASK::STRING::CoreString &,class BRASK::STRING::CoreString &,class BRASK::STRING::CoreString &,class "
     "BRASK::STRING::CoreString &,class BRASK::STRING::CoreString &)";
-constexpr char kCreateEdir[] = "BRASK::PLUGIN::FontStubError __cdecl BRASK::PLUGIN::FontDevice::CreateEdir(const "
-                               "class BRASK::STRING::CoreString &)";
+constexpr char kCreateEdir[] =
+    "BRASK::PLUGIN::FontStubError __cdecl BRASK::PLUGIN::FontDevice::CreateEdir(const "
+    "class BRASK::STRING::CoreString &)";
 constexpr char kMakeEdirEntry[] =
     "BRASK::PLUGIN::FontStubError __cdecl BRASK::PLUGIN::FontDevice::MakeEdirEntry(const class "
     "BRASK::STRING::CoreString &,const unsigned char *,const char *)";
 constexpr char kCreateFontStubFile[] =
-    "BRASK::PLUGIN::FontStubError __cdecl BRASK::PLUGIN::FontDevice::CreateFontStubFile(unsigned char *,const "
+    "BRASK::PLUGIN::FontStubError __cdecl BRASK::PLUGIN::FontDevice::CreateFontStubFile(unsigned char "
+    "*,const "
     "unsigned char *,const class BRASK::STRING::CoreString &,unsigned long,XFontSpec &,unsigned char)";
 constexpr char kCreateTTCFontStubFile[] =
     "BRASK::PLUGIN::FontStubError __cdecl BRASK::PLUGIN::FontDevice::CreateTTCFontStubFile(unsigned char "

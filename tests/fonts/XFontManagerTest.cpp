@@ -1,6 +1,6 @@
 // The font library against the fonts installed on the machine (DejaVu, the URW base 35, WenQuanYi Micro Hei).
-#include "fonts/InstalledFaces.h"
 #include "fonts/XFontManager.h"
+#include "fonts/InstalledFaces.h"
 
 #include <gtest/gtest.h>
 

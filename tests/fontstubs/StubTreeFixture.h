@@ -1,0 +1,71 @@
+// A reference host whose application folder is a private temporary folder, published as the plug-in's class
+// factory, and helpers to read the stub tree it gets.
+#pragma once
+
+#include "../support/LogCapture.h"
+#include "../support/TempDir.h"
+
+#include "brask_host/Host.h"
+#include "shell/ClassFactorySlot.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+#include <string>
+
+namespace BRASK::TEST {
+
+class StubTreeFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        mApp = mTemp.Path() / "app";
+        std::filesystem::create_directories(mApp);
+        std::filesystem::create_directories(mTemp.Path() / "tmp");
+        HOST::HostOptions options;
+        options.applicationDir = mApp.string();
+        options.temporaryDir = (mTemp.Path() / "tmp").string();
+        mHost = HOST::Host::Create(options);
+        COREREGISTRY::ClassFactorySlot::Set(mHost.Get());
+    }
+    void TearDown() override {
+        COREREGISTRY::ClassFactorySlot::Set(nullptr);
+        mHost.Reset();
+    }
+
+    std::filesystem::path Stubs() const { return mApp / "jaws" / "FontStubs"; }
+    std::filesystem::path Western() const { return Stubs() / "WesternFonts"; }
+    std::filesystem::path EastAsian() const { return Stubs() / "EAFonts"; }
+    std::filesystem::path FontSet() const { return Stubs() / "FontSet"; }
+
+    static std::string Read(const std::filesystem::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        EXPECT_TRUE(in.good()) << path;
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    // Stub file names of a folder (the _edir_ index left out).
+    static std::set<std::string> StubNames(const std::filesystem::path& dir) {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir))
+            if (entry.path().filename() != "_edir_")
+                names.insert(entry.path().filename().string());
+        return names;
+    }
+    // Every file of the tree with its contents.
+    std::map<std::string, std::string> Snapshot() const {
+        std::map<std::string, std::string> files;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(Stubs()))
+            if (entry.is_regular_file())
+                files[std::filesystem::relative(entry.path(), Stubs()).string()] = Read(entry.path());
+        return files;
+    }
+
+    TempDir mTemp;
+    std::filesystem::path mApp;
+    TInterfacePtr<HOST::Host> mHost;
+};
+
+} // namespace BRASK::TEST
