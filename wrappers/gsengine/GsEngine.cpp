@@ -147,7 +147,7 @@ void GsEngine::OnLine(GsStream stream, std::string_view line) {
             line.substr(kMarkerPrefix.size(), line.size() - kMarkerPrefix.size() - kMarkerSuffix.size());
         if (body == "done")
             mSawDone = true;
-        else if (body == "global-changed")
+        else if (body == "global-changed" || body == "went-global")
             mSawGlobalChange = true;
         else if (body.substr(0, 6) == "error ")
             mJobError = std::string(body.substr(6));

@@ -21,8 +21,8 @@ BraskJobDict begin
   /erasepage { } def
   /quit { stop } bind def
   /setpagedevice { pop } bind def
-  /setglobal { pop } bind def
-  /.setglobal { pop } bind def
+  /setglobal { dup { (went-global) //BraskReport exec } if //setglobal } bind def
+  /.setglobal { dup { (went-global) //BraskReport exec } if //setglobal } bind def
   /startjob { pop pop false } bind def
   /initmatrix { BraskState /ctm get setmatrix } bind def
   /initgraphics {
@@ -122,6 +122,7 @@ std::string JobPrologue(const JobPage& page, const std::string& outputPath, std:
     }
     s += "BraskState /gd globaldict dup length dict copy put\n"
          "BraskState /gfd GlobalFontDirectory dup length dict copy put\n"
+
          "initgraphics\n";
     if (page.moveOrigin)
         s += Number(-page.left) + " " + Number(-page.bottom) + " translate\n";
