@@ -1,5 +1,0 @@
-if(EXISTS "/work/main/build/tests/sdk/sdk_tests[1]_tests.cmake")
-  include("/work/main/build/tests/sdk/sdk_tests[1]_tests.cmake")
-else()
-  add_test(sdk_tests_NOT_BUILT sdk_tests_NOT_BUILT)
-endif()
