@@ -1,39 +1,288 @@
-// The EPS and SVG conversion paths. They need the graphic processors and the RIP binding; until those are
-// linked in, Init fails here with a logged reason instead of pretending to have imported anything.
+// The EPS and SVG conversion paths: a graphic processor writes the intermediate PDF, the host turns it into a
+// PDF graphic whose connection space this graphic keeps, and the filter dictionary learns what was placed.
+#include "GraphicLog.h"
 #include "PDFBasedCG.h"
 
-#include "GraphicLog.h"
+#include "shell/ClassFactorySlot.h"
+#include "shell/LibUtils.h"
 
+#include "brask/ClassIds.h"
 #include "brask/Logger.h"
+#include "memory/MemoryManager.h"
+#include "platform/Platform.h"
+
+#include <cctype>
+#include <cmath>
 
 namespace BRASK::COREREGISTRY {
 
-Status PDFBasedCG::ProcessEPSToConnectionSpace(IClassFactory& /*factory*/, IO::IDataProvider& /*source*/,
-                                               const IDictionary* /*options*/, bool /*useCallas*/,
-                                               bool /*processorFlag*/, IDictionary* /*filterDictionary*/,
-                                               CoreString& /*pdfPath*/) {
-    constexpr char kFunction[] =
-        "long __cdecl BRASK::COREREGISTRY::PDFBasedCG::ProcessEPSToConnectionSpace(class "
-        "BRASK::IClassFactory &,class BRASK::IO::IDataProvider &,const class "
-        "BRASK::IDictionary *,bool,bool,class BRASK::IDictionary *,class "
-        "BRASK::STRING::CoreString &)";
-    BRASK_LOG_ERROR(kPDFBasedCGSource, kFunction,
-                    "EPS conversion is not available in this build of the plug-in.");
-    return kImportUnavailable;
+namespace {
+constexpr char kProcessEPSFunction[] =
+    "long __cdecl BRASK::COREREGISTRY::PDFBasedCG::ProcessEPSToConnectionSpace(class BRASK::IClassFactory "
+    "&,class "
+    "BRASK::IO::IDataProvider &,const class BRASK::IDictionary *,bool,bool,class BRASK::IDictionary *,class "
+    "BRASK::STRING::CoreString &)";
+constexpr char kProcessSVGFunction[] =
+    "long __cdecl BRASK::COREREGISTRY::PDFBasedCG::ProcessSVGToConnectionSpace(class BRASK::IClassFactory "
+    "&,class "
+    "BRASK::IO::IDataProvider &,class BRASK::IO::IURI *,const class BRASK::IDictionary *,bool,class "
+    "BRASK::IDictionary *,class BRASK::STRING::CoreString &)";
+constexpr char kInsertHeaderFunction[] =
+    "long __cdecl BRASK::COREREGISTRY::PDFBasedCG::InsertEPSFStringHeader(class BRASK::IO::IDataProvider "
+    "&,class "
+    "BRASK::IO::IURI &,class BRASK::TInterfacePtr<class BRASK::IO::IDataProvider> &,class "
+    "BRASK::PLUGIN::EPSGraphicProcessor *)";
+constexpr char kNoHeaderMessage[] = " File does not contains EPSF- string in the header";
+
+enum FilterKey : std::int32_t {
+    kKeyWidth = 14,
+    kKeyHeight = 15,
+    kKeyICCProfile = 16,
+    kKeyColorSpaceCount = 26,
+    kKeyColorSpaces = 27,
+    kKeyCustomColors = 28,
+    kKeyImported = 39,
+    kKeyLeft = 2001,
+    kKeyRight = 2002,
+    kKeyBottom = 2003,
+    kKeyTop = 2004,
+    kKeyDuotone = 2005,
+    kKeyImageResolution = 2006,
+    kKeyVectorMasked = 2007,
+    kKeyDCS = 2008,
+};
+
+constexpr float kMinimumSize = 3.0f;
+constexpr double kSizeTolerance = 1.0;
+
+float Points(PLUGIN::Fixed value) {
+    return static_cast<float>(static_cast<double>(value) * (1.0 / 65536.0));
 }
 
-Status PDFBasedCG::ProcessSVGToConnectionSpace(IClassFactory& /*factory*/, IO::IDataProvider& /*source*/,
-                                               IO::IURI* /*uri*/, const IDictionary* /*options*/,
-                                               bool /*processorFlag*/, IDictionary* /*filterDictionary*/,
-                                               CoreString& /*pdfPath*/) {
-    constexpr char kFunction[] =
-        "long __cdecl BRASK::COREREGISTRY::PDFBasedCG::ProcessSVGToConnectionSpace(class "
-        "BRASK::IClassFactory &,class BRASK::IO::IDataProvider &,class BRASK::IO::IURI "
-        "*,const class BRASK::IDictionary *,bool,class BRASK::IDictionary *,class "
-        "BRASK::STRING::CoreString &)";
-    BRASK_LOG_ERROR(kPDFBasedCGSource, kFunction,
-                    "SVG conversion is not available in this build of the plug-in.");
-    return kImportUnavailable;
+// The characters after the last "." (each unit reduced to its low byte), upper-cased; the whole text without
+// one.
+std::string UpperExtension(const CoreString& path) {
+    const std::size_t dot = path.rfind(u'.');
+    const std::size_t start = dot == CoreString::npos ? 0 : dot + 1;
+    std::string extension;
+    for (std::size_t i = start; i < path.length(); ++i)
+        extension += static_cast<char>(std::toupper(static_cast<unsigned char>(path[i] & 0xFF)));
+    return extension;
+}
+
+template <class T> struct Releaser {
+    void operator()(T* object) const { object->Release(); }
+};
+template <class T> using ProcessorPtr = std::unique_ptr<T, Releaser<T>>;
+
+// Keeps the user-space size in step with the bounding box: when they disagree by more than a point the box
+// wins, and a box narrower than 3 points is widened to 3.
+void CheckSize(IDictionary& dictionary, std::int32_t lowKey, std::int32_t highKey, std::int32_t sizeKey,
+               float userSize, const char* message) {
+    float low = 0;
+    float high = 0;
+    dictionary.GetFloat(lowKey, low);
+    dictionary.GetFloat(highKey, high);
+    const float size = high - low;
+    if (std::fabs(size - userSize) > kSizeTolerance && size > 0) {
+        BRASK_LOG_ERROR(kPDFBasedCGSource, kProcessEPSFunction, message);
+        if (size < kMinimumSize) {
+            high = static_cast<float>(static_cast<double>(low) + kMinimumSize);
+            dictionary.SetFloat(highKey, high);
+        }
+        dictionary.SetFloat(sizeKey, high - low);
+    }
+}
+} // namespace
+
+Status PDFBasedCG::AdoptIntermediatePDF(IClassFactory& factory, const IDictionary* options,
+                                        IDictionary& filterDictionary, const CoreString& pdfPath,
+                                        float& userWidth, float& userHeight, bool svgRules,
+                                        const char* function) {
+    TInterfacePtr<IO::IURI> pdfURI;
+    TInterfacePtr<IO::IDataProvider> pdfProvider;
+    Status status = IO::CreateURI(&factory, pdfURI, pdfPath);
+    if (status == kOK)
+        status = IO::CreateUriDataProvider(&factory, pdfProvider, *pdfURI, IO::kReadOnlyMode, nullptr);
+    if (status != kOK || !pdfProvider) {
+        // No intermediate PDF: the conversion failed, which the status must tell the host.
+        BRASK_LOG_ERROR(kPDFBasedCGSource, function, "Could not create IDataProviderPtr");
+        return status != kOK ? status : kLibUtilFailed;
+    }
+
+    GRAPHICS::IInterfaceDiscoveryService* service = GRAPHICS::HELPER::GetInterfaceDiscoveryService(&factory);
+    if (service == nullptr) {
+        BRASK_LOG_ERROR(kPDFBasedCGSource, function,
+                        "No interface discovery service to read the intermediate PDF");
+        status = kLibUtilFailed;
+    } else {
+        status =
+            service->CreateCompositeGraphic(factory, *pdfProvider, mPDFGraphic, GRAPHICS::kTypePDF, options);
+    }
+
+    // The SVG path only looks at a graphic the host made without complaint; the EPS path takes whatever came.
+    const bool takeGraphic = !svgRules || (status == kOK && mPDFGraphic);
+    if (takeGraphic) {
+        GRAPHICS::IConnectionSpace* connectionSpace = nullptr;
+        if (GetConnectionSpaceForInputGraphic(connectionSpace) && connectionSpace != nullptr)
+            AttachInterface(connectionSpace, CLSID::ConnectionSpaceKey);
+        pdfProvider.Reset();
+        if (mPDFGraphic) {
+            if (auto* graphicDictionary =
+                    FindAttached<IDictionary>(*mPDFGraphic, CLSID::FilterDictionaryKey)) {
+                graphicDictionary->GetFloat(kKeyWidth, userWidth);
+                graphicDictionary->GetFloat(kKeyHeight, userHeight);
+                filterDictionary.SetFloat(kKeyWidth, userWidth);
+                filterDictionary.SetFloat(kKeyHeight, userHeight);
+            } else {
+                status = kNoGraphicDictionary;
+                BRASK_LOG_ERROR(kPDFBasedCGSource, function, "Could not get dictionary from ICG.");
+            }
+        } else {
+            BRASK_LOG_ERROR(kPDFBasedCGSource, function,
+                            "Composite graphics is not initialized for excel graphics item.");
+        }
+    } else {
+        BRASK_LOG_ERROR(kPDFBasedCGSource, function,
+                        "Failed to create the intermediate PDF composite graphic");
+    }
+    mPDFGraphic.Reset();
+    PLATFORM::DeleteFile(pdfPath);
+    return status;
+}
+
+Status PDFBasedCG::ProcessEPSToConnectionSpace(IClassFactory& factory, IO::IDataProvider& source,
+                                               const IDictionary* options, bool useCallas, bool processorFlag,
+                                               IDictionary* filterDictionary, CoreString& pdfPath) {
+    ProcessorPtr<PLUGIN::PDFOutputEPSGraphicProcessor> processor(new PLUGIN::PDFOutputEPSGraphicProcessor(
+        &source, mSourceURI.Get(), pdfPath, useCallas, processorFlag));
+    Status err = processor->Init();
+
+    const PLUGIN::EPSVectorFileReader* reader = processor->GetFileReader();
+    TInterfacePtr<IO::IDataProvider> repaired;
+    if (reader != nullptr && reader->GetHeaderLineLength() != 0 && !reader->HasEPSFHeaderLine() &&
+        mSourceURI) {
+        const CoreString path = mSourceURI->GetPath();
+        if (UpperExtension(path) == "AI") {
+            InsertEPSFStringHeader(source, *mSourceURI, repaired, processor.get());
+            if (repaired) {
+                processor.reset(new PLUGIN::PDFOutputEPSGraphicProcessor(repaired.Get(), mSourceURI.Get(),
+                                                                         pdfPath, useCallas, processorFlag));
+                err = processor->Init();
+            }
+            BRASK_LOG_INFO(kPDFBasedCGSource, kProcessEPSFunction, path << kNoHeaderMessage);
+        } else {
+            BRASK_LOG_ERROR(kPDFBasedCGSource, kProcessEPSFunction, path << kNoHeaderMessage);
+        }
+    }
+    if (err != kOK) {
+        BRASK_LOG_ERROR(kPDFBasedCGSource, kProcessEPSFunction,
+                        "Could not initialize the eps. Err = " << err);
+        return err;
+    }
+
+    Status result = processor->CreatePDF();
+    float userWidth = 0;
+    float userHeight = 0;
+    const Status pdfStatus = AdoptIntermediatePDF(factory, options, *filterDictionary, pdfPath, userWidth,
+                                                  userHeight, false, kProcessEPSFunction);
+    if (result == kOK)
+        result = pdfStatus;
+    WriteEPSFilterInfo(*processor, *filterDictionary, userWidth, userHeight);
+    return result;
+}
+
+void PDFBasedCG::WriteEPSFilterInfo(PLUGIN::PDFOutputEPSGraphicProcessor& processor, IDictionary& dictionary,
+                                    float userWidth, float userHeight) {
+    const PLUGIN::EPSVectorFileReader& reader = *processor.GetFileReader();
+    dictionary.SetFloat(kKeyLeft, Points(reader.GetLeft()));
+    dictionary.SetFloat(kKeyRight, Points(reader.GetRight()));
+    dictionary.SetFloat(kKeyBottom, Points(reader.GetBottom()));
+    dictionary.SetFloat(kKeyTop, Points(reader.GetTop()));
+    CheckSize(dictionary, kKeyLeft, kKeyRight, kKeyWidth, userWidth,
+              "EPS BoundingBox width, user space width does not match");
+    CheckSize(dictionary, kKeyBottom, kKeyTop, kKeyHeight, userHeight,
+              "EPS BoundingBox height, user space height does not match");
+
+    std::int32_t count = 0;
+    const std::uint8_t* list = nullptr;
+    const std::uint8_t colorSpaceByte = processor.GetColorSpaceByte();
+    if (PLUGIN::JawsRip* rip = processor.GetJawsRip()) {
+        count = rip->GetColorSpaceCount();
+        list = rip->GetColorSpaceList();
+    } else {
+        count = colorSpaceByte != 0 ? 1 : 0;
+        list = &colorSpaceByte;
+    }
+    dictionary.SetUInt16(kKeyColorSpaceCount, static_cast<std::uint16_t>(count));
+    if (count >= 1 && list != nullptr)
+        dictionary.SetBytes(kKeyColorSpaces, list, static_cast<std::uint32_t>(count));
+
+    const std::uint32_t flags = reader.GetFlags();
+    dictionary.SetUInt8(kKeyDCS, (flags & (PLUGIN::EPSFlags::kDCS1 | PLUGIN::EPSFlags::kDCS2)) != 0 ? 1 : 0);
+    dictionary.SetUInt8(kKeyDuotone, reader.HasDuotoneInks() ? 1 : 0);
+    dictionary.SetUInt8(kKeyVectorMasked, reader.HasVectorMaskedImagery() ? 1 : 0);
+    dictionary.SetUInt8(kKeyImageResolution, reader.GetImageResolution() != 0 ? 1 : 0);
+
+    const std::uint16_t colorUnits = processor.GetCustomColorListSize();
+    const std::uint16_t* colors = processor.GetCustomColorList();
+    if (colorUnits > 0 && colors != nullptr)
+        dictionary.SetWString(kKeyCustomColors, reinterpret_cast<const char16_t*>(colors), colorUnits);
+
+    MEMFIX::Handle profile = reader.GetICCProfile();
+    if (profile != nullptr && *profile != nullptr)
+        dictionary.SetBytes(kKeyICCProfile, *profile, MEMFIX::GetHandleSize(profile));
+
+    if (GRAPHICS::IPathCollection* clippingPath = processor.GetClippingPath())
+        AttachInterface(clippingPath, CLSID::ClippingPathKey);
+    dictionary.SetBool(kKeyImported, true);
+}
+
+Status PDFBasedCG::InsertEPSFStringHeader(IO::IDataProvider& source, IO::IURI& /*uri*/,
+                                          TInterfacePtr<IO::IDataProvider>& repaired,
+                                          PLUGIN::EPSGraphicProcessor* processor) {
+    if (mTempFile)
+        mTempFile->Delete(); // an earlier copy would otherwise stay behind on disk
+    CreateUniqueTempFile(mTempFile, nullptr);
+    mSourceURI.Reset();
+    if (mTempFile)
+        IO::CreateURI(ClassFactorySlot::Get(), mSourceURI, mTempFile->GetPath(true));
+    if (!mSourceURI) {
+        BRASK_LOG_ERROR(kPDFBasedCGSource, kInsertHeaderFunction,
+                        "Can't get a file URI from the data provider to open the EPS.");
+        return kNoFileURI;
+    }
+    const Status openStatus = IO::CreateUriDataProvider(ClassFactorySlot::Get(), repaired, *mSourceURI,
+                                                        IO::kReadWriteMode, nullptr);
+    if (!repaired)
+        return openStatus != kOK ? openStatus : kNoFileURI;
+    const PLUGIN::EPSVectorFileReader* reader = processor->GetFileReader();
+    // The first line is measured from the start of the PostScript section.
+    const std::uint32_t position =
+        static_cast<std::uint32_t>(reader->GetPostScriptStart()) + reader->GetHeaderLineLength();
+    return CopyProviderBytes(source, *repaired, position, kInsertHeaderFunction);
+}
+
+Status PDFBasedCG::ProcessSVGToConnectionSpace(IClassFactory& factory, IO::IDataProvider& /*source*/,
+                                               IO::IURI* uri, const IDictionary* options, bool processorFlag,
+                                               IDictionary* filterDictionary, CoreString& pdfPath) {
+    ProcessorPtr<PLUGIN::PDFOutputSVGGraphicProcessor> processor(
+        new PLUGIN::PDFOutputSVGGraphicProcessor(uri, pdfPath, processorFlag));
+    const Status err = processor->Init();
+    if (err != kOK) {
+        BRASK_LOG_ERROR(kPDFBasedCGSource, kProcessSVGFunction,
+                        "Could not initialize the eps. Err = " << err);
+        return err;
+    }
+    Status result = processor->CreatePDF();
+    float userWidth = 0;
+    float userHeight = 0;
+    const Status pdfStatus = AdoptIntermediatePDF(factory, options, *filterDictionary, pdfPath, userWidth,
+                                                  userHeight, true, kProcessSVGFunction);
+    if (result == kOK)
+        result = pdfStatus;
+    filterDictionary->SetBool(kKeyImported, true);
+    return result;
 }
 
 } // namespace BRASK::COREREGISTRY

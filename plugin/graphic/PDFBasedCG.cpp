@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 
 namespace BRASK::COREREGISTRY {
@@ -124,14 +125,21 @@ Status PDFBasedCG::CopySourceToTempFile(IO::IDataProvider& source, std::uint32_t
     if (!copy)
         return openStatus != kOK ? openStatus : kNoFileURI;
 
+    return CopyProviderBytes(source, *copy, std::nullopt, kFunction);
+}
+
+Status PDFBasedCG::CopyProviderBytes(IO::IDataProvider& source, IO::IDataProvider& target,
+                                     std::optional<std::uint32_t> markerAt, const char* function) {
     const std::int32_t sourceSize = source.GetSize();
     const std::uint32_t total = sourceSize > 0 ? static_cast<std::uint32_t>(sourceSize) : 0;
     std::uint32_t bufferSize = total;
     auto buffer = AllocateCopyBuffer(bufferSize);
     if (!buffer) {
-        BRASK_LOG_ERROR(kPDFBasedCGSource, kFunction, "Could not find memory to read in EPS file");
+        BRASK_LOG_ERROR(kPDFBasedCGSource, function, "Could not find memory to read in EPS file");
         return kNoCopyMemory;
     }
+    // The marker goes before source byte *markerAt, or at the end when the source is shorter.
+    const auto writeMarker = [&]() { return target.Write(kEPSFMarker, kEPSFMarkerLength); };
 
     source.SetPosition(0, IO::IDataProvider::kFromStart);
     std::uint32_t copied = 0;
@@ -140,18 +148,33 @@ Status PDFBasedCG::CopySourceToTempFile(IO::IDataProvider& source, std::uint32_t
         const Status readStatus = source.Read(buffer.get(), count);
         if (count == 0) {
             // A source that stops delivering before its announced size would otherwise loop for ever.
-            BRASK_LOG_ERROR(kPDFBasedCGSource, kFunction,
+            BRASK_LOG_ERROR(kPDFBasedCGSource, function,
                             "The data provider delivered no bytes at offset " << copied << " of " << total
                                                                               << ". Status = " << readStatus);
             return kSourceReadFailed;
         }
-        const Status writeStatus = copy->Write(buffer.get(), count);
+        Status writeStatus = kOK;
+        if (markerAt && *markerAt >= copied && *markerAt < copied + count) {
+            const std::uint32_t before = *markerAt - copied;
+            writeStatus = target.Write(buffer.get(), before);
+            if (writeStatus == kOK)
+                writeStatus = writeMarker();
+            if (writeStatus == kOK)
+                writeStatus = target.Write(buffer.get() + before, count - before);
+        } else {
+            writeStatus = target.Write(buffer.get(), count);
+        }
         if (writeStatus != kOK) {
-            BRASK_LOG_ERROR(kPDFBasedCGSource, kFunction,
+            BRASK_LOG_ERROR(kPDFBasedCGSource, function,
                             "Could not write the temporary copy of the EPS. Status = " << writeStatus);
             return writeStatus;
         }
         copied += count;
+    }
+    if (markerAt && *markerAt >= total) {
+        const Status status = writeMarker();
+        if (status != kOK)
+            return status;
     }
     return kOK;
 }

@@ -4,12 +4,15 @@
 #pragma once
 
 #include "BaseTileAdaptor.h"
+#include "GraphicProcessor.h"
 
 #include "brask/CoreString.h"
 #include "brask/FileSys.h"
 #include "brask/Graphics.h"
 #include "brask/IDictionary.h"
 #include "brask/IO.h"
+
+#include <optional>
 
 namespace BRASK::COREREGISTRY {
 
@@ -25,7 +28,10 @@ public:
     static constexpr Status kNoDictionary = 12;
     static constexpr Status kNoCopyMemory = 18;
     static constexpr Status kNoFilterDictionary = 28;
-    static constexpr Status kImportUnavailable = static_cast<Status>(0x80004001u);
+
+    // The marker inserted into an Illustrator file's first line.
+    static constexpr char kEPSFMarker[] = " EPSF-3.0 ";
+    static constexpr std::uint32_t kEPSFMarkerLength = 10;
 
     // Option keys of Init.
     static constexpr std::int32_t kOptionFileType = 37;
@@ -63,6 +69,22 @@ protected:
 private:
     // Copies `source` into a new temporary file and points mSourceURI at it.
     Status CopySourceToTempFile(IO::IDataProvider& source, std::uint32_t fileType);
+    // Copies every byte of `source` to `target` through one buffer (halved until it can be had); with
+    // `markerAt`, the EPSF marker is written once before that source byte.
+    static Status CopyProviderBytes(IO::IDataProvider& source, IO::IDataProvider& target,
+                                    std::optional<std::uint32_t> markerAt, const char* function);
+    // Repairs an Illustrator file whose first line lacks the EPSF marker: a copy with the marker inserted.
+    Status InsertEPSFStringHeader(IO::IDataProvider& source, IO::IURI& uri,
+                                  TInterfacePtr<IO::IDataProvider>& repaired,
+                                  PLUGIN::EPSGraphicProcessor* processor);
+    // Writes the bounding box, size checks, colour spaces, flags, custom colours and ICC profile of the EPS.
+    void WriteEPSFilterInfo(PLUGIN::PDFOutputEPSGraphicProcessor& processor, IDictionary& filterDictionary,
+                            float userWidth, float userHeight);
+    // Opens the intermediate PDF, has the host make its graphic, keeps its connection space and copies its
+    // size into the filter dictionary; deletes the PDF file once the host has read it.
+    Status AdoptIntermediatePDF(IClassFactory& factory, const IDictionary* options,
+                                IDictionary& filterDictionary, const CoreString& pdfPath, float& userWidth,
+                                float& userHeight, bool svgRules, const char* function);
 
     TInterfacePtr<IO::IURI> mSourceURI;
     TInterfacePtr<FILE_SYS::IFile> mTempFile;
