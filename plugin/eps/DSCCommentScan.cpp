@@ -132,6 +132,7 @@ DSCError DSCCommentScan::Run() {
                 mReader.SearchForTrailer(mReader.mPosition, line, mReader.mBufferPointer,
                                          mReader.mBufferLength, mReader.mBufferIndex) == DSCNoError) {
                 mState = ScanState::Trailer;
+                mEmbeddedDepth = 0;
                 skipNonComments = true;
                 continue;
             }
@@ -157,6 +158,17 @@ DSCError DSCCommentScan::Run() {
 }
 
 DSCCommentScan::Outcome DSCCommentScan::Classify(std::string_view line) {
+    // The comments of an embedded document describe that document, not this file.
+    if (Matches(line, 0, "%%BeginDocument")) {
+        ++mEmbeddedDepth;
+        mCurrentKeyword = Keyword::None;
+        return std::nullopt;
+    }
+    if (mEmbeddedDepth > 0) {
+        if (Matches(line, 0, "%%EndDocument"))
+            --mEmbeddedDepth;
+        return std::nullopt;
+    }
     // A "%%+" line continues the values of the keyword before it.
     if (mCurrentKeyword != Keyword::None && mCurrentKeyword != Keyword::PhotoshopData && line.size() >= 3 &&
         line[2] == '+') {

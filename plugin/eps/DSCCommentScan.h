@@ -94,6 +94,7 @@ private:
     bool mMagentaSeen = false;
     bool mYellowSeen = false;
     bool mBlackSeen = false;
+    int mEmbeddedDepth = 0; // nesting of %%BeginDocument sections, whose comments describe other files
     std::uint32_t mPhotoshopBytes = 0;
     std::uint32_t mICCBytes = 0;
     DSCError mResult = DSCNoError;

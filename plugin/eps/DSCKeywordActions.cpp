@@ -65,11 +65,13 @@ DSCCommentScan::Next DSCCommentScan::ApplyValue(Keyword keyword, std::string_vie
         CopyText(mInfo.creationDate, value);
         break;
     case Keyword::BoundingBox:
-        if (mHiResTaken)
-            break;
-        return ApplyBoundingBox(value, false, finish);
     case Keyword::HiResBoundingBox:
-        return ApplyBoundingBox(value, true, finish);
+        // Between %%EndComments and the trailer a box describes some other, wrapped document.
+        if (mEndCommentsSeen && mState != ScanState::Trailer)
+            break;
+        if (keyword == Keyword::BoundingBox && mHiResTaken)
+            break;
+        return ApplyBoundingBox(value, keyword == Keyword::HiResBoundingBox, finish);
     case Keyword::DocumentData: {
         const std::string_view kind = TrimTrailingSpaces(value);
         if (kind == "Binary")

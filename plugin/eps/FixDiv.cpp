@@ -17,9 +17,10 @@ Fixed FixDiv(Fixed a, Fixed b) {
     const std::int64_t absB = std::llabs(b);
     if ((absA >> 15) >= absB)
         return negative ? kMin : kMax;
-    const std::int64_t half = absB / 2;
-    const std::int64_t numerator = static_cast<std::int64_t>(a) * 65536 + (negative ? -half : half);
-    std::int64_t quotient = numerator / b;
+    // Magnitudes are divided with half the divisor added, then the quotient takes its sign.
+    std::int64_t quotient = (absA * 65536 + absB / 2) / absB;
+    if (negative)
+        quotient = -quotient;
     if (quotient > kMax)
         quotient = kMax;
     if (quotient < kMin)
