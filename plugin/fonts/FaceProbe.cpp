@@ -51,10 +51,9 @@ FaceProbe::~FaceProbe() {
         FT_Done_FreeType(mImpl->library);
 }
 
-std::uint32_t FaceProbe::FontType(const std::string& path, int faceIndex) {
-    const FacePtr face = mImpl->Open(path, faceIndex);
-    if (!face)
-        return kXUnknownType;
+namespace {
+
+std::uint32_t TypeOf(const FacePtr& face) {
     const char* format = FT_Get_Font_Format(face.get());
     if (format == nullptr)
         return kXUnknownType;
@@ -78,10 +77,8 @@ std::uint32_t FaceProbe::FontType(const std::string& path, int faceIndex) {
     return kXUnknownType;
 }
 
-FaceProbe::RangeAnswer FaceProbe::EastAsianRanges(const std::string& path, int faceIndex) {
-    const FacePtr face = mImpl->Open(path, faceIndex);
-    if (!face)
-        return RangeAnswer::kNoRanges;
+FaceProbe::RangeAnswer RangesOf(const FacePtr& face) {
+    using RangeAnswer = FaceProbe::RangeAnswer;
     const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face.get(), FT_SFNT_OS2));
     if (os2 == nullptr || os2->version == 0xFFFF)
         return RangeAnswer::kNoRanges;
@@ -93,6 +90,26 @@ FaceProbe::RangeAnswer FaceProbe::EastAsianRanges(const std::string& path, int f
         if ((ranges[bit / 32] >> (bit % 32)) & 1u)
             return RangeAnswer::kEastAsian;
     return RangeAnswer::kNotEastAsian;
+}
+
+} // namespace
+
+std::uint32_t FaceProbe::FontType(const std::string& path, int faceIndex) {
+    return Probe(path, faceIndex).type;
+}
+
+FaceProbe::RangeAnswer FaceProbe::EastAsianRanges(const std::string& path, int faceIndex) {
+    return Probe(path, faceIndex).ranges;
+}
+
+FaceProbe::Facts FaceProbe::Probe(const std::string& path, int faceIndex) {
+    Facts facts;
+    const FacePtr face = mImpl->Open(path, faceIndex);
+    if (face) {
+        facts.type = TypeOf(face);
+        facts.ranges = RangesOf(face);
+    }
+    return facts;
 }
 
 } // namespace XF

@@ -24,6 +24,13 @@ public:
     // with no bit set at all.
     RangeAnswer EastAsianRanges(const std::string& path, int faceIndex);
 
+    struct Facts {
+        std::uint32_t type = kXUnknownType;
+        RangeAnswer ranges = RangeAnswer::kNoRanges;
+    };
+    // Both answers from one opening of the face.
+    Facts Probe(const std::string& path, int faceIndex);
+
 private:
     struct Impl;
     std::unique_ptr<Impl> mImpl;

@@ -61,7 +61,7 @@ void XFontManager::Load(BXStringPtrArray* added, BXStringPtrArray* removed) {
     mFamilies = std::move(next);
     mFonts.clear();
     mFonts.resize(mFaces.size());
-    mTypes.assign(mFaces.size(), std::nullopt);
+    mFacts.assign(mFaces.size(), std::nullopt);
     mLoaded = true;
 }
 
@@ -114,6 +114,15 @@ const XFont* XFontManager::FontOf(std::uint32_t familyId, int face, std::uint32_
     return font.get();
 }
 
+const std::pair<std::uint32_t, bool>& XFontManager::FactsOf(std::size_t face) {
+    auto& facts = mFacts[face];
+    if (!facts) {
+        const auto probed = mProbe->Probe(mFaces[face].path, mFaces[face].faceIndex);
+        facts.emplace(probed.type, probed.ranges == FaceProbe::RangeAnswer::kEastAsian);
+    }
+    return *facts;
+}
+
 std::uint32_t XFontManager::GetFontType(std::uint32_t familyId) {
     std::lock_guard<std::recursive_mutex> lock(mMutex);
     LoadIfNeeded();
@@ -123,10 +132,7 @@ std::uint32_t XFontManager::GetFontType(std::uint32_t familyId) {
     const int face = ServingFace(*family, kXRegular);
     if (face == FamilyRecord::kNoFace)
         return kXUnknownType;
-    auto& type = mTypes[static_cast<std::size_t>(face)];
-    if (!type)
-        type = mProbe->FontType(mFaces[face].path, mFaces[face].faceIndex);
-    return *type;
+    return FactsOf(static_cast<std::size_t>(face)).first;
 }
 
 XStatus XFontManager::GetIntrinsicStyle(std::uint32_t familyId, std::uint32_t style,
@@ -189,12 +195,11 @@ XStatus XFontManager::GetFontFilePath(std::uint32_t familyId, std::uint32_t styl
 
 bool XFontManager::IsEastAsian(const XFont& font) {
     std::lock_guard<std::recursive_mutex> lock(mMutex);
-    if (mProbe->EastAsianRanges(font.GetPath(), font.GetFaceIndex()) == FaceProbe::RangeAnswer::kEastAsian)
-        return true;
-    for (const auto& face : mFaces)
-        if (face.path == font.GetPath() && face.faceIndex == font.GetFaceIndex())
-            return face.eastAsianLanguages;
-    return false;
+    for (std::size_t i = 0; i < mFaces.size(); ++i)
+        if (mFaces[i].path == font.GetPath() && mFaces[i].faceIndex == font.GetFaceIndex())
+            return FactsOf(i).second || mFaces[i].eastAsianLanguages;
+    // A font this manager did not list.
+    return mProbe->EastAsianRanges(font.GetPath(), font.GetFaceIndex()) == FaceProbe::RangeAnswer::kEastAsian;
 }
 
 } // namespace XF

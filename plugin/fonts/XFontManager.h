@@ -68,14 +68,16 @@ private:
     // Index into mFaces of the face that serves `style`, or -1; `slot` receives that face's own slot.
     int ServingFace(const FamilyRecord& family, std::uint32_t style, std::uint32_t* slot = nullptr) const;
     const XFont* FontOf(std::uint32_t familyId, int face, std::uint32_t slot);
+    // The type and the Unicode-range answer of a face, read once.
+    const std::pair<std::uint32_t, bool>& FactsOf(std::size_t face);
 
     BRASK::CoreString mName;
     std::recursive_mutex mMutex;
     bool mLoaded = false;
     std::vector<FaceRecord> mFaces;
-    std::vector<std::optional<FamilyRecord>> mFamilies; // family id = index + 1
-    std::vector<std::unique_ptr<XFont>> mFonts;         // per face, made on first request
-    std::vector<std::optional<std::uint32_t>> mTypes;
+    std::vector<std::optional<FamilyRecord>> mFamilies;                // family id = index + 1
+    std::vector<std::unique_ptr<XFont>> mFonts;                        // per face, made on first request
+    std::vector<std::optional<std::pair<std::uint32_t, bool>>> mFacts; // type, East-Asian ranges
     std::unique_ptr<FaceProbe> mProbe;
 };
 

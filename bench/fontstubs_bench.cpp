@@ -1,0 +1,75 @@
+// How long building the font stub tree takes for the machine's fonts: a first start (no tree on disk) and a
+// second start (the tree is there and the font set unchanged), each with a fresh font manager as at a real
+// process start.
+#include "brask_host/Host.h"
+#include "fontstubs/FontDevice.h"
+#include "shell/ClassFactorySlot.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+using namespace BRASK;
+
+namespace {
+
+class HostedFolder {
+public:
+    HostedFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "fontstubs-bench-XXXXXX").string();
+        if (mkdtemp(pattern.data()) != nullptr)
+            mPath = pattern;
+        HOST::HostOptions options;
+        options.applicationDir = mPath.string();
+        options.temporaryDir = mPath.string();
+        mHost = HOST::Host::Create(options);
+        COREREGISTRY::ClassFactorySlot::Set(mHost.Get());
+    }
+    ~HostedFolder() {
+        COREREGISTRY::ClassFactorySlot::Set(nullptr);
+        mHost.Reset();
+        std::error_code ignored;
+        std::filesystem::remove_all(mPath, ignored);
+    }
+    void RemoveTree() const {
+        std::error_code ignored;
+        std::filesystem::remove_all(mPath / "jaws", ignored);
+    }
+
+private:
+    std::filesystem::path mPath;
+    TInterfacePtr<HOST::Host> mHost;
+};
+
+void BM_FirstStart(benchmark::State& state) {
+    HostedFolder folder;
+    for (auto _ : state) {
+        state.PauseTiming();
+        folder.RemoveTree();
+        state.ResumeTiming();
+        XF::XFontManager fonts{CoreString()};
+        PLUGIN::FontDevice device(fonts);
+        benchmark::DoNotOptimize(device.GetFontPathString());
+    }
+}
+BENCHMARK(BM_FirstStart)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_SecondStart(benchmark::State& state) {
+    HostedFolder folder;
+    {
+        XF::XFontManager fonts{CoreString()};
+        PLUGIN::FontDevice first(fonts);
+    }
+    for (auto _ : state) {
+        XF::XFontManager fonts{CoreString()};
+        PLUGIN::FontDevice device(fonts);
+        benchmark::DoNotOptimize(device.GetFontPathString());
+    }
+}
+BENCHMARK(BM_SecondStart)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+
+BENCHMARK_MAIN();
