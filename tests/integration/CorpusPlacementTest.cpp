@@ -1,0 +1,134 @@
+// Every EPS and SVG of the shared corpus placed through the plug-in: a valid PDF whose page is the picture's
+// size, or a logged reason.
+#include "CorpusFiles.h"
+#include "PluginHost.h"
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <regex>
+
+using namespace BRASK;
+using BRASK::TEST::LogCapture;
+using BRASK::TEST::Placement;
+using BRASK::TEST::PluginHost;
+
+namespace {
+
+std::string Capture(const std::string& command) {
+    std::string output;
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    std::array<char, 4096> chunk{};
+    while (pipe && std::fgets(chunk.data(), chunk.size(), pipe.get()) != nullptr)
+        output += chunk.data();
+    return output;
+}
+
+// Page size in points of the first page, as pdfinfo reports it.
+std::pair<double, double> PageSize(const std::string& pdf) {
+    const std::string info = Capture("pdfinfo '" + pdf + "' 2>/dev/null");
+    std::smatch match;
+    static const std::regex pattern("Page size:\\s+([0-9.]+) x ([0-9.]+) pts");
+    if (!std::regex_search(info, match, pattern))
+        return {-1, -1};
+    return {std::stod(match[1]), std::stod(match[2])};
+}
+
+std::string SavePDF(const Placement& placement, const std::filesystem::path& source, const char* suffix) {
+    const std::string path =
+        (PluginHost::Instance().OutputFolder() / (source.stem().string() + suffix + ".pdf")).string();
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(placement.connectionSpace->GetPDFData()),
+              placement.connectionSpace->GetPDFSize());
+    return path;
+}
+
+std::string Errors(const LogCapture& log) {
+    std::string text;
+    for (const auto& record : log.Records())
+        if (record.type == kLogTypeError)
+            text += record.MessageUTF8() + "; ";
+    return text;
+}
+
+class Corpus : public ::testing::TestWithParam<bool> {
+protected:
+    static void SetUpTestSuite() { PluginHost::Instance(); }
+};
+
+} // namespace
+
+TEST_P(Corpus, EveryEPSBecomesAPDFOfItsBoundingBox) {
+    const bool interpreter = GetParam();
+    int placed = 0;
+    const auto files = TEST::CorpusFiles({".eps", ".ai", ".ps", ".epsf", ".epsi"});
+    ASSERT_FALSE(files.empty());
+    for (const auto& file : files) {
+        SCOPED_TRACE(file.string());
+        LogCapture log;
+        Placement placement = PluginHost::Instance().Place(file.string(), interpreter);
+        const float width = placement.Float(2002) - placement.Float(2001);
+        const float height = placement.Float(2004) - placement.Float(2003);
+        if (placement.status != kOK || placement.connectionSpace == nullptr) {
+            // A failure must say why.
+            EXPECT_FALSE(Errors(log).empty()) << "status " << placement.status << " without a logged reason";
+            std::printf("not placed (%s): %s: %s\n", interpreter ? "interpreter" : "converter",
+                        file.filename().c_str(), Errors(log).c_str());
+            continue;
+        }
+        ++placed;
+        const std::string pdf = SavePDF(placement, file, interpreter ? "-i" : "-c");
+        EXPECT_EQ(std::system(("qpdf --check '" + pdf + "' >/dev/null 2>&1").c_str()), 0);
+        const auto [pageWidth, pageHeight] = PageSize(pdf);
+        if (width > 0 && height > 0) {
+            EXPECT_NEAR(pageWidth, width, 0.5);
+            EXPECT_NEAR(pageHeight, height, 0.5);
+        }
+        EXPECT_NEAR(placement.Float(14), pageWidth, 0.5);
+        EXPECT_NEAR(placement.Float(15), pageHeight, 0.5);
+        std::filesystem::remove(pdf);
+    }
+    std::printf("%s path: %d of %zu EPS files placed\n", interpreter ? "interpreter" : "converter", placed,
+                files.size());
+    EXPECT_GE(placed, static_cast<int>(files.size() * 9 / 10));
+}
+
+INSTANTIATE_TEST_SUITE_P(BothPaths, Corpus, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Interpreter" : "Converter"; });
+
+TEST(CorpusSVG, EverySVGBecomesAPDFOfItsIntrinsicSize) {
+    const auto files = TEST::CorpusFiles({".svg", ".svgz"});
+    ASSERT_FALSE(files.empty());
+    for (const auto& file : files) {
+        SCOPED_TRACE(file.string());
+        LogCapture log;
+        Placement placement = PluginHost::Instance().Place(file.string(), false, true);
+        // librsvg's own converter gives the intrinsic size independently of the wrapper.
+        const std::string reference = (PluginHost::Instance().OutputFolder() / "reference.pdf").string();
+        std::filesystem::remove(reference);
+        const bool readable =
+            std::system(
+                ("rsvg-convert -f pdf -o '" + reference + "' '" + file.string() + "' 2>/dev/null").c_str()) ==
+            0;
+        if (!readable) {
+            // A file librsvg itself refuses: the placement fails with a reason.
+            EXPECT_NE(placement.status, kOK);
+            EXPECT_FALSE(Errors(log).empty());
+            std::printf("not placed (svg, librsvg refuses it too): %s: %s\n", file.filename().c_str(),
+                        Errors(log).c_str());
+            continue;
+        }
+        ASSERT_EQ(placement.status, kOK) << Errors(log);
+        ASSERT_NE(placement.connectionSpace, nullptr);
+        const std::string pdf = SavePDF(placement, file, "-svg");
+        EXPECT_EQ(std::system(("qpdf --check '" + pdf + "' >/dev/null 2>&1").c_str()), 0);
+        const auto [refWidth, refHeight] = PageSize(reference);
+        EXPECT_NEAR(placement.Float(14), refWidth, 0.5);
+        EXPECT_NEAR(placement.Float(15), refHeight, 0.5);
+        for (std::int32_t key = 2001; key <= 2008; ++key)
+            EXPECT_EQ(placement.dictionary->GetType(key), IDictionary::kNone);
+        std::filesystem::remove(pdf);
+    }
+}

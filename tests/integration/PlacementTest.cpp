@@ -1,0 +1,125 @@
+// End to end: the plug-in, loaded as a host loads it, places real pictures through the real wrappers.
+#include "CorpusFiles.h"
+#include "PluginHost.h"
+
+#include "shell/LibUtils.h"
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <thread>
+
+using namespace BRASK;
+using BRASK::TEST::LogCapture;
+using BRASK::TEST::Placement;
+using BRASK::TEST::PluginHost;
+
+namespace {
+
+const std::string kSample = std::string(BRASK_SOURCE_DIR) + "/samples/sample.eps";
+
+std::string Capture(const std::string& command) {
+    std::string output;
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    std::array<char, 4096> chunk{};
+    while (pipe && std::fgets(chunk.data(), chunk.size(), pipe.get()) != nullptr)
+        output += chunk.data();
+    return output;
+}
+
+// Writes the connection space's PDF to a file for the command-line checkers.
+std::string SavePDF(const Placement& placement, const std::string& name) {
+    const std::string path = (PluginHost::Instance().OutputFolder() / name).string();
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(placement.connectionSpace->GetPDFData()),
+              placement.connectionSpace->GetPDFSize());
+    return path;
+}
+
+bool QpdfAccepts(const std::string& pdf) {
+    return std::system(("qpdf --check '" + pdf + "' >/dev/null 2>&1").c_str()) == 0;
+}
+
+std::vector<std::uint8_t> Bytes(const IDictionary& dictionary, std::int32_t key) {
+    const std::uint8_t* data = nullptr;
+    std::uint32_t length = 0;
+    if (dictionary.GetBytes(key, &data, &length) != kOK)
+        return {};
+    return std::vector<std::uint8_t>(data, data + length);
+}
+
+std::string CustomColors(const IDictionary& dictionary) {
+    const char16_t* text = nullptr;
+    std::uint32_t units = 0;
+    if (dictionary.GetWString(28, &text, &units) != kOK)
+        return {};
+    std::string ascii;
+    for (std::uint32_t i = 0; i < units; ++i)
+        ascii += text[i] >= 0x20 && text[i] < 0x7F ? static_cast<char>(text[i]) : '|';
+    return ascii;
+}
+
+class Placing : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { PluginHost::Instance(); }
+};
+
+} // namespace
+
+TEST_F(Placing, SamplePictureOnBothPaths) {
+    for (const bool interpreter : {false, true}) {
+        SCOPED_TRACE(interpreter ? "interpreter" : "converter");
+        Placement placement = PluginHost::Instance().Place(kSample, interpreter);
+        ASSERT_EQ(placement.status, kOK);
+        ASSERT_NE(placement.connectionSpace, nullptr);
+        EXPECT_FLOAT_EQ(placement.Float(14), 300);
+        EXPECT_FLOAT_EQ(placement.Float(15), 200);
+        EXPECT_FLOAT_EQ(placement.Float(2001), 0);
+        EXPECT_FLOAT_EQ(placement.Float(2002), 300);
+        EXPECT_FLOAT_EQ(placement.Float(2003), 0);
+        EXPECT_FLOAT_EQ(placement.Float(2004), 200);
+        EXPECT_NE(CustomColors(*placement.dictionary).find("Sample Orange"), std::string::npos);
+
+        const auto box = placement.connectionSpace->GetPageBox();
+        EXPECT_NEAR(box.right - box.left, 300, 0.5);
+        EXPECT_NEAR(box.top - box.bottom, 200, 0.5);
+        const std::string pdf = SavePDF(placement, interpreter ? "sample-i.pdf" : "sample-c.pdf");
+        EXPECT_TRUE(QpdfAccepts(pdf));
+        EXPECT_NE(Capture("pdftotext '" + pdf + "' -").find("Brask EPS sample"), std::string::npos);
+        // Every font embedded, the base-14 ones included.
+        EXPECT_EQ(Capture("pdffonts '" + pdf + "' | awk 'NR>2 && $(NF-4)!=\"yes\"'"), "");
+
+        std::uint16_t count = 0;
+        placement.dictionary->GetUInt16(26, count);
+        const auto spaces = Bytes(*placement.dictionary, 27);
+        if (interpreter) {
+            // Process CMYK, the spot colour and the RGB disc as the interpreter saw them.
+            EXPECT_GE(count, 2);
+            EXPECT_EQ(spaces.size(), count);
+            EXPECT_NE(std::find(spaces.begin(), spaces.end(), 5), spaces.end());
+            EXPECT_NE(std::find(spaces.begin(), spaces.end(), 4), spaces.end());
+        }
+    }
+}
+
+TEST_F(Placing, NothingStaysInTheTemporaryFolder) {
+    {
+        // A data provider over memory forces the converter path to copy the picture into a temporary file.
+        const std::string bytes = TEST::ReadAll(kSample);
+        TInterfacePtr<IO::IDataProvider> source;
+        IO::CreateReadOnlyDataProvider(&PluginHost::Instance().Host(), source, bytes.data(),
+                                       static_cast<std::int32_t>(bytes.size()));
+        Placement converted = PluginHost::Instance().PlaceFrom(*source, false);
+        Placement distilled = PluginHost::Instance().PlaceFrom(*source, true);
+        EXPECT_EQ(converted.status, kOK);
+        EXPECT_EQ(distilled.status, kOK);
+    }
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(PluginHost::Instance().TemporaryFolder()))
+        if (entry.is_regular_file())
+            left.push_back(entry.path().filename().string());
+    EXPECT_TRUE(left.empty()) << left.front();
+}

@@ -1,0 +1,60 @@
+#include "PluginHost.h"
+
+#include "shell/LibUtils.h"
+
+namespace BRASK::TEST {
+
+PluginHost& PluginHost::Instance() {
+    static PluginHost* host = new PluginHost;
+    return *host;
+}
+
+PluginHost::PluginHost() {
+    HOST::HostOptions options;
+    options.applicationDir = BRASK_APP_DIR;
+    options.temporaryDir = mTemp.Path().string();
+    mHost = HOST::Host::Create(options);
+    mHost->PublishAsCoreRegistry();
+    mPlugin = dlopen((std::string(BRASK_APP_DIR) + "/libEPSLoader.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (mPlugin == nullptr)
+        throw std::runtime_error(dlerror());
+    auto init = reinterpret_cast<PluginInitFn>(dlsym(mPlugin, "Init"));
+    mGetClassObject = reinterpret_cast<PluginGetClassObjectFn>(dlsym(mPlugin, "GetClassObject"));
+    if (init == nullptr || mGetClassObject == nullptr || init(nullptr, mHost.Get()) != kOK)
+        throw std::runtime_error("the plug-in did not start");
+}
+
+Placement PluginHost::Place(const std::string& path, bool interpreter, bool svg) {
+    TInterfacePtr<IO::IURI> uri;
+    IO::CreateURI(mHost.Get(), uri, CoreString::FromUTF8(path));
+    TInterfacePtr<IO::IDataProvider> source;
+    IO::CreateUriDataProvider(mHost.Get(), source, *uri, IO::kReadOnlyMode, nullptr);
+    if (!source)
+        return Placement{};
+    return PlaceFrom(*source, interpreter, svg);
+}
+
+Placement PluginHost::PlaceFrom(IO::IDataProvider& source, bool interpreter, bool svg) {
+    Placement placement;
+    IObject* object = nullptr;
+    mGetClassObject(&CLSID::EPSCompositeGraphic, nullptr, &object);
+    placement.graphic.Adopt(dynamic_cast<GRAPHICS::ICompositeGraphic*>(object));
+    if (!placement.graphic)
+        return placement;
+
+    TInterfacePtr<IDictionary> options;
+    IO::CreatePersistentDictionary(mHost.Get(), options);
+    if (interpreter)
+        options->SetBool(2009, true);
+    if (svg)
+        options->SetUInt32(37, GRAPHICS::kTypeSVG);
+    placement.status = placement.graphic->Init(*mHost, source, options.Get());
+    placement.dictionary = FindAttached<IDictionary>(*placement.graphic, CLSID::FilterDictionaryKey);
+    GRAPHICS::HELPER::CreateTile(mHost.Get(), {0, 0, 1, 1}, placement.tile);
+    if (placement.tile && placement.graphic->AdaptTile(nullptr, placement.tile.Get()) == kOK)
+        placement.connectionSpace =
+            FindAttached<GRAPHICS::IConnectionSpace>(*placement.tile, CLSID::ConnectionSpaceKey);
+    return placement;
+}
+
+} // namespace BRASK::TEST

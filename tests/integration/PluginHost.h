@@ -1,0 +1,58 @@
+// The plug-in loaded from the build's application folder exactly as a host loads it, with the reference host
+// and its real wrappers. One per test process: the interpreter inside stays started until the process ends.
+#pragma once
+
+#include "../support/LogCapture.h"
+#include "../support/TempDir.h"
+
+#include "brask/ClassIds.h"
+#include "brask/Graphics.h"
+#include "brask/Plugin.h"
+#include "brask_host/Host.h"
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace BRASK::TEST {
+
+struct Placement {
+    Status status = -1;
+    TInterfacePtr<GRAPHICS::ICompositeGraphic> graphic;
+    IDictionary* dictionary = nullptr; // the filter information (borrowed from the graphic)
+    GRAPHICS::IConnectionSpace* connectionSpace = nullptr; // from AdaptTile into an output tile (borrowed)
+    TInterfacePtr<GRAPHICS::ITile> tile;
+
+    float Float(std::int32_t key) const {
+        float value = -1;
+        if (dictionary != nullptr)
+            dictionary->GetFloat(key, value);
+        return value;
+    }
+};
+
+class PluginHost {
+public:
+    static PluginHost& Instance();
+
+    // Places the file through the plug-in; `interpreter` sets option 2009, `svg` the file type.
+    Placement Place(const std::string& path, bool interpreter, bool svg = false);
+    Placement PlaceFrom(IO::IDataProvider& source, bool interpreter, bool svg = false);
+
+    HOST::Host& Host() { return *mHost; }
+    const std::filesystem::path& TemporaryFolder() const { return mTemp.Path(); }
+    // Where tests write what they take out of a placement.
+    const std::filesystem::path& OutputFolder() const { return mOutputs.Path(); }
+
+private:
+    PluginHost();
+
+    TempDir mTemp;
+    TempDir mOutputs;
+    TInterfacePtr<HOST::Host> mHost;
+    void* mPlugin = nullptr;
+    PluginGetClassObjectFn mGetClassObject = nullptr;
+};
+
+} // namespace BRASK::TEST
