@@ -47,6 +47,12 @@ StubFontMap ReadStubFontMap(std::string_view devicePath);
 // The same from the stub root and the font folders directly.
 StubFontMap ReadStubFontMap(const std::string& stubRoot, const std::vector<std::string>& fontFolders);
 
+// The same kind of map straight from fontconfig, for a caller given no device path: every installed outline
+// face by its PostScript name (first faces of collections only), and the TrueType faces that cover Japanese,
+// Chinese or Korean also as CIDFonts (any face of a collection). `fontFolders` lists the folders of the
+// files.
+StubFontMap ReadInstalledFontMap();
+
 struct GhostscriptFontFiles {
     bool ok = false;
     std::string fontmapPath; // <folder>/Fontmap.xfont
