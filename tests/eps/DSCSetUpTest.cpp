@@ -106,6 +106,39 @@ TEST_F(DSCSetUp, SectionBeyondTheFileIsKeptInsideIt) {
     EXPECT_EQ(eps.status, DSCEndOfData);
 }
 
+TEST_F(DSCSetUp, ReadingStopsAtTheEndOfThePostScriptSection) {
+    // The trailer has no %%EOF; the preview after the section happens to hold comment-like text.
+    const std::string section = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: (atend)\n%%EndComments\nnewpath\n"
+                                "%%Trailer\n%%BoundingBox: 0 0 10 10\n";
+    const std::string preview = "%%BoundingBox: 0 0 99 99\n%%Creator: preview\n";
+    const auto length = static_cast<std::uint32_t>(section.size());
+    const ScannedEPS eps =
+        ScanText(BinaryHeader(32, length, 32 + length, static_cast<std::uint32_t>(preview.size()),
+                              Checksum::Computed) +
+                 section + preview);
+    EXPECT_EQ(eps.status, DSCNoError);
+    EXPECT_EQ(eps.reader->GetRight(), Pt(10));
+    EXPECT_STREQ(eps.Info().creator, "");
+}
+
+TEST_F(DSCSetUp, SkippedCodeAfterTheTrailerDoesNotLeadIntoThePreview) {
+    // 70 000 bytes of code after %%Trailer are skipped in one read, whose refills must stop at the section
+    // end.
+    std::string code;
+    while (code.size() < 70000)
+        code += "0 0 moveto 10 10 lineto stroke\n";
+    const std::string section =
+        "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: (atend)\n%%EndComments\nnewpath\n%%Trailer\n" + code;
+    const std::string preview = "%%BoundingBox: 0 0 99 99\n" + std::string(70000, 'P');
+    const auto length = static_cast<std::uint32_t>(section.size());
+    const ScannedEPS eps =
+        ScanText(BinaryHeader(32, length, 32 + length, static_cast<std::uint32_t>(preview.size()),
+                              Checksum::Computed) +
+                 section + preview);
+    EXPECT_EQ(eps.status, DSCNoError);
+    EXPECT_EQ(eps.reader->GetRight(), 0);
+}
+
 TEST_F(DSCSetUp, FirstLineMarkerAndLength) {
     struct Case {
         std::string text;
