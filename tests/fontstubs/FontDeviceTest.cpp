@@ -70,6 +70,13 @@ TEST_F(FontDeviceTree, FontFoldersFollowTheSystemFolderInOrderOfDiscovery) {
               "/Delta  (%psfont%delta.ttf) definesfntfontset 0 get definefont pop");
 }
 
+TEST_F(FontDeviceTree, TheSystemFontFolderStandsTwiceOnceAFontLiesInIt) {
+    mFonts.Add("Direct", "/usr/share/fonts/direct.ttf", XF::kXTrueType, false);
+    FontDevice device(mFonts);
+    EXPECT_EQ(device.GetFontPathString().GetUTF8String(),
+              ExpectedFontPath("/usr/share/fonts/,/usr/share/fonts"));
+}
+
 TEST_F(FontDeviceTree, MakeEdirEntryWritesOneLineOrRefusesBadInput) {
     LogCapture log;
     FontDevice device(mFonts);
