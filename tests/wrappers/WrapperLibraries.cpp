@@ -138,6 +138,8 @@ int32_t DistilEps(const std::string& epsPath, const std::string& pdfPath, double
                   double right, double top) {
     std::string error;
     std::optional<WRAPPERS::EpsSection> section = WRAPPERS::ReadEpsSection(epsPath, error);
+    if (!section && FileExists(epsPath) && ReadFile(epsPath).empty())
+        section = WRAPPERS::EpsSection{}; // an empty job: handed over with a byte count of 0
     if (!section)
         return kJawsBadParameter;
     auto* provider = new FileDataProvider(epsPath);

@@ -62,7 +62,7 @@ int32_t CallasLibrary::Init() {
     EngineConfig config;
     config.tempFolder = mTempFolder;
     // The engine starts with the first EPS; SVG conversions never need it.
-    mEngine = std::make_unique<GsEngine>(config, [](int kind, std::string_view message) {
+    mEngine = std::make_unique<GsWorkerClient>(config, [](int kind, std::string_view message) {
         if (kind == 2)
             Report(message);
     });
@@ -105,7 +105,7 @@ int32_t CallasLibrary::SaveEps(const std::string& source, const char* jobOptions
     job.page.width = box.Width();
     job.page.height = box.Height();
 
-    GsEngine* engine = nullptr;
+    GsWorkerClient* engine = nullptr;
     {
         std::lock_guard<std::mutex> guard(mLock);
         engine = mEngine.get();

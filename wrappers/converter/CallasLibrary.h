@@ -2,7 +2,7 @@
 // Ghostscript engine that runs job options and EPS files.
 #pragma once
 
-#include "GsEngine.h"
+#include "GsWorkerClient.h"
 
 #include <cstdint>
 #include <memory>
@@ -27,7 +27,7 @@ private:
 
     mutable std::mutex mLock;
     std::string mTempFolder;
-    std::unique_ptr<GsEngine> mEngine;
+    std::unique_ptr<GsWorkerClient> mEngine;
 };
 
 } // namespace BRASK::WRAPPERS

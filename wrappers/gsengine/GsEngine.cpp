@@ -56,16 +56,6 @@ bool IsCompletePdf(const std::string& path) {
     return tail.size() >= 5 && tail.compare(tail.size() - 5, 5, "%%EOF") == 0;
 }
 
-std::chrono::milliseconds GsEngine::TimeLimit() {
-    if (const char* text = std::getenv("BRASK_JOB_TIMEOUT_SECONDS")) {
-        char* end = nullptr;
-        const double seconds = std::strtod(text, &end);
-        if (end != text && seconds > 0 && seconds < 1e7)
-            return std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
-    }
-    return std::chrono::seconds(60);
-}
-
 GsEngine::GsEngine(EngineConfig config, MessageSink sink)
     : mConfig(std::move(config)), mSink(std::move(sink)) {
     mConfig.tempFolder = WithoutTrailingSlash(mConfig.tempFolder);
@@ -123,7 +113,7 @@ bool GsEngine::StartLocked() {
     std::string error;
     mInstance = GsInstance::Start(
         args, mConfig.tempFolder, [this](GsStream stream, std::string_view line) { OnLine(stream, line); },
-        [this] { return PollOk(); }, error);
+        error);
     if (!mInstance) {
         mSink(2, "Ghostscript did not start: " + error);
         return false;
@@ -151,24 +141,16 @@ void GsEngine::OnLine(GsStream stream, std::string_view line) {
             mSawGlobalChange = true;
         else if (body.substr(0, 6) == "error ")
             mJobError = std::string(body.substr(6));
+        else if (body == "output-moved")
+            mJobError = "the job switched the output to another file";
         else if (body == "options-error")
             mSink(2, "the job options raised an error");
         return;
     }
+    if (mJobActive && line.find("Could not open the file") != std::string_view::npos)
+        mJobError = "the job switched the output to a file it may not write";
     if (!line.empty())
         mSink(stream == GsStream::Err ? 2 : 1, line);
-}
-
-bool GsEngine::PollOk() {
-    if (!mJobActive)
-        return true;
-    if (mAbort)
-        return false;
-    if (std::chrono::steady_clock::now() >= mDeadline) {
-        mDeadlinePassed = true;
-        return false;
-    }
-    return true;
 }
 
 JobResult GsEngine::Run(const JobRequest& job) {
@@ -195,12 +177,9 @@ JobResult GsEngine::RunLocked(const JobRequest& job) {
     unlink(job.outputPath.c_str());
     mInstance->PermitWriting(job.outputPath);
 
-    mAbort = false;
-    mDeadlinePassed = false;
     mSawDone = false;
     mSawGlobalChange = false;
     mJobError.clear();
-    mDeadline = std::chrono::steady_clock::now() + TimeLimit();
     mJobActive = true;
 
     bool fatal = false;
@@ -233,11 +212,7 @@ JobResult GsEngine::RunLocked(const JobRequest& job) {
         fatal = true;
 
     JobResult result{JobStatus::Ok, {}};
-    if (mDeadlinePassed) {
-        result = {JobStatus::TimedOut, "the job ran longer than the time limit and was stopped"};
-    } else if (mAbort) {
-        result = {JobStatus::Failed, "the job was aborted"};
-    } else if (fatal || !mSawDone) {
+    if (fatal || !mSawDone) {
         result = {JobStatus::Failed, "the interpreter failed (code " + std::to_string(code) + ")"};
     } else if (!mJobError.empty()) {
         result = {JobStatus::Failed, "PostScript error: " + mJobError};
@@ -247,7 +222,7 @@ JobResult GsEngine::RunLocked(const JobRequest& job) {
 
     // Anything the surrounding PostScript could not vouch for, and every long-lived instance, is replaced.
     ++mJobsSinceStart;
-    const bool recycle = fatal || !mSawDone || mDeadlinePassed || mAbort || mSawGlobalChange ||
+    const bool recycle = fatal || !mSawDone || mSawGlobalChange || !mJobError.empty() ||
                          mJobsSinceStart >= mConfig.recycleAfterJobs;
     if (mSawGlobalChange)
         mSink(1, "the job changed global VM; the interpreter is restarted");
@@ -258,7 +233,6 @@ JobResult GsEngine::RunLocked(const JobRequest& job) {
 
     if (result.status == JobStatus::Ok && !IsCompletePdf(job.outputPath))
         result = {JobStatus::OutputMissing, "the job wrote no complete PDF"};
-    mAbort = false;
     return result;
 }
 

@@ -44,11 +44,10 @@ private:
 } // namespace
 
 std::unique_ptr<GsInstance> GsInstance::Start(const std::vector<std::string>& args,
-                                              const std::string& tempFolder, LineSink sink, PollCheck poll,
+                                              const std::string& tempFolder, LineSink sink,
                                               std::string& error) {
     std::unique_ptr<GsInstance> gs(new GsInstance());
     gs->mSink = std::move(sink);
-    gs->mPoll = std::move(poll);
     int code = gsapi_new_instance(&gs->mInstance, gs.get());
     if (code < 0 || gs->mInstance == nullptr) {
         gs->mInstance = nullptr;
@@ -57,7 +56,6 @@ std::unique_ptr<GsInstance> GsInstance::Start(const std::vector<std::string>& ar
     }
     gsapi_set_stdio_with_handle(gs->mInstance, &GsInstance::StdIn, &GsInstance::StdOut, &GsInstance::StdErr,
                                 gs.get());
-    gsapi_set_poll_with_handle(gs->mInstance, &GsInstance::Poll, gs.get());
     gsapi_set_arg_encoding(gs->mInstance, GS_ARG_ENCODING_UTF8);
 
     std::vector<char*> argv;
@@ -143,13 +141,6 @@ int GsInstance::StdOut(void* handle, const char* text, int length) {
 int GsInstance::StdErr(void* handle, const char* text, int length) {
     static_cast<GsInstance*>(handle)->Collect(GsStream::Err, text, length);
     return length;
-}
-
-int GsInstance::Poll(void* handle) {
-    auto* self = static_cast<GsInstance*>(handle);
-    if (self->mPoll && !self->mPoll())
-        return gs_error_interrupt;
-    return 0;
 }
 
 void GsInstance::Collect(GsStream stream, const char* text, int length) {

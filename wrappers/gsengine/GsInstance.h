@@ -1,5 +1,7 @@
 // One Ghostscript interpreter instance (gsapi): started once with its arguments, fed PostScript in blocks,
-// messages routed to a sink, interpretation polled so that a job can be stopped.
+// messages routed to a sink. (Debian's libgs is built without interrupt checks: a poll callback is never
+// called, so a running job cannot be stopped from inside the process; GsWorker runs the instance in a
+// process of its own for that.)
 #pragma once
 
 #include <functional>
@@ -16,13 +18,11 @@ class GsInstance {
 public:
     // Whole lines the interpreter writes (without the line feed).
     using LineSink = std::function<void(GsStream stream, std::string_view line)>;
-    // Asked during interpretation; false stops the running job.
-    using PollCheck = std::function<bool()>;
 
     // Starts an interpreter with `args` (argv[0] included). `tempFolder` becomes the interpreter's temporary
     // folder, the only one it permits by itself. Null when start-up failed; `error` says why.
     static std::unique_ptr<GsInstance> Start(const std::vector<std::string>& args,
-                                             const std::string& tempFolder, LineSink sink, PollCheck poll,
+                                             const std::string& tempFolder, LineSink sink,
                                              std::string& error);
     ~GsInstance();
     GsInstance(const GsInstance&) = delete;
@@ -48,13 +48,11 @@ private:
     static int StdIn(void* handle, char* buffer, int length);
     static int StdOut(void* handle, const char* text, int length);
     static int StdErr(void* handle, const char* text, int length);
-    static int Poll(void* handle);
     void Collect(GsStream stream, const char* text, int length);
 
     void* mInstance = nullptr;
     bool mInitialised = false;
     LineSink mSink;
-    PollCheck mPoll;
     std::string mPendingOut;
     std::string mPendingErr;
 };

@@ -24,43 +24,43 @@ BraskJobDict begin
   /setglobal { dup { (went-global) //BraskReport exec } if //setglobal } bind def
   /.setglobal { dup { (went-global) //BraskReport exec } if //setglobal } bind def
   /startjob { pop pop false } bind def
-  /initmatrix { BraskState /ctm get setmatrix } bind def
+  /initmatrix { //BraskState /ctm get setmatrix } bind def
   /initgraphics {
-    BraskState /ctm get setmatrix initclip newpath 0 setgray 1 setlinewidth [] 0 setdash
+    //BraskState /ctm get setmatrix initclip newpath 0 setgray 1 setlinewidth [] 0 setdash
     0 setlinecap 0 setlinejoin 10 setmiterlimit
   } bind def
   /letter { } def /legal { } def /a4 { } def /a3 { } def /note { } def /ledger { } def /11x17 { } def
 end
-/BraskMarkChanged { BraskState /changed true put } bind def
+/BraskMarkChanged { //BraskState /changed true put } bind def
 /BraskGlobalChanged {
-  BraskState /changed false put
-  BraskState /gd get length globaldict length ne { BraskMarkChanged } if
+  //BraskState /changed false put
+  //BraskState /gd get length globaldict length ne { //BraskMarkChanged exec } if
   globaldict {
-    exch dup BraskState /gd get exch known
-    { BraskState /gd get exch get ne { BraskMarkChanged } if } { pop pop BraskMarkChanged } ifelse
+    exch dup //BraskState /gd get exch known
+    { //BraskState /gd get exch get ne { //BraskMarkChanged exec } if } { pop pop //BraskMarkChanged exec } ifelse
   } forall
-  BraskState /gfd get {
+  //BraskState /gfd get {
     exch dup GlobalFontDirectory exch known
-    { GlobalFontDirectory exch get ne { BraskMarkChanged } if } { pop pop BraskMarkChanged } ifelse
+    { GlobalFontDirectory exch get ne { //BraskMarkChanged exec } if } { pop pop //BraskMarkChanged exec } ifelse
   } forall
   GlobalFontDirectory {
-    1 index BraskState /gfd get exch known
+    1 index //BraskState /gfd get exch known
     { pop pop }
     { dup type /dicttype eq
-      { dup /FontName known { /FontName get ne { BraskMarkChanged } if } { pop pop BraskMarkChanged } ifelse }
-      { pop pop BraskMarkChanged } ifelse }
+      { dup /FontName known { /FontName get ne { //BraskMarkChanged exec } if } { pop pop //BraskMarkChanged exec } ifelse }
+      { pop pop //BraskMarkChanged exec } ifelse }
     ifelse
   } forall
-  BraskState /changed get
+  //BraskState /changed get
 } bind def
 /BraskRunJob {
-  BraskState exch /count exch put
-  BraskState /ctm matrix currentmatrix put
-  BraskState /save save put
-  BraskJobDict begin
+  //BraskState exch /count exch put
+  //BraskState /ctm matrix currentmatrix put
+  //BraskState /save save put
+  //BraskJobDict begin
   0 setgray 1 setlinewidth [] 0 setdash 0 setlinecap 0 setlinejoin 10 setmiterlimit newpath
-  currentfile BraskState /count get () /SubFileDecode filter
-  dup BraskState exch /file exch put
+  currentfile //BraskState /count get () /SubFileDecode filter
+  dup //BraskState exch /file exch put
   cvx stopped
   cleardictstack
   { $error /newerror get
@@ -68,12 +68,13 @@ end
       ( in ) print $error /command get 128 string cvs print ( ]%%\n) print flush
       $error /newerror false put } if } if
   clear
-  BraskState /file get dup status { flushfile } { pop } ifelse
-  BraskState /save get restore
+  currentpagedevice /OutputFile get //BraskState /output get ne { (output-moved) //BraskReport exec } if
+  //BraskState /file get dup status { flushfile } { pop } ifelse
+  //BraskState /save get restore
   showpage
-  << /OutputFile BraskState /parking get >> setpagedevice
-  BraskGlobalChanged { (global-changed) BraskReport } if
-  (done) BraskReport
+  << /OutputFile //BraskState /parking get >> setpagedevice
+  //BraskGlobalChanged exec { (global-changed) //BraskReport exec } if
+  (done) //BraskReport exec
 } bind def
 )PS";
 
@@ -111,7 +112,7 @@ std::string JobPrologue(const JobPage& page, const std::string& outputPath, std:
     std::string s = "false setglobal clear\nBraskBaseline setdistillerparams\n";
     if (page.embedAllFonts)
         s += "<< /EmbedAllFonts true /NeverEmbed [ ] >> setdistillerparams\n";
-    s += "<< /OutputFile " + HexString(outputPath);
+    s += "BraskState /output " + HexString(outputPath) + " put\n<< /OutputFile " + HexString(outputPath);
     if (page.setPageSize)
         s += " /PageSize [" + Number(page.width) + " " + Number(page.height) + "]";
     s +=

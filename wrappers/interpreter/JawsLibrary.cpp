@@ -78,7 +78,7 @@ int32_t JawsLibrary::Startup(const char* devicePath) {
     if (config.tempFolder.empty())
         config.tempFolder = MakePrivateTempFolder();
     config.fontFolders = mFontFolders.empty() ? path->FontFolders() : mFontFolders;
-    auto engine = std::make_unique<GsEngine>(config, [this](int kind, std::string_view message) {
+    auto engine = std::make_unique<GsWorkerClient>(config, [this](int kind, std::string_view message) {
         Log(kind == 2 ? kJawsLogError : kJawsLogInfo, message);
     });
     if (!engine->Start())

@@ -2,7 +2,7 @@
 // logger, the warm distiller and what the last distillation found.
 #pragma once
 
-#include "GsEngine.h"
+#include "GsWorkerClient.h"
 
 #include <jaws/JawsApi.h>
 
@@ -51,7 +51,7 @@ private:
     int32_t RunJob(JobRequest& job, const RipDistillParams* params);
     void Analyse(const std::string& pdfPath);
 
-    std::unique_ptr<GsEngine> mEngine;
+    std::unique_ptr<GsWorkerClient> mEngine;
     std::vector<std::string> mFontFolders;
 
     std::mutex mLoggerLock;

@@ -1,0 +1,316 @@
+#include "GsWorkerClient.h"
+
+#include "WorkerProtocol.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace BRASK::WRAPPERS {
+
+namespace {
+
+constexpr std::chrono::seconds kStartLimit{60};
+
+int Milliseconds(std::chrono::steady_clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    return static_cast<int>(std::clamp<long long>(left.count(), 0, 1000 * 1000));
+}
+
+bool IsExecutable(const std::string& path) {
+    return access(path.c_str(), X_OK) == 0;
+}
+
+} // namespace
+
+std::chrono::milliseconds GsWorkerClient::TimeLimit() {
+    if (const char* text = std::getenv("BRASK_JOB_TIMEOUT_SECONDS")) {
+        char* end = nullptr;
+        const double seconds = std::strtod(text, &end);
+        if (end != text && seconds > 0 && seconds < 1e7)
+            return std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
+    }
+    return std::chrono::seconds(60);
+}
+
+std::string GsWorkerClient::WorkerPath() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&GsWorkerClient::WorkerPath), &info) == 0 || info.dli_fname == nullptr)
+        return {};
+    std::string folder = info.dli_fname;
+    const std::size_t slash = folder.rfind('/');
+    folder = slash == std::string::npos ? "." : folder.substr(0, slash);
+    for (const std::string& candidate : {folder + "/brask-gsworker", folder + "/../brask-gsworker"}) {
+        if (IsExecutable(candidate))
+            return candidate;
+    }
+    return {};
+}
+
+GsWorkerClient::GsWorkerClient(EngineConfig config, MessageSink sink)
+    : mConfig(std::move(config)), mSink(std::move(sink)) {}
+
+GsWorkerClient::~GsWorkerClient() {
+    Stop();
+}
+
+bool GsWorkerClient::Start() {
+    std::lock_guard<std::mutex> guard(mLock);
+    return StartLocked();
+}
+
+bool GsWorkerClient::IsRunning() const {
+    std::lock_guard<std::mutex> guard(mLock);
+    return mSocket >= 0;
+}
+
+void GsWorkerClient::Stop() {
+    std::lock_guard<std::mutex> guard(mLock);
+    StopLocked();
+}
+
+void GsWorkerClient::Abort() {
+    mAborted = true;
+    const pid_t pid = mPid;
+    if (pid > 0)
+        kill(pid, SIGKILL);
+}
+
+void GsWorkerClient::StopLocked() {
+    if (mSocket >= 0) {
+        close(mSocket); // the worker ends when its socket closes
+        mSocket = -1;
+    }
+    const pid_t pid = mPid.exchange(-1);
+    if (pid > 0) {
+        // A worker between jobs leaves at once; one still busy is ended.
+        for (int i = 0; i < 50; ++i) {
+            if (waitpid(pid, nullptr, WNOHANG) == pid)
+                return;
+            usleep(2000);
+        }
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+}
+
+bool GsWorkerClient::StartLocked() {
+    if (mSocket >= 0)
+        return true;
+    const std::string worker = WorkerPath();
+    if (worker.empty()) {
+        mSink(2, "the interpreter process brask-gsworker is missing beside the library");
+        return false;
+    }
+    int sockets[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) {
+        mSink(2, std::string("socketpair failed: ") + std::strerror(errno));
+        return false;
+    }
+    std::vector<std::string> args = {worker,
+                                     "--fd",
+                                     "3",
+                                     "--temp",
+                                     mConfig.tempFolder,
+                                     "--recycle",
+                                     std::to_string(mConfig.recycleAfterJobs)};
+    for (const std::string& folder : mConfig.fontFolders) {
+        args.push_back("--font");
+        args.push_back(folder);
+    }
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, sockets[1], 3);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, worker.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(sockets[1]);
+    if (spawned != 0) {
+        close(sockets[0]);
+        mSink(2, "cannot start " + worker + ": " + std::strerror(spawned));
+        return false;
+    }
+    mSocket = sockets[0];
+    mPid = pid;
+    ++mProcessesStarted;
+
+    JobStatus status = JobStatus::Failed;
+    std::string reason;
+    if (AwaitResult(std::chrono::steady_clock::now() + kStartLimit, status, reason) != Wait::Ok ||
+        status != JobStatus::Ok) {
+        mSink(2, "the interpreter process did not start" + (reason.empty() ? std::string() : ": " + reason));
+        StopLocked();
+        return false;
+    }
+    return true;
+}
+
+GsWorkerClient::Wait GsWorkerClient::ReceiveLocked(void* data, std::size_t length, Deadline deadline) {
+    char* p = static_cast<char*>(data);
+    while (length > 0) {
+        pollfd fd{mSocket, POLLIN, 0};
+        const int ready = poll(&fd, 1, Milliseconds(deadline));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready == 0)
+            return Wait::TimedOut;
+        const ssize_t got = recv(mSocket, p, length, MSG_DONTWAIT);
+        if (got < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (got <= 0)
+            return Wait::Gone;
+        p += got;
+        length -= static_cast<std::size_t>(got);
+    }
+    return Wait::Ok;
+}
+
+GsWorkerClient::Wait GsWorkerClient::AwaitResult(Deadline deadline, JobStatus& status, std::string& reason) {
+    for (;;) {
+        ReplyHeader header;
+        Wait wait = ReceiveLocked(&header, sizeof header, deadline);
+        if (wait != Wait::Ok)
+            return wait;
+        if (header.length > kMaxReplyText)
+            return Wait::Gone;
+        std::string text(header.length, '\0');
+        wait = ReceiveLocked(text.data(), text.size(), deadline);
+        if (wait != Wait::Ok)
+            return wait;
+        if (header.type == kReplyResult) {
+            status = static_cast<JobStatus>(header.code);
+            reason = std::move(text);
+            return Wait::Ok;
+        }
+        mSink(header.code == 2 ? 2 : 1, text);
+    }
+}
+
+GsWorkerClient::Wait GsWorkerClient::SendLocked(const void* data, std::size_t length, Deadline deadline) {
+    const char* p = static_cast<const char*>(data);
+    while (length > 0) {
+        pollfd fd{mSocket, POLLOUT | POLLIN, 0};
+        const int ready = poll(&fd, 1, Milliseconds(deadline));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready == 0)
+            return Wait::TimedOut;
+        if (fd.revents & POLLIN) {
+            // Only messages come while a job's bytes are still being sent.
+            ReplyHeader header;
+            if (ReceiveLocked(&header, sizeof header, deadline) != Wait::Ok ||
+                header.length > kMaxReplyText || header.type != kReplyMessage)
+                return Wait::Gone;
+            std::string text(header.length, '\0');
+            if (ReceiveLocked(text.data(), text.size(), deadline) != Wait::Ok)
+                return Wait::Gone;
+            mSink(header.code == 2 ? 2 : 1, text);
+            continue;
+        }
+        if (fd.revents & (POLLERR | POLLHUP))
+            return Wait::Gone;
+        const ssize_t sent = send(mSocket, p, length, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (sent <= 0)
+            return Wait::Gone;
+        p += sent;
+        length -= static_cast<std::size_t>(sent);
+    }
+    return Wait::Ok;
+}
+
+JobResult GsWorkerClient::Run(const JobRequest& job) {
+    std::lock_guard<std::mutex> guard(mLock);
+    mAborted = false;
+    JobResult result = RunLocked(job);
+    ++mJobsRun;
+    if (result.status != JobStatus::Ok)
+        unlink(job.outputPath.c_str());
+    return result;
+}
+
+JobResult GsWorkerClient::RunLocked(const JobRequest& job) {
+    if (job.outputPath.empty() || job.outputPath.size() > kMaxPathLength ||
+        job.jobOptions.size() > kMaxOptionsLength || !job.read)
+        return {JobStatus::BadParameter, "bad job parameters"};
+    if (!StartLocked())
+        return {JobStatus::NotStarted, "the interpreter is not running"};
+
+    const Deadline deadline = std::chrono::steady_clock::now() + TimeLimit();
+    JobHeader header;
+    header.pathLength = static_cast<std::uint32_t>(job.outputPath.size());
+    header.optionsLength = static_cast<std::uint32_t>(job.jobOptions.size());
+    header.byteCount = job.byteCount;
+    header.width = job.page.width;
+    header.height = job.page.height;
+    header.left = job.page.left;
+    header.bottom = job.page.bottom;
+    header.resolution = job.page.resolution;
+    header.setPageSize = job.page.setPageSize;
+    header.moveOrigin = job.page.moveOrigin;
+    header.embedAllFonts = job.page.embedAllFonts;
+
+    Wait wait = SendLocked(&header, sizeof header, deadline);
+    if (wait == Wait::Ok)
+        wait = SendLocked(job.outputPath.data(), job.outputPath.size(), deadline);
+    if (wait == Wait::Ok)
+        wait = SendLocked(job.jobOptions.data(), job.jobOptions.size(), deadline);
+    std::vector<char> block(kMaxBlock);
+    std::uint64_t remaining = job.byteCount;
+    while (wait == Wait::Ok) {
+        std::uint32_t length = kEndOfData;
+        std::int64_t got = 0;
+        if (remaining > 0) {
+            got = job.read(block.data(),
+                           static_cast<std::size_t>(std::min<std::uint64_t>(remaining, kMaxBlock)));
+            length = got < 0 ? kReadError : static_cast<std::uint32_t>(got);
+        }
+        wait = SendLocked(&length, sizeof length, deadline);
+        if (got <= 0 || wait != Wait::Ok)
+            break;
+        wait = SendLocked(block.data(), static_cast<std::size_t>(got), deadline);
+        remaining -= static_cast<std::uint64_t>(got);
+    }
+
+    JobStatus status = JobStatus::Failed;
+    std::string reason;
+    if (wait == Wait::Ok)
+        wait = AwaitResult(deadline, status, reason);
+    if (wait == Wait::Ok)
+        return {status, reason};
+
+    // Past the time limit, aborted or gone: the process is ended and the next job gets a new one.
+    StopLocked();
+    if (wait == Wait::TimedOut) {
+        const std::string message = "the job ran longer than the time limit and was stopped";
+        mSink(2, message);
+        return {JobStatus::TimedOut, message};
+    }
+    const std::string message =
+        mAborted ? "the job was aborted" : "the interpreter process ended during the job";
+    mSink(2, message);
+    return {JobStatus::Failed, message};
+}
+
+} // namespace BRASK::WRAPPERS

@@ -1,0 +1,122 @@
+// brask-gsworker: the process that holds a wrapper's warm Ghostscript instance. It runs the jobs its wrapper
+// sends over the socket on fd --fd and answers each with messages and a result. Its wrapper stops a job that
+// runs too long by ending this process; the process also ends with its parent.
+#include "GsEngine.h"
+#include "WorkerProtocol.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+using namespace BRASK::WRAPPERS;
+
+namespace {
+
+bool Reply(int fd, ReplyType type, std::uint8_t code, std::string_view text) {
+    ReplyHeader header;
+    header.type = type;
+    header.code = code;
+    header.length = static_cast<std::uint32_t>(std::min<std::size_t>(text.size(), kMaxReplyText));
+    return SendAll(fd, &header, sizeof header) && SendAll(fd, text.data(), header.length);
+}
+
+// The job's bytes as the wrapper streams them: length-prefixed blocks up to an end marker.
+class BlockReader {
+public:
+    explicit BlockReader(int fd) : mFd(fd) {}
+    std::int64_t Read(char* buffer, std::size_t capacity) {
+        if (mEnded)
+            return mFailed ? -1 : 0;
+        if (mRemaining == 0) {
+            std::uint32_t length = 0;
+            if (!ReceiveAll(mFd, &length, sizeof length))
+                std::_Exit(3); // the wrapper is gone
+            if (length == kEndOfData || length == kReadError || length > kMaxBlock) {
+                mEnded = true;
+                mFailed = length != kEndOfData;
+                return mFailed ? -1 : 0;
+            }
+            mRemaining = length;
+        }
+        const std::size_t count = std::min<std::size_t>(capacity, mRemaining);
+        if (!ReceiveAll(mFd, buffer, count))
+            std::_Exit(3);
+        mRemaining -= static_cast<std::uint32_t>(count);
+        return static_cast<std::int64_t>(count);
+    }
+    // Skips whatever the job did not read, up to the end marker.
+    void Drain() {
+        char buffer[4096];
+        while (Read(buffer, sizeof buffer) > 0) {
+        }
+    }
+
+private:
+    int mFd;
+    std::uint32_t mRemaining = 0;
+    bool mEnded = false;
+    bool mFailed = false;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    int fd = -1;
+    EngineConfig config;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string option = argv[i];
+        if (option == "--fd")
+            fd = std::atoi(argv[i + 1]);
+        else if (option == "--temp")
+            config.tempFolder = argv[i + 1];
+        else if (option == "--recycle")
+            config.recycleAfterJobs = std::max(1, std::atoi(argv[i + 1]));
+        else if (option == "--font")
+            config.fontFolders.push_back(argv[i + 1]);
+    }
+    if (fd < 0 || config.tempFolder.empty() || getppid() == 1)
+        return 2;
+
+    GsEngine engine(config, [fd](int kind, std::string_view message) {
+        Reply(fd, kReplyMessage, static_cast<std::uint8_t>(kind), message);
+    });
+    const bool started = engine.Start();
+    if (!Reply(fd, kReplyResult, static_cast<std::uint8_t>(started ? JobStatus::Ok : JobStatus::NotStarted),
+               started ? "" : "Ghostscript did not start") ||
+        !started)
+        return 1;
+
+    for (;;) {
+        JobHeader header;
+        if (!ReceiveAll(fd, &header, sizeof header))
+            return 0; // the wrapper closed the socket
+        if (header.magic != kJobMagic || header.pathLength > kMaxPathLength ||
+            header.optionsLength > kMaxOptionsLength)
+            return 2;
+        JobRequest job;
+        job.outputPath.resize(header.pathLength);
+        job.jobOptions.resize(header.optionsLength);
+        if (!ReceiveAll(fd, job.outputPath.data(), header.pathLength) ||
+            !ReceiveAll(fd, job.jobOptions.data(), header.optionsLength))
+            return 0;
+        job.byteCount = header.byteCount;
+        job.page.width = header.width;
+        job.page.height = header.height;
+        job.page.left = header.left;
+        job.page.bottom = header.bottom;
+        job.page.resolution = header.resolution;
+        job.page.setPageSize = header.setPageSize != 0;
+        job.page.moveOrigin = header.moveOrigin != 0;
+        job.page.embedAllFonts = header.embedAllFonts != 0;
+        BlockReader reader(fd);
+        job.read = [&reader](char* buffer, std::size_t capacity) { return reader.Read(buffer, capacity); };
+        const JobResult result = engine.Run(job);
+        reader.Drain();
+        if (!Reply(fd, kReplyResult, static_cast<std::uint8_t>(result.status), result.reason))
+            return 0;
+    }
+}
