@@ -1,11 +1,13 @@
 #include "brask_host/Host.h"
 
+#include "CmmTransform.h"
 #include "GraphicsEnvironment.h"
 #include "GuidList.h"
 #include "MemoryDataProvider.h"
 #include "NativePath.h"
 #include "PersistentDictionary.h"
 #include "PhotoShopResourceParser.h"
+#include "RasterComponent.h"
 #include "SystemDir.h"
 #include "SystemDirContainer.h"
 #include "SystemFile.h"
@@ -58,6 +60,8 @@ void Host::RegisterBuiltInClasses() {
     RegisterClass(CLSID::MemoryDataProvider, []() -> IObject* { return new MemoryDataProvider; });
     RegisterClass(CLSID::PhotoShopResourceParser, []() -> IObject* { return new PhotoShopResourceParser; });
     RegisterClass(CLSID::GuidList, []() -> IObject* { return new GuidList; });
+    RegisterClass(CLSID::CmmTransform, []() -> IObject* { return new CmmTransform; });
+    RegisterClass(CLSID::RasterComponent, []() -> IObject* { return new RasterComponent; });
 }
 
 void Host::RegisterClass(const GUID& classId, Creator creator) {

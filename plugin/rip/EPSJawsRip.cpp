@@ -4,6 +4,7 @@
 
 #include "brask/Logger.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -15,6 +16,18 @@ namespace {
 constexpr char kEPSJawsRipSource[] = "core/Plugins/EPSLoader/Source/src/Common/EPSJawsRip";
 constexpr std::int32_t kDistillResolution = 0x1200000; // 288 dpi in 16.16
 constexpr std::uint32_t kDistillFlags = 3;
+constexpr std::int32_t kAnalysisResolution = 0x240000; // 36 dpi in 16.16
+constexpr std::int16_t kRGBModelBits = 24;
+constexpr std::int32_t kMaxBlockSize = 0x2000000; // 32 MiB
+constexpr std::int32_t kMinBlockSize = 512;
+constexpr std::uint32_t kFirstBlock = 1;
+constexpr std::uint32_t kLastBlock = 2;
+constexpr std::int32_t kNoLibrary = -5;
+constexpr char kCreatePixelDataFunction[] = "long __cdecl BRASK::PLUGIN::EPSJawsRip::CreatePixelData(void)";
+
+bool LibraryAvailable() {
+    return LoadJawsLibrary(JawsLibraryLoaded());
+}
 
 // |a - b| without overflow, clamped to the 32-bit range.
 std::int32_t Distance(Fixed a, Fixed b) {
@@ -55,6 +68,90 @@ Status EPSJawsRip::CreatePDFGraphics(const char* outputPath) {
         BRASK_LOG_ERROR(kEPSJawsRipSource, kFunction,
                         "BPDFStartDistillUsingDataProvider threw an exception.");
         return 7;
+    }
+    return kOK;
+}
+
+Status EPSJawsRip::Init() {
+    constexpr char kFunction[] = "long __cdecl BRASK::PLUGIN::EPSJawsRip::Init(void)";
+    const std::int32_t width = Distance(GetRight(), GetLeft());
+    const std::int32_t height = Distance(GetTop(), GetBottom());
+    if (LibraryAvailable())
+        GetJawsEntryPoints().BPDFColorSpaceClear();
+    if (LibraryAvailable() &&
+        GetJawsEntryPoints().BPDFSetupRasterDevice(width, height, kAnalysisResolution, kAnalysisResolution,
+                                                   kRGBModelBits, nullptr, 0, nullptr, nullptr) == 0) {
+        const Status result = CreatePixelData();
+        GetJawsEntryPoints().BPDFTearDownRasterDevice();
+        return result;
+    }
+    BRASK_LOG_ERROR(kEPSJawsRipSource, kFunction, "BPDFSetupRasterDevice failed");
+    return kNoRasterMemory;
+}
+
+std::string EPSJawsRip::MakePrologue() {
+    const Fixed left = GetLeft();
+    const Fixed bottom = GetBottom();
+    if (left == 0 && bottom == 0)
+        return std::string();
+    char text[64] = {};
+    std::snprintf(text, sizeof text, "%.8g %.8g translate\n",
+                  static_cast<double>(-static_cast<std::int64_t>(left)) / 65536.0,
+                  static_cast<double>(-static_cast<std::int64_t>(bottom)) / 65536.0);
+    return std::string(text);
+}
+
+Status EPSJawsRip::CreatePixelData() {
+    const std::string prologue = MakePrologue();
+    const std::int32_t start = mReader->GetPostScriptStart();
+    std::int64_t remaining =
+        std::max<std::int64_t>(0, static_cast<std::int64_t>(mReader->GetPostScriptEnd()) - start);
+
+    std::int32_t blockSize = static_cast<std::int32_t>(std::min<std::int64_t>(remaining, kMaxBlockSize));
+    std::unique_ptr<std::uint8_t[]> block = NewBuffer(static_cast<std::size_t>(blockSize));
+    while (!block && blockSize > kMinBlockSize) {
+        blockSize /= 2;
+        block = NewBuffer(static_cast<std::size_t>(blockSize));
+    }
+    if (!block) {
+        // Not one byte reaches the interpreter: the render cannot have happened.
+        BRASK_LOG_ERROR(kEPSJawsRipSource, kCreatePixelDataFunction,
+                        "Unable to create memory for PostScript block.");
+        return kRenderFailed;
+    }
+
+    if (LibraryAvailable())
+        GetJawsEntryPoints().BPDFColorSpaceClear();
+    if (remaining > 0 && mDataProvider == nullptr)
+        return kOK;
+    if (mDataProvider != nullptr)
+        mDataProvider->SetPosition(start, IO::IDataProvider::kFromStart);
+
+    std::uint32_t flags = kFirstBlock;
+    while (remaining > 0) {
+        std::uint32_t count = static_cast<std::uint32_t>(std::min<std::int64_t>(blockSize, remaining));
+        // A failed read ends the feed; so does one that delivers nothing, which would otherwise never end.
+        if (mDataProvider->Read(block.get(), count) != kOK || count == 0)
+            return kOK;
+        remaining -= std::min<std::int64_t>(count, remaining);
+        if (remaining == 0)
+            flags |= kLastBlock;
+        std::int32_t status = kNoLibrary;
+        try {
+            if (LibraryAvailable())
+                status = GetJawsEntryPoints().BEPSDrawPageContents(
+                    flags, block.get(), static_cast<std::int32_t>(count), prologue.c_str(),
+                    static_cast<std::int16_t>(prologue.size()));
+        } catch (...) {
+            BRASK_LOG_ERROR(kEPSJawsRipSource, kCreatePixelDataFunction,
+                            "BEPSDrawPageContents threw an exception.");
+            return kRenderFailed;
+        }
+        if (status != 0) {
+            BRASK_LOG_ERROR(kEPSJawsRipSource, kCreatePixelDataFunction, "BEPSDrawPageContents failed");
+            return kRenderFailed;
+        }
+        flags &= ~kFirstBlock;
     }
     return kOK;
 }

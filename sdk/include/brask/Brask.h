@@ -14,6 +14,7 @@
 #include "brask/Logger.h"
 #include "brask/ObjectCounter.h"
 #include "brask/Plugin.h"
+#include "brask/Raster.h"
 #include "brask/Status.h"
 #include "brask/TInterfacePtr.h"
 #include "brask/TObject.h"

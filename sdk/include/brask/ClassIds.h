@@ -17,6 +17,7 @@ constexpr GUID SystemDir = MakeGuid(0x09793317, 0x62F9, 0x4859, 0x8FBA, 0x8AB041
 constexpr GUID MemoryDataProvider = MakeGuid(0x2932BFBD, 0x9AA3, 0x454F, 0xBEFF, 0xEBC9BEEF0F0F);
 constexpr GUID PhotoShopResourceParser = MakeGuid(0x142493A8, 0x5303, 0x482F, 0xB62D, 0x448D2A469055);
 constexpr GUID CmmTransform = MakeGuid(0x8E0F1082, 0x0BA1, 0x4222, 0x9F4A, 0x478C7D63EE31);
+constexpr GUID RasterComponent = MakeGuid(0x1CC29048, 0xC5C6, 0x4AB2, 0xAE35, 0x3B640C61D8E9);
 // Host-only helper class: the GUID list a host hands to GetInterfaceIDs / GetClassIDs.
 constexpr GUID GuidList = MakeGuid(0xF8434773, 0xC7C1, 0x4A39, 0x9489, 0xACA7A3C4C873);
 
