@@ -193,3 +193,30 @@ TEST_F(DSCComments, LongHexLineDecodesEverythingTheLineHolds) {
 }
 
 } // namespace BRASK::PLUGIN::TEST
+
+namespace BRASK::PLUGIN::TEST {
+
+// The memory manager refuses blocks once its ceiling is reached: the scan goes on without them.
+TEST_F(DSCComments, RefusedBlocksLeaveTheScanSafe) {
+    const std::uint64_t ceiling = MEMFIX::MemoryCeiling();
+    MEMFIX::SetMemoryCeiling(MEMFIX::BytesInUse() + 256);
+    std::string hex;
+    for (int i = 0; i < 500; ++i)
+        hex += "7F";
+    const ScannedEPS eps = ScanText(Eps("%BeginPhotoshop: 100000\n% " + hex +
+                                        "\n%EndPhotoshop\n"
+                                        "%%BeginICCProfile: x\n% " +
+                                        hex + "\n% " + hex +
+                                        "\n%%EndICCProfile\n"
+                                        "%%BoundingBox: 0 0 5 5\n"));
+    MEMFIX::SetMemoryCeiling(ceiling);
+    EXPECT_EQ(eps.status, DSCNoError);
+    EXPECT_EQ(eps.reader->GetRight(), Pt(5));
+    // Whatever blocks were had hold only decoded bytes.
+    for (MEMFIX::Handle block : {eps.reader->GetPhotoshopResources(), eps.reader->GetICCProfile()})
+        for (std::uint8_t b : BlockBytes(block))
+            EXPECT_EQ(b, 0x7F);
+    EXPECT_LT(BlockBytes(eps.reader->GetICCProfile()).size(), 1000u);
+}
+
+} // namespace BRASK::PLUGIN::TEST
