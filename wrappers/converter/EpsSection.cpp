@@ -130,7 +130,7 @@ std::optional<EpsSection> ReadEpsSection(const std::string& path, std::string& e
 
     const std::string header = ReadAt(in, 0, kDosHeaderSize);
     const auto* bytes = reinterpret_cast<const unsigned char*>(header.data());
-    if (header.size() >= 12 && bytes[0] == 0xC5 && bytes[1] == 0xD0 && bytes[2] == 0xD3 && bytes[3] == 0xC6) {
+    if (header.size() >= 4 && bytes[0] == 0xC5 && bytes[1] == 0xD0 && bytes[2] == 0xD3 && bytes[3] == 0xC6) {
         if (header.size() < kDosHeaderSize) {
             error = "the DOS EPS header is cut short";
             return std::nullopt;
