@@ -33,6 +33,16 @@ public:
         std::error_code ignored;
         std::filesystem::remove_all(mPath, ignored);
     }
+    // Stub files in the tree.
+    std::size_t CountStubs() const {
+        std::size_t count = 0;
+        std::error_code error;
+        for (std::filesystem::recursive_directory_iterator it(mPath / "jaws", error), end;
+             !error && it != end; it.increment(error))
+            if (it->is_regular_file() && it->path().extension() == ".ps")
+                ++count;
+        return count;
+    }
     void RemoveTree() const {
         std::error_code ignored;
         std::filesystem::remove_all(mPath / "jaws", ignored);
@@ -53,6 +63,7 @@ void BM_FirstStart(benchmark::State& state) {
         PLUGIN::FontDevice device(fonts);
         benchmark::DoNotOptimize(device.GetFontPathString());
     }
+    state.counters["stubs"] = static_cast<double>(folder.CountStubs());
 }
 BENCHMARK(BM_FirstStart)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -6,6 +6,8 @@
 #include "fontstubs/FontDevice.h"
 #include "fontstubs/StubNames.h"
 
+#include <thread>
+
 using namespace BRASK;
 using namespace BRASK::PLUGIN;
 
@@ -63,4 +65,19 @@ TEST_F(InstalledFontStubs, EveryInstalledFaceHasAStubAndASecondStartWritesNone) 
     after.erase("_edir_");
     before.erase("_edir_");
     EXPECT_EQ(after, before);
+}
+
+TEST_F(InstalledFontStubs, TheProcessWideDeviceIsBuiltOnceForAllThreads) {
+    std::vector<FontDevice*> seen(4, nullptr);
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < seen.size(); ++i)
+        threads.emplace_back([&seen, i] { seen[i] = &FontDevice::Instance(); });
+    for (auto& thread : threads)
+        thread.join();
+    for (FontDevice* device : seen)
+        EXPECT_EQ(device, seen.front());
+    const std::string fontPath = seen.front()->GetFontPathString().GetUTF8String();
+    EXPECT_EQ(fontPath.rfind("%xfont%+" + mApp.string() + "/jaws/FontStubs;%psfont%=/usr/share/fonts/,", 0),
+              0u);
+    EXPECT_EQ(Read(Stubs() / "_edir_"), "/Font  (WesternFonts)\n/CIDFont  (EAFonts)\n/FontSet  (FontSet)\n");
 }
