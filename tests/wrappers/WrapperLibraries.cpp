@@ -2,6 +2,8 @@
 
 #include "EpsSection.h"
 
+#include <gtest/gtest.h>
+
 #include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +11,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <sstream>
 
@@ -31,6 +34,20 @@ template <class Table, class Bind> const Table* Load(const std::string& path, Bi
     }
     return table;
 }
+
+// Stops the interpreter started for the tests and removes its per-process folder.
+class JawsCleanup : public ::testing::Environment {
+public:
+    void TearDown() override {
+        if (const JawsTable* jaws = Jaws(); jaws != nullptr && jaws->BPDFJawsIntialised() == 1)
+            jaws->postscript_dll_finish(nullptr);
+        std::error_code ignored;
+        std::filesystem::remove_all(JawsTempFolder(), ignored);
+    }
+};
+
+[[maybe_unused]] ::testing::Environment* const gCleanup =
+    ::testing::AddGlobalTestEnvironment(new JawsCleanup);
 
 } // namespace
 

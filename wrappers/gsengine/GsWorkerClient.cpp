@@ -90,15 +90,15 @@ void GsWorkerClient::Abort() {
         kill(pid, SIGKILL);
 }
 
-void GsWorkerClient::StopLocked() {
+void GsWorkerClient::StopLocked(bool graceful) {
     if (mSocket >= 0) {
         close(mSocket); // the worker ends when its socket closes
         mSocket = -1;
     }
     const pid_t pid = mPid.exchange(-1);
     if (pid > 0) {
-        // A worker between jobs leaves at once; one still busy is ended.
-        for (int i = 0; i < 50; ++i) {
+        // A worker between jobs closes its interpreter and leaves; one still busy is ended at once.
+        for (int i = 0; graceful && i < 500; ++i) {
             if (waitpid(pid, nullptr, WNOHANG) == pid)
                 return;
             usleep(2000);
@@ -159,7 +159,7 @@ bool GsWorkerClient::StartLocked() {
     if (AwaitResult(std::chrono::steady_clock::now() + kStartLimit, status, reason) != Wait::Ok ||
         status != JobStatus::Ok) {
         mSink(2, "the interpreter process did not start" + (reason.empty() ? std::string() : ": " + reason));
-        StopLocked();
+        StopLocked(false);
         return false;
     }
     return true;
@@ -301,7 +301,7 @@ JobResult GsWorkerClient::RunLocked(const JobRequest& job) {
         return {status, reason};
 
     // Past the time limit, aborted or gone: the process is ended and the next job gets a new one.
-    StopLocked();
+    StopLocked(false);
     if (wait == Wait::TimedOut) {
         const std::string message = "the job ran longer than the time limit and was stopped";
         mSink(2, message);

@@ -45,7 +45,7 @@ private:
     enum class Wait { Ok, TimedOut, Gone };
 
     bool StartLocked();
-    void StopLocked();
+    void StopLocked(bool graceful = true);
     Wait SendLocked(const void* data, std::size_t length, Deadline deadline);
     Wait ReceiveLocked(void* data, std::size_t length, Deadline deadline);
     // Reads frames until a result arrives; messages go to the sink.
