@@ -2,6 +2,7 @@
 // second start (the tree is there and the font set unchanged), each with a fresh font manager as at a real
 // process start.
 #include "brask_host/Host.h"
+#include "fontmap/StubFontMap.h"
 #include "fontstubs/FontDevice.h"
 #include "shell/ClassFactorySlot.h"
 
@@ -80,6 +81,22 @@ void BM_SecondStart(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_SecondStart)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The interpreter wrapper's side at its start: reading the tree back into Ghostscript font maps.
+void BM_ReadStubFontMap(benchmark::State& state) {
+    HostedFolder folder;
+    XF::XFontManager fonts{CoreString()};
+    PLUGIN::FontDevice device(fonts);
+    const std::string devicePath = "%os%=;" + device.GetFontPathString().GetUTF8String() + "%ram%!";
+    std::size_t entries = 0;
+    for (auto _ : state) {
+        const FONTMAP::StubFontMap map = FONTMAP::ReadStubFontMap(devicePath);
+        entries = map.fonts.size() + map.cidFonts.size();
+        benchmark::DoNotOptimize(entries);
+    }
+    state.counters["entries"] = static_cast<double>(entries);
+}
+BENCHMARK(BM_ReadStubFontMap)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 
