@@ -2,6 +2,7 @@
 
 #include "FakeFontMgr.h"
 #include "FontDeviceLog.h"
+#include "StubTreeLock.h"
 
 #include "brask/Logger.h"
 #include "platform/Platform.h"
@@ -54,6 +55,9 @@ void FontDevice::Build() {
         BRASK_LOG_ERROR(kSource, kConstructor, "CreateJawsDirectory failed");
         return;
     }
+    // One process at a time brings the shared tree up to date (not part of the tree: no ".ps", no index
+    // line).
+    const StubTreeLock lock((fontStubsDir + BXString("_lock_")).GetUTF8String());
     if (CreateEdir(fontStubsDir) != kFontStubOK) {
         BRASK_LOG_ERROR(kSource, kConstructor, "Create Jaws Edir failed");
         return;
