@@ -70,6 +70,7 @@ protected:
                              [&](const std::string& line) { return line.rfind(name + ": ", 0) == 0; });
     }
     TestFontManager mFonts;
+    BRASK::TEST::LogCapture mQuiet; // the composite-font stubs log "Invalid font type"
 };
 
 } // namespace
