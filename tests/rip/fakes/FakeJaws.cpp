@@ -1,6 +1,7 @@
 // A stand-in interpreter wrapper that records what the plug-in passes. Built in several variants (start-up
 // status, already started, a missing export, a throwing distiller) to reach failures the real wrapper
-// cannot be made to give.
+// cannot be made to give; its raster device is steered at run time (refusals, throws, a translation run).
+#include "FakeJawsRaster.h"
 #include "jaws/JawsApi.h"
 
 #include <cstring>
@@ -36,6 +37,52 @@ size_t gSpaceIndex = 0;
 int gClearCalls = 0;
 int32_t gRasterJob = 0;
 pthread_mutex_t gMutex = PTHREAD_RECURSIVE_MUTEX_INITIALIZER_NP;
+
+// Raster device.
+struct DrawRecord {
+    uint32_t flags;
+    int32_t length;
+    std::string prologue;
+    int16_t prologueLength;
+};
+std::string gRasterCalls;
+std::vector<FAKE::SetupRecord> gSetups;
+std::vector<int32_t> gSetupResults;
+std::vector<DrawRecord> gDraws;
+std::string gDrawn;
+int32_t gDrawResult = 0;
+int gDrawThrows = 0;
+int gTearDowns = 0;
+long gDevice = -1; // index of the last device opened and not closed
+// The run handed to the colour callback when a block ends a render.
+ColorTransCBRec gRun{};
+bool gRunSet = false;
+int32_t gRunResult = -1;
+uint8_t gRunDone = 0;
+
+void Paint(const FAKE::SetupRecord& device) {
+    const RipPixmap& pixmap = device.pixmap;
+    if (pixmap.data == nullptr || pixmap.rowBytes <= 0 || pixmap.bitsPerPixel <= 0)
+        return;
+    const int32_t width = pixmap.rowBytes * 8 / pixmap.bitsPerPixel;
+    const int32_t height = pixmap.byteSize / pixmap.rowBytes;
+    auto* bytes = static_cast<uint8_t*>(pixmap.data);
+    for (int32_t y = 0; y < height; ++y) {
+        uint8_t* row = bytes + static_cast<size_t>(y) * pixmap.rowBytes;
+        for (int32_t x = 0; x < width; ++x) {
+            for (int c = 0; c < 4; ++c) {
+                const uint8_t v = FAKE::Pattern(x, y, c, device.colorModelBits, pixmap.bitsPerPixel);
+                if (pixmap.bitsPerPixel == 32) {
+                    row[x * 4 + c] = v;
+                } else {
+                    uint8_t& byte = row[x * 2 + c / 2];
+                    byte = c % 2 == 0 ? static_cast<uint8_t>((byte & 0x0F) | (v << 4))
+                                      : static_cast<uint8_t>((byte & 0xF0) | v);
+                }
+            }
+        }
+    }
+}
 } // namespace
 
 // ---- What the tests read back. ----
@@ -79,6 +126,73 @@ EXPORT void fake_set_raster_job(int32_t value) {
     gRasterJob = value;
 }
 
+EXPORT void fake_raster_reset() {
+    gRasterCalls.clear();
+    gSetups.clear();
+    gSetupResults.clear();
+    gDraws.clear();
+    gDrawn.clear();
+    gDrawResult = 0;
+    gDrawThrows = 0;
+    gTearDowns = 0;
+    gDevice = -1;
+    gRunSet = false;
+    gRunResult = -1;
+    gRunDone = 0;
+}
+// Results of the next set-ups, in turn (0 after the list).
+EXPORT void fake_raster_set_setup_results(const int32_t* results, int count) {
+    gSetupResults.assign(results, results + count);
+}
+EXPORT void fake_raster_set_draw_result(int32_t result, int throws) {
+    gDrawResult = result;
+    gDrawThrows = throws;
+}
+// The run the device hands to the colour callback at the end of each render that has one.
+EXPORT void fake_raster_set_run(const ColorTransCBRec* run) {
+    gRun = *run;
+    gRunSet = true;
+}
+EXPORT int32_t fake_raster_run_result() {
+    return gRunResult;
+}
+EXPORT uint8_t fake_raster_run_done() {
+    return gRunDone;
+}
+// The entry points called, in order, separated by spaces; a draw shows its flags.
+EXPORT const char* fake_raster_calls() {
+    return gRasterCalls.c_str();
+}
+EXPORT int fake_raster_setup_count() {
+    return static_cast<int>(gSetups.size());
+}
+EXPORT const FAKE::SetupRecord* fake_raster_setup(int i) {
+    return i >= 0 && i < static_cast<int>(gSetups.size()) ? &gSetups[static_cast<size_t>(i)] : nullptr;
+}
+EXPORT int fake_raster_teardowns() {
+    return gTearDowns;
+}
+EXPORT int fake_draw_count() {
+    return static_cast<int>(gDraws.size());
+}
+EXPORT uint32_t fake_draw_flags(int i) {
+    return gDraws[static_cast<size_t>(i)].flags;
+}
+EXPORT int32_t fake_draw_length(int i) {
+    return gDraws[static_cast<size_t>(i)].length;
+}
+EXPORT const char* fake_draw_prologue(int i) {
+    return gDraws[static_cast<size_t>(i)].prologue.c_str();
+}
+EXPORT int16_t fake_draw_prologue_length(int i) {
+    return gDraws[static_cast<size_t>(i)].prologueLength;
+}
+// Every byte fed since the reset, in order.
+EXPORT const char* fake_drawn_bytes(size_t* size) {
+    *size = gDrawn.size();
+    return gDrawn.data();
+}
+
 // ---- The entry points the plug-in calls. ----
 EXPORT int32_t postscript_dll_startup(void*, const char* initFile, const char* devicePath) {
     ++gStartupCalls;
@@ -113,6 +227,7 @@ EXPORT int32_t BPDFStartDistillUsingDataProvider(JawsDataProvider* provider, int
 }
 EXPORT void BPDFColorSpaceClear(void) {
     ++gClearCalls;
+    gRasterCalls += "ColorSpaceClear ";
     gSpaces.clear();
     gSpaceIndex = 0;
 }
@@ -132,6 +247,60 @@ EXPORT JawsColorSpace BPDFColorSpaceEnd(void) {
 }
 EXPORT int32_t BPDFIsRasterJob(void) {
     return gRasterJob;
+}
+EXPORT void BPDFFontInfoClear(void) {
+    gRasterCalls += "FontInfoClear ";
+}
+EXPORT int32_t BPDFSetupRasterDevice(int32_t width, int32_t height, int32_t xResolution, int32_t yResolution,
+                                     int16_t colorModelBits, RipPixmap* pixmap, uint8_t, void*,
+                                     RipColorCallback* colorCallback) {
+    gRasterCalls += "Setup ";
+    FAKE::SetupRecord record{};
+    record.width = width;
+    record.height = height;
+    record.xResolution = xResolution;
+    record.yResolution = yResolution;
+    record.colorModelBits = colorModelBits;
+    record.hasPixmap = pixmap != nullptr;
+    if (pixmap != nullptr)
+        record.pixmap = *pixmap;
+    record.hasCallback = colorCallback != nullptr;
+    if (colorCallback != nullptr)
+        record.callback = *colorCallback;
+    const size_t index = gSetups.size();
+    const int32_t result = index < gSetupResults.size() ? gSetupResults[index] : 0;
+    gSetups.push_back(record);
+    gDevice = result == 0 ? static_cast<long>(index) : -1;
+    return result;
+}
+EXPORT int32_t BPDFTearDownRasterDevice(void) {
+    gRasterCalls += "TearDown ";
+    ++gTearDowns;
+    gDevice = -1;
+    return 0;
+}
+EXPORT int32_t BEPSDrawPageContents(uint32_t flags, const void* data, int32_t length, const char* prologue,
+                                    int16_t prologueLength) {
+    gRasterCalls += "Draw" + std::to_string(flags) + " ";
+    if (gDrawThrows)
+        throw std::runtime_error("fake interpreter failure");
+    gDraws.push_back(DrawRecord{flags, length, prologue != nullptr ? std::string(prologue) : std::string(),
+                                prologueLength});
+    if (data != nullptr && length > 0)
+        gDrawn.append(static_cast<const char*>(data), static_cast<size_t>(length));
+    if (gDrawResult != 0)
+        return gDrawResult;
+    if ((flags & 2) != 0 && gDevice >= 0) {
+        const FAKE::SetupRecord& device = gSetups[static_cast<size_t>(gDevice)];
+        Paint(device);
+        if (gRunSet && device.hasCallback && device.callback.translate != nullptr) {
+            ColorTransCBRec run = gRun;
+            run.done = 0xEE; // the callback must set it either way
+            gRunResult = device.callback.translate(device.callback.context, &run);
+            gRunDone = run.done;
+        }
+    }
+    return 0;
 }
 
 // ---- Bound but never called by the plug-in. ----
@@ -166,16 +335,11 @@ FAKE_UNUSED(int32_t, BPDFRestore, (void))
 FAKE_UNUSED(int32_t, BPDFFontInfoBegin, (void))
 FAKE_UNUSED(int32_t, BPDFFontInfoNext, (void))
 FAKE_UNUSED(int32_t, BPDFFontInfoEnd, (void))
-FAKE_UNUSED(void, BPDFFontInfoClear, (void))
 FAKE_UNUSED(int32_t, BPDFFontInfoCount, (void))
 FAKE_UNUSED(void, BPDFMuteMessages, (int32_t))
-FAKE_UNUSED(int32_t, BEPSDrawPageContents, (uint32_t, const void*, int32_t, const char*, int16_t))
 FAKE_UNUSED(int32_t, BEPSPrintPageContents, (uint32_t, const void*, int32_t, const char*, int16_t))
 FAKE_UNUSED(int32_t, BPDFAbortJob, (void))
 FAKE_UNUSED(int32_t, BPDFColorSpaceAdd, (JawsColorSpace))
-FAKE_UNUSED(int32_t, BPDFSetupRasterDevice,
-            (int32_t, int32_t, int32_t, int32_t, int16_t, RipPixmap*, uint8_t, void*, RipColorCallback*))
-FAKE_UNUSED(int32_t, BPDFTearDownRasterDevice, (void))
 FAKE_UNUSED(int32_t, BPDFGetTotalJobUnits, (void))
 FAKE_UNUSED(int32_t, BPDFGetICCProfile, (const void**, int32_t*))
 FAKE_UNUSED(void, BPDFClearICCInfo, (void))

@@ -1,0 +1,135 @@
+// The host's raster component: sizes, colour channels by index, typed extra channels, row writes.
+#include "brask/ClassIds.h"
+#include "brask/ObjectCounter.h"
+#include "brask/Raster.h"
+#include "brask_host/Host.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace BRASK;
+using GRAPHICS::IRasterChannel;
+using GRAPHICS::IRasterComponent;
+
+namespace {
+
+class RasterComponentTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        mLive = ObjectCounter::Live();
+        mHost = HOST::Host::Create();
+    }
+    void TearDown() override {
+        mHost.Reset();
+        EXPECT_EQ(ObjectCounter::Live(), mLive) << "objects leaked";
+    }
+    TInterfacePtr<HOST::Host> mHost;
+    std::int64_t mLive = 0;
+};
+
+TEST_F(RasterComponentTest, MadeWithColourChannelsAndAlpha) {
+    TInterfacePtr<IRasterComponent> raster;
+    ASSERT_EQ(GRAPHICS::CreateRasterComponent(mHost.Get(), CLSID::RasterComponent, 7, 3, 4, true, raster),
+              kOK);
+    EXPECT_EQ(*raster->GetIID(), IRasterComponent::IID);
+    EXPECT_EQ(raster->GetWidth(), 7);
+    EXPECT_EQ(raster->GetHeight(), 3);
+    ASSERT_EQ(raster->GetColorChannelCount(), 4);
+    ASSERT_EQ(raster->GetExtraChannelCount(), 1);
+    EXPECT_EQ(raster->GetExtraChannelType(0), 0x4C504841u);
+    for (int i = 0; i < 4; ++i) {
+        IRasterChannel* channel = raster->GetColorChannel(i);
+        ASSERT_NE(channel, nullptr);
+        EXPECT_EQ(*channel->GetIID(), IRasterChannel::IID);
+        EXPECT_EQ(channel->GetRowLength(), 7);
+        EXPECT_EQ(channel->GetRowCount(), 3);
+    }
+    EXPECT_NE(raster->GetColorChannel(0), raster->GetColorChannel(1));
+    EXPECT_EQ(raster->GetColorChannel(4), nullptr);
+    EXPECT_EQ(raster->GetColorChannel(-1), nullptr);
+    EXPECT_EQ(raster->GetExtraChannel(1), nullptr);
+    EXPECT_EQ(raster->GetExtraChannelType(1), 0u);
+
+    TInterfacePtr<IRasterComponent> opaque;
+    ASSERT_EQ(GRAPHICS::CreateRasterComponent(mHost.Get(), CLSID::RasterComponent, 2, 2, 3, false, opaque),
+              kOK);
+    EXPECT_EQ(opaque->GetExtraChannelCount(), 0);
+}
+
+TEST_F(RasterComponentTest, RefusesSizesOutsideWhatItServes) {
+    TInterfacePtr<IRasterComponent> raster;
+    for (auto [w, h, c] : std::vector<std::tuple<int, int, int>>{
+             {0, 1, 1}, {1, 0, 1}, {-5, 1, 1}, {32768, 1, 1}, {1, 32768, 1}, {1, 1, 0}, {1, 1, 17}}) {
+        EXPECT_EQ(GRAPHICS::CreateRasterComponent(mHost.Get(), CLSID::RasterComponent, w, h, c, true, raster),
+                  IRasterComponent::kBadSize)
+            << w << "x" << h << "x" << c;
+        EXPECT_FALSE(raster);
+    }
+    ASSERT_EQ(CreateInstance(mHost.Get(), CLSID::RasterComponent, raster), kOK);
+    EXPECT_EQ(raster->AddExtraChannel(GRAPHICS::kAlphaChannelType),
+              IRasterComponent::kBadSize); // before Init
+    EXPECT_EQ(raster->GetColorChannel(0), nullptr);
+}
+
+TEST_F(RasterComponentTest, ExtraChannelsKeepTheirOrderAndTypes) {
+    TInterfacePtr<IRasterComponent> raster;
+    ASSERT_EQ(GRAPHICS::CreateRasterComponent(mHost.Get(), CLSID::RasterComponent, 4, 4, 3, true, raster),
+              kOK);
+    ASSERT_EQ(raster->AddExtraChannel(0x12345678), kOK);
+    ASSERT_EQ(raster->AddExtraChannel(GRAPHICS::kAlphaChannelType), kOK);
+    ASSERT_EQ(raster->GetExtraChannelCount(), 3);
+    EXPECT_EQ(raster->GetExtraChannelType(0), GRAPHICS::kAlphaChannelType);
+    EXPECT_EQ(raster->GetExtraChannelType(1), 0x12345678u);
+    EXPECT_EQ(raster->GetExtraChannelType(2), GRAPHICS::kAlphaChannelType);
+    EXPECT_NE(raster->GetExtraChannel(0), raster->GetExtraChannel(2));
+
+    // A new Init sizes the raster anew and drops the extra channels.
+    ASSERT_EQ(raster->Init(9, 2, 1), kOK);
+    EXPECT_EQ(raster->GetExtraChannelCount(), 0);
+    EXPECT_EQ(raster->GetColorChannelCount(), 1);
+    EXPECT_EQ(raster->GetColorChannel(0)->GetRowLength(), 9);
+}
+
+TEST_F(RasterComponentTest, RowsAreWrittenClippedAndReadBack) {
+    TInterfacePtr<IRasterComponent> raster;
+    ASSERT_EQ(GRAPHICS::CreateRasterComponent(mHost.Get(), CLSID::RasterComponent, 4, 2, 1, false, raster),
+              kOK);
+    IRasterChannel* channel = raster->GetColorChannel(0);
+    std::vector<std::uint8_t> row(4, 0xAA);
+    ASSERT_EQ(channel->ReadRow(1, row.data(), 4), kOK);
+    EXPECT_EQ(row, std::vector<std::uint8_t>(4, 0)); // a new raster is all zero
+
+    const std::uint8_t longer[6] = {1, 2, 3, 4, 5, 6};
+    EXPECT_EQ(channel->WriteRow(1, longer, 6), kOK); // the values past the row are ignored
+    ASSERT_EQ(channel->ReadRow(1, row.data(), 4), kOK);
+    EXPECT_EQ(row, (std::vector<std::uint8_t>{1, 2, 3, 4}));
+    ASSERT_EQ(channel->ReadRow(0, row.data(), 4), kOK);
+    EXPECT_EQ(row, std::vector<std::uint8_t>(4, 0)); // the other row is untouched
+
+    const std::uint8_t shorter[2] = {9, 8};
+    EXPECT_EQ(channel->WriteRow(0, shorter, 2), kOK);
+    ASSERT_EQ(channel->ReadRow(0, row.data(), 4), kOK);
+    EXPECT_EQ(row, (std::vector<std::uint8_t>{9, 8, 0, 0}));
+
+    EXPECT_EQ(channel->WriteRow(2, longer, 4), IRasterChannel::kBadRow);
+    EXPECT_EQ(channel->WriteRow(-1, longer, 4), IRasterChannel::kBadRow);
+    EXPECT_EQ(channel->WriteRow(0, nullptr, 4), IRasterChannel::kBadRow);
+    EXPECT_EQ(channel->WriteRow(0, longer, -1), IRasterChannel::kBadRow);
+    EXPECT_EQ(channel->ReadRow(2, row.data(), 4), IRasterChannel::kBadRow);
+}
+
+TEST_F(RasterComponentTest, ChannelsOutliveTheirComponentWhenHeld) {
+    TInterfacePtr<IRasterComponent> raster;
+    ASSERT_EQ(GRAPHICS::CreateRasterComponent(mHost.Get(), CLSID::RasterComponent, 3, 1, 1, true, raster),
+              kOK);
+    TInterfacePtr<IRasterChannel> alpha(raster->GetExtraChannel(0));
+    raster.Reset();
+    const std::uint8_t values[3] = {255, 0, 255};
+    EXPECT_EQ(alpha->WriteRow(0, values, 3), kOK);
+    std::uint8_t back[3] = {};
+    EXPECT_EQ(alpha->ReadRow(0, back, 3), kOK);
+    EXPECT_EQ(back[2], 255);
+}
+
+} // namespace

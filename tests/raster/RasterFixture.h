@@ -1,0 +1,164 @@
+// A reference host whose application folder holds the stand-in interpreter with its recording raster
+// device, and the test doubles of the EPS side: a reader with a chosen box and PostScript section, and a RIP
+// whose buffers can be refused.
+#pragma once
+
+#include "../support/LogCapture.h"
+#include "../support/TempDir.h"
+
+#include "EPSVectorFileReader.h"
+#include "FakeJawsRaster.h"
+#include "JawsEntryPoints.h"
+#include "Rip.h"
+
+#include "brask/ClassIds.h"
+#include "brask/ObjectCounter.h"
+#include "brask/Raster.h"
+#include "brask_host/Host.h"
+#include "shell/ClassFactorySlot.h"
+#include "shell/LibUtils.h"
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace BRASK::TEST {
+
+// A box in 16.16 points and a PostScript section, as a parsed EPS would give them.
+class BoxReader : public PLUGIN::EPSVectorFileReader {
+public:
+    PLUGIN::Fixed left = 0;
+    PLUGIN::Fixed bottom = 0;
+    PLUGIN::Fixed right = 100 << 16;
+    PLUGIN::Fixed top = 100 << 16;
+    std::int32_t start = 0;
+    std::int32_t end = 0;
+
+    PLUGIN::Fixed GetLeft() const override { return left; }
+    PLUGIN::Fixed GetRight() const override { return right; }
+    PLUGIN::Fixed GetBottom() const override { return bottom; }
+    PLUGIN::Fixed GetTop() const override { return top; }
+    PLUGIN::Fixed GetFixedWidth() const override { return right - left; }
+    PLUGIN::Fixed GetFixedHeight() const override { return top - bottom; }
+    std::int32_t GetPostScriptStart() const override { return start; }
+    std::int32_t GetPostScriptEnd() const override { return end; }
+};
+
+// An EPS RIP whose buffer requests are recorded and refused when `refuse` says so.
+class TestRip : public PLUGIN::EPSJawsRip {
+public:
+    using PLUGIN::EPSJawsRip::EPSJawsRip;
+
+    std::function<bool(std::size_t bytes, std::size_t request)> refuse;
+    std::vector<std::size_t> requests;
+
+protected:
+    std::unique_ptr<std::uint8_t[]> NewBuffer(std::size_t bytes) override {
+        requests.push_back(bytes);
+        if (refuse && refuse(bytes, requests.size() - 1))
+            return nullptr;
+        return PLUGIN::EPSJawsRip::NewBuffer(bytes);
+    }
+};
+
+class RasterFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        mLive = ObjectCounter::Live();
+        UseApplicationFolder(RASTER_APP_DIR);
+        {
+            LogCapture startMessages; // the stand-in greets every start
+            ASSERT_TRUE(PLUGIN::LoadJawsLibrary(PLUGIN::JawsLibraryLoaded()));
+        }
+        mFake = dlopen((std::string(RASTER_APP_DIR) + "/libBraskPDF.so").c_str(), RTLD_NOW | RTLD_NOLOAD);
+        ASSERT_NE(mFake, nullptr);
+        Fake<void (*)()>("fake_raster_reset")();
+    }
+    void TearDown() override {
+        if (mFake != nullptr)
+            dlclose(mFake);
+        COREREGISTRY::ClassFactorySlot::Set(nullptr);
+        if (mHost)
+            mHost->UnpublishCoreRegistry();
+        mHost.Reset();
+        EXPECT_EQ(ObjectCounter::Live(), mLive) << "objects leaked";
+    }
+
+    // A new host over `folder`; the next RIP call loads the interpreter from there again.
+    void UseApplicationFolder(const std::string& folder) {
+        COREREGISTRY::ClassFactorySlot::Set(nullptr);
+        if (mHost)
+            mHost->UnpublishCoreRegistry();
+        HOST::HostOptions options;
+        options.applicationDir = folder;
+        options.temporaryDir = mTempDir.Path().string();
+        mHost = HOST::Host::Create(options);
+        mHost->PublishAsCoreRegistry();
+        COREREGISTRY::ClassFactorySlot::Set(mHost.Get());
+        PLUGIN::JawsLibraryLoaded().store(false);
+    }
+
+    template <class F> F Fake(const char* name) {
+        auto f = reinterpret_cast<F>(dlsym(mFake, name));
+        EXPECT_NE(f, nullptr) << name;
+        return f;
+    }
+    std::string Calls() { return Fake<const char* (*)()>("fake_raster_calls")(); }
+    int SetupCount() { return Fake<int (*)()>("fake_raster_setup_count")(); }
+    const FAKE::SetupRecord& Setup(int i) {
+        return *Fake<const FAKE::SetupRecord* (*)(int)>("fake_raster_setup")(i);
+    }
+    void SetSetupResults(std::vector<std::int32_t> results) {
+        Fake<void (*)(const std::int32_t*, int)>("fake_raster_set_setup_results")(
+            results.data(), static_cast<int>(results.size()));
+    }
+    void SetDrawResult(std::int32_t result, bool throws = false) {
+        Fake<void (*)(std::int32_t, int)>("fake_raster_set_draw_result")(result, throws ? 1 : 0);
+    }
+    int DrawCount() { return Fake<int (*)()>("fake_draw_count")(); }
+    std::uint32_t DrawFlags(int i) { return Fake<std::uint32_t (*)(int)>("fake_draw_flags")(i); }
+    std::int32_t DrawLength(int i) { return Fake<std::int32_t (*)(int)>("fake_draw_length")(i); }
+    std::string DrawPrologue(int i) { return Fake<const char* (*)(int)>("fake_draw_prologue")(i); }
+    std::int16_t DrawPrologueLength(int i) {
+        return Fake<std::int16_t (*)(int)>("fake_draw_prologue_length")(i);
+    }
+    std::string Drawn() {
+        std::size_t size = 0;
+        const char* data = Fake<const char* (*)(std::size_t*)>("fake_drawn_bytes")(&size);
+        return std::string(data, size);
+    }
+
+    // A data provider over `bytes`, and a reader whose PostScript section is all of them.
+    TInterfacePtr<IO::IDataProvider> Provider(const std::string& bytes) {
+        TInterfacePtr<IO::IDataProvider> provider;
+        IO::CreateReadOnlyDataProvider(mHost.Get(), provider, bytes.data(),
+                                       static_cast<std::int32_t>(bytes.size()));
+        return provider;
+    }
+
+    TInterfacePtr<GRAPHICS::IRasterComponent> Raster(std::int32_t width, std::int32_t height,
+                                                     std::int32_t colour, bool alpha) {
+        TInterfacePtr<GRAPHICS::IRasterComponent> raster;
+        EXPECT_EQ(GRAPHICS::CreateRasterComponent(mHost.Get(), CLSID::RasterComponent, width, height, colour,
+                                                  alpha, raster),
+                  kOK);
+        return raster;
+    }
+
+    TempDir mTempDir;
+    TInterfacePtr<HOST::Host> mHost;
+    void* mFake = nullptr;
+    std::int64_t mLive = 0;
+};
+
+// Row y of a channel.
+inline std::vector<std::uint8_t> ReadRow(GRAPHICS::IRasterChannel* channel, std::int32_t y) {
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(channel->GetRowLength()));
+    EXPECT_EQ(channel->ReadRow(y, row.data(), static_cast<std::int32_t>(row.size())), kOK);
+    return row;
+}
+
+} // namespace BRASK::TEST
