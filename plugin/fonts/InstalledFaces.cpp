@@ -159,13 +159,20 @@ void GroupIntoFamilies(std::vector<FaceRecord>& faces, std::vector<FamilyRecord>
 
     // Faces with plain style names claim their slots first; the others take a free slot of their natural
     // family or found a family of their own (family name + style name).
+    // A family holds faces of one outline format only: its font type is that of its regular face, so a
+    // family of mixed formats (a TrueType regular with a Type 1 bold) is kept apart by format.
+    std::map<std::string, std::set<std::string>> formatsByName;
     std::vector<std::pair<std::string, int>> places(faces.size());
     std::vector<bool> plain(faces.size());
     for (std::size_t i = 0; i < faces.size(); ++i) {
         bool isPlain = false;
         places[i] = NaturalPlace(faces[i], isPlain);
         plain[i] = isPlain;
+        formatsByName[places[i].first].insert(faces[i].format);
     }
+    for (std::size_t i = 0; i < faces.size(); ++i)
+        if (formatsByName[places[i].first].size() > 1)
+            places[i].first += " (" + faces[i].format + ")";
     std::map<std::string, FamilyRecord> byName;
     for (int pass = 0; pass < 2; ++pass) {
         for (std::size_t i = 0; i < faces.size(); ++i) {
@@ -177,10 +184,11 @@ void GroupIntoFamilies(std::vector<FaceRecord>& faces, std::vector<FamilyRecord>
                 const std::string style = faces[i].styleNames.empty() ? "" : faces[i].styleNames.front();
                 name = (faces[i].familyNames.empty() ? faces[i].psName : faces[i].familyNames.front()) + " " +
                        style;
-                family = &byName[name];
-                // PostScript names are unique, so this ends after a few steps at most.
-                for (name = faces[i].psName; byName[name].slots[slot] != FamilyRecord::kNoFace;)
-                    name += "+";
+                if (byName[name].slots[slot] != FamilyRecord::kNoFace) {
+                    // PostScript names are unique, so this ends after a few steps at most.
+                    for (name = faces[i].psName; byName[name].slots[slot] != FamilyRecord::kNoFace;)
+                        name += "+";
+                }
                 family = &byName[name];
             }
             family->name = name;
