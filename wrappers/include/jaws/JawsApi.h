@@ -57,7 +57,12 @@ typedef struct RipDistillParams {
 } RipDistillParams;
 
 // ---- Colour spaces a distillation met, as BPDFColorSpaceBegin/Next report them. ----
+// In C++ the type holds any 32-bit value (fixed underlying type), so values outside the list stay valid.
+#ifdef __cplusplus
+enum JawsColorSpace : int32_t {
+#else
 typedef enum JawsColorSpace {
+#endif
     kJawsColorSpaceEnd = -1, // ends a walk (BPDFColorSpaceEnd)
     kJawsColorSpaceCMYK = 0,
     kJawsColorSpaceRGB = 1,
@@ -71,7 +76,11 @@ typedef enum JawsColorSpace {
     kJawsColorSpaceNChannel = 9,
     kJawsColorSpaceSeparationAll = 10,
     kJawsColorSpaceSeparationNone = 11
+#ifdef __cplusplus
+};
+#else
 } JawsColorSpace;
+#endif
 
 // ---- Raster records (BPDFSetupRasterDevice). ----
 typedef struct RipPixmap {
