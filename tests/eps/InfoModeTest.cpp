@@ -91,8 +91,9 @@ TEST(CommandLine, ModesFilesAndErrors) {
     EXPECT_EQ(line.files, (std::vector<std::string>{"a.eps", "--b.eps"}));
     EXPECT_TRUE(line.error.empty());
 
-    const char* none[] = {"epsimport", "a.eps"};
-    EXPECT_EQ(EPSIMPORT::ParseCommandLine(2, none).error, "no mode given");
+    const char* place[] = {"epsimport", "a.eps"};
+    EXPECT_EQ(EPSIMPORT::ParseCommandLine(2, place).mode, EPSIMPORT::Mode::Place);
+    EXPECT_TRUE(EPSIMPORT::ParseCommandLine(2, place).error.empty());
     const char* noFiles[] = {"epsimport", "--info"};
     EXPECT_EQ(EPSIMPORT::ParseCommandLine(2, noFiles).error, "no files given");
     const char* unknown[] = {"epsimport", "--info", "--bogus", "a.eps"};

@@ -7,33 +7,80 @@ namespace BRASK::EPSIMPORT {
 CommandLine ParseCommandLine(int argc, const char* const* argv) {
     CommandLine line;
     bool onlyFiles = false;
-    for (int i = 1; i < argc; ++i) {
+    bool info = false;
+    const auto value = [&](int& i, std::string_view option) -> const char* {
+        if (i + 1 >= argc) {
+            line.error = std::string(option) + " needs a value";
+            return nullptr;
+        }
+        return argv[++i];
+    };
+    for (int i = 1; i < argc && line.error.empty(); ++i) {
         const std::string_view arg = argv[i];
         if (onlyFiles || arg.empty() || arg.front() != '-' || arg == "-") {
             line.files.emplace_back(arg);
         } else if (arg == "--") {
             onlyFiles = true;
         } else if (arg == "--info") {
-            if (line.mode != Mode::None && line.mode != Mode::Info) {
-                line.error = "only one mode may be given";
-                return line;
-            }
-            line.mode = Mode::Info;
+            info = true;
+        } else if (arg == "--help" || arg == "-h") {
+            line.mode = Mode::Help;
+            return line;
+        } else if (arg == "-o") {
+            if (const char* v = value(i, arg))
+                line.output = v;
+        } else if (arg == "--output-dir") {
+            if (const char* v = value(i, arg))
+                line.outputDir = v;
+        } else if (arg == "--interpreter") {
+            line.interpreter = true;
+        } else if (arg == "--draft") {
+            line.draft = true;
+        } else if (arg == "-v" || arg == "--verbose") {
+            line.verbose = true;
+        } else if (arg == "--type") {
+            const char* v = value(i, arg);
+            if (v == nullptr)
+                break;
+            if (std::string_view(v) == "eps")
+                line.type = FileType::EPS;
+            else if (std::string_view(v) == "svg")
+                line.type = FileType::SVG;
+            else
+                line.error = "--type takes eps or svg";
         } else {
             line.error = "unknown option " + std::string(arg);
-            return line;
         }
     }
-    if (line.mode == Mode::None)
-        line.error = "no mode given";
-    else if (line.files.empty())
+    if (!line.error.empty())
+        return line;
+    if (info) {
+        line.mode = Mode::Info;
+        if (!line.output.empty() || !line.outputDir.empty() || line.interpreter || line.draft ||
+            line.type != FileType::Detect)
+            line.error = "--info takes no placing options";
+    }
+    if (line.error.empty() && line.files.empty())
         line.error = "no files given";
+    if (line.error.empty() && !line.output.empty() && line.files.size() != 1)
+        line.error = "-o takes exactly one input file (use --output-dir for several)";
+    if (line.error.empty() && !line.output.empty() && !line.outputDir.empty())
+        line.error = "give either -o or --output-dir";
     return line;
 }
 
 const char* UsageText() {
-    return "usage: epsimport --info FILE...\n"
-           "  --info   print each file's DSC information as one JSON object per line\n";
+    return "usage: epsimport [options] FILE...      place each picture through the plug-in\n"
+           "       epsimport --info FILE...         print each EPS file's DSC information\n"
+           "  -o FILE            write the PDF of the one input to FILE\n"
+           "  --output-dir DIR   write DIR/<name>.pdf for every input\n"
+           "  --interpreter      distil EPS with the PostScript interpreter straight from the data\n"
+           "  --draft            convert at draft resolution\n"
+           "  --type eps|svg     override the detection (SVG when the content starts with '<')\n"
+           "  -v                 print the log records to standard error\n"
+           "  --help             this text\n"
+           "Each picture gives one JSON object per line on standard output. Exit status 0 when every\n"
+           "picture was placed (or scanned) without error, 1 otherwise, 2 for a bad command line.\n";
 }
 
 } // namespace BRASK::EPSIMPORT

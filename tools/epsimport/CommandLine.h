@@ -1,5 +1,5 @@
-// The command line of epsimport: one mode and its files. New modes add an enumerator, their options and a
-// file of their own beside InfoMode.
+// The command line of epsimport: one mode, its options and its files. New modes add an enumerator, their
+// options and a file of their own beside InfoMode and PlaceMode.
 #pragma once
 
 #include <string>
@@ -8,20 +8,29 @@
 namespace BRASK::EPSIMPORT {
 
 enum class Mode {
-    None, // no mode given
-    Info, // --info FILE...: print what the DSC comments say, one JSON object per file
+    Place, // FILE...: place each file through the plug-in, one JSON object per file (the default)
+    Info,  // --info FILE...: print what the DSC comments say, one JSON object per file
+    Help,  // --help
 };
 
+enum class FileType { Detect, EPS, SVG };
+
 struct CommandLine {
-    Mode mode = Mode::None;
+    Mode mode = Mode::Place;
     std::vector<std::string> files;
+    std::string output;    // -o FILE: the PDF of the one input
+    std::string outputDir; // --output-dir DIR: DIR/<name>.pdf for each input
+    bool interpreter = false;
+    bool draft = false;
+    bool verbose = false;
+    FileType type = FileType::Detect;
     // Set when the command line cannot be used; the tool prints it with the usage and exits with 2.
     std::string error;
 };
 
 CommandLine ParseCommandLine(int argc, const char* const* argv);
 
-// One line per mode, for error output.
+// The options, for --help and error output.
 const char* UsageText();
 
 } // namespace BRASK::EPSIMPORT

@@ -2,6 +2,8 @@
 
 #include "brask/ClassIds.h"
 #include "brask/CoreString.h"
+#include "brask/FileSys.h"
+#include "brask_host/HostStatus.h"
 
 #include <filesystem>
 #include <system_error>
@@ -44,6 +46,17 @@ Status OpenReadOnly(HOST::Host& host, const std::string& path, TInterfacePtr<IO:
         return opened != kOK ? opened : kNoInterface;
     out.Reset(stream->GetDataProvider());
     return out ? kOK : kNoInterface;
+}
+
+std::string OpenErrorText(Status status) {
+    switch (status) {
+    case FILE_SYS::IFile::kNotFound:
+        return "file not found";
+    case HOST::kFileTooLarge:
+        return "file too large (2 GiB or more)";
+    default:
+        return "cannot open file (status " + std::to_string(status) + ")";
+    }
 }
 
 } // namespace BRASK::EPSIMPORT

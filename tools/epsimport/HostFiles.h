@@ -13,4 +13,7 @@ namespace BRASK::EPSIMPORT {
 // (IFile::kNotFound, kFileTooLarge, kIOError, ...).
 Status OpenReadOnly(HOST::Host& host, const std::string& path, TInterfacePtr<IO::IDataProvider>& out);
 
+// A reader's text for a status of OpenReadOnly.
+std::string OpenErrorText(Status status);
+
 } // namespace BRASK::EPSIMPORT

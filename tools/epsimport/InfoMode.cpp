@@ -3,25 +3,7 @@
 #include "EPSInfoJson.h"
 #include "HostFiles.h"
 
-#include "brask/FileSys.h"
-#include "brask_host/HostStatus.h"
-
 namespace BRASK::EPSIMPORT {
-
-namespace {
-
-std::string OpenErrorText(Status status) {
-    switch (status) {
-    case FILE_SYS::IFile::kNotFound:
-        return "file not found";
-    case HOST::kFileTooLarge:
-        return "file too large (2 GiB or more)";
-    default:
-        return "cannot open file (status " + std::to_string(status) + ")";
-    }
-}
-
-} // namespace
 
 int RunInfo(HOST::Host& host, const std::vector<std::string>& files, std::ostream& out) {
     int exitStatus = 0;

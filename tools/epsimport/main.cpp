@@ -1,6 +1,8 @@
-// epsimport: places EPS pictures the way a host does and reports what it learns.
+// epsimport: places EPS and SVG pictures through the plug-in the way a host does and reports what it learns.
 #include "CommandLine.h"
 #include "InfoMode.h"
+#include "PlaceMode.h"
+#include "PluginLoader.h"
 
 #include "brask_host/Host.h"
 #include "memory/MemoryManager.h"
@@ -12,19 +14,30 @@ int main(int argc, char** argv) {
     using namespace BRASK::EPSIMPORT;
     try {
         const CommandLine line = ParseCommandLine(argc, argv);
+        if (line.mode == Mode::Help) {
+            std::cout << UsageText();
+            return 0;
+        }
         if (!line.error.empty()) {
             std::cerr << "epsimport: " << line.error << '\n' << UsageText();
             return 2;
         }
-        BRASK::MEMFIX::InitMemoryManager();
-        auto host = BRASK::HOST::Host::Create();
-        switch (line.mode) {
-        case Mode::Info:
+        if (line.mode == Mode::Info) {
+            BRASK::MEMFIX::InitMemoryManager();
+            auto host = BRASK::HOST::Host::Create();
             return RunInfo(*host, line.files, std::cout);
-        case Mode::None:
-            break;
         }
-        return 2;
+
+        BRASK::HOST::HostOptions options;
+        options.applicationDir = DefaultApplicationFolder();
+        auto host = BRASK::HOST::Host::Create(options);
+        host->PublishAsCoreRegistry();
+        PluginLoader plugin;
+        if (!plugin.Load(options.applicationDir, *host)) {
+            std::cerr << "epsimport: " << plugin.Error() << '\n';
+            return 1;
+        }
+        return RunPlace(*host, plugin, line, std::cout, std::cerr);
     } catch (const std::exception& error) {
         std::cerr << "epsimport: " << error.what() << '\n';
         return 1;
