@@ -141,6 +141,7 @@ bool GsWorkerClient::StartLocked() {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, sockets[1], 3);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addclosefrom_np(&actions, 4); // none of the host's other files
     pid_t pid = -1;
     const int spawned = posix_spawn(&pid, worker.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
