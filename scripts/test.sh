@@ -21,6 +21,6 @@ if [ "$run_plain" -eq 1 ]; then
 fi
 if [ "$run_sanitize" -eq 1 ]; then
     "$root/scripts/build.sh" "$root/build-asan" -DBRASK_SANITIZE=ON
-    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp" \
         ctest --test-dir "$root/build-asan" --output-on-failure -j "$jobs"
 fi

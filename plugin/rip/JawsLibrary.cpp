@@ -1,5 +1,6 @@
 #include "JawsEntryPoints.h"
 #include "JawsFolders.h"
+#include "fontstubs/FontDevice.h"
 
 #include "brask/Logger.h"
 #include "platform/DynamicLibrary.h"
@@ -103,7 +104,8 @@ void MakeJawsDevicePath(char*& path) {
         if (MakeJawsFolderU(folder) != 0)
             BRASK_LOG_ERROR(kJawsUtilsSource, kFunction, "MakeJawsFolderU failed");
     }
-    const std::string utf8 = BuildJawsDevicePath(CoreString()).GetUTF8String();
+    // The font stub tree is built once per process, on the first start of the interpreter.
+    const std::string utf8 = BuildJawsDevicePath(FontDevice::Instance().GetFontPathString()).GetUTF8String();
     path = new char[utf8.size() + 1];
     std::memcpy(path, utf8.c_str(), utf8.size() + 1);
 }

@@ -50,8 +50,16 @@ TEST_F(JawsLibrary, StartsOnceWithTheDevicePathAndRoutesItsMessages) {
     auto devicePath = FakeSymbol<const char* (*)()>(FakeJaws("ok"), "fake_device_path");
     const std::string app = std::string(BRASK_FAKES_DIR) + "/jaws-ok";
     const std::string perProcess = mTempDir.Path().string() + "/jaws" + std::to_string(getpid());
-    EXPECT_EQ(std::string(devicePath()), "%os%=;%temp%=" + perProcess + ";%profiles%=" + app +
-                                             "/Profiles;%default%+" + perProcess + ";%ram%!");
+    // The font stub tree of the shared RIP folder and the installed fonts' folders come first.
+    const std::string path = devicePath();
+    const std::string fonts = "%os%=;%xfont%+" + app + "/jaws/FontStubs;%psfont%=";
+    EXPECT_EQ(path.substr(0, fonts.size()), fonts);
+    EXPECT_NE(path.find("/usr/share/fonts/"), std::string::npos);
+    const std::string rest =
+        ";%temp%=" + perProcess + ";%profiles%=" + app + "/Profiles;%default%+" + perProcess + ";%ram%!";
+    ASSERT_GT(path.size(), rest.size());
+    EXPECT_EQ(path.substr(path.size() - rest.size()), rest);
+    EXPECT_TRUE(std::filesystem::exists(app + "/jaws/FontStubs/_edir_"));
     // Both RIP folders now exist.
     EXPECT_TRUE(std::filesystem::is_directory(perProcess));
     EXPECT_TRUE(std::filesystem::is_directory(app + "/jaws"));
