@@ -17,6 +17,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace BRASK;
@@ -272,6 +273,41 @@ TEST_F(CmmTransformTest, AProfileRewrittenOnDiskIsReadAgain) {
     EXPECT_EQ(mTransform->TransformPixels(Pixels(GRAPHICS::kCmmSignatureRGB, 3, 1, 1, red.data()),
                                           Pixels(GRAPHICS::kCmmSignatureGray, 1, 1, 1, &after)),
               ICmmTransform::kNoTransform);
+}
+
+TEST_F(CmmTransformTest, ConcurrentRunsAgreeWithLittleCMS) {
+    // The plug-in's callback runs on whatever thread renders: transforms made at once on several threads
+    // share the process's profiles and transforms.
+    std::vector<std::uint8_t> rgb(3 * 256);
+    for (std::size_t i = 0; i < rgb.size(); ++i)
+        rgb[i] = static_cast<std::uint8_t>(i * 37);
+    const auto expected =
+        Direct<std::uint8_t, std::uint8_t>(kRGB, TYPE_RGB_8, kCMYK, TYPE_CMYK_8, rgb, 4, 256);
+    std::vector<std::vector<std::uint8_t>> results(4, std::vector<std::uint8_t>(4 * 256));
+    std::vector<Status> statuses(4, -1);
+    std::vector<std::thread> threads;
+    for (std::size_t t = 0; t < results.size(); ++t) {
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 20; ++round) {
+                TInterfacePtr<ICmmTransform> transform;
+                CreateInstance(mHost.Get(), CLSID::CmmTransform, transform);
+                transform->SetOption(1);
+                const CmmProfileDescriptor profiles[2] = {Descriptor(kRGB), Descriptor(kCMYK)};
+                transform->SetProfiles(profiles, CmmProfileCount{2, 0}, 1);
+                statuses[t] = transform->TransformPixels(
+                    Pixels(GRAPHICS::kCmmSignatureRGB, 3, 1, 256, rgb.data()),
+                    Pixels(GRAPHICS::kCmmSignatureCMYK, 4, 1, 256, results[t].data()));
+                if (statuses[t] != kOK || results[t] != expected)
+                    return;
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    for (std::size_t t = 0; t < results.size(); ++t) {
+        EXPECT_EQ(statuses[t], kOK);
+        EXPECT_EQ(results[t], expected);
+    }
 }
 
 } // namespace

@@ -2,6 +2,9 @@
 // the analysis render of Init at 36 dpi.
 #include "RasterFixture.h"
 
+#include <fstream>
+#include <iterator>
+
 using namespace BRASK;
 using namespace BRASK::PLUGIN;
 using BRASK::TEST::BoxReader;
@@ -202,6 +205,56 @@ TEST_F(PixelDataTest, InitPassesOnTheRenderResultAndTheDeviceRefusal) {
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].file, kEPSJawsRipSource);
     EXPECT_EQ(records[0].function, "long __cdecl BRASK::PLUGIN::EPSJawsRip::Init(void)");
+}
+
+} // namespace
+
+namespace {
+
+std::string FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class CorpusFeedTest : public BRASK::TEST::RasterFixture {};
+
+TEST_F(CorpusFeedTest, AnEPSAwayFromTheOriginIsFedWholeBehindItsTranslateLine) {
+    const std::string eps = FileBytes(std::string(BRASK_CORPUS_DIR) + "/eps-illustrator/ghostpdl__tiger.eps");
+    ASSERT_FALSE(eps.empty());
+    auto provider = Provider(eps);
+    EPSVectorFileReader reader;
+    reader.Init(provider.Get());
+    EPSJawsRip rip(nullptr, provider.Get(), &reader);
+    auto raster = Raster(600, 600, 3, true);
+    EXPECT_EQ(rip.Rasterize(raster, 72.0f, 1, 0), kOK);
+    EXPECT_EQ(rip.GetPixelWidth(), 550); // bbox 17 171 567 739
+    EXPECT_EQ(rip.GetPixelHeight(), 568);
+    ASSERT_GE(DrawCount(), 1);
+    EXPECT_EQ(DrawPrologue(0), "-17 -171 translate\n");
+    EXPECT_EQ(DrawFlags(DrawCount() - 1) & 2u, 2u);
+    const std::int32_t start = reader.GetPostScriptStart();
+    EXPECT_EQ(Drawn(), eps.substr(static_cast<std::size_t>(start),
+                                  static_cast<std::size_t>(reader.GetPostScriptEnd() - start)));
+}
+
+TEST_F(CorpusFeedTest, ADOSBinaryEPSFeedsOnlyItsPostScriptSection) {
+    // PostScript at 7776, 38058 bytes long, behind a TIFF preview; bbox 0 0 72 48.
+    const std::string eps = FileBytes(std::string(BRASK_CORPUS_DIR) + "/eps-photoshop/pillow__1.eps");
+    ASSERT_FALSE(eps.empty());
+    auto provider = Provider(eps);
+    EPSVectorFileReader reader;
+    reader.Init(provider.Get());
+    EPSJawsRip rip(nullptr, provider.Get(), &reader);
+    EXPECT_EQ(rip.Init(), kOK);
+    ASSERT_EQ(DrawCount(), 1);
+    EXPECT_EQ(DrawFlags(0), 3u);
+    EXPECT_EQ(DrawPrologueLength(0), 0);
+    EXPECT_EQ(Drawn(), eps.substr(7776, 38058));
+    // The box is the high-resolution one: 72 x 48.24 points.
+    EXPECT_EQ(Setup(0).width, reader.GetRight() - reader.GetLeft());
+    EXPECT_EQ(Setup(0).height, reader.GetTop() - reader.GetBottom());
+    EXPECT_NEAR(Setup(0).width / 65536.0, 72.0, 0.5);
+    EXPECT_NEAR(Setup(0).height / 65536.0, 48.0, 0.5);
 }
 
 } // namespace
