@@ -5,7 +5,10 @@
 
 #include "ColorTranslator.h"
 
+#include "brask/ClassIds.h"
 #include "brask/ObjectCounter.h"
+#include "brask/Raster.h"
+#include "brask/TObject.h"
 #include "brask_host/Host.h"
 #include "shell/ClassFactorySlot.h"
 
@@ -13,6 +16,7 @@
 #include <lcms2.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 using namespace BRASK;
@@ -59,6 +63,52 @@ ColorTransCBRec PixelRun(std::uint32_t from, std::uint32_t to, const void* in, v
     return rec;
 }
 
+// A transform that records what the translator hands it.
+struct TransformLog {
+    std::vector<std::string> calls;
+    std::uint32_t option = 0;
+    GRAPHICS::CmmProfileDescriptor profiles[2];
+    std::uint32_t count = 0;
+    std::uint32_t flags = 0;
+    GRAPHICS::CmmPixelDescription source{};
+    GRAPHICS::CmmPixelDescription destination{};
+    Status result = kOK;
+    int released = 0;
+};
+
+class RecordingTransform : public TObject<GRAPHICS::ICmmTransform> {
+public:
+    explicit RecordingTransform(TransformLog& log) : mLog(log) {}
+    ~RecordingTransform() override { ++mLog.released; }
+    Status SetOption(std::uint32_t value) override {
+        mLog.calls.push_back("SetOption");
+        mLog.option = value;
+        return kOK;
+    }
+    Status SetProfiles(const GRAPHICS::CmmProfileDescriptor* profiles, const GRAPHICS::CmmProfileCount& count,
+                       std::uint32_t flags) override {
+        mLog.calls.push_back("SetProfiles");
+        std::memcpy(mLog.profiles, profiles, sizeof mLog.profiles);
+        mLog.count = count.count;
+        mLog.flags = flags;
+        return kOK;
+    }
+    Status TransformPixels(const GRAPHICS::CmmPixelDescription& source,
+                           const GRAPHICS::CmmPixelDescription& destination) override {
+        mLog.calls.push_back("TransformPixels");
+        mLog.source = source;
+        mLog.destination = destination;
+        return mLog.result;
+    }
+
+private:
+    TransformLog& mLog;
+};
+
+std::string Path(const GRAPHICS::CmmProfileDescriptor& descriptor) {
+    return STRING::UTF16ToUTF8(std::u16string(descriptor.path));
+}
+
 class ColorTranslatorTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -94,6 +144,57 @@ TEST_F(ColorTranslatorTest, ProfilesComeFromTheApplicationFolderElseTheFixedFold
               "/Work/Core/testData/testApp/Profiles/BraskGenericCMYK.icc");
     EXPECT_EQ(ColorTranslator::ProfilePath(3).GetUTF8String(),
               "/Work/Core/testData/testApp/Profiles/BraskGenericGray.icc");
+}
+
+TEST_F(ColorTranslatorTest, HandsTheTransformDescriptorsAndDescriptions) {
+    TransformLog log;
+    mHost->RegisterClass(CLSID::CmmTransform, [&log]() -> IObject* { return new RecordingTransform(log); });
+    const std::uint16_t gray[5] = {};
+    std::uint16_t cmyk[20] = {};
+    ColorTransCBRec rec = PixelRun(3, 0, gray, cmyk, 5, 16);
+    ASSERT_EQ(ColorTranslator().TranslatePixData(&rec), kOK);
+    EXPECT_EQ(log.calls, (std::vector<std::string>{"SetOption", "SetProfiles", "TransformPixels"}));
+    EXPECT_EQ(log.released, 1); // made and released for this run alone
+    EXPECT_EQ(log.option, 1u);
+    EXPECT_EQ(log.flags, 1u);
+    EXPECT_EQ(log.count, 2u);
+    EXPECT_EQ(log.profiles[0].kind, 1u);
+    EXPECT_EQ(log.profiles[0].reserved, 0u);
+    EXPECT_EQ(Path(log.profiles[0]), kProfiles + "BraskGenericGray.icc");
+    EXPECT_EQ(log.profiles[1].kind, 1u);
+    EXPECT_EQ(Path(log.profiles[1]), kProfiles + "BraskGenericCMYK.icc");
+    // Sixteen bits per component: every byte count doubles.
+    EXPECT_EQ(log.source.rows, 1u);
+    EXPECT_EQ(log.source.pixelsPerRow, 5u);
+    EXPECT_EQ(log.source.bytesPerPixel, 2u);
+    EXPECT_EQ(log.source.bytesPerRow, 10u);
+    EXPECT_EQ(log.source.reserved, 0u);
+    EXPECT_EQ(log.source.colorSpace, 0x47524159u);
+    EXPECT_EQ(log.source.data, static_cast<const void*>(gray));
+    EXPECT_EQ(log.destination.rows, 1u);
+    EXPECT_EQ(log.destination.pixelsPerRow, 5u);
+    EXPECT_EQ(log.destination.bytesPerPixel, 8u);
+    EXPECT_EQ(log.destination.bytesPerRow, 40u);
+    EXPECT_EQ(log.destination.colorSpace, 0x434D594Bu);
+    EXPECT_EQ(log.destination.data, static_cast<void*>(cmyk));
+
+    // Any other bit count is one byte per component; an unknown space is "????" with no components.
+    ColorTransCBRec other = PixelRun(1, 7, gray, cmyk, 5, 12);
+    log = TransformLog{};
+    ASSERT_EQ(ColorTranslator().TranslatePixData(&other), kOK);
+    EXPECT_EQ(log.source.colorSpace, 0x52474220u);
+    EXPECT_EQ(log.source.bytesPerPixel, 3u);
+    EXPECT_EQ(log.source.bytesPerRow, 15u);
+    EXPECT_EQ(log.destination.colorSpace, 0x3F3F3F3Fu);
+    EXPECT_EQ(log.destination.bytesPerPixel, 0u);
+    EXPECT_EQ(log.destination.bytesPerRow, 0u);
+    EXPECT_EQ(Path(log.profiles[1]), kProfiles + "BraskGenericRGB.icc");
+
+    // A refusal of the transform is the translator's failure.
+    log = TransformLog{};
+    log.result = 99;
+    EXPECT_EQ(ColorTranslator().TranslatePixData(&other), -1);
+    EXPECT_EQ(log.released, 1);
 }
 
 TEST_F(ColorTranslatorTest, EightBitRunMatchesLittleCMS) {
