@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <thread>
 
 using namespace BRASK::TEST;
@@ -261,4 +263,20 @@ TEST(EpsBoxScannerTest, FindsThePostScriptSectionBehindADosHeader) {
     EXPECT_FALSE(BRASK::WRAPPERS::ReadEpsSection(path, error).has_value());
     WriteFile(path, file.substr(0, 10));
     EXPECT_FALSE(BRASK::WRAPPERS::ReadEpsSection(path, error).has_value());
+}
+
+TEST_F(ConverterTest, AnInterpreterStartedByAThreadThatEndedKeepsServing) {
+    // A job past the time limit ends the interpreter process; the next job, on a short-lived thread, starts a
+    // new one, which must outlive that thread.
+    WriteFile(Out("loop.eps"), "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 10 10\n{ 1 pop } loop\n");
+    setenv("BRASK_JOB_TIMEOUT_SECONDS", "1", 1);
+    EXPECT_EQ(Save(Out("loop.eps"), nullptr, true, Out("loop.pdf")), kCallasFailed);
+    unsetenv("BRASK_JOB_TIMEOUT_SECONDS");
+    EXPECT_FALSE(FileExists(Out("loop.pdf")));
+    int32_t onThread = -100;
+    std::thread([&] { onThread = Save(Out("picture.eps"), nullptr, true, Out("thread.pdf")); }).join();
+    EXPECT_EQ(onThread, kCallasOK);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(Save(Out("picture.eps"), nullptr, true, Out("after.pdf")), kCallasOK);
+    EXPECT_TRUE(InspectPdf(Out("after.pdf")).ok);
 }

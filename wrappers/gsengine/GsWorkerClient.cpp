@@ -258,8 +258,11 @@ JobResult GsWorkerClient::RunLocked(const JobRequest& job) {
     if (!StartLocked())
         return {JobStatus::NotStarted, "the interpreter is not running"};
 
-    const Deadline deadline = std::chrono::steady_clock::now() + TimeLimit();
+    const std::chrono::milliseconds limit = TimeLimit();
+    const Deadline deadline = std::chrono::steady_clock::now() + limit;
     JobHeader header;
+    header.timeLimitSeconds = static_cast<std::uint32_t>(
+        std::min<long long>(std::chrono::ceil<std::chrono::seconds>(limit).count(), 1000000));
     header.pathLength = static_cast<std::uint32_t>(job.outputPath.size());
     header.optionsLength = static_cast<std::uint32_t>(job.jobOptions.size());
     header.byteCount = job.byteCount;

@@ -1,6 +1,7 @@
 // brask-gsworker: the process that holds a wrapper's warm Ghostscript instance. It runs the jobs its wrapper
 // sends over the socket on fd --fd and answers each with messages and a result. Its wrapper stops a job that
-// runs too long by ending this process; the process also ends with its parent.
+// runs too long by ending this process. Should the wrapper's process be gone, the worker ends when its socket
+// closes, or, in the middle of a job, by its own alarm a little after the job's time limit.
 #include "GsEngine.h"
 #include "WorkerProtocol.h"
 
@@ -8,12 +9,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <sys/prctl.h>
 #include <unistd.h>
 
 using namespace BRASK::WRAPPERS;
 
 namespace {
+
+constexpr unsigned kAlarmMarginSeconds = 5;
 
 bool Reply(int fd, ReplyType type, std::uint8_t code, std::string_view text) {
     ReplyHeader header;
@@ -64,7 +66,6 @@ private:
 } // namespace
 
 int main(int argc, char** argv) {
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
     int fd = -1;
     EngineConfig config;
     for (int i = 1; i + 1 < argc; i += 2) {
@@ -78,7 +79,7 @@ int main(int argc, char** argv) {
         else if (option == "--font")
             config.fontFolders.push_back(argv[i + 1]);
     }
-    if (fd < 0 || config.tempFolder.empty() || getppid() == 1)
+    if (fd < 0 || config.tempFolder.empty())
         return 2;
 
     GsEngine engine(config, [fd](int kind, std::string_view message) {
@@ -114,8 +115,10 @@ int main(int argc, char** argv) {
         job.page.embedAllFonts = header.embedAllFonts != 0;
         BlockReader reader(fd);
         job.read = [&reader](char* buffer, std::size_t capacity) { return reader.Read(buffer, capacity); };
+        alarm(header.timeLimitSeconds > 0 ? header.timeLimitSeconds + kAlarmMarginSeconds : 0);
         const JobResult result = engine.Run(job);
         reader.Drain();
+        alarm(0);
         if (!Reply(fd, kReplyResult, static_cast<std::uint8_t>(result.status), result.reason))
             return 0;
     }

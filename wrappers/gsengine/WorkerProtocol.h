@@ -24,7 +24,7 @@ struct JobHeader {
     std::uint32_t magic = kJobMagic;
     std::uint32_t pathLength = 0;
     std::uint32_t optionsLength = 0;
-    std::uint32_t reserved = 0;
+    std::uint32_t timeLimitSeconds = 0; // the worker ends itself this long after the wrapper's limit
     std::uint64_t byteCount = 0;
     double width = 0, height = 0, left = 0, bottom = 0, resolution = 720;
     std::uint8_t setPageSize = 1, moveOrigin = 1, embedAllFonts = 1, reserved2[5] = {};
