@@ -1,5 +1,6 @@
 // The host's colour transform on LittleCMS against LittleCMS called directly with the same profiles, intent
 // and flags; its refusals; and the generic profiles the build installs.
+#include "../support/LogCapture.h"
 #include "../support/TempDir.h"
 
 #include "brask/ClassIds.h"
@@ -92,6 +93,7 @@ protected:
     TInterfacePtr<HOST::Host> mHost;
     TInterfacePtr<ICmmTransform> mTransform;
     std::int64_t mLive = 0;
+    BRASK::TEST::LogCapture mLog;
 };
 
 TEST(GenericProfiles, TheBuildInstallsGhostscriptsDefaults) {
@@ -233,7 +235,11 @@ TEST_F(CmmTransformTest, RefusesProfilesItCannotRead) {
     const std::string text = (dir.Path() / "not-a-profile.icc").string();
     std::ofstream(text) << "plain text, not an ICC profile";
 
-    EXPECT_EQ(Use(kRGB, (dir.Path() / "missing.icc").string()), ICmmTransform::kBadProfiles);
+    const std::string missing = (dir.Path() / "missing.icc").string();
+    EXPECT_EQ(Use(kRGB, missing), ICmmTransform::kBadProfiles);
+    const auto records = mLog.WithMessage("Unable to read the ICC profile " + missing);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].file, "host/src/CmmTransform");
     EXPECT_EQ(Use(text, kRGB), ICmmTransform::kBadProfiles);
     std::uint8_t in[3] = {1, 2, 3};
     std::uint8_t out[3] = {};

@@ -191,10 +191,12 @@ TEST_F(ColorTranslatorTest, HandsTheTransformDescriptorsAndDescriptions) {
     EXPECT_EQ(Path(log.profiles[1]), kProfiles + "BraskGenericRGB.icc");
 
     // A refusal of the transform is the translator's failure.
+    LogCapture records;
     log = TransformLog{};
     log.result = 99;
     EXPECT_EQ(ColorTranslator().TranslatePixData(&other), -1);
     EXPECT_EQ(log.released, 1);
+    EXPECT_EQ(records.WithMessage(kMessage).size(), 1u);
 }
 
 TEST_F(ColorTranslatorTest, EightBitRunMatchesLittleCMS) {

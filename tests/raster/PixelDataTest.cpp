@@ -174,7 +174,7 @@ TEST_F(PixelDataTest, InitRendersAt36DpiWithoutPixmap) {
     EXPECT_EQ(rip.Init(), kOK);
     EXPECT_EQ(Calls(), "ColorSpaceClear Setup ColorSpaceClear Draw3 TearDown ");
     ASSERT_EQ(SetupCount(), 1);
-    const FAKE::SetupRecord& setup = Setup(0);
+    const FAKE::SetupRecord& setup = SetupAt(0);
     EXPECT_EQ(setup.width, 30 << 16);
     EXPECT_EQ(setup.height, 40 << 16);
     EXPECT_EQ(setup.xResolution, 0x240000);
@@ -193,7 +193,11 @@ TEST_F(PixelDataTest, InitPassesOnTheRenderResultAndTheDeviceRefusal) {
     reader.end = 50;
     TestRip rip(nullptr, provider.Get(), &reader);
     SetDrawResult(-1);
-    EXPECT_EQ(rip.Init(), 7);
+    {
+        LogCapture log;
+        EXPECT_EQ(rip.Init(), 7);
+        EXPECT_EQ(log.WithMessage("BEPSDrawPageContents failed").size(), 1u);
+    }
     EXPECT_EQ(Calls(), "ColorSpaceClear Setup ColorSpaceClear Draw3 TearDown ");
 
     LogCapture log;
@@ -251,10 +255,10 @@ TEST_F(CorpusFeedTest, ADOSBinaryEPSFeedsOnlyItsPostScriptSection) {
     EXPECT_EQ(DrawPrologueLength(0), 0);
     EXPECT_EQ(Drawn(), eps.substr(7776, 38058));
     // The box is the high-resolution one: 72 x 48.24 points.
-    EXPECT_EQ(Setup(0).width, reader.GetRight() - reader.GetLeft());
-    EXPECT_EQ(Setup(0).height, reader.GetTop() - reader.GetBottom());
-    EXPECT_NEAR(Setup(0).width / 65536.0, 72.0, 0.5);
-    EXPECT_NEAR(Setup(0).height / 65536.0, 48.0, 0.5);
+    EXPECT_EQ(SetupAt(0).width, reader.GetRight() - reader.GetLeft());
+    EXPECT_EQ(SetupAt(0).height, reader.GetTop() - reader.GetBottom());
+    EXPECT_NEAR(SetupAt(0).width / 65536.0, 72.0, 0.5);
+    EXPECT_NEAR(SetupAt(0).height / 65536.0, 48.0, 0.5);
 }
 
 } // namespace

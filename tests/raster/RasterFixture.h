@@ -108,7 +108,7 @@ protected:
     }
     std::string Calls() { return Fake<const char* (*)()>("fake_raster_calls")(); }
     int SetupCount() { return Fake<int (*)()>("fake_raster_setup_count")(); }
-    const FAKE::SetupRecord& Setup(int i) {
+    const FAKE::SetupRecord& SetupAt(int i) {
         return *Fake<const FAKE::SetupRecord* (*)(int)>("fake_raster_setup")(i);
     }
     void SetSetupResults(std::vector<std::int32_t> results) {

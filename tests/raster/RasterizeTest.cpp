@@ -88,7 +88,7 @@ TEST_F(RasterizeTest, RGBRenderSplitsIntoThreeChannelsAndAlpha) {
     EXPECT_EQ(rip.GetRowBytes(), 400);
 
     ASSERT_EQ(SetupCount(), 1);
-    const FAKE::SetupRecord& setup = Setup(0);
+    const FAKE::SetupRecord& setup = SetupAt(0);
     EXPECT_EQ(setup.width, 100 << 16);
     EXPECT_EQ(setup.height, 50 << 16);
     EXPECT_EQ(setup.xResolution, 72 << 16);
@@ -119,14 +119,14 @@ TEST_F(RasterizeTest, PixelSizesAreTruncatedNotRounded) {
     EXPECT_EQ(rip.GetPixelWidth(), 138); // 138.9
     EXPECT_EQ(rip.GetPixelHeight(), 69); // 69.4
     EXPECT_EQ(rip.GetRowBytes(), 138 * 4);
-    EXPECT_EQ(Setup(0).xResolution, 100 << 16);
-    EXPECT_EQ(Setup(0).pixmap.byteSize, 138 * 4 * 69);
+    EXPECT_EQ(SetupAt(0).xResolution, 100 << 16);
+    EXPECT_EQ(SetupAt(0).pixmap.byteSize, 138 * 4 * 69);
     ExpectChannels(*raster, 138, 69, 3, 24, 32, 24, 32, raster->GetExtraChannel(0));
 
     // A fractional resolution is passed truncated in 16.16.
     Fake<void (*)()>("fake_raster_reset")();
     EXPECT_EQ(rip.Rasterize(raster, 36.5f, 0, 0), kOK);
-    EXPECT_EQ(Setup(0).xResolution, 0x248000);
+    EXPECT_EQ(SetupAt(0).xResolution, 0x248000);
     EXPECT_EQ(rip.GetPixelWidth(), 50); // 50.69
 }
 
@@ -137,8 +137,8 @@ TEST_F(RasterizeTest, SixteenBitPixmapWhen32BitsCannotBeHad) {
     EXPECT_EQ(rip.Rasterize(raster, 72.0f, 1, 0), kOK);
     EXPECT_EQ(rip.GetPixmapDepth(), 16);
     EXPECT_EQ(rip.GetRowBytes(), 200);
-    EXPECT_EQ(Setup(0).pixmap.bitsPerPixel, 16);
-    EXPECT_EQ(Setup(0).pixmap.byteSize, 200 * 50);
+    EXPECT_EQ(SetupAt(0).pixmap.bitsPerPixel, 16);
+    EXPECT_EQ(SetupAt(0).pixmap.byteSize, 200 * 50);
     // Each 4-bit component is widened by repeating it in both halves of the byte.
     ExpectChannels(*raster, 100, 50, 3, 24, 16, 24, 16, raster->GetExtraChannel(0));
     const auto red = ReadRow(raster->GetColorChannel(0), 3);
@@ -253,14 +253,14 @@ TEST_F(RasterizeTest, CMYKTakesItsAlphaFromASecondRGBRender) {
         Calls(),
         "ColorSpaceClear FontInfoClear Setup ColorSpaceClear Draw3 Setup ColorSpaceClear Draw3 TearDown ");
     ASSERT_EQ(SetupCount(), 2);
-    EXPECT_EQ(Setup(0).colorModelBits, 32);
-    EXPECT_EQ(Setup(1).colorModelBits, 24);
-    EXPECT_NE(Setup(0).pixmap.data, Setup(1).pixmap.data);
-    EXPECT_EQ(Setup(1).pixmap.byteSize, 400 * 50);
-    EXPECT_EQ(Setup(1).width, 100 << 16);
-    EXPECT_EQ(Setup(1).xResolution, 72 << 16);
-    EXPECT_EQ(Setup(0).callback.rgb, 0u);
-    EXPECT_EQ(Setup(1).callback.rgb, 0u);
+    EXPECT_EQ(SetupAt(0).colorModelBits, 32);
+    EXPECT_EQ(SetupAt(1).colorModelBits, 24);
+    EXPECT_NE(SetupAt(0).pixmap.data, SetupAt(1).pixmap.data);
+    EXPECT_EQ(SetupAt(1).pixmap.byteSize, 400 * 50);
+    EXPECT_EQ(SetupAt(1).width, 100 << 16);
+    EXPECT_EQ(SetupAt(1).xResolution, 72 << 16);
+    EXPECT_EQ(SetupAt(0).callback.rgb, 0u);
+    EXPECT_EQ(SetupAt(1).callback.rgb, 0u);
     EXPECT_EQ(Drawn(), mEPS + mEPS);
     ExpectChannels(*raster, 100, 50, 4, 32, 32, 24, 32, raster->GetExtraChannel(0));
 }
@@ -277,8 +277,8 @@ TEST_F(RasterizeTest, CMYKWithPixmapsOfDifferentDepths) {
             return bytes == 20000 && request == refused;
         };
         EXPECT_EQ(rip.Rasterize(raster, 72.0f, 5, 0), kOK);
-        EXPECT_EQ(Setup(0).pixmap.bitsPerPixel, firstIsSmall ? 16 : 32);
-        EXPECT_EQ(Setup(1).pixmap.bitsPerPixel, firstIsSmall ? 32 : 16);
+        EXPECT_EQ(SetupAt(0).pixmap.bitsPerPixel, firstIsSmall ? 16 : 32);
+        EXPECT_EQ(SetupAt(1).pixmap.bitsPerPixel, firstIsSmall ? 32 : 16);
         ExpectChannels(*raster, 100, 50, 4, 32, firstIsSmall ? 16 : 32, 24, firstIsSmall ? 32 : 16,
                        raster->GetExtraChannel(0));
     }
@@ -333,7 +333,7 @@ TEST_F(RasterizeTest, TranslationRunsThroughTheCallbackAndTheHostTransform) {
     auto raster = Raster(100, 50, 3, true);
     TestRip rip(nullptr, mProvider.Get(), &mReader);
     EXPECT_EQ(rip.Rasterize(raster, 72.0f, 1, 1), kOK);
-    const FAKE::SetupRecord& setup = Setup(0);
+    const FAKE::SetupRecord& setup = SetupAt(0);
     EXPECT_NE(setup.callback.translate, nullptr);
     EXPECT_NE(setup.callback.context, nullptr);
     EXPECT_EQ(Fake<std::int32_t (*)()>("fake_raster_run_result")(), 0);
