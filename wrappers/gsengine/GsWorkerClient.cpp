@@ -9,6 +9,7 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -33,6 +34,16 @@ int Milliseconds(std::chrono::steady_clock::time_point deadline) {
 
 bool IsExecutable(const std::string& path) {
     return access(path.c_str(), X_OK) == 0;
+}
+
+// A folder of its own for one worker inside `parent` (made when missing); empty when it cannot be made.
+std::string MakeWorkerFolder(const std::string& parent) {
+    std::error_code ignored;
+    std::filesystem::create_directories(parent, ignored);
+    std::string pattern = parent + "/gsworker-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr)
+        return {};
+    return pattern;
 }
 
 } // namespace
@@ -98,13 +109,22 @@ void GsWorkerClient::StopLocked(bool graceful) {
     const pid_t pid = mPid.exchange(-1);
     if (pid > 0) {
         // A worker between jobs closes its interpreter and leaves; one still busy is ended at once.
-        for (int i = 0; graceful && i < 500; ++i) {
-            if (waitpid(pid, nullptr, WNOHANG) == pid)
-                return;
-            usleep(2000);
+        bool ended = false;
+        for (int i = 0; graceful && !ended && i < 500; ++i) {
+            ended = waitpid(pid, nullptr, WNOHANG) == pid;
+            if (!ended)
+                usleep(2000);
         }
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
+        if (!ended) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+    // Whatever the interpreter left (scratch files of an ended job, the parking file) goes with its folder.
+    if (!mWorkerFolder.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(mWorkerFolder, ignored);
+        mWorkerFolder.clear();
     }
 }
 
@@ -116,16 +136,22 @@ bool GsWorkerClient::StartLocked() {
         mSink(2, "the interpreter process brask-gsworker is missing beside the library");
         return false;
     }
+    mWorkerFolder = MakeWorkerFolder(mConfig.tempFolder);
+    if (mWorkerFolder.empty()) {
+        mSink(2, "cannot create a temporary folder in " + mConfig.tempFolder);
+        return false;
+    }
     int sockets[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) {
         mSink(2, std::string("socketpair failed: ") + std::strerror(errno));
+        StopLocked(false);
         return false;
     }
     std::vector<std::string> args = {worker,
                                      "--fd",
                                      "3",
                                      "--temp",
-                                     mConfig.tempFolder,
+                                     mWorkerFolder,
                                      "--recycle",
                                      std::to_string(mConfig.recycleAfterJobs)};
     for (const std::string& folder : mConfig.fontFolders) {
@@ -149,6 +175,7 @@ bool GsWorkerClient::StartLocked() {
     if (spawned != 0) {
         close(sockets[0]);
         mSink(2, "cannot start " + worker + ": " + std::strerror(spawned));
+        StopLocked(false);
         return false;
     }
     mSocket = sockets[0];

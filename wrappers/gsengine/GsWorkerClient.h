@@ -55,6 +55,7 @@ private:
     EngineConfig mConfig;
     MessageSink mSink;
     mutable std::mutex mLock;
+    std::string mWorkerFolder; // the running worker's own temporary folder, removed when it ends
     int mSocket = -1;
     std::atomic<pid_t> mPid{-1};
     std::atomic<bool> mAborted{false};
