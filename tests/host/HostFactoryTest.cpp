@@ -65,7 +65,7 @@ TEST_F(HostFactoryTest, UnknownClassIdsLeaveTheOutputNull) {
     EXPECT_NE(mHost->CreateInstance(CLSID::EPSCompositeGraphic, &out), kOK);
     EXPECT_EQ(out, nullptr);
     out = reinterpret_cast<IObject*>(0x1);
-    EXPECT_NE(mHost->CreateInstance(CLSID::CmmTransform, &out), kOK); // not served yet
+    EXPECT_NE(mHost->CreateInstance(CLSID::SecondOfferedClass, &out), kOK); // a plug-in class
     EXPECT_EQ(out, nullptr);
     EXPECT_EQ(mHost->CreateInstance(CLSID::URI, nullptr), kBadArgument);
 
