@@ -280,3 +280,18 @@ TEST_F(ConverterTest, AnInterpreterStartedByAThreadThatEndedKeepsServing) {
     EXPECT_EQ(Save(Out("picture.eps"), nullptr, true, Out("after.pdf")), kCallasOK);
     EXPECT_TRUE(InspectPdf(Out("after.pdf")).ok);
 }
+
+TEST_F(ConverterTest, InstalledFontsAreEmbeddedFromTheirOwnFiles) {
+    // DejaVu Sans Bold is a TrueType font: its own file is embedded (FontFile2), not a Type 1 substitute from
+    // the interpreter's fonts, and not left out.
+    WriteFile(Out("dejavu.eps"),
+              "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 200 50\n"
+              "/DejaVuSans-Bold findfont 20 scalefont setfont 10 20 moveto (Installed) show\n");
+    ASSERT_EQ(Save(Out("dejavu.eps"), nullptr, true, Out("dejavu.pdf")), kCallasOK);
+    const PdfFacts facts = InspectPdf(Out("dejavu.pdf"));
+    ASSERT_TRUE(facts.ok);
+    ASSERT_EQ(facts.fontFiles.size(), 1u);
+    EXPECT_NE(facts.fontFiles.front().find("DejaVuSans-Bold FontFile2"), std::string::npos)
+        << facts.fontFiles.front();
+    EXPECT_NE(PdfToText(Out("dejavu.pdf")).find("Installed"), std::string::npos);
+}

@@ -15,7 +15,8 @@ namespace BRASK::TEST {
 
 namespace {
 
-void CollectFonts(QPDFObjectHandle resources, std::set<std::string>& fonts, bool& embedded, int depth) {
+void CollectFonts(QPDFObjectHandle resources, std::set<std::string>& fonts, bool& embedded,
+                  std::set<std::string>& files, int depth) {
     if (depth > 6 || !resources.isDictionary())
         return;
     QPDFObjectHandle fontDict = resources.getKey("/Font");
@@ -34,6 +35,10 @@ void CollectFonts(QPDFObjectHandle resources, std::set<std::string>& fonts, bool
                 if (descendants.isArray() && descendants.getArrayNItems() > 0)
                     descriptor = descendants.getArrayItem(0).getKey("/FontDescriptor");
             }
+            for (const char* kind : {"/FontFile", "/FontFile2", "/FontFile3"}) {
+                if (descriptor.isDictionary() && descriptor.hasKey(kind) && base.isName())
+                    files.insert(base.getName() + " " + (kind + 1));
+            }
             if (subtype.isName() && subtype.getName() != "/Type3" && descriptor.isDictionary() &&
                 !descriptor.hasKey("/FontFile") && !descriptor.hasKey("/FontFile2") &&
                 !descriptor.hasKey("/FontFile3"))
@@ -46,7 +51,7 @@ void CollectFonts(QPDFObjectHandle resources, std::set<std::string>& fonts, bool
             QPDFObjectHandle x = xobjects.getKey(key);
             if (x.isStream() && x.getDict().getKey("/Subtype").isName() &&
                 x.getDict().getKey("/Subtype").getName() == "/Form")
-                CollectFonts(x.getDict().getKey("/Resources"), fonts, embedded, depth + 1);
+                CollectFonts(x.getDict().getKey("/Resources"), fonts, embedded, files, depth + 1);
         }
     }
 }
@@ -82,9 +87,11 @@ PdfFacts InspectPdf(const std::string& path) {
             std::shared_ptr<Buffer> data = stream.getStreamData(qpdf_dl_generalized);
             facts.content.append(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
         }
-        std::set<std::string> fonts;
-        CollectFonts(pages.front().getAttribute("/Resources", false), fonts, facts.AllFontsEmbedded, 0);
+        std::set<std::string> fonts, files;
+        CollectFonts(pages.front().getAttribute("/Resources", false), fonts, facts.AllFontsEmbedded, files,
+                     0);
         facts.fonts.assign(fonts.begin(), fonts.end());
+        facts.fontFiles.assign(files.begin(), files.end());
         facts.ok = true;
     } catch (const std::exception& e) {
         facts.error = e.what();

@@ -16,6 +16,7 @@ struct PdfFacts {
     std::string content;            // the first page's content, decoded
     std::vector<std::string> fonts; // BaseFont names on the first page, forms included, sorted
     bool AllFontsEmbedded = true;
+    std::vector<std::string> fontFiles; // "BaseFont FontFile2" for each embedded font
 };
 
 PdfFacts InspectPdf(const std::string& path);

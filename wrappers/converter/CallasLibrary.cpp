@@ -3,10 +3,12 @@
 #include "EpsSection.h"
 #include "SvgToPdf.h"
 
+#include <fontmap/StubFontMap.h>
 #include <jaws/CallasApi.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <unistd.h>
@@ -39,8 +41,10 @@ CallasLibrary& CallasLibrary::Instance() {
 
 CallasLibrary::~CallasLibrary() {
     mEngine.reset();
-    if (!mTempFolder.empty())
-        rmdir(mTempFolder.c_str());
+    if (!mTempFolder.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(mTempFolder, ignored);
+    }
 }
 
 void CallasLibrary::Report(std::string_view message) {
@@ -61,6 +65,13 @@ int32_t CallasLibrary::Init() {
     mTempFolder = pattern;
     EngineConfig config;
     config.tempFolder = mTempFolder;
+    // Installed fonts by their PostScript names, so that an EPS naming one gets that font.
+    const FONTMAP::GhostscriptFontFiles files =
+        FONTMAP::WriteGhostscriptFontFiles(FONTMAP::ReadInstalledFontMap(), mTempFolder + "/fontmap");
+    if (files.ok)
+        config.extraArguments = files.arguments;
+    else
+        Report("the font map of the installed fonts cannot be written");
     // The engine starts with the first EPS; SVG conversions never need it.
     mEngine = std::make_unique<GsWorkerClient>(config, [](int kind, std::string_view message) {
         if (kind == 2)

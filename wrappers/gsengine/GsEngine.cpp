@@ -110,6 +110,7 @@ bool GsEngine::StartLocked() {
         }
         args.push_back("-sFONTPATH=" + fontPath);
     }
+    args.insert(args.end(), mConfig.extraArguments.begin(), mConfig.extraArguments.end());
     std::string error;
     mInstance = GsInstance::Start(
         args, mConfig.tempFolder, [this](GsStream stream, std::string_view line) { OnLine(stream, line); },

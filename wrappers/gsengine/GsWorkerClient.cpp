@@ -147,16 +147,15 @@ bool GsWorkerClient::StartLocked() {
         StopLocked(false);
         return false;
     }
-    std::vector<std::string> args = {worker,
-                                     "--fd",
-                                     "3",
-                                     "--temp",
-                                     mWorkerFolder,
-                                     "--recycle",
-                                     std::to_string(mConfig.recycleAfterJobs)};
+    std::vector<std::string> args = {
+        worker, "--fd", "3", "--temp", mWorkerFolder, "--recycle", std::to_string(mConfig.recycleAfterJobs)};
     for (const std::string& folder : mConfig.fontFolders) {
         args.push_back("--font");
         args.push_back(folder);
+    }
+    for (const std::string& argument : mConfig.extraArguments) {
+        args.push_back("--arg");
+        args.push_back(argument);
     }
     std::vector<char*> argv;
     for (std::string& arg : args)

@@ -78,6 +78,8 @@ int main(int argc, char** argv) {
             config.recycleAfterJobs = std::max(1, std::atoi(argv[i + 1]));
         else if (option == "--font")
             config.fontFolders.push_back(argv[i + 1]);
+        else if (option == "--arg")
+            config.extraArguments.push_back(argv[i + 1]);
     }
     if (fd < 0 || config.tempFolder.empty())
         return 2;

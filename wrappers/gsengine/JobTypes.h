@@ -17,6 +17,8 @@ struct EngineConfig {
     std::vector<std::string> fontFolders;
     // Jobs run by one instance before it is replaced.
     int recycleAfterJobs = 300;
+    // More start-up arguments of the interpreter (font maps and the folders they need readable).
+    std::vector<std::string> extraArguments;
 };
 
 enum class JobStatus { Ok, Failed, TimedOut, NotStarted, BadParameter, OutputMissing };

@@ -4,6 +4,7 @@
 #include "PdfColorAnalysis.h"
 
 #include <brask/IO.h>
+#include <fontmap/StubFontMap.h>
 
 #include <cmath>
 #include <cstdio>
@@ -77,7 +78,21 @@ int32_t JawsLibrary::Startup(const char* devicePath) {
     config.tempFolder = path->TempFolder();
     if (config.tempFolder.empty())
         config.tempFolder = MakePrivateTempFolder();
-    config.fontFolders = mFontFolders.empty() ? path->FontFolders() : mFontFolders;
+    // The font stub tree becomes the interpreter's font map; without one the font folders are searched.
+    const FONTMAP::StubFontMap fonts = FONTMAP::ReadStubFontMap(devicePath != nullptr ? devicePath : "");
+    if (!fonts.fonts.empty() || !fonts.cidFonts.empty()) {
+        const FONTMAP::GhostscriptFontFiles files =
+            FONTMAP::WriteGhostscriptFontFiles(fonts, config.tempFolder + "/fontmap");
+        if (files.ok)
+            config.extraArguments = files.arguments;
+        else
+            Log(kJawsLogError, "the font map cannot be written to " + config.tempFolder + "/fontmap");
+        if (!fonts.problems.empty())
+            Log(kJawsLogInfo, std::to_string(fonts.problems.size()) +
+                                  " font stubs could not be mapped, e.g. " + fonts.problems.front());
+    }
+    if (config.extraArguments.empty())
+        config.fontFolders = mFontFolders.empty() ? path->FontFolders() : mFontFolders;
     auto engine = std::make_unique<GsWorkerClient>(config, [this](int kind, std::string_view message) {
         Log(kind == 2 ? kJawsLogError : kJawsLogInfo, message);
     });
