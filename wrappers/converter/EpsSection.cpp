@@ -1,153 +1,95 @@
 #include "EpsSection.h"
 
-#include <cmath>
-#include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <vector>
+#include "eps/EPSVectorFileReader.h"
+#include "memory/MemoryManager.h"
+
+#include "brask/TObject.h"
+
+#include <cstdio>
+#include <limits>
+#include <memory>
 
 namespace BRASK::WRAPPERS {
 
 namespace {
 
-constexpr std::size_t kHeadBytes = 256 * 1024;
-constexpr std::size_t kTailBytes = 64 * 1024;
-constexpr std::size_t kDosHeaderSize = 30;
-constexpr std::string_view kBoundingBox = "%%BoundingBox:";
-constexpr std::string_view kHiResBoundingBox = "%%HiResBoundingBox:";
+// A read-only data provider over an open file, for the DSC reader.
+class FileDataProvider : public TObject<IO::IDataProvider> {
+public:
+    FileDataProvider(std::FILE* file, std::int32_t size) : mFile(file), mSize(size) {}
 
-std::uint32_t LittleEndian32(const unsigned char* p) {
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
-           std::uint32_t(p[3]) << 24;
-}
-
-// Calls `onLine` for every line of `text` (CR, LF or CR LF ends a line); stops when it returns false.
-template <class F> void ForEachLine(std::string_view text, F&& onLine) {
-    std::size_t at = 0;
-    while (at < text.size()) {
-        std::size_t end = text.find_first_of("\r\n", at);
-        if (end == std::string_view::npos)
-            end = text.size();
-        if (!onLine(text.substr(at, end - at)))
-            return;
-        at = end;
-        if (at < text.size() && text[at] == '\r')
-            ++at;
-        if (at < text.size() && text[at] == '\n')
-            ++at;
+    std::int32_t GetSize() override { return mSize; }
+    std::int32_t GetPosition() override { return mPosition; }
+    Status SetPosition(std::int32_t offset, std::int32_t origin) override {
+        const std::int64_t base = origin == kFromStart ? 0 : origin == kFromEnd ? mSize : mPosition;
+        const std::int64_t target = base + offset;
+        if (origin < kFromStart || origin > kFromCurrent || target < 0 ||
+            target > std::numeric_limits<std::int32_t>::max())
+            return kBadPosition;
+        mPosition = static_cast<std::int32_t>(target);
+        return kOK;
     }
-}
+    Status Read(void* buffer, std::uint32_t& count) override {
+        if (std::fseek(mFile, mPosition, SEEK_SET) != 0) {
+            count = 0;
+            return kIOError;
+        }
+        count = static_cast<std::uint32_t>(std::fread(buffer, 1, count, mFile));
+        mPosition += static_cast<std::int32_t>(count);
+        return std::ferror(mFile) ? kIOError : kOK;
+    }
+    Status Write(const void*, std::uint32_t) override { return kReadOnly; }
 
-struct BoxComment {
-    std::optional<EpsBox> value;
-    bool seen = false;
+private:
+    ~FileDataProvider() override = default;
+
+    std::FILE* mFile;
+    std::int32_t mSize;
+    std::int32_t mPosition = 0;
 };
 
-void Note(std::string_view line, std::string_view key, BoxComment& comment, bool keepFirst) {
-    if (line.substr(0, key.size()) != key)
-        return;
-    comment.seen = true;
-    std::optional<EpsBox> box = ParseBoxValue(line.substr(key.size()));
-    if (box && (!keepFirst || !comment.value))
-        comment.value = box;
-}
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
 
-std::string ReadAt(std::ifstream& in, std::uint64_t offset, std::size_t count) {
-    std::string bytes(count, '\0');
-    in.clear();
-    in.seekg(static_cast<std::streamoff>(offset));
-    in.read(bytes.data(), static_cast<std::streamsize>(count));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    return bytes;
+double Points(PLUGIN::Fixed value) {
+    return static_cast<double>(value) / 65536.0;
 }
 
 } // namespace
 
-std::optional<EpsBox> ParseBoxValue(std::string_view value) {
-    // Four numbers at most 64 characters each; "(atend)" and anything else yield nothing.
-    std::string text(value.substr(0, 512));
-    const char* p = text.c_str();
-    double numbers[4];
-    for (double& number : numbers) {
-        while (*p == ' ' || *p == '\t')
-            ++p;
-        char* end = nullptr;
-        number = std::strtod(p, &end);
-        if (end == p || !std::isfinite(number) || std::fabs(number) > 1e7)
-            return std::nullopt;
-        p = end;
-    }
-    return EpsBox{numbers[0], numbers[1], numbers[2], numbers[3]};
-}
-
-std::optional<EpsBox> FindBoundingBox(std::string_view head, std::string_view tail) {
-    BoxComment box, hiRes;
-    bool first = true;
-    ForEachLine(head, [&](std::string_view line) {
-        if (line.substr(0, 13) == "%%EndComments")
-            return false;
-        if (!first && !line.empty() && line[0] != '%')
-            return false;
-        first = false;
-        Note(line, kBoundingBox, box, true);
-        Note(line, kHiResBoundingBox, hiRes, true);
-        return true;
-    });
-    // "(atend)" or no value in the header: the last value in the trailer counts.
-    if (!box.value || !hiRes.value) {
-        BoxComment tailBox, tailHiRes;
-        ForEachLine(tail, [&](std::string_view line) {
-            Note(line, kBoundingBox, tailBox, false);
-            Note(line, kHiResBoundingBox, tailHiRes, false);
-            return true;
-        });
-        if (!box.value)
-            box.value = tailBox.value;
-        if (!hiRes.value)
-            hiRes.value = tailHiRes.value;
-    }
-    if (box.value && !box.value->Empty())
-        return box.value;
-    if (hiRes.value && !hiRes.value->Empty())
-        return hiRes.value;
-    return box.value;
-}
-
 std::optional<EpsSection> ReadEpsSection(const std::string& path, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot open " + path;
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    if (!file) {
+        error = "cannot open the file";
         return std::nullopt;
     }
-    in.seekg(0, std::ios::end);
-    const std::streamoff fileSize = in.tellg();
-    if (fileSize <= 0) {
-        error = "the file is empty";
+    std::fseek(file.get(), 0, SEEK_END);
+    const long size = std::ftell(file.get());
+    if (size <= 0 || size > std::numeric_limits<std::int32_t>::max()) {
+        error = size <= 0 ? "the file is empty" : "the file is 2 GiB or larger";
         return std::nullopt;
     }
-    const std::uint64_t size = static_cast<std::uint64_t>(fileSize);
-    EpsSection section{0, size, std::nullopt};
 
-    const std::string header = ReadAt(in, 0, kDosHeaderSize);
-    const auto* bytes = reinterpret_cast<const unsigned char*>(header.data());
-    if (header.size() >= 4 && bytes[0] == 0xC5 && bytes[1] == 0xD0 && bytes[2] == 0xD3 && bytes[3] == 0xC6) {
-        if (header.size() < kDosHeaderSize) {
-            error = "the DOS EPS header is cut short";
-            return std::nullopt;
-        }
-        const std::uint64_t offset = LittleEndian32(bytes + 4);
-        const std::uint64_t length = LittleEndian32(bytes + 8);
-        if (offset < kDosHeaderSize || offset >= size || length == 0) {
-            error = "the DOS EPS header points outside the file";
-            return std::nullopt;
-        }
-        section.offset = offset;
-        section.length = std::min(length, size - offset);
+    MEMFIX::InitMemoryManager();
+    TInterfacePtr<FileDataProvider> provider;
+    provider.Adopt(new FileDataProvider(file.get(), static_cast<std::int32_t>(size)));
+    PLUGIN::EPSVectorFileReader reader;
+    reader.Init(provider.Get());
+
+    EpsSection section;
+    section.offset = static_cast<std::uint64_t>(reader.GetPostScriptStart());
+    const std::int32_t end = reader.GetPostScriptEnd();
+    section.length =
+        end > reader.GetPostScriptStart() ? static_cast<std::uint64_t>(end - reader.GetPostScriptStart()) : 0;
+    if (section.length == 0) {
+        error = "no PostScript section";
+        return std::nullopt;
     }
-    const std::string head = ReadAt(in, section.offset, std::min<std::uint64_t>(section.length, kHeadBytes));
-    const std::uint64_t tailSize = std::min<std::uint64_t>(section.length, kTailBytes);
-    const std::string tail = ReadAt(in, section.offset + section.length - tailSize, tailSize);
-    section.box = FindBoundingBox(head, tail);
+    const EpsBox box{Points(reader.GetLeft()), Points(reader.GetBottom()), Points(reader.GetRight()),
+                     Points(reader.GetTop())};
+    if (box.left != 0 || box.bottom != 0 || box.right != 0 || box.top != 0)
+        section.box = box;
     return section;
 }
 

@@ -1,12 +1,10 @@
-// Finds an EPS file's PostScript section (after a DOS binary header when there is one) and its bounding box
-// from the DSC comments: %%BoundingBox in the header, its "(atend)" value near the end of the file, and
-// %%HiResBoundingBox when the integer box is missing or empty.
+// Finds an EPS file's PostScript section and its bounding box with the project's DSC reader, so the
+// converter crops to exactly the box the plug-in reports.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 
 namespace BRASK::WRAPPERS {
 
@@ -23,13 +21,7 @@ struct EpsSection {
     std::optional<EpsBox> box;
 };
 
-// Nullopt when the file cannot be read or its DOS header points outside the file; `error` says why.
+// Nullopt when the file cannot be read or holds no PostScript section; `error` says why.
 std::optional<EpsSection> ReadEpsSection(const std::string& path, std::string& error);
-
-// The box of one "%%BoundingBox:" / "%%HiResBoundingBox:" comment value; nullopt for "(atend)" or junk.
-std::optional<EpsBox> ParseBoxValue(std::string_view value);
-
-// Scans DSC text (the PostScript section's head and tail) for the box; exposed for tests.
-std::optional<EpsBox> FindBoundingBox(std::string_view head, std::string_view tail);
 
 } // namespace BRASK::WRAPPERS
