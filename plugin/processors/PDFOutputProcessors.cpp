@@ -53,6 +53,8 @@ Status PDFOutputEPSGraphicProcessor::CreatePDF() {
     if (!mRip)
         mRip = std::make_unique<EPSJawsRip>(mURI, mDataProvider, mFileReader.get());
     mRip->CreatePDFGraphics(mOutputPath.c_str());
+    // Taken while the library's lock still holds, so another thread's job cannot replace these colour spaces.
+    mRip->GetColorSpaceList();
     return kOK;
 }
 

@@ -25,13 +25,19 @@ JawsColorSpace WalkEnd() {
 } // namespace
 
 std::int32_t JawsRip::GetColorSpaceCount() {
+    if (mColorSpaceCount)
+        return *mColorSpaceCount;
     return LibraryAvailable() ? GetJawsEntryPoints().BPDFColorSpaceCount() : 0;
 }
 
 const std::uint8_t* JawsRip::GetColorSpaceList() {
-    const std::int32_t count = GetColorSpaceCount();
-    if (count < 1 || mColorSpaces)
+    if (mColorSpaceCount)
         return mColorSpaces.get();
+    // The count is kept with the list: the interpreter's state belongs to whichever job ran last.
+    const std::int32_t count = GetColorSpaceCount();
+    mColorSpaceCount = count;
+    if (count < 1)
+        return nullptr;
     mColorSpaces = std::make_unique<std::uint8_t[]>(static_cast<std::size_t>(count));
     std::int32_t written = 0;
     for (JawsColorSpace space = WalkBegin(); space != WalkEnd() && written < count; space = WalkNext())

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace BRASK::PLUGIN {
@@ -88,6 +89,7 @@ protected:
     virtual std::unique_ptr<std::uint8_t[]> NewBuffer(std::size_t bytes);
 
     std::unique_ptr<std::uint8_t[]> mColorSpaces;
+    std::optional<std::int32_t> mColorSpaceCount; // set when the list is taken
     std::uint8_t mTranslateColors = 0;
     std::int32_t mPixelWidth = 0;
     std::int32_t mPixelHeight = 0;

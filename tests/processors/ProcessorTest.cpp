@@ -144,9 +144,9 @@ TEST_F(Processors, ColourSpacesMapToHostCodesOnceAndAreKept) {
     ASSERT_TRUE(LoadJawsLibrary(JawsLibraryLoaded()));
     const int spaces[] = {0, 1, 2, 3, 6, 7, 8, 9, 10, 11, 4, 5};
     Jaws<void (*)(const int*, int)>("fake_set_colorspaces")(spaces, 12);
-    processor->CreatePDF();
-    JawsRip* rip = processor->GetJawsRip();
     LogCapture log;
+    processor->CreatePDF(); // takes the list while it holds the library's lock
+    JawsRip* rip = processor->GetJawsRip();
     ASSERT_EQ(rip->GetColorSpaceCount(), 12);
     const std::uint8_t* list = rip->GetColorSpaceList();
     const std::uint8_t expected[] = {5, 4, 8, 3, 15, 14, 8, 8, 8, 8, 0, 0};
@@ -154,9 +154,11 @@ TEST_F(Processors, ColourSpacesMapToHostCodesOnceAndAreKept) {
     EXPECT_EQ(0, std::memcmp(list, expected, sizeof expected));
     EXPECT_EQ(log.WithMessage("Unknown/Unhandled color space").size(), 2u);
 
+    // Another job's colour spaces in the interpreter change neither the count nor the list of this one.
     const int fewer[] = {3};
     Jaws<void (*)(const int*, int)>("fake_set_colorspaces")(fewer, 1);
-    EXPECT_EQ(rip->GetColorSpaceList(), list); // made once per object
+    EXPECT_EQ(rip->GetColorSpaceList(), list);
+    EXPECT_EQ(rip->GetColorSpaceCount(), 12);
     Jaws<void (*)(const int*, int)>("fake_set_colorspaces")(nullptr, 0);
 }
 
