@@ -140,7 +140,10 @@ TEST(FileTypeDetection, ByTheFirstCharacters) {
     };
     EXPECT_EQ(detect("<svg/>"), FileType::SVG);
     EXPECT_EQ(detect("\xEF\xBB\xBF \r\n\t<?xml version='1.0'?>"), FileType::SVG);
-    EXPECT_EQ(detect("\x1F\x8B\x08"), FileType::SVG); // gzip: .svgz
+    EXPECT_EQ(detect("\x1F\x8B\x08"), FileType::SVG);                      // gzip: .svgz
+    EXPECT_EQ(detect(std::string("\xFF\xFE \0<\0s\0", 8)), FileType::SVG); // UTF-16LE
+    EXPECT_EQ(detect(std::string("\xFE\xFF\0\n\0<", 6)), FileType::SVG);   // UTF-16BE
+    EXPECT_EQ(detect(std::string("\xFF\xFE%\0!\0", 6)), FileType::EPS);
     EXPECT_EQ(detect("%!PS-Adobe-3.0 EPSF-3.0"), FileType::EPS);
     EXPECT_EQ(detect("\xC5\xD0\xD3\xC6"), FileType::EPS);
     EXPECT_EQ(detect("   "), FileType::EPS);

@@ -148,14 +148,28 @@ std::string Dump(const nlohmann::ordered_json& json) {
 } // namespace
 
 FileType DetectFileType(const unsigned char* bytes, std::size_t length) {
-    std::size_t i = 0;
     if (length >= 2 && bytes[0] == 0x1F && bytes[1] == 0x8B)
         return FileType::SVG;
-    if (length >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF)
+    // Text in UTF-16 (with its byte-order mark) is read a unit at a time, UTF-8 and 8-bit text a byte at a
+    // time.
+    std::size_t i = 0;
+    std::size_t step = 1;
+    int low = 0; // the byte of a unit that carries an ASCII character
+    if (length >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
+        i = 2;
+        step = 2;
+        low = bytes[0] == 0xFF ? 0 : 1;
+    } else if (length >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
         i = 3;
-    while (i < length && (bytes[i] == ' ' || bytes[i] == '\t' || bytes[i] == '\r' || bytes[i] == '\n'))
-        ++i;
-    return i < length && bytes[i] == '<' ? FileType::SVG : FileType::EPS;
+    }
+    const auto unit = [&](std::size_t at) -> int {
+        if (step == 1)
+            return bytes[at];
+        return bytes[at + 1 - low] == 0 ? bytes[at + low] : -1;
+    };
+    while (i + step <= length && (unit(i) == ' ' || unit(i) == '\t' || unit(i) == '\r' || unit(i) == '\n'))
+        i += step;
+    return i + step <= length && unit(i) == '<' ? FileType::SVG : FileType::EPS;
 }
 
 int RunPlace(HOST::Host& host, PluginLoader& plugin, const CommandLine& line, std::ostream& out,
