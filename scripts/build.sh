@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Configures and builds one build folder: scripts/build.sh <folder> [extra cmake arguments...]
+# BUILD_TYPE selects the CMake build type (default RelWithDebInfo).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 dir=$1
 shift
-cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null
 cmake --build "$dir" -j "$(nproc)"
