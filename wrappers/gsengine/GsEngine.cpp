@@ -59,7 +59,7 @@ bool IsCompletePdf(const std::string& path) {
 GsEngine::GsEngine(EngineConfig config, MessageSink sink)
     : mConfig(std::move(config)), mSink(std::move(sink)) {
     mConfig.tempFolder = WithoutTrailingSlash(mConfig.tempFolder);
-    mParkingPath = mConfig.tempFolder + "/parking.pdf";
+    mParkingPath = mConfig.tempFolder + (mConfig.raster ? "/parking.ppm" : "/parking.pdf");
 }
 
 GsEngine::~GsEngine() {
@@ -99,7 +99,7 @@ bool GsEngine::StartLocked() {
                                      "-dBATCH",
                                      "-dNOPAUSE",
                                      "-dQUIET",
-                                     "-sDEVICE=pdfwrite",
+                                     mConfig.raster ? "-sDEVICE=ppmraw" : "-sDEVICE=pdfwrite",
                                      "-sOutputFile=" + mParkingPath};
     if (!mConfig.fontFolders.empty()) {
         std::string fontPath;
@@ -167,6 +167,10 @@ JobResult GsEngine::Run(const JobRequest& job) {
 }
 
 JobResult GsEngine::RunLocked(const JobRequest& job) {
+    if (job.raster.enabled != mConfig.raster)
+        return {JobStatus::BadParameter, "the job does not suit this interpreter (raster or distiller)"};
+    if (job.raster.enabled)
+        return RunRasterLocked(job);
     if (job.outputPath.empty() || !job.read || job.page.width < 0 || job.page.height < 0)
         return {JobStatus::BadParameter, "bad job parameters"};
     if (job.page.setPageSize && (job.page.width < 0.01 || job.page.height < 0.01))

@@ -1,6 +1,7 @@
 // The warm distiller: one Ghostscript instance kept between jobs, each job's PostScript fed from the caller's
 // bytes into its own PDF, the instance recycled after a fatal result, a global-VM change or a number of jobs.
-// It runs inside the worker process (GsWorkerMain); the wrappers reach it through GsWorkerClient.
+// It runs inside the worker process (GsWorkerMain); the wrappers reach it through GsWorkerClient. Started as
+// a raster engine (EngineConfig::raster) it renders jobs into pixels instead.
 #pragma once
 
 #include "GsInstance.h"
@@ -44,6 +45,10 @@ private:
     void StopLocked();
     void OnLine(GsStream stream, std::string_view line);
     JobResult RunLocked(const JobRequest& job);
+    // Raster jobs (GsEngineRaster.cpp): the job's bytes rendered once per pass into a raster file of the
+    // private folder, whose pixels go to the request's sink.
+    JobResult RunRasterLocked(const JobRequest& job);
+    JobResult RenderPass(const JobRequest& job, std::size_t pass, const std::string& data, bool& recycle);
 
     EngineConfig mConfig;
     MessageSink mSink;

@@ -153,6 +153,10 @@ bool GsWorkerClient::StartLocked() {
         args.push_back("--font");
         args.push_back(folder);
     }
+    if (mConfig.raster) {
+        args.push_back("--raster");
+        args.push_back("1");
+    }
     for (const std::string& argument : mConfig.extraArguments) {
         args.push_back("--arg");
         args.push_back(argument);
@@ -212,12 +216,26 @@ GsWorkerClient::Wait GsWorkerClient::ReceiveLocked(void* data, std::size_t lengt
     return Wait::Ok;
 }
 
-GsWorkerClient::Wait GsWorkerClient::AwaitResult(Deadline deadline, JobStatus& status, std::string& reason) {
+GsWorkerClient::Wait GsWorkerClient::AwaitResult(Deadline deadline, JobStatus& status, std::string& reason,
+                                                 const RasterRequest* raster) {
+    bool pixelsRefused = false;
     for (;;) {
         ReplyHeader header;
         Wait wait = ReceiveLocked(&header, sizeof header, deadline);
         if (wait != Wait::Ok)
             return wait;
+        if (header.type == kReplyPixels) {
+            // Only a raster job that asked for pixels gets them; the sink bounds how many it takes.
+            if (raster == nullptr || !raster->pixels || header.length > kMaxRasterChunk)
+                return Wait::Gone;
+            std::vector<char> pixels(header.length);
+            wait = ReceiveLocked(pixels.data(), pixels.size(), deadline);
+            if (wait != Wait::Ok)
+                return wait;
+            if (!pixelsRefused)
+                pixelsRefused = !raster->pixels(header.code, pixels.data(), pixels.size());
+            continue;
+        }
         if (header.length > kMaxReplyText)
             return Wait::Gone;
         std::string text(header.length, '\0');
@@ -227,6 +245,10 @@ GsWorkerClient::Wait GsWorkerClient::AwaitResult(Deadline deadline, JobStatus& s
         if (header.type == kReplyResult) {
             status = static_cast<JobStatus>(header.code);
             reason = std::move(text);
+            if (pixelsRefused && status == JobStatus::Ok) {
+                status = JobStatus::Failed;
+                reason = "the interpreter process sent more pixels than the raster holds";
+            }
             return Wait::Ok;
         }
         mSink(header.code == 2 ? 2 : 1, text);
@@ -272,13 +294,13 @@ JobResult GsWorkerClient::Run(const JobRequest& job) {
     mAborted = false;
     JobResult result = RunLocked(job);
     ++mJobsRun;
-    if (result.status != JobStatus::Ok)
+    if (result.status != JobStatus::Ok && !job.outputPath.empty())
         unlink(job.outputPath.c_str());
     return result;
 }
 
 JobResult GsWorkerClient::RunLocked(const JobRequest& job) {
-    if (job.outputPath.empty() || job.outputPath.size() > kMaxPathLength ||
+    if ((job.outputPath.empty() && !job.raster.enabled) || job.outputPath.size() > kMaxPathLength ||
         job.jobOptions.size() > kMaxOptionsLength || !job.read)
         return {JobStatus::BadParameter, "bad job parameters"};
     if (!StartLocked())
@@ -300,6 +322,19 @@ JobResult GsWorkerClient::RunLocked(const JobRequest& job) {
     header.setPageSize = job.page.setPageSize;
     header.moveOrigin = job.page.moveOrigin;
     header.embedAllFonts = job.page.embedAllFonts;
+    if (job.raster.enabled) {
+        if (job.raster.passes.empty() || job.raster.passes.size() > kMaxRasterPasses)
+            return {JobStatus::BadParameter, "bad raster job parameters"};
+        header.raster = 1;
+        header.sendPixels = job.raster.sendPixels ? 1 : 0;
+        header.passCount = static_cast<std::uint8_t>(job.raster.passes.size());
+        for (std::size_t i = 0; i < job.raster.passes.size(); ++i)
+            header.passes[i] = static_cast<std::uint8_t>(job.raster.passes[i]);
+        header.pixelWidth = job.raster.width;
+        header.pixelHeight = job.raster.height;
+        header.xResolution = job.raster.xResolution;
+        header.yResolution = job.raster.yResolution;
+    }
 
     Wait wait = SendLocked(&header, sizeof header, deadline);
     if (wait == Wait::Ok)
@@ -326,7 +361,7 @@ JobResult GsWorkerClient::RunLocked(const JobRequest& job) {
     JobStatus status = JobStatus::Failed;
     std::string reason;
     if (wait == Wait::Ok)
-        wait = AwaitResult(deadline, status, reason);
+        wait = AwaitResult(deadline, status, reason, job.raster.enabled ? &job.raster : nullptr);
     if (wait == Wait::Ok)
         return {status, reason};
 

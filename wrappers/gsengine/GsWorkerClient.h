@@ -49,7 +49,8 @@ private:
     Wait SendLocked(const void* data, std::size_t length, Deadline deadline);
     Wait ReceiveLocked(void* data, std::size_t length, Deadline deadline);
     // Reads frames until a result arrives; messages go to the sink.
-    Wait AwaitResult(Deadline deadline, JobStatus& status, std::string& reason);
+    Wait AwaitResult(Deadline deadline, JobStatus& status, std::string& reason,
+                     const RasterRequest* raster = nullptr);
     JobResult RunLocked(const JobRequest& job);
 
     EngineConfig mConfig;

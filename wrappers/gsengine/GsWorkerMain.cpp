@@ -5,6 +5,7 @@
 #include "GsEngine.h"
 #include "WorkerProtocol.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +24,21 @@ bool Reply(int fd, ReplyType type, std::uint8_t code, std::string_view text) {
     header.code = code;
     header.length = static_cast<std::uint32_t>(std::min<std::size_t>(text.size(), kMaxReplyText));
     return SendAll(fd, &header, sizeof header) && SendAll(fd, text.data(), header.length);
+}
+
+// A pass's pixels as frames of at most kMaxRasterChunk bytes.
+bool SendPixels(int fd, int pass, const char* data, std::size_t length) {
+    while (length > 0) {
+        ReplyHeader header;
+        header.type = kReplyPixels;
+        header.code = static_cast<std::uint8_t>(pass);
+        header.length = static_cast<std::uint32_t>(std::min<std::size_t>(length, kMaxRasterChunk));
+        if (!SendAll(fd, &header, sizeof header) || !SendAll(fd, data, header.length))
+            return false;
+        data += header.length;
+        length -= header.length;
+    }
+    return true;
 }
 
 // The job's bytes as the wrapper streams them: length-prefixed blocks up to an end marker.
@@ -80,6 +96,8 @@ int main(int argc, char** argv) {
             config.fontFolders.push_back(argv[i + 1]);
         else if (option == "--arg")
             config.extraArguments.push_back(argv[i + 1]);
+        else if (option == "--raster")
+            config.raster = std::atoi(argv[i + 1]) != 0;
     }
     if (fd < 0 || config.tempFolder.empty())
         return 2;
@@ -115,6 +133,19 @@ int main(int argc, char** argv) {
         job.page.setPageSize = header.setPageSize != 0;
         job.page.moveOrigin = header.moveOrigin != 0;
         job.page.embedAllFonts = header.embedAllFonts != 0;
+        if (header.raster != 0) {
+            job.raster.enabled = true;
+            job.raster.width = header.pixelWidth;
+            job.raster.height = header.pixelHeight;
+            job.raster.xResolution = header.xResolution;
+            job.raster.yResolution = header.yResolution;
+            job.raster.sendPixels = header.sendPixels != 0;
+            for (std::uint8_t i = 0; i < std::min<std::uint8_t>(header.passCount, kMaxRasterPasses); ++i)
+                job.raster.passes.push_back(static_cast<RasterPass>(header.passes[i] & 3));
+            job.raster.pixels = [fd](int pass, const char* data, std::size_t length) {
+                return SendPixels(fd, pass, data, length);
+            };
+        }
         BlockReader reader(fd);
         job.read = [&reader](char* buffer, std::size_t capacity) { return reader.Read(buffer, capacity); };
         alarm(header.timeLimitSeconds > 0 ? header.timeLimitSeconds + kAlarmMarginSeconds : 0);

@@ -12,7 +12,7 @@ namespace {
 // the job's error, shows the page, switches the output back to the parking file (which finishes the job's
 // PDF) and reports whether global VM changed.
 constexpr std::string_view kProcedures = R"PS(
-/BraskBaseline currentdistillerparams def
+/BraskBaseline /currentdistillerparams where { pop currentdistillerparams } { << >> } ifelse def
 /BraskReport { (%%[BraskJob: ) print print ( ]%%\n) print flush } bind def
 /BraskJobDict 40 dict def
 BraskJobDict begin
@@ -127,6 +127,28 @@ std::string JobPrologue(const JobPage& page, const std::string& outputPath, std:
          "initgraphics\n";
     if (page.moveOrigin)
         s += Number(-page.left) + " " + Number(-page.bottom) + " translate\n";
+    s += std::to_string(byteCount) + " BraskRunJob\n";
+    return s;
+}
+
+std::string RasterJobPrologue(std::string_view deviceName, const std::string& outputPath,
+                              std::int32_t pixelWidth, std::int32_t pixelHeight, double xResolution,
+                              double yResolution, std::string_view background, std::uint64_t byteCount) {
+    // The page size is chosen so that the device's rounding gives exactly the requested pixels.
+    char size[160];
+    std::snprintf(size, sizeof size, "/PageSize [%.9g %.9g] /HWResolution [%.9g %.9g]",
+                  pixelWidth * 72.0 / xResolution, pixelHeight * 72.0 / yResolution, xResolution,
+                  yResolution);
+    const std::string name(deviceName);
+    std::string s = "false setglobal clear\n";
+    s += "currentpagedevice /OutputDevice get /" + name + " ne { (" + name + ") selectdevice } if\n";
+    s += "BraskState /output " + HexString(outputPath) + " put\n<< /OutputFile " + HexString(outputPath) +
+         " " + size + " >> setpagedevice\n";
+    s += "BraskState /gd globaldict dup length dict copy put\n"
+         "BraskState /gfd GlobalFontDirectory dup length dict copy put\n"
+         "initgraphics\n";
+    if (!background.empty())
+        s += "gsave " + std::string(background) + " clippath fill grestore\n";
     s += std::to_string(byteCount) + " BraskRunJob\n";
     return s;
 }

@@ -32,6 +32,13 @@ std::string StartupScript(const std::string& parkingPath);
 std::string JobPrologue(const JobPage& page, const std::string& outputPath, std::string_view jobOptions,
                         std::uint64_t byteCount);
 
+// Everything fed before the bytes of one render of a raster job: the file raster device `deviceName` over
+// `outputPath`, a page of exactly `pixelWidth` x `pixelHeight` pixels at the given resolution, and the
+// background (`background`, PostScript that sets a colour, is filled over the whole page; empty: none).
+std::string RasterJobPrologue(std::string_view deviceName, const std::string& outputPath,
+                              std::int32_t pixelWidth, std::int32_t pixelHeight, double xResolution,
+                              double yResolution, std::string_view background, std::uint64_t byteCount);
+
 // A PostScript hexadecimal string literal holding `bytes` exactly.
 std::string HexString(std::string_view bytes);
 

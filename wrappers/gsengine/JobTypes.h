@@ -19,7 +19,32 @@ struct EngineConfig {
     int recycleAfterJobs = 300;
     // More start-up arguments of the interpreter (font maps and the folders they need readable).
     std::vector<std::string> extraArguments;
+    // A raster interpreter (file raster devices) instead of the distiller.
+    bool raster = false;
 };
+
+// How one render of a raster job paints: the device's colours and what lies under the picture. Two renders
+// of the same job on opposite backgrounds give the picture's coverage.
+enum class RasterPass : std::uint8_t { RgbOnWhite = 0, RgbOnBlack = 1, CmykOnNone = 2, CmykOnFull = 3 };
+
+struct RasterRequest {
+    bool enabled = false;
+    std::int32_t width = 0;  // pixels
+    std::int32_t height = 0; // pixels
+    double xResolution = 72, yResolution = 72;
+    std::vector<RasterPass> passes;
+    bool sendPixels = true; // false: render and discard
+    // Receives each pass's pixels (packed rows, 3 or 4 bytes per pixel) in pieces, in order; false refuses
+    // more.
+    std::function<bool(int pass, const char* data, std::size_t length)> pixels;
+};
+
+inline constexpr std::size_t kMaxRasterPasses = 4;
+inline constexpr std::int32_t kMaxRasterSide = 32767;
+
+inline int RasterComponents(RasterPass pass) {
+    return pass == RasterPass::CmykOnNone || pass == RasterPass::CmykOnFull ? 4 : 3;
+}
 
 enum class JobStatus { Ok, Failed, TimedOut, NotStarted, BadParameter, OutputMissing };
 
@@ -30,6 +55,7 @@ struct JobRequest {
     std::uint64_t byteCount = 0;
     // Fills up to `capacity` bytes; returns the number delivered, 0 at the end, negative on a read error.
     std::function<std::int64_t(char* buffer, std::size_t capacity)> read;
+    RasterRequest raster;
 };
 
 struct JobResult {

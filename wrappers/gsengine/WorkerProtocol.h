@@ -3,7 +3,8 @@
 //   wrapper -> worker: JobHeader, output path, job options, then the job's bytes as blocks, each a uint32
 //                      length and its bytes; a length of kEndOfData ends them, kReadError reports a read
 //                      error.
-//   worker -> wrapper: frames (ReplyHeader + text): messages while it works, one result per job, and one
+//   worker -> wrapper: frames (ReplyHeader + text): messages while it works, the pixels of a raster job
+//                      (code = pass, in pieces of at most kMaxRasterChunk bytes), one result per job, and one
 //                      result (the start-up status) right after it starts.
 #pragma once
 
@@ -19,6 +20,7 @@ inline constexpr std::uint32_t kMaxBlock = 65535;
 inline constexpr std::uint32_t kMaxPathLength = 64 * 1024;
 inline constexpr std::uint32_t kMaxOptionsLength = 1024 * 1024;
 inline constexpr std::uint32_t kMaxReplyText = 64 * 1024;
+inline constexpr std::uint32_t kMaxRasterChunk = 1024 * 1024;
 
 struct JobHeader {
     std::uint32_t magic = kJobMagic;
@@ -28,9 +30,14 @@ struct JobHeader {
     std::uint64_t byteCount = 0;
     double width = 0, height = 0, left = 0, bottom = 0, resolution = 720;
     std::uint8_t setPageSize = 1, moveOrigin = 1, embedAllFonts = 1, reserved2[5] = {};
+    // Raster jobs (raster = 1) only.
+    std::uint8_t raster = 0, sendPixels = 1, passCount = 0, reserved3 = 0;
+    std::uint8_t passes[4] = {};
+    std::int32_t pixelWidth = 0, pixelHeight = 0;
+    double xResolution = 72, yResolution = 72;
 };
 
-enum ReplyType : std::uint8_t { kReplyMessage = 1, kReplyResult = 2 };
+enum ReplyType : std::uint8_t { kReplyMessage = 1, kReplyResult = 2, kReplyPixels = 3 };
 
 struct ReplyHeader {
     std::uint8_t type = kReplyMessage;

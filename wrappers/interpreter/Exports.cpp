@@ -150,9 +150,11 @@ JAWS_EXPORT void BPDFMuteMessages(int32_t mute) {
     JawsLibrary::Instance().Mute(mute != 0);
 }
 
-// Rendering into a pixmap comes with the raster device; until then these report failure.
-JAWS_EXPORT int32_t BEPSDrawPageContents(uint32_t, const void*, int32_t, const char*, int16_t) {
-    return kJawsNotSupported;
+// Feeds one block of PostScript to the open raster device; the last block (flags bit 1) renders.
+JAWS_EXPORT int32_t BEPSDrawPageContents(uint32_t flags, const void* data, int32_t length,
+                                         const char* prologue, int16_t prologueLength) {
+    return Guarded(
+        [&](JawsLibrary& lib) { return lib.DrawRasterBlock(flags, data, length, prologue, prologueLength); });
 }
 JAWS_EXPORT int32_t BEPSPrintPageContents(uint32_t, const void*, int32_t, const char*, int16_t) {
     return kJawsNotSupported;
@@ -188,12 +190,16 @@ JAWS_EXPORT int32_t BPDFColorSpaceAdd(JawsColorSpace space) {
     return Guarded([&](JawsLibrary& lib) { return lib.ColorSpaceAdd(space); });
 }
 
-JAWS_EXPORT int32_t BPDFSetupRasterDevice(int32_t, int32_t, int32_t, int32_t, int16_t, RipPixmap*, uint8_t,
-                                          void*, RipColorCallback*) {
-    return kJawsNotSupported;
+JAWS_EXPORT int32_t BPDFSetupRasterDevice(int32_t width, int32_t height, int32_t xResolution,
+                                          int32_t yResolution, int16_t colorModelBits, RipPixmap* pixmap,
+                                          uint8_t, void*, RipColorCallback* colorCallback) {
+    return Guarded([&](JawsLibrary& lib) {
+        return lib.SetupRasterDevice(width, height, xResolution, yResolution, colorModelBits, pixmap,
+                                     colorCallback);
+    });
 }
 JAWS_EXPORT int32_t BPDFTearDownRasterDevice(void) {
-    return kJawsNotSupported;
+    return Guarded([](JawsLibrary& lib) { return lib.TearDownRasterDevice(); });
 }
 
 JAWS_EXPORT int32_t BPDFGetTotalJobUnits(void) {

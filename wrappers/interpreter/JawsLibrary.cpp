@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <unistd.h>
 
@@ -99,12 +100,15 @@ int32_t JawsLibrary::Startup(const char* devicePath) {
     if (!engine->Start())
         return kJawsNotStarted;
     mEngine = std::move(engine);
+    mEngineConfig = config;
     return kJawsOK;
 }
 
 int32_t JawsLibrary::Finish() {
     if (mEngine == nullptr)
         return kJawsNotStarted;
+    TearDownRasterDevice();
+    mRasterEngine.reset();
     mEngine.reset();
     return kJawsOK;
 }
@@ -120,10 +124,133 @@ int32_t JawsLibrary::SetFontPaths(const char* fontPaths) {
 void JawsLibrary::Abort() {
     if (mEngine != nullptr)
         mEngine->Abort();
+    if (mRasterEngine != nullptr)
+        mRasterEngine->Abort();
 }
 
 int32_t JawsLibrary::JobsRun() const {
-    return mEngine != nullptr ? mEngine->JobsRun() : 0;
+    return (mEngine != nullptr ? mEngine->JobsRun() : 0) +
+           (mRasterEngine != nullptr ? mRasterEngine->JobsRun() : 0);
+}
+
+int32_t JawsLibrary::SetupRasterDevice(std::int32_t width, std::int32_t height, std::int32_t xResolution,
+                                       std::int32_t yResolution, std::int16_t modelBits, RipPixmap* pixmap,
+                                       RipColorCallback* callback) {
+    TearDownRasterDevice();
+    RasterSetup setup;
+    std::string error;
+    const int32_t status =
+        MakeRasterSetup(width, height, xResolution, yResolution, modelBits, pixmap, callback, setup, error);
+    if (status != kJawsOK) {
+        Log(kJawsLogError, "the raster device cannot be opened: " + error);
+        return status;
+    }
+    if (mEngine == nullptr)
+        return kJawsNotStarted;
+    mRaster = setup;
+    return kJawsOK;
+}
+
+int32_t JawsLibrary::TearDownRasterDevice() {
+    mRaster.reset();
+    mRasterBytes.clear();
+    mRasterBytes.shrink_to_fit();
+    mRasterFeeding = false;
+    return kJawsOK;
+}
+
+int32_t JawsLibrary::DrawRasterBlock(std::uint32_t flags, const void* data, std::int32_t length,
+                                     const char* prologue, std::int16_t prologueLength) {
+    if (!mRaster) {
+        Log(kJawsLogError, "BEPSDrawPageContents: no raster device is open");
+        return kJawsFailed;
+    }
+    if (length < 0 || (data == nullptr && length > 0) || (prologue == nullptr && prologueLength > 0)) {
+        Log(kJawsLogError, "BEPSDrawPageContents: bad block");
+        return kJawsBadParameter;
+    }
+    // The first block (or the first after a finished job) starts a new job with the prologue.
+    if ((flags & 1u) != 0 || !mRasterFeeding) {
+        mRasterBytes.clear();
+        if (prologueLength > 0)
+            mRasterBytes.assign(prologue, static_cast<std::size_t>(prologueLength));
+        mRasterBytes.push_back('\n');
+        mRasterFeeding = true;
+    }
+    mRasterBytes.append(static_cast<const char*>(data), static_cast<std::size_t>(length));
+    if ((flags & 2u) == 0)
+        return kJawsOK;
+    mRasterFeeding = false;
+    const int32_t status = RenderRaster();
+    mRasterBytes.clear();
+    return status;
+}
+
+int32_t JawsLibrary::RenderRaster() {
+    if (mEngine == nullptr)
+        return kJawsNotStarted;
+    if (mRasterEngine == nullptr) {
+        EngineConfig config = mEngineConfig;
+        config.raster = true;
+        mRasterEngine = std::make_unique<GsWorkerClient>(config, [this](int kind, std::string_view message) {
+            Log(kind == 2 ? kJawsLogError : kJawsLogInfo, message);
+        });
+    }
+    const RasterSetup& setup = *mRaster;
+    JobRequest job;
+    job.raster.enabled = true;
+    job.raster.width = setup.width;
+    job.raster.height = setup.height;
+    job.raster.xResolution = setup.xResolution;
+    job.raster.yResolution = setup.yResolution;
+    job.raster.passes = setup.Passes();
+    job.raster.sendPixels = setup.hasPixmap;
+    std::vector<std::vector<char>> renders(job.raster.passes.size());
+    for (std::size_t i = 0; i < renders.size(); ++i)
+        renders[i].reserve(static_cast<std::size_t>(setup.width) * static_cast<std::size_t>(setup.height) *
+                           static_cast<std::size_t>(RasterComponents(job.raster.passes[i])));
+    job.raster.pixels = [&renders](int pass, const char* pixels, std::size_t length) {
+        if (pass < 0 || static_cast<std::size_t>(pass) >= renders.size())
+            return false;
+        std::vector<char>& render = renders[static_cast<std::size_t>(pass)];
+        if (render.size() + length > render.capacity())
+            return false;
+        render.insert(render.end(), pixels, pixels + length);
+        return true;
+    };
+    job.byteCount = mRasterBytes.size();
+    std::size_t at = 0;
+    job.read = [this, &at](char* buffer, std::size_t capacity) -> std::int64_t {
+        const std::size_t count = std::min(capacity, mRasterBytes.size() - at);
+        std::memcpy(buffer, mRasterBytes.data() + at, count);
+        at += count;
+        return static_cast<std::int64_t>(count);
+    };
+    const JobResult result = mRasterEngine->Run(job);
+    switch (result.status) {
+    case JobStatus::Ok:
+        break;
+    case JobStatus::TimedOut:
+        return kJawsTimedOut;
+    case JobStatus::NotStarted:
+        return kJawsNotStarted;
+    case JobStatus::BadParameter:
+        return kJawsBadParameter;
+    default:
+        return kJawsFailed;
+    }
+    for (std::size_t i = 0; setup.hasPixmap && i < renders.size(); ++i) {
+        if (renders[i].size() != renders[i].capacity() || renders[i].empty()) {
+            Log(kJawsLogError, "the interpreter process sent an incomplete render");
+            return kJawsFailed;
+        }
+    }
+    std::string error;
+    if (!ComposePixmap(setup, renders, error)) {
+        Log(kJawsLogError, error);
+        return kJawsFailed;
+    }
+    return kJawsOK;
 }
 
 int32_t JawsLibrary::Distil(JawsDataProvider* provider, int32_t byteCount, const char* outputPath,

@@ -3,12 +3,14 @@
 #pragma once
 
 #include "GsWorkerClient.h"
+#include "RasterDevice.h"
 
 #include <jaws/JawsApi.h>
 
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,12 +48,28 @@ public:
     uint32_t ProcessColorFlags() const;
     bool RasterJob() const { return mRasterJob; }
 
+    // The raster device (RasterDevice.h): opened over the caller's pixmap (a second open replaces the
+    // first), fed PostScript block by block, rendered at the last block.
+    int32_t SetupRasterDevice(std::int32_t width, std::int32_t height, std::int32_t xResolution,
+                              std::int32_t yResolution, std::int16_t modelBits, RipPixmap* pixmap,
+                              RipColorCallback* callback);
+    int32_t TearDownRasterDevice();
+    int32_t DrawRasterBlock(std::uint32_t flags, const void* data, std::int32_t length, const char* prologue,
+                            std::int16_t prologueLength);
+
 private:
     JawsLibrary() = default;
     int32_t RunJob(JobRequest& job, const RipDistillParams* params);
     void Analyse(const std::string& pdfPath);
+    int32_t RenderRaster();
 
     std::unique_ptr<GsWorkerClient> mEngine;
+    EngineConfig mEngineConfig;
+    // A second interpreter process for raster jobs, started at the first render.
+    std::unique_ptr<GsWorkerClient> mRasterEngine;
+    std::optional<RasterSetup> mRaster;
+    std::string mRasterBytes; // the PostScript of the job being fed
+    bool mRasterFeeding = false;
     std::vector<std::string> mFontFolders;
 
     std::mutex mLoggerLock;

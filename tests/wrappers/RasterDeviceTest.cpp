@@ -1,0 +1,270 @@
+// The interpreter wrapper's raster device through its C entry points: pixel sizes, RGB with alpha from the
+// two renders, CMYK, the 16-bit pixmap, the colour callback's records, replacing and closing the device,
+// the analysis render without a pixmap, and refused arguments.
+#include "WrapperLibraries.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+using namespace BRASK::TEST;
+
+namespace {
+
+constexpr std::int32_t Fixed(double value) {
+    return static_cast<std::int32_t>(value * 65536.0);
+}
+
+// A 200 x 100 point picture: a cyan square at (10,10)-(60,60), a red one at (100,10)-(150,60), the rest
+// unpainted.
+constexpr const char* kTwoSquares = "1 0 0 0 setcmykcolor 10 10 50 50 rectfill\n"
+                                    "1 0 0 setrgbcolor 100 10 50 50 rectfill\n";
+
+struct Render {
+    std::int32_t width = 0, height = 0, rowBytes = 0, depth = 32;
+    std::vector<std::uint8_t> pixels;
+    const std::uint8_t* At(std::int32_t x, std::int32_t y) const {
+        return pixels.data() + static_cast<std::size_t>(y) * rowBytes +
+               static_cast<std::size_t>(x) * (depth / 8);
+    }
+};
+
+class RasterDeviceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(Jaws(), nullptr) << "cannot bind " << JawsLibraryPath();
+        ASSERT_EQ(StartJaws(), kJawsOK);
+        mJaws = Jaws();
+    }
+    void TearDown() override { mJaws->BPDFTearDownRasterDevice(); }
+
+    // Opens a device over a fresh pixmap of the size the wrapper computes and renders `text` in one block.
+    int32_t RenderText(const std::string& text, double points_w, double points_h, double dpi,
+                       std::int16_t bits, Render& render, RipColorCallback* callback = nullptr,
+                       std::int32_t depth = 32) {
+        render.width = static_cast<std::int32_t>(points_w * dpi / 72);
+        render.height = static_cast<std::int32_t>(points_h * dpi / 72);
+        render.depth = depth;
+        render.rowBytes = (depth * render.width + 7) / 8;
+        render.pixels.assign(static_cast<std::size_t>(render.rowBytes) * render.height, 0xAB);
+        RipPixmap pixmap{render.pixels.data(), render.rowBytes * render.height, depth, render.rowBytes};
+        const int32_t opened = mJaws->BPDFSetupRasterDevice(Fixed(points_w), Fixed(points_h), Fixed(dpi),
+                                                            Fixed(dpi), bits, &pixmap, 0, nullptr, callback);
+        if (opened != kJawsOK)
+            return opened;
+        return mJaws->BEPSDrawPageContents(3, text.data(), static_cast<int32_t>(text.size()), nullptr, 0);
+    }
+    const JawsTable* mJaws = nullptr;
+};
+
+struct CallbackLog {
+    std::vector<ColorTransCBRec> records;
+    std::vector<std::uint32_t> pixels;
+    int32_t answer = 0;
+};
+
+// Converts by the naive formulas, so the test knows what to expect: CMYK -> RGB as 255 - min(255, c + k), RGB
+// -> CMYK as 255 - value with K 0.
+int32_t NaiveTranslate(void* context, ColorTransCBRec* record) {
+    auto* log = static_cast<CallbackLog*>(context);
+    log->records.push_back(*record);
+    if (log->answer != 0)
+        return log->answer;
+    const auto* in = static_cast<const std::uint8_t*>(record->source);
+    auto* out = static_cast<std::uint8_t*>(record->destination);
+    for (std::uint32_t i = 0; i < record->pixelCount; ++i) {
+        if (record->sourceSpace == 0 && record->destinationSpace == 1) {
+            for (int c = 0; c < 3; ++c)
+                out[i * 3 + c] =
+                    static_cast<std::uint8_t>(255 - std::min(255, in[i * 4 + c] + in[i * 4 + 3]));
+        } else if (record->sourceSpace == 1 && record->destinationSpace == 0) {
+            for (int c = 0; c < 3; ++c)
+                out[i * 4 + c] = static_cast<std::uint8_t>(255 - in[i * 3 + c]);
+            out[i * 4 + 3] = 0;
+        } else {
+            return 242;
+        }
+    }
+    record->done = 1;
+    return 0;
+}
+
+} // namespace
+
+TEST_F(RasterDeviceTest, RgbRenderGivesColourAndAlphaFromTheTwoBackgrounds) {
+    Render r;
+    ASSERT_EQ(RenderText(kTwoSquares, 200, 100, 72, 24, r), kJawsOK);
+    ASSERT_EQ(r.width, 200);
+    // Rows run top first: point y 35 is pixel row 100 - 35.
+    const std::uint8_t* cyan = r.At(35, 64);
+    EXPECT_LE(cyan[0], 10);
+    EXPECT_GE(cyan[1], 150);
+    EXPECT_GE(cyan[2], 220);
+    EXPECT_EQ(cyan[3], 255);
+    const std::uint8_t* red = r.At(125, 64);
+    EXPECT_EQ(red[0], 255);
+    EXPECT_EQ(red[1], 0);
+    EXPECT_EQ(red[2], 0);
+    EXPECT_EQ(red[3], 255);
+    const std::uint8_t* empty = r.At(80, 20);
+    EXPECT_EQ(empty[3], 0);
+    EXPECT_EQ(empty[0], 255);
+    // Every pixel was written.
+    for (std::int32_t y = 0; y < r.height; ++y)
+        for (std::int32_t x = 0; x < r.width; ++x)
+            ASSERT_TRUE(r.At(x, y)[3] == 0 || r.At(x, y)[3] == 255) << x << "," << y;
+}
+
+TEST_F(RasterDeviceTest, CmykRenderKeepsProcessColoursExactly) {
+    Render r;
+    ASSERT_EQ(RenderText(kTwoSquares, 200, 100, 72, 32, r), kJawsOK);
+    const std::uint8_t* cyan = r.At(35, 64);
+    EXPECT_EQ(cyan[0], 255);
+    EXPECT_EQ(cyan[1], 0);
+    EXPECT_EQ(cyan[2], 0);
+    EXPECT_EQ(cyan[3], 0);
+    const std::uint8_t* empty = r.At(80, 20);
+    EXPECT_EQ(std::vector<int>(empty, empty + 4), std::vector<int>({0, 0, 0, 0}));
+    const std::uint8_t* red = r.At(125, 64);
+    EXPECT_LT(red[0], 40);
+    EXPECT_GT(red[1], 200);
+}
+
+TEST_F(RasterDeviceTest, PixelSizeIsTruncatedAndTheProloguePrecedesTheFirstBlock) {
+    // 100 points at 100 dpi: 138.9 pixels, so 138. The prologue moves a box at (50,50) to the origin.
+    std::vector<std::uint8_t> pixels(139 * 4 * 139, 0xAB);
+    RipPixmap pixmap{pixels.data(), 138 * 4 * 138, 32, 138 * 4};
+    ASSERT_EQ(mJaws->BPDFSetupRasterDevice(Fixed(100), Fixed(100), Fixed(100), Fixed(100), 24, &pixmap, 0,
+                                           nullptr, nullptr),
+              kJawsOK);
+    const std::string prologue = "-50 -50 translate\n";
+    const std::string first = "0 0 1 setrgbcolor 50 50 ";
+    const std::string last = "20 20 rectfill\n";
+    ASSERT_EQ(mJaws->BEPSDrawPageContents(1, first.data(), static_cast<int32_t>(first.size()),
+                                          prologue.data(), static_cast<int16_t>(prologue.size())),
+              kJawsOK);
+    ASSERT_EQ(mJaws->BEPSDrawPageContents(2, last.data(), static_cast<int32_t>(last.size()), prologue.data(),
+                                          static_cast<int16_t>(prologue.size())),
+              kJawsOK);
+    auto at = [&](int x, int y) { return pixels.data() + y * 138 * 4 + x * 4; };
+    EXPECT_EQ(at(5, 137)[2], 255); // bottom-left: blue
+    EXPECT_EQ(at(5, 137)[3], 255);
+    EXPECT_EQ(at(50, 80)[3], 0); // outside the square
+    EXPECT_EQ(pixels[138 * 4 * 138], 0xAB) << "nothing is written past the pixmap";
+}
+
+TEST_F(RasterDeviceTest, SixteenBitPixmapHoldsFourNibbles) {
+    Render r;
+    ASSERT_EQ(RenderText(kTwoSquares, 200, 100, 72, 32, r, nullptr, 16), kJawsOK);
+    EXPECT_EQ(r.rowBytes, 400);
+    const std::uint8_t* cyan = r.At(35, 64);
+    EXPECT_EQ(cyan[0], 0xF0); // C 15, M 0
+    EXPECT_EQ(cyan[1], 0x00); // Y 0, K 0
+    Render rgb;
+    ASSERT_EQ(RenderText(kTwoSquares, 200, 100, 72, 24, rgb, nullptr, 16), kJawsOK);
+    EXPECT_EQ(rgb.At(125, 64)[0], 0xF0);    // red 15, green 0
+    EXPECT_EQ(rgb.At(125, 64)[1], 0x0F);    // blue 0, alpha 15
+    EXPECT_EQ(rgb.At(80, 20)[1] & 0x0F, 0); // no alpha outside
+}
+
+TEST_F(RasterDeviceTest, ColourCallbackConvertsCmykRendersToRgbAndRgbRendersToCmyk) {
+    CallbackLog log;
+    RipColorCallback callback{};
+    callback.translate = &NaiveTranslate;
+    callback.rgb = 1;
+    callback.context = &log;
+    Render r;
+    ASSERT_EQ(RenderText(kTwoSquares, 200, 100, 72, 24, r, &callback), kJawsOK);
+    ASSERT_FALSE(log.records.empty());
+    std::uint64_t pixels = 0;
+    for (const ColorTransCBRec& record : log.records) {
+        EXPECT_EQ(record.sourceSpace, 0u);
+        EXPECT_EQ(record.destinationSpace, 1u);
+        EXPECT_EQ(record.bitsPerComponent, 8);
+        EXPECT_EQ(record.pixelCount % 200, 0u) << "runs of whole rows";
+        pixels += record.pixelCount;
+    }
+    EXPECT_EQ(pixels, 200u * 100u);
+    // Cyan in CMYK becomes (0,255,255) by the naive formula, not Ghostscript's own (0,174,239)-like value.
+    EXPECT_EQ(std::vector<int>(r.At(35, 64), r.At(35, 64) + 4), std::vector<int>({0, 255, 255, 255}));
+    EXPECT_EQ(r.At(80, 20)[3], 0);
+    EXPECT_EQ(r.At(125, 64)[3], 255);
+
+    log = CallbackLog{};
+    ASSERT_EQ(RenderText(kTwoSquares, 200, 100, 72, 32, r, &callback), kJawsOK);
+    ASSERT_FALSE(log.records.empty());
+    EXPECT_EQ(log.records[0].sourceSpace, 1u);
+    EXPECT_EQ(log.records[0].destinationSpace, 0u);
+    EXPECT_EQ(std::vector<int>(r.At(125, 64), r.At(125, 64) + 4), std::vector<int>({0, 255, 255, 0}));
+}
+
+TEST_F(RasterDeviceTest, FailingCallbackFailsTheRender) {
+    CallbackLog log;
+    log.answer = 242;
+    RipColorCallback callback{};
+    callback.translate = &NaiveTranslate;
+    callback.context = &log;
+    Render r;
+    EXPECT_EQ(RenderText(kTwoSquares, 100, 50, 72, 24, r, &callback), kJawsFailed);
+    EXPECT_EQ(log.records.size(), 1u);
+}
+
+TEST_F(RasterDeviceTest, AnalysisRenderRunsWithoutPixmap) {
+    ASSERT_EQ(mJaws->BPDFSetupRasterDevice(Fixed(200), Fixed(100), Fixed(36), Fixed(36), 24, nullptr, 0,
+                                           nullptr, nullptr),
+              kJawsOK);
+    const std::string text = kTwoSquares;
+    EXPECT_EQ(mJaws->BEPSDrawPageContents(3, text.data(), static_cast<int32_t>(text.size()), nullptr, 0),
+              kJawsOK);
+    const std::string broken = "1 0 0 setrgbcolor nosuchoperator\n";
+    EXPECT_EQ(mJaws->BEPSDrawPageContents(3, broken.data(), static_cast<int32_t>(broken.size()), nullptr, 0),
+              kJawsFailed);
+}
+
+TEST_F(RasterDeviceTest, SecondSetupReplacesTheFirstAndTearDownClosesIt) {
+    std::vector<std::uint8_t> first(100 * 4 * 50, 0xAB), second(100 * 4 * 50, 0xAB);
+    RipPixmap a{first.data(), 100 * 4 * 50, 32, 400}, b{second.data(), 100 * 4 * 50, 32, 400};
+    ASSERT_EQ(mJaws->BPDFSetupRasterDevice(Fixed(100), Fixed(50), Fixed(72), Fixed(72), 32, &a, 0, nullptr,
+                                           nullptr),
+              kJawsOK);
+    ASSERT_EQ(mJaws->BPDFSetupRasterDevice(Fixed(100), Fixed(50), Fixed(72), Fixed(72), 24, &b, 0, nullptr,
+                                           nullptr),
+              kJawsOK);
+    const std::string text = kTwoSquares;
+    ASSERT_EQ(mJaws->BEPSDrawPageContents(3, text.data(), static_cast<int32_t>(text.size()), nullptr, 0),
+              kJawsOK);
+    EXPECT_EQ(first[0], 0xAB) << "the replaced pixmap is left alone";
+    EXPECT_EQ(second[3], 0) << "the top-left pixel of the RGB render is transparent";
+    EXPECT_EQ(mJaws->BPDFTearDownRasterDevice(), kJawsOK);
+    EXPECT_EQ(mJaws->BEPSDrawPageContents(3, text.data(), static_cast<int32_t>(text.size()), nullptr, 0),
+              kJawsFailed);
+}
+
+TEST_F(RasterDeviceTest, RefusesBadArguments) {
+    std::vector<std::uint8_t> pixels(100 * 4 * 50);
+    RipPixmap good{pixels.data(), 100 * 4 * 50, 32, 400};
+    EXPECT_EQ(mJaws->BPDFSetupRasterDevice(Fixed(100), Fixed(50), Fixed(72), Fixed(72), 16, &good, 0, nullptr,
+                                           nullptr),
+              kJawsBadParameter);
+    RipPixmap small{pixels.data(), 100 * 4 * 10, 32, 400};
+    EXPECT_EQ(mJaws->BPDFSetupRasterDevice(Fixed(100), Fixed(50), Fixed(72), Fixed(72), 24, &small, 0,
+                                           nullptr, nullptr),
+              kJawsBadParameter);
+    RipPixmap depth{pixels.data(), 100 * 4 * 50, 24, 400};
+    EXPECT_EQ(mJaws->BPDFSetupRasterDevice(Fixed(100), Fixed(50), Fixed(72), Fixed(72), 24, &depth, 0,
+                                           nullptr, nullptr),
+              kJawsBadParameter);
+    EXPECT_EQ(mJaws->BPDFSetupRasterDevice(Fixed(0.5), Fixed(50), Fixed(72), Fixed(72), 24, nullptr, 0,
+                                           nullptr, nullptr),
+              kJawsBadParameter);
+    EXPECT_EQ(
+        mJaws->BPDFSetupRasterDevice(Fixed(100), Fixed(50), 0, Fixed(72), 24, nullptr, 0, nullptr, nullptr),
+        kJawsBadParameter);
+    ASSERT_EQ(mJaws->BPDFSetupRasterDevice(Fixed(100), Fixed(50), Fixed(72), Fixed(72), 24, &good, 0, nullptr,
+                                           nullptr),
+              kJawsOK);
+    EXPECT_EQ(mJaws->BEPSDrawPageContents(3, nullptr, 5, nullptr, 0), kJawsBadParameter);
+    EXPECT_EQ(mJaws->BEPSDrawPageContents(3, "x", -1, nullptr, 0), kJawsBadParameter);
+}

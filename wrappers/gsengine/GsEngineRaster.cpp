@@ -1,0 +1,133 @@
+// Raster jobs of the engine: the job's bytes are read once, then rendered once per pass with a file raster
+// device (ppmraw for RGB, pamcmyk32 for CMYK) into the private folder; each file is read back, checked
+// against the requested size and handed to the request's sink, then removed.
+#include "GsEngine.h"
+#include "PnmFile.h"
+
+#include <ghostscript/gserrors.h>
+
+#include <unistd.h>
+
+namespace BRASK::WRAPPERS {
+
+namespace {
+
+constexpr std::size_t kFeedSize = 65535; // the largest block gsapi_run_string_continue takes
+
+const char* DeviceName(RasterPass pass) {
+    return RasterComponents(pass) == 4 ? "pamcmyk32" : "ppmraw";
+}
+
+// What is painted under the picture: nothing, or the colour opposite to the device's empty page.
+const char* Background(RasterPass pass) {
+    switch (pass) {
+    case RasterPass::RgbOnBlack:
+        return "0 setgray";
+    case RasterPass::CmykOnFull:
+        return "1 1 1 1 setcmykcolor";
+    default:
+        return "";
+    }
+}
+
+bool ValidRaster(const RasterRequest& raster) {
+    const auto goodResolution = [](double r) { return r >= 1 && r <= 100000; };
+    return raster.width > 0 && raster.height > 0 && raster.width <= kMaxRasterSide &&
+           raster.height <= kMaxRasterSide && !raster.passes.empty() &&
+           raster.passes.size() <= kMaxRasterPasses && goodResolution(raster.xResolution) &&
+           goodResolution(raster.yResolution) && (!raster.sendPixels || raster.pixels);
+}
+
+} // namespace
+
+JobResult GsEngine::RunRasterLocked(const JobRequest& job) {
+    if (!job.read || !ValidRaster(job.raster))
+        return {JobStatus::BadParameter, "bad raster job parameters"};
+    if (!StartLocked())
+        return {JobStatus::NotStarted, "the interpreter is not running"};
+
+    // Every pass renders the same bytes, so they are read once.
+    std::string data;
+    std::uint64_t remaining = job.byteCount;
+    std::vector<char> block(kFeedSize);
+    while (remaining > 0) {
+        const std::int64_t got = job.read(
+            block.data(), static_cast<std::size_t>(std::min<std::uint64_t>(remaining, block.size())));
+        if (got < 0)
+            return {JobStatus::Failed, "reading the PostScript failed"};
+        if (got == 0)
+            break;
+        data.append(block.data(), static_cast<std::size_t>(got));
+        remaining -= static_cast<std::uint64_t>(got);
+    }
+
+    JobResult result{JobStatus::Ok, {}};
+    bool recycle = false;
+    for (std::size_t pass = 0; pass < job.raster.passes.size() && result.status == JobStatus::Ok; ++pass)
+        result = RenderPass(job, pass, data, recycle);
+    ++mJobsSinceStart;
+    if (recycle || mJobsSinceStart >= mConfig.recycleAfterJobs)
+        StopLocked();
+    return result;
+}
+
+JobResult GsEngine::RenderPass(const JobRequest& job, std::size_t pass, const std::string& data,
+                               bool& recycle) {
+    const RasterPass mode = job.raster.passes[pass];
+    const std::string path = mConfig.tempFolder + "/raster-" + std::to_string(pass) + ".pnm";
+    unlink(path.c_str());
+    mInstance->PermitWriting(path);
+    mSawDone = false;
+    mSawGlobalChange = false;
+    mJobError.clear();
+    mJobActive = true;
+
+    int code = mInstance->Begin();
+    if (code >= 0 || code == gs_error_NeedInput) {
+        const std::string prologue =
+            RasterJobPrologue(DeviceName(mode), path, job.raster.width, job.raster.height,
+                              job.raster.xResolution, job.raster.yResolution, Background(mode), data.size());
+        code = mInstance->Feed(prologue.data(), prologue.size());
+        for (std::size_t at = 0; at < data.size() && (code == gs_error_NeedInput || code >= 0);
+             at += kFeedSize)
+            code = mInstance->Feed(data.data() + at, std::min(kFeedSize, data.size() - at));
+        if (code == gs_error_NeedInput || code >= 0)
+            code = mInstance->End();
+        else
+            mInstance->End();
+    }
+    mInstance->FlushLines();
+    mJobActive = false;
+    const bool fatal = code < 0 && code != gs_error_NeedInput;
+    if (mSawGlobalChange)
+        mSink(1, "the job changed global VM; the interpreter is restarted");
+    recycle = recycle || fatal || !mSawDone || mSawGlobalChange || !mJobError.empty();
+    if (!recycle)
+        mInstance->RevokeWriting(path);
+
+    JobResult result{JobStatus::Ok, {}};
+    if (fatal || !mSawDone) {
+        result = {JobStatus::Failed, "the interpreter failed (code " + std::to_string(code) + ")"};
+    } else if (!mJobError.empty()) {
+        result = {JobStatus::Failed, "PostScript error: " + mJobError};
+    } else {
+        PnmImage image;
+        std::string error;
+        if (!ReadPnm(path, image, error)) {
+            result = {JobStatus::OutputMissing, error};
+        } else if (image.width != job.raster.width || image.height != job.raster.height ||
+                   image.components != RasterComponents(mode)) {
+            result = {JobStatus::OutputMissing, "the render has " + std::to_string(image.width) + " x " +
+                                                    std::to_string(image.height) + " pixels, not the " +
+                                                    std::to_string(job.raster.width) + " x " +
+                                                    std::to_string(job.raster.height) + " requested"};
+        } else if (job.raster.sendPixels &&
+                   !job.raster.pixels(static_cast<int>(pass), image.pixels.data(), image.pixels.size())) {
+            result = {JobStatus::Failed, "the pixels could not be delivered"};
+        }
+    }
+    unlink(path.c_str());
+    return result;
+}
+
+} // namespace BRASK::WRAPPERS
