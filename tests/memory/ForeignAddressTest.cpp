@@ -1,120 +1,97 @@
 // Addresses the manager did not give out (or already took back) are refused with -111 by every
-// operation, without the manager reading or writing them.
+// operation, without the manager reading or writing them (AddressSanitizer would abort on a read).
 #include "MemoryTestSupport.h"
 
 #include <cstdlib>
 #include <functional>
-#include <string>
+#include <utility>
 #include <vector>
 
 namespace BRASK::MEMFIX::TEST {
 namespace {
 
-struct HandleOperation {
-    std::string name;
-    std::function<void(Handle)> call;
-};
-
-std::vector<HandleOperation> EveryHandleOperation() {
-    return {
-        {"GetHandleSize", [](Handle h) { EXPECT_EQ(GetHandleSize(h), 0u); }},
-        {"GetHandleCapacity", [](Handle h) { EXPECT_EQ(GetHandleCapacity(h), 0u); }},
-        {"SetHandleSize", [](Handle h) { SetHandleSize(h, 10); }},
-        {"SetHandleSizeChecked", [](Handle h) { EXPECT_EQ(SetHandleSizeChecked(h, 500), memWZErr); }},
-        {"DisposeHandle", [](Handle h) { DisposeHandle(h); }},
-        {"HLock", [](Handle h) { HLock(h); }},
-        {"HUnlock", [](Handle h) { HUnlock(h); }},
-        {"HGetState", [](Handle h) { EXPECT_EQ(HGetState(h), 0u); }},
-        {"HSetState", [](Handle h) { HSetState(h, 0x80); }},
-        {"EmptyHandle", [](Handle h) { EmptyHandle(h); }},
-        {"ReallocateHandle", [](Handle h) { ReallocateHandle(h, 64); }},
+void ExpectEveryOperationRefuses(Handle h) {
+    const std::vector<std::pair<const char*, std::function<void()>>> operations = {
+        {"GetHandleSize", [h] { EXPECT_EQ(GetHandleSize(h), 0u); }},
+        {"GetHandleCapacity", [h] { EXPECT_EQ(GetHandleCapacity(h), 0u); }},
+        {"SetHandleSize", [h] { SetHandleSize(h, 10); }},
+        {"SetHandleSizeChecked", [h] { EXPECT_EQ(SetHandleSizeChecked(h, 500), memWZErr); }},
+        {"DisposeHandle", [h] { DisposeHandle(h); }},
+        {"HLock", [h] { HLock(h); }},
+        {"HUnlock", [h] { HUnlock(h); }},
+        {"HGetState", [h] { EXPECT_EQ(HGetState(h), 0u); }},
+        {"HSetState", [h] { HSetState(h, 0x80); }},
+        {"EmptyHandle", [h] { EmptyHandle(h); }},
+        {"ReallocateHandle", [h] { ReallocateHandle(h, 64); }},
         {"HandToHand",
-         [](Handle h) {
+         [h] {
              Handle place = h;
              HandToHand(&place);
              EXPECT_EQ(place, h);
          }},
         {"HandToHandChecked",
-         [](Handle h) {
+         [h] {
              Handle place = h;
              EXPECT_EQ(HandToHandChecked(&place), memWZErr);
              EXPECT_EQ(place, h);
          }},
     };
-}
-
-void ExpectEveryOperationRefuses(Handle h, const char* what) {
-    for (const HandleOperation& operation : EveryHandleOperation()) {
-        SCOPED_TRACE(std::string(what) + " / " + operation.name);
-        // A successful call first, so that the error really comes from the refused one.
-        Ptr probe = NewPtr(1);
+    for (const auto& [name, call] : operations) {
+        SCOPED_TRACE(name);
+        DisposePtr(NewPtr(1)); // a successful call first, so that the error really comes from the refused one
         ASSERT_EQ(MemError(), noErr);
-        DisposePtr(probe);
-        operation.call(h);
+        call();
         EXPECT_EQ(MemError(), memWZErr);
     }
 }
 
 using ForeignAddressTest = MemoryTest;
 
-TEST_F(ForeignAddressTest, NullHandle) {
-    ExpectEveryOperationRefuses(nullptr, "null");
-}
-
-TEST_F(ForeignAddressTest, StackVariable) {
-    char* slots[4] = {nullptr, nullptr, nullptr, nullptr};
-    ExpectEveryOperationRefuses(&slots[1], "stack");
-    for (char* slot : slots)
-        EXPECT_EQ(slot, nullptr);
-}
-
-TEST_F(ForeignAddressTest, MallocBlockDressedAsAMasterRecord) {
-    // Even a block that carries a perfect master-record layout is not one of the manager's.
-    char* forged = static_cast<char*>(std::malloc(64));
+TEST_F(ForeignAddressTest, HandleOperationsRefuseEveryForeignAddress) {
+    char* stackSlots[4] = {};
+    // A malloc block with a perfect master-record layout is still not one of the manager's.
+    char* forged = static_cast<char*>(std::calloc(64, 1));
     ASSERT_NE(forged, nullptr);
-    std::memset(forged, 0, 64);
     const std::uint32_t twelve = 12, flags = 1;
+    char* forgedData = forged + 40;
     std::memcpy(forged, &twelve, 4);
     std::memcpy(forged + 4, &flags, 4);
-    char* data = forged + 40;
-    std::memcpy(forged + 8, &data, sizeof data);
-    char before[64];
-    std::memcpy(before, forged, 64);
+    std::memcpy(forged + 8, &forgedData, sizeof forgedData);
+    char forgedBefore[64];
+    std::memcpy(forgedBefore, forged, 64);
+    Handle live = NewHandle(100);
+    Ptr pointerBlock = NewPtr(40);
+    Handle disposed = NewHandle(100); // last, so that no later handle takes its record
+    DisposeHandle(disposed);
+    ASSERT_TRUE(live && pointerBlock && disposed);
 
-    ExpectEveryOperationRefuses(reinterpret_cast<Handle>(forged + 8), "forged");
-    EXPECT_EQ(std::memcmp(before, forged, 64), 0);
+    for (auto [name, foreign] : std::vector<std::pair<const char*, Handle>>{
+             {"null", nullptr},
+             {"stack", &stackSlots[1]},
+             {"forged", reinterpret_cast<Handle>(forged + 8)},
+             {"disposed", disposed},
+             {"interior", reinterpret_cast<Handle>(reinterpret_cast<char*>(live) + 4)},
+             {"data address", reinterpret_cast<Handle>(*live)},
+             {"pointer block", reinterpret_cast<Handle>(pointerBlock)}}) {
+        SCOPED_TRACE(name);
+        ExpectEveryOperationRefuses(foreign);
+    }
+    for (char* slot : stackSlots)
+        EXPECT_EQ(slot, nullptr);
+    EXPECT_EQ(std::memcmp(forgedBefore, forged, 64), 0);
+    EXPECT_EQ(GetHandleSize(live), 100u);
+    DisposeHandle(live);
+    DisposePtr(pointerBlock);
     std::free(forged);
 }
 
-TEST_F(ForeignAddressTest, DisposedHandle) {
-    Handle h = NewHandle(100);
-    ASSERT_NE(h, nullptr);
-    DisposeHandle(h);
-    ASSERT_EQ(MemError(), noErr);
-    // Under AddressSanitizer any read of the freed record would abort here.
-    ExpectEveryOperationRefuses(h, "disposed");
-}
-
-TEST_F(ForeignAddressTest, InteriorAddressOfALiveHandle) {
-    Handle h = NewHandle(100);
-    ASSERT_NE(h, nullptr);
-    ExpectEveryOperationRefuses(reinterpret_cast<Handle>(reinterpret_cast<char*>(h) + 4), "interior");
-    ExpectEveryOperationRefuses(reinterpret_cast<Handle>(*h), "data address");
-    EXPECT_EQ(GetHandleSize(h), 100u);
-    DisposeHandle(h);
-    EXPECT_EQ(MemError(), noErr);
-}
-
-TEST_F(ForeignAddressTest, PointerOperationsRefuseForeignAddresses) {
+TEST_F(ForeignAddressTest, PointerOperationsRefuseEveryForeignAddress) {
     char stackBytes[32] = {};
     char* heapBytes = static_cast<char*>(std::malloc(32));
-    ASSERT_NE(heapBytes, nullptr);
     Ptr disposed = NewPtr(20);
-    ASSERT_NE(disposed, nullptr);
     DisposePtr(disposed);
     Handle h = NewHandle(20);
-    ASSERT_NE(h, nullptr);
-
+    ASSERT_TRUE(heapBytes && h);
     for (Ptr foreign : {static_cast<Ptr>(nullptr), stackBytes + 8, heapBytes + 8, disposed, *h}) {
         SCOPED_TRACE(static_cast<const void*>(foreign));
         EXPECT_EQ(GetPtrSize(foreign), 0u);
@@ -124,11 +101,6 @@ TEST_F(ForeignAddressTest, PointerOperationsRefuseForeignAddresses) {
         DisposePtr(foreign);
         EXPECT_EQ(MemError(), memWZErr);
     }
-    // A pointer block is not a handle either.
-    Ptr p = NewPtr(40);
-    ASSERT_NE(p, nullptr);
-    ExpectEveryOperationRefuses(reinterpret_cast<Handle>(p), "pointer block");
-    DisposePtr(p);
     DisposeHandle(h);
     std::free(heapBytes);
 }

@@ -22,10 +22,9 @@ inline void Fill(char* data, std::uint32_t size, std::uint8_t seed) {
 }
 
 inline bool HoldsPattern(const char* data, std::uint32_t size, std::uint8_t seed) {
-    for (std::uint32_t i = 0; i < size; ++i) {
+    for (std::uint32_t i = 0; i < size; ++i)
         if (data[i] != static_cast<char>(static_cast<std::uint8_t>(seed + i * 7)))
             return false;
-    }
     return true;
 }
 
@@ -37,7 +36,6 @@ protected:
         mStartBytes = BytesInUse();
     }
     void TearDown() override { EXPECT_EQ(BytesInUse(), mStartBytes); }
-
     std::uint64_t mStartBytes = 0;
 };
 

@@ -2,7 +2,6 @@
 // sees the error of its own last operation.
 #include "MemoryTestSupport.h"
 
-#include <algorithm>
 #include <atomic>
 #include <random>
 #include <thread>
@@ -19,97 +18,56 @@ struct Owned {
     std::uint8_t seed;
 };
 
-// One worker: a random mix of every handle operation on its own handles, checking its data throughout.
+// One worker: a random mix of handle operations on its own handles, checking its data throughout.
 void Work(unsigned seed, std::atomic<int>& failures) {
     std::mt19937 random(seed);
     std::vector<Owned> owned;
-    std::vector<Ptr> pointers;
-    auto fail = [&failures] { failures.fetch_add(1); };
+    const auto check = [&failures](bool ok) { failures += ok ? 0 : 1; };
     for (int step = 0; step < 3000; ++step) {
-        const unsigned action = random() % 8;
+        const unsigned action = random() % 6;
         if (owned.empty() || action == 0) {
             const std::uint32_t size = random() % 600;
             Handle h = NewHandle(size);
-            if (h == nullptr || MemError() != noErr)
-                fail();
-            const std::uint8_t fillSeed = static_cast<std::uint8_t>(random());
-            Fill(*h, size, fillSeed);
-            owned.push_back({h, size, fillSeed});
+            check(h != nullptr && MemError() == noErr);
+            owned.push_back({h, size, static_cast<std::uint8_t>(random())});
+            Fill(*h, size, owned.back().seed);
             continue;
         }
-        Owned& item = owned[random() % owned.size()];
-        if (!HoldsPattern(*item.handle, item.size, item.seed))
-            fail();
-        switch (action) {
-        case 1:
-        case 2: {
+        const std::size_t index = random() % owned.size();
+        Owned& item = owned[index];
+        check(HoldsPattern(*item.handle, item.size, item.seed));
+        if (action == 1 || action == 2) {
             const std::uint32_t size = random() % 2000;
             const bool locked = (HGetState(item.handle) & kHandleLockedBit) != 0;
             const bool grows = (8 + size + 127) / 128 * 128 > GetHandleCapacity(item.handle);
             const OSErr error = SetHandleSizeChecked(item.handle, size);
-            if (error != MemError())
-                fail();
-            if (locked && grows) {
-                if (error != memFullErr || GetHandleSize(item.handle) != item.size)
-                    fail();
-            } else if (error == noErr) {
-                if (!HoldsPattern(*item.handle, std::min(item.size, size), item.seed))
-                    fail();
+            check(error == MemError() && error == (locked && grows ? memFullErr : noErr));
+            if (error == noErr) {
                 Fill(*item.handle, size, item.seed);
                 item.size = size;
-            } else {
-                fail();
             }
-            break;
-        }
-        case 3:
-            HLock(item.handle);
-            if (MemError() != noErr || HGetState(item.handle) != kHandleLockedBit)
-                fail();
-            break;
-        case 4:
-            HUnlock(item.handle);
-            if (MemError() != noErr)
-                fail();
-            break;
-        case 5: {
+        } else if (action == 3) {
+            (HGetState(item.handle) & kHandleLockedBit) ? HUnlock(item.handle) : HLock(item.handle);
+            check(MemError() == noErr);
+        } else if (action == 4) {
             Handle copy = item.handle;
-            if (HandToHandChecked(&copy) != noErr || copy == item.handle ||
-                !HoldsPattern(*copy, item.size, item.seed))
-                fail();
+            check(HandToHandChecked(&copy) == noErr && copy != item.handle &&
+                  HoldsPattern(*copy, item.size, item.seed));
             owned.push_back({copy, item.size, item.seed});
-            break;
-        }
-        case 6: {
-            Ptr p = NewPtr(random() % 300);
-            if (p == nullptr)
-                fail();
-            pointers.push_back(p);
-            if (pointers.size() > 20) {
-                DisposePtr(pointers.front());
-                pointers.erase(pointers.begin());
-            }
-            break;
-        }
-        default: {
-            const std::size_t index = static_cast<std::size_t>(&item - owned.data());
+        } else {
             DisposeHandle(item.handle);
-            if (MemError() != noErr)
-                fail();
-            // The disposed handle must be refused now, even though another thread may reuse its memory.
-            GetHandleSize(owned[index].handle);
+            check(MemError() == noErr);
+            GetHandleSize(item.handle); // must not read the freed record (another thread may reuse it)
             owned.erase(owned.begin() + static_cast<std::ptrdiff_t>(index));
-            break;
         }
-        }
+        Ptr p = NewPtr(random() % 300);
+        check(p != nullptr);
+        DisposePtr(p);
     }
     for (const Owned& item : owned) {
-        if (!HoldsPattern(*item.handle, item.size, item.seed))
-            fail();
+        check(HoldsPattern(*item.handle, item.size, item.seed));
         DisposeHandle(item.handle);
     }
-    for (Ptr p : pointers)
-        DisposePtr(p);
 }
 
 TEST_F(ThreadTest, ConcurrentAllocationResizingLockingAndDisposal) {
@@ -125,12 +83,10 @@ TEST_F(ThreadTest, ConcurrentAllocationResizingLockingAndDisposal) {
 TEST_F(ThreadTest, LastErrorBelongsToTheCallingThread) {
     GetHandleSize(nullptr);
     ASSERT_EQ(MemError(), memWZErr);
-    OSErr seenByOther = 1;
-    OSErr otherAfterOwnCall = 1;
+    OSErr seenByOther = 1, otherAfterOwnCall = 1;
     std::thread other([&] {
         seenByOther = MemError();
-        Handle h = NewHandle(8);
-        DisposeHandle(h);
+        DisposeHandle(NewHandle(8));
         otherAfterOwnCall = MemError();
         SetHandleSize(nullptr, 4);
     });

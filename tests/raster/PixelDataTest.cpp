@@ -1,5 +1,5 @@
-// Feeding the PostScript to the raster device: prologue, blocks and their flags, read ends, refusals; and
-// the analysis render of Init at 36 dpi.
+// Feeding the PostScript to the raster device: prologue, blocks and their flags, read ends, refusals; the
+// analysis render of Init at 36 dpi; and real EPS files fed whole.
 #include "RasterFixture.h"
 
 #include <fstream>
@@ -7,14 +7,13 @@
 
 using namespace BRASK;
 using namespace BRASK::PLUGIN;
-using BRASK::TEST::BoxReader;
-using BRASK::TEST::LogCapture;
-using BRASK::TEST::TestRip;
+using namespace BRASK::TEST;
 
 namespace {
 
-constexpr char kEPSJawsRipSource[] = "core/Plugins/EPSLoader/Source/src/Common/EPSJawsRip";
+constexpr char kSource[] = "core/Plugins/EPSLoader/Source/src/Common/EPSJawsRip";
 constexpr char kCreatePixelData[] = "long __cdecl BRASK::PLUGIN::EPSJawsRip::CreatePixelData(void)";
+constexpr char kInit[] = "long __cdecl BRASK::PLUGIN::EPSJawsRip::Init(void)";
 
 std::string Section(std::size_t size) {
     std::string text;
@@ -24,7 +23,7 @@ std::string Section(std::size_t size) {
     return text;
 }
 
-class PixelDataTest : public BRASK::TEST::RasterFixture {};
+using PixelDataTest = RasterFixture;
 
 TEST_F(PixelDataTest, PrologueMovesTheBoxOriginAndGoesWithEveryBlock) {
     const std::string eps = "junk before" + Section(3000) + "junk after";
@@ -42,43 +41,47 @@ TEST_F(PixelDataTest, PrologueMovesTheBoxOriginAndGoesWithEveryBlock) {
         EXPECT_EQ(DrawPrologue(i), "-10.5 0 translate\n");
         EXPECT_EQ(DrawPrologueLength(i), 18);
         EXPECT_EQ(DrawLength(i), 750);
+        EXPECT_EQ(DrawFlags(i), i == 0 ? 1u : i == 3 ? 2u : 0u); // first, middle, last
     }
-    EXPECT_EQ(DrawFlags(0), 1u);
-    EXPECT_EQ(DrawFlags(1), 0u);
-    EXPECT_EQ(DrawFlags(2), 0u);
-    EXPECT_EQ(DrawFlags(3), 2u);
     EXPECT_EQ(Drawn(), eps.substr(11, 3000));
     EXPECT_EQ(Calls(), "ColorSpaceClear Draw1 Draw0 Draw0 Draw2 ");
-
     reader.left = 0;
     reader.bottom = -(72 << 16) - 0x4000; // -72.25 pt
     EXPECT_EQ(rip.MakePrologue(), "0 72.25 translate\n");
-    reader.bottom = 0;
-    EXPECT_EQ(rip.MakePrologue(), "");
 }
 
-TEST_F(PixelDataTest, OneBlockAtTheOriginIsFirstAndLastWithoutPrologue) {
-    const std::string eps = Section(400);
-    auto provider = Provider(eps);
-    BoxReader reader;
-    reader.end = 400;
-    TestRip rip(nullptr, provider.Get(), &reader);
-    EXPECT_EQ(rip.CreatePixelData(), kOK);
-    ASSERT_EQ(DrawCount(), 1);
-    EXPECT_EQ(DrawFlags(0), 3u);
-    EXPECT_EQ(DrawPrologue(0), "");
-    EXPECT_EQ(DrawPrologueLength(0), 0);
-    EXPECT_EQ(Drawn(), eps);
-}
-
-TEST_F(PixelDataTest, EmptySectionFeedsNothing) {
-    auto provider = Provider("%!PS\n");
-    BoxReader reader;
-    reader.start = reader.end = 3;
-    TestRip rip(nullptr, provider.Get(), &reader);
-    EXPECT_EQ(rip.CreatePixelData(), kOK);
-    EXPECT_EQ(DrawCount(), 0);
-    EXPECT_EQ(Calls(), "ColorSpaceClear ");
+TEST_F(PixelDataTest, SectionShapes) {
+    struct Case {
+        const char* name;
+        std::size_t bytes;
+        std::int32_t start, end;
+        std::vector<std::uint32_t> flags;
+    };
+    for (const Case& c :
+         std::vector<Case>{{"one block at the origin is first and last, without prologue", 400, 0, 400, {3}},
+                           {"an empty section feeds nothing", 400, 3, 3, {}},
+                           {"a section past the data ends where the data ends, instead of asking forever",
+                            100,
+                            0,
+                            300,
+                            {1}}}) {
+        SCOPED_TRACE(c.name);
+        ResetDevice();
+        const std::string eps = Section(c.bytes);
+        auto provider = Provider(eps);
+        BoxReader reader;
+        reader.start = c.start;
+        reader.end = c.end;
+        TestRip rip(nullptr, provider.Get(), &reader);
+        EXPECT_EQ(rip.CreatePixelData(), kOK);
+        ASSERT_EQ(DrawCount(), static_cast<int>(c.flags.size()));
+        for (int i = 0; i < DrawCount(); ++i) {
+            EXPECT_EQ(DrawFlags(i), c.flags[i]);
+            EXPECT_EQ(DrawPrologue(i), "");
+            EXPECT_EQ(DrawPrologueLength(i), 0);
+        }
+        EXPECT_EQ(Drawn(), c.flags.empty() ? "" : eps);
+    }
 }
 
 TEST_F(PixelDataTest, BlocksStartAt32MiBAndHalveDownTo512) {
@@ -92,87 +95,46 @@ TEST_F(PixelDataTest, BlocksStartAt32MiBAndHalveDownTo512) {
     ASSERT_EQ(rip.requests.size(), 17u);
     for (std::size_t i = 0; i < rip.requests.size(); ++i)
         EXPECT_EQ(rip.requests[i], std::size_t{0x2000000} >> i);
-    EXPECT_EQ(rip.requests.back(), 512u);
     EXPECT_EQ(DrawCount(), 0);
-    const auto records = log.WithMessage("Unable to create memory for PostScript block.");
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].file, kEPSJawsRipSource);
-    EXPECT_EQ(records[0].function, kCreatePixelData);
+    ExpectLogged(log, "Unable to create memory for PostScript block.", kSource, kCreatePixelData);
 }
 
-TEST_F(PixelDataTest, ASectionLongerThanTheDataEndsWhereTheDataEnds) {
-    // The reader promises 300 bytes, the provider holds 100: the feed stops instead of asking forever.
-    const std::string eps = Section(100);
-    auto provider = Provider(eps);
-    BoxReader reader;
-    reader.end = 300;
-    TestRip rip(nullptr, provider.Get(), &reader);
-    EXPECT_EQ(rip.CreatePixelData(), kOK);
-    ASSERT_EQ(DrawCount(), 1);
-    EXPECT_EQ(DrawFlags(0), 1u);
-    EXPECT_EQ(DrawLength(0), 100);
-    EXPECT_EQ(Drawn(), eps);
-}
-
-TEST_F(PixelDataTest, RefusedAndThrowingBlocksEndWithSeven) {
+TEST_F(PixelDataTest, RefusedThrowingOrMissingRenderersEndWith7) {
     const std::string eps = Section(100);
     auto provider = Provider(eps);
     BoxReader reader;
     reader.end = 100;
     TestRip rip(nullptr, provider.Get(), &reader);
-    {
+    for (bool throws : {false, true}) {
         LogCapture log;
-        SetDrawResult(-1);
+        SetDrawResult(-1, throws);
         EXPECT_EQ(rip.CreatePixelData(), 7);
-        const auto records = log.WithMessage("BEPSDrawPageContents failed");
-        ASSERT_EQ(records.size(), 1u);
-        EXPECT_EQ(records[0].file, kEPSJawsRipSource);
-        EXPECT_EQ(records[0].function, kCreatePixelData);
-        EXPECT_EQ(records[0].type, 2);
+        ExpectLogged(log, throws ? "BEPSDrawPageContents threw an exception." : "BEPSDrawPageContents failed",
+                     kSource, kCreatePixelData);
     }
-    {
-        LogCapture log;
-        SetDrawResult(0, true);
-        EXPECT_EQ(rip.CreatePixelData(), 7);
-        const auto records = log.WithMessage("BEPSDrawPageContents threw an exception.");
-        ASSERT_EQ(records.size(), 1u);
-        EXPECT_EQ(records[0].file, kEPSJawsRipSource);
-        EXPECT_EQ(records[0].function, kCreatePixelData);
-    }
-}
-
-TEST_F(PixelDataTest, WithoutTheLibraryBlocksCountAsRefused) {
-    LogCapture log;
+    LogCapture log; // without the library every block counts as refused, and Init cannot open a device
     UseApplicationFolder((mTempDir.Path() / "no-wrapper").string());
-    const std::string eps = Section(100);
-    auto provider = Provider(eps);
-    BoxReader reader;
-    reader.end = 100;
-    TestRip rip(nullptr, provider.Get(), &reader);
+    ResetDevice();
     EXPECT_EQ(rip.CreatePixelData(), 7);
     EXPECT_EQ(log.WithMessage("BEPSDrawPageContents failed").size(), 1u);
     EXPECT_EQ(DrawCount(), 0);
-
-    // Init cannot open a device either.
     EXPECT_EQ(rip.Init(), 43);
-    const auto records = log.WithMessage("BPDFSetupRasterDevice failed");
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].function, "long __cdecl BRASK::PLUGIN::EPSJawsRip::Init(void)");
+    ExpectLogged(log, "BPDFSetupRasterDevice failed", kSource, kInit);
     EXPECT_EQ(SetupCount(), 0);
 }
 
-TEST_F(PixelDataTest, InitRendersAt36DpiWithoutPixmap) {
+TEST_F(PixelDataTest, InitRendersAt36DpiWithoutPixmapAndPassesFailuresOn) {
     const std::string eps = Section(200);
     auto provider = Provider(eps);
     BoxReader reader;
     reader.left = 50 << 16; // an inverted box still gives positive sizes
     reader.right = 20 << 16;
-    reader.bottom = 0;
     reader.top = 40 << 16;
     reader.end = 200;
     TestRip rip(nullptr, provider.Get(), &reader);
     EXPECT_EQ(rip.Init(), kOK);
-    EXPECT_EQ(Calls(), "ColorSpaceClear Setup ColorSpaceClear Draw3 TearDown ");
+    const std::string pass = "ColorSpaceClear Setup ColorSpaceClear Draw3 TearDown ";
+    EXPECT_EQ(Calls(), pass);
     ASSERT_EQ(SetupCount(), 1);
     const FAKE::SetupRecord& setup = SetupAt(0);
     EXPECT_EQ(setup.width, 30 << 16);
@@ -184,46 +146,30 @@ TEST_F(PixelDataTest, InitRendersAt36DpiWithoutPixmap) {
     EXPECT_FALSE(setup.hasCallback);
     EXPECT_EQ(DrawPrologue(0), "-50 0 translate\n");
     EXPECT_EQ(Drawn(), eps);
-}
 
-TEST_F(PixelDataTest, InitPassesOnTheRenderResultAndTheDeviceRefusal) {
-    const std::string eps = Section(50);
-    auto provider = Provider(eps);
-    BoxReader reader;
-    reader.end = 50;
-    TestRip rip(nullptr, provider.Get(), &reader);
+    ResetDevice();
     SetDrawResult(-1);
     {
         LogCapture log;
         EXPECT_EQ(rip.Init(), 7);
         EXPECT_EQ(log.WithMessage("BEPSDrawPageContents failed").size(), 1u);
+        EXPECT_EQ(Calls(), pass);
     }
-    EXPECT_EQ(Calls(), "ColorSpaceClear Setup ColorSpaceClear Draw3 TearDown ");
-
     LogCapture log;
-    Fake<void (*)()>("fake_raster_reset")();
+    ResetDevice();
     SetSetupResults({-1});
     EXPECT_EQ(rip.Init(), 43);
     EXPECT_EQ(Calls(), "ColorSpaceClear Setup ");
-    const auto records = log.WithMessage("BPDFSetupRasterDevice failed");
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].file, kEPSJawsRipSource);
-    EXPECT_EQ(records[0].function, "long __cdecl BRASK::PLUGIN::EPSJawsRip::Init(void)");
+    ExpectLogged(log, "BPDFSetupRasterDevice failed", kSource, kInit);
 }
 
-} // namespace
-
-namespace {
-
-std::string FileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+std::string FileBytes(const std::string& name) {
+    std::ifstream in(std::string(BRASK_CORPUS_DIR) + "/" + name, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-class CorpusFeedTest : public BRASK::TEST::RasterFixture {};
-
-TEST_F(CorpusFeedTest, AnEPSAwayFromTheOriginIsFedWholeBehindItsTranslateLine) {
-    const std::string eps = FileBytes(std::string(BRASK_CORPUS_DIR) + "/eps-illustrator/ghostpdl__tiger.eps");
+TEST_F(PixelDataTest, AnEPSAwayFromTheOriginIsFedWholeBehindItsTranslateLine) {
+    const std::string eps = FileBytes("eps-illustrator/ghostpdl__tiger.eps");
     ASSERT_FALSE(eps.empty());
     auto provider = Provider(eps);
     EPSVectorFileReader reader;
@@ -236,14 +182,13 @@ TEST_F(CorpusFeedTest, AnEPSAwayFromTheOriginIsFedWholeBehindItsTranslateLine) {
     ASSERT_GE(DrawCount(), 1);
     EXPECT_EQ(DrawPrologue(0), "-17 -171 translate\n");
     EXPECT_EQ(DrawFlags(DrawCount() - 1) & 2u, 2u);
-    const std::int32_t start = reader.GetPostScriptStart();
-    EXPECT_EQ(Drawn(), eps.substr(static_cast<std::size_t>(start),
-                                  static_cast<std::size_t>(reader.GetPostScriptEnd() - start)));
+    const auto start = static_cast<std::size_t>(reader.GetPostScriptStart());
+    EXPECT_EQ(Drawn(), eps.substr(start, static_cast<std::size_t>(reader.GetPostScriptEnd()) - start));
 }
 
-TEST_F(CorpusFeedTest, ADOSBinaryEPSFeedsOnlyItsPostScriptSection) {
-    // PostScript at 7776, 38058 bytes long, behind a TIFF preview; bbox 0 0 72 48.
-    const std::string eps = FileBytes(std::string(BRASK_CORPUS_DIR) + "/eps-photoshop/pillow__1.eps");
+TEST_F(PixelDataTest, ADOSBinaryEPSFeedsOnlyItsPostScriptSection) {
+    // PostScript at 7776, 38058 bytes long, behind a TIFF preview; high-resolution bbox 0 0 72 48.24.
+    const std::string eps = FileBytes("eps-photoshop/pillow__1.eps");
     ASSERT_FALSE(eps.empty());
     auto provider = Provider(eps);
     EPSVectorFileReader reader;
@@ -254,7 +199,6 @@ TEST_F(CorpusFeedTest, ADOSBinaryEPSFeedsOnlyItsPostScriptSection) {
     EXPECT_EQ(DrawFlags(0), 3u);
     EXPECT_EQ(DrawPrologueLength(0), 0);
     EXPECT_EQ(Drawn(), eps.substr(7776, 38058));
-    // The box is the high-resolution one: 72 x 48.24 points.
     EXPECT_EQ(SetupAt(0).width, reader.GetRight() - reader.GetLeft());
     EXPECT_EQ(SetupAt(0).height, reader.GetTop() - reader.GetBottom());
     EXPECT_NEAR(SetupAt(0).width / 65536.0, 72.0, 0.5);

@@ -106,6 +106,7 @@ protected:
         EXPECT_NE(f, nullptr) << name;
         return f;
     }
+    void ResetDevice() { Fake<void (*)()>("fake_raster_reset")(); }
     std::string Calls() { return Fake<const char* (*)()>("fake_raster_calls")(); }
     int SetupCount() { return Fake<int (*)()>("fake_raster_setup_count")(); }
     const FAKE::SetupRecord& SetupAt(int i) {
@@ -153,6 +154,19 @@ protected:
     void* mFake = nullptr;
     std::int64_t mLive = 0;
 };
+
+// Exactly `count` error records with `message`, each from `file` and `function`.
+inline void ExpectLogged(const LogCapture& log, const std::string& message, const std::string& file,
+                         const std::string& function, std::size_t count = 1) {
+    const auto records = log.WithMessage(message);
+    ASSERT_EQ(records.size(), count) << message;
+    for (const auto& r : records) {
+        EXPECT_EQ(r.file, file);
+        EXPECT_EQ(r.function, function);
+        EXPECT_EQ(r.type, 2);
+        EXPECT_EQ(r.level, 1);
+    }
+}
 
 // Row y of a channel.
 inline std::vector<std::uint8_t> ReadRow(GRAPHICS::IRasterChannel* channel, std::int32_t y) {

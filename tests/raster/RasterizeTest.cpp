@@ -1,75 +1,64 @@
 // JawsRip::Rasterize against the stand-in raster device: pixel sizes, pixmap depths, the device records, the
 // split into channels for RGB and CMYK, and every failure status with its message.
+#include "LcmsReference.h"
 #include "RasterFixture.h"
-
-#include <lcms2.h>
 
 #include <cmath>
 #include <cstring>
 
 using namespace BRASK;
 using namespace BRASK::PLUGIN;
-using BRASK::TEST::BoxReader;
-using BRASK::TEST::LogCapture;
-using BRASK::TEST::ReadRow;
-using BRASK::TEST::TestRip;
+using namespace BRASK::TEST;
 using GRAPHICS::IRasterChannel;
 using GRAPHICS::IRasterComponent;
 
 namespace {
 
-constexpr char kJawsRipSource[] = "core/Common/Constructs/Graphics/Plugins/Rip/JawsRip";
+constexpr char kSource[] = "core/Common/Constructs/Graphics/Plugins/Rip/JawsRip";
 constexpr char kRasterize[] =
     "long __cdecl BRASK::PLUGIN::JawsRip::Rasterize(class BRASK::TInterfacePtr<class "
     "BRASK::GRAPHICS::IRasterComponent> &,float,long,unsigned char)";
+constexpr char kNoPixmap[] = "Unable to create memory for pixmap.";
+constexpr char kNoDevice[] = "BPDFSetupRasterDevice failed";
+const std::string kRGBPass = "ColorSpaceClear FontInfoClear Setup ColorSpaceClear Draw3 TearDown ";
 
-// What a channel should hold for component `c` of a render painted by the stand-in, widened to 8 bits.
-std::uint8_t Expected(std::int32_t x, std::int32_t y, int c, std::int16_t bits, std::int32_t depth) {
-    const std::uint8_t v = FAKE::Pattern(x, y, c, bits, depth);
-    return depth == 32 ? v : static_cast<std::uint8_t>(v * 17);
-}
-
-class RasterizeTest : public BRASK::TEST::RasterFixture {
+class RasterizeTest : public RasterFixture {
 protected:
     void SetUp() override {
-        BRASK::TEST::RasterFixture::SetUp();
+        RasterFixture::SetUp();
         mProvider = Provider(mEPS);
         mReader.end = static_cast<std::int32_t>(mEPS.size());
-        mReader.right = 100 << 16;
-        mReader.top = 50 << 16;
+        mReader.top = 50 << 16; // 100 x 50 pt
     }
     void TearDown() override {
         mProvider.Reset();
-        BRASK::TEST::RasterFixture::TearDown();
+        RasterFixture::TearDown();
     }
 
-    // Every pixel of `count` colour channels (components 0 .. count-1 of `colour`) and the alpha channel
-    // (component 3 of `alpha`), over the raster's width or the render's, whichever is smaller.
+    // Every pixel of `count` colour channels (components 0 .. count-1 of the colour render) and of `alpha`
+    // (component 3 of the RGB render), over the raster's width or the render's, whichever is smaller. The
+    // stand-in paints a known pattern; 4-bit components are widened by repeating them in both halves.
     void ExpectChannels(IRasterComponent& raster, std::int32_t width, std::int32_t height, int count,
-                        std::int16_t colourBits, std::int32_t colourDepth, std::int16_t alphaBits,
-                        std::int32_t alphaDepth, IRasterChannel* alpha) {
+                        std::int16_t colourBits, std::int32_t colourDepth, std::int32_t alphaDepth,
+                        IRasterChannel* alpha) {
+        const auto expected = [](std::int32_t x, std::int32_t y, int c, std::int16_t bits,
+                                 std::int32_t depth) {
+            const std::uint8_t v = FAKE::Pattern(x, y, c, bits, depth);
+            return depth == 32 ? v : static_cast<std::uint8_t>(v * 17);
+        };
         const std::int32_t columns = std::min(width, raster.GetWidth());
         for (std::int32_t y = 0; y < std::min(height, raster.GetHeight()); ++y) {
-            for (int c = 0; c < count; ++c) {
-                const auto row = ReadRow(raster.GetColorChannel(c), y);
+            for (int c = 0; c <= count; ++c) {
+                const auto row = ReadRow(c < count ? raster.GetColorChannel(c) : alpha, y);
                 for (std::int32_t x = 0; x < columns; ++x)
-                    ASSERT_EQ(row[x], Expected(x, y, c, colourBits, colourDepth))
-                        << "c" << c << " " << x << "," << y;
+                    ASSERT_EQ(row[x], c < count ? expected(x, y, c, colourBits, colourDepth)
+                                                : expected(x, y, 3, 24, alphaDepth))
+                        << "component " << c << " at " << x << "," << y;
             }
-            const auto row = ReadRow(alpha, y);
-            for (std::int32_t x = 0; x < columns; ++x)
-                ASSERT_EQ(row[x], Expected(x, y, 3, alphaBits, alphaDepth)) << "alpha " << x << "," << y;
         }
     }
-    void ExpectRecord(const LogCapture& log, const std::string& message, std::size_t count = 1) {
-        const auto records = log.WithMessage(message);
-        ASSERT_EQ(records.size(), count) << message;
-        for (const auto& r : records) {
-            EXPECT_EQ(r.file, kJawsRipSource);
-            EXPECT_EQ(r.function, kRasterize);
-            EXPECT_EQ(r.type, 2);
-            EXPECT_EQ(r.level, 1);
-        }
+    void ExpectLogged(const LogCapture& log, const std::string& message, std::size_t count = 1) {
+        TEST::ExpectLogged(log, message, kSource, kRasterize, count);
     }
 
     const std::string mEPS = "%!PS-Adobe-3.0 EPSF-3.0\n0 0 1 setrgbcolor 0 0 100 50 rectfill\n";
@@ -81,12 +70,8 @@ TEST_F(RasterizeTest, RGBRenderSplitsIntoThreeChannelsAndAlpha) {
     auto raster = Raster(100, 50, 3, true);
     TestRip rip(nullptr, mProvider.Get(), &mReader);
     EXPECT_EQ(rip.Rasterize(raster, 72.0f, 1, 0), kOK);
-    EXPECT_EQ(Calls(), "ColorSpaceClear FontInfoClear Setup ColorSpaceClear Draw3 TearDown ");
-    EXPECT_EQ(rip.GetPixelWidth(), 100);
-    EXPECT_EQ(rip.GetPixelHeight(), 50);
+    EXPECT_EQ(Calls(), kRGBPass);
     EXPECT_EQ(rip.GetPixmapDepth(), 32);
-    EXPECT_EQ(rip.GetRowBytes(), 400);
-
     ASSERT_EQ(SetupCount(), 1);
     const FAKE::SetupRecord& setup = SetupAt(0);
     EXPECT_EQ(setup.width, 100 << 16);
@@ -104,12 +89,9 @@ TEST_F(RasterizeTest, RGBRenderSplitsIntoThreeChannelsAndAlpha) {
     EXPECT_EQ(setup.callback.translate, nullptr);
     EXPECT_EQ(setup.callback.context, nullptr);
     EXPECT_EQ(setup.callback.rgb, 1u);
-    EXPECT_EQ(setup.callback.reserved12, 0u);
-    EXPECT_EQ(setup.callback.reserved16, 0u);
-    EXPECT_EQ(setup.callback.reserved32, 0u);
+    EXPECT_EQ(setup.callback.reserved12 | setup.callback.reserved16 | setup.callback.reserved32, 0u);
     EXPECT_EQ(Drawn(), mEPS);
-
-    ExpectChannels(*raster, 100, 50, 3, 24, 32, 24, 32, raster->GetExtraChannel(0));
+    ExpectChannels(*raster, 100, 50, 3, 24, 32, 32, raster->GetExtraChannel(0));
 }
 
 TEST_F(RasterizeTest, PixelSizesAreTruncatedNotRounded) {
@@ -119,15 +101,12 @@ TEST_F(RasterizeTest, PixelSizesAreTruncatedNotRounded) {
     EXPECT_EQ(rip.GetPixelWidth(), 138); // 138.9
     EXPECT_EQ(rip.GetPixelHeight(), 69); // 69.4
     EXPECT_EQ(rip.GetRowBytes(), 138 * 4);
-    EXPECT_EQ(SetupAt(0).xResolution, 100 << 16);
     EXPECT_EQ(SetupAt(0).pixmap.byteSize, 138 * 4 * 69);
-    ExpectChannels(*raster, 138, 69, 3, 24, 32, 24, 32, raster->GetExtraChannel(0));
-
-    // A fractional resolution is passed truncated in 16.16.
-    Fake<void (*)()>("fake_raster_reset")();
+    ExpectChannels(*raster, 138, 69, 3, 24, 32, 32, raster->GetExtraChannel(0));
+    ResetDevice();
     EXPECT_EQ(rip.Rasterize(raster, 36.5f, 0, 0), kOK);
-    EXPECT_EQ(SetupAt(0).xResolution, 0x248000);
-    EXPECT_EQ(rip.GetPixelWidth(), 50); // 50.69
+    EXPECT_EQ(SetupAt(0).xResolution, 0x248000); // truncated in 16.16
+    EXPECT_EQ(rip.GetPixelWidth(), 50);          // 50.69
 }
 
 TEST_F(RasterizeTest, SixteenBitPixmapWhen32BitsCannotBeHad) {
@@ -136,82 +115,68 @@ TEST_F(RasterizeTest, SixteenBitPixmapWhen32BitsCannotBeHad) {
     rip.refuse = [](std::size_t bytes, std::size_t) { return bytes == 100u * 50 * 4; };
     EXPECT_EQ(rip.Rasterize(raster, 72.0f, 1, 0), kOK);
     EXPECT_EQ(rip.GetPixmapDepth(), 16);
-    EXPECT_EQ(rip.GetRowBytes(), 200);
     EXPECT_EQ(SetupAt(0).pixmap.bitsPerPixel, 16);
+    EXPECT_EQ(SetupAt(0).pixmap.rowBytes, 200);
     EXPECT_EQ(SetupAt(0).pixmap.byteSize, 200 * 50);
-    // Each 4-bit component is widened by repeating it in both halves of the byte.
-    ExpectChannels(*raster, 100, 50, 3, 24, 16, 24, 16, raster->GetExtraChannel(0));
-    const auto red = ReadRow(raster->GetColorChannel(0), 3);
-    EXPECT_EQ(red[0], 0x66); // pattern 6 at (0, 3)
+    ExpectChannels(*raster, 100, 50, 3, 24, 16, 16, raster->GetExtraChannel(0));
+    EXPECT_EQ(ReadRow(raster->GetColorChannel(0), 3)[0], 0x66); // pattern 6 at (0, 3)
 }
 
-TEST_F(RasterizeTest, NoPixmapGives43) {
-    LogCapture log;
+TEST_F(RasterizeTest, NoPixmapNoDeviceOrNoLibraryGive43) {
     auto raster = Raster(100, 50, 3, true);
-    TestRip rip(nullptr, mProvider.Get(), &mReader);
-    rip.refuse = [](std::size_t, std::size_t) { return true; };
-    EXPECT_EQ(rip.Rasterize(raster, 72.0f, 1, 0), 43);
-    EXPECT_EQ(rip.requests, (std::vector<std::size_t>{20000, 10000}));
-    EXPECT_EQ(rip.GetPixmapDepth(), 0);
-    EXPECT_EQ(Calls(), "");
-    ExpectRecord(log, "Unable to create memory for pixmap.");
-}
-
-TEST_F(RasterizeTest, SizesNoPixmapCanHoldGive43) {
-    LogCapture log;
-    auto raster = Raster(10, 10, 3, true);
-    TestRip rip(nullptr, mProvider.Get(), &mReader);
-    // 100 pt at 72000 dpi is 100000 pixels: more than the signed 16-bit count carries.
-    EXPECT_EQ(rip.Rasterize(raster, 72000.0f, 1, 0), 43);
-    // No pixel at all, and resolutions that are no number.
-    EXPECT_EQ(rip.Rasterize(raster, 0.5f, 1, 0), 43);
-    EXPECT_EQ(rip.Rasterize(raster, std::nanf(""), 1, 0), 43);
-    EXPECT_EQ(rip.Rasterize(raster, -72.0f, 1, 0), 43);
-    EXPECT_TRUE(rip.requests.empty());
-    EXPECT_EQ(Calls(), "");
-    ExpectRecord(log, "Unable to create memory for pixmap.", 4);
-}
-
-TEST_F(RasterizeTest, RefusedDeviceGives43) {
-    LogCapture log;
-    auto raster = Raster(100, 50, 3, true);
-    TestRip rip(nullptr, mProvider.Get(), &mReader);
-    SetSetupResults({-1});
-    EXPECT_EQ(rip.Rasterize(raster, 72.0f, 1, 0), 43);
-    EXPECT_EQ(Calls(), "ColorSpaceClear FontInfoClear Setup ");
-    EXPECT_EQ(DrawCount(), 0);
-    ExpectRecord(log, "BPDFSetupRasterDevice failed");
-}
-
-TEST_F(RasterizeTest, NoLibraryGives43) {
+    {
+        LogCapture log;
+        TestRip rip(nullptr, mProvider.Get(), &mReader);
+        rip.refuse = [](std::size_t, std::size_t) { return true; };
+        EXPECT_EQ(rip.Rasterize(raster, 72.0f, 1, 0), 43);
+        EXPECT_EQ(rip.requests, (std::vector<std::size_t>{20000, 10000}));
+        EXPECT_EQ(rip.GetPixmapDepth(), 0);
+        // Sizes no pixmap can hold: 100 pt at 72000 dpi overflows the signed 16-bit count; no pixel at all;
+        // resolutions that are no number.
+        rip.requests.clear();
+        for (float dpi : {72000.0f, 0.5f, std::nanf(""), -72.0f})
+            EXPECT_EQ(rip.Rasterize(raster, dpi, 1, 0), 43) << dpi;
+        EXPECT_TRUE(rip.requests.empty());
+        EXPECT_EQ(Calls(), "");
+        ExpectLogged(log, kNoPixmap, 5);
+    }
+    {
+        LogCapture log;
+        TestRip rip(nullptr, mProvider.Get(), &mReader);
+        SetSetupResults({-1});
+        EXPECT_EQ(rip.Rasterize(raster, 72.0f, 1, 0), 43);
+        EXPECT_EQ(Calls(), "ColorSpaceClear FontInfoClear Setup ");
+        EXPECT_EQ(DrawCount(), 0);
+        ExpectLogged(log, kNoDevice);
+    }
     LogCapture log;
     UseApplicationFolder((mTempDir.Path() / "no-wrapper").string());
-    auto raster = Raster(100, 50, 3, true);
+    ResetDevice();
     TestRip rip(nullptr, mProvider.Get(), &mReader);
     EXPECT_EQ(rip.Rasterize(raster, 72.0f, 1, 0), 43);
     EXPECT_EQ(Calls(), "");
-    ExpectRecord(log, "BPDFSetupRasterDevice failed");
+    ExpectLogged(log, kNoDevice);
 }
 
-TEST_F(RasterizeTest, FailedRenderPassesItsResultOn) {
+TEST_F(RasterizeTest, FailedRenderGives7AndCopiesNothing) {
     LogCapture log;
     auto raster = Raster(100, 50, 3, true);
     TestRip rip(nullptr, mProvider.Get(), &mReader);
     SetDrawResult(-3);
     EXPECT_EQ(rip.Rasterize(raster, 72.0f, 1, 0), 7);
-    EXPECT_EQ(Calls(), "ColorSpaceClear FontInfoClear Setup ColorSpaceClear Draw3 TearDown ");
-    ExpectRecord(log, "CreatePixelData failed");
+    EXPECT_EQ(Calls(), kRGBPass);
+    ExpectLogged(log, "CreatePixelData failed");
     EXPECT_EQ(log.WithMessage("BEPSDrawPageContents failed").size(), 1u);
-    EXPECT_EQ(ReadRow(raster->GetColorChannel(0), 10), std::vector<std::uint8_t>(100, 0)); // nothing copied
+    EXPECT_EQ(ReadRow(raster->GetColorChannel(0), 10), std::vector<std::uint8_t>(100, 0));
 }
 
 TEST_F(RasterizeTest, MissingChannelsOrLineBufferGive5) {
     TestRip rip(nullptr, mProvider.Get(), &mReader);
     const auto expect5 = [&](TInterfacePtr<IRasterComponent> raster, std::int32_t model) {
         LogCapture log;
-        Fake<void (*)()>("fake_raster_reset")();
+        ResetDevice();
         EXPECT_EQ(rip.Rasterize(raster, 72.0f, model, 0), 5);
-        ExpectRecord(log, "Insufficient memory to create intermediaryBuffer");
+        ExpectLogged(log, "Insufficient memory to create intermediaryBuffer");
         EXPECT_EQ(Fake<int (*)()>("fake_raster_teardowns")(), 1); // the device is closed
     };
     expect5(Raster(100, 50, 2, true), 1);  // no channel 2
@@ -221,99 +186,77 @@ TEST_F(RasterizeTest, MissingChannelsOrLineBufferGive5) {
     auto other = Raster(100, 50, 3, false);
     other->AddExtraChannel(0x12345678); // an extra channel, but not alpha
     expect5(other, 1);
-
     rip.refuse = [](std::size_t bytes, std::size_t) { return bytes == 4u * 100; }; // the line buffer
     expect5(Raster(100, 50, 3, true), 1);
 }
 
-TEST_F(RasterizeTest, AlphaGoesToTheLastAlphaChannel) {
-    auto raster = Raster(100, 50, 3, true);
+TEST_F(RasterizeTest, AlphaGoesToTheLastAlphaChannelAndASmallerRasterTakesWhatFits) {
+    auto raster = Raster(40, 20, 3, true);
     raster->AddExtraChannel(0x12345678);
     raster->AddExtraChannel(GRAPHICS::kAlphaChannelType);
     TestRip rip(nullptr, mProvider.Get(), &mReader);
     EXPECT_EQ(rip.Rasterize(raster, 72.0f, 1, 0), kOK);
-    ExpectChannels(*raster, 100, 50, 3, 24, 32, 24, 32, raster->GetExtraChannel(2));
-    EXPECT_EQ(ReadRow(raster->GetExtraChannel(0), 7), std::vector<std::uint8_t>(100, 0));
-    EXPECT_EQ(ReadRow(raster->GetExtraChannel(1), 7), std::vector<std::uint8_t>(100, 0));
-}
-
-TEST_F(RasterizeTest, ARasterSmallerThanTheRenderTakesWhatFits) {
-    auto raster = Raster(40, 20, 3, true);
-    TestRip rip(nullptr, mProvider.Get(), &mReader);
-    EXPECT_EQ(rip.Rasterize(raster, 72.0f, 1, 0), kOK);
     EXPECT_EQ(rip.requests.back(), 4u * 40); // the line buffer follows the raster's row length
-    ExpectChannels(*raster, 100, 50, 3, 24, 32, 24, 32, raster->GetExtraChannel(0));
+    ExpectChannels(*raster, 100, 50, 3, 24, 32, 32, raster->GetExtraChannel(2));
+    EXPECT_EQ(ReadRow(raster->GetExtraChannel(0), 7), std::vector<std::uint8_t>(40, 0));
+    EXPECT_EQ(ReadRow(raster->GetExtraChannel(1), 7), std::vector<std::uint8_t>(40, 0));
 }
 
 TEST_F(RasterizeTest, CMYKTakesItsAlphaFromASecondRGBRender) {
-    auto raster = Raster(100, 50, 4, true);
-    TestRip rip(nullptr, mProvider.Get(), &mReader);
-    EXPECT_EQ(rip.Rasterize(raster, 72.0f, 5, 0), kOK);
-    EXPECT_EQ(
-        Calls(),
-        "ColorSpaceClear FontInfoClear Setup ColorSpaceClear Draw3 Setup ColorSpaceClear Draw3 TearDown ");
-    ASSERT_EQ(SetupCount(), 2);
-    EXPECT_EQ(SetupAt(0).colorModelBits, 32);
-    EXPECT_EQ(SetupAt(1).colorModelBits, 24);
-    EXPECT_NE(SetupAt(0).pixmap.data, SetupAt(1).pixmap.data);
-    EXPECT_EQ(SetupAt(1).pixmap.byteSize, 400 * 50);
-    EXPECT_EQ(SetupAt(1).width, 100 << 16);
-    EXPECT_EQ(SetupAt(1).xResolution, 72 << 16);
-    EXPECT_EQ(SetupAt(0).callback.rgb, 0u);
-    EXPECT_EQ(SetupAt(1).callback.rgb, 0u);
-    EXPECT_EQ(Drawn(), mEPS + mEPS);
-    ExpectChannels(*raster, 100, 50, 4, 32, 32, 24, 32, raster->GetExtraChannel(0));
-}
-
-TEST_F(RasterizeTest, CMYKWithPixmapsOfDifferentDepths) {
     // Each pixmap is read with its own row length and depth, whichever depth each search ended at.
-    for (bool firstIsSmall : {false, true}) {
-        SCOPED_TRACE(firstIsSmall ? "16-bit colour, 32-bit alpha" : "32-bit colour, 16-bit alpha");
-        Fake<void (*)()>("fake_raster_reset")();
+    for (int refused : {-1, 0, 2}) { // none; the first render's 32-bit pixmap; the second's
+        SCOPED_TRACE(refused);
+        ResetDevice();
         auto raster = Raster(100, 50, 4, true);
         TestRip rip(nullptr, mProvider.Get(), &mReader);
-        const std::size_t refused = firstIsSmall ? 0 : 2; // request 0: first 32-bit; request 2: second 32-bit
         rip.refuse = [refused](std::size_t bytes, std::size_t request) {
-            return bytes == 20000 && request == refused;
+            return bytes == 20000 && static_cast<int>(request) == refused;
         };
         EXPECT_EQ(rip.Rasterize(raster, 72.0f, 5, 0), kOK);
-        EXPECT_EQ(SetupAt(0).pixmap.bitsPerPixel, firstIsSmall ? 16 : 32);
-        EXPECT_EQ(SetupAt(1).pixmap.bitsPerPixel, firstIsSmall ? 32 : 16);
-        ExpectChannels(*raster, 100, 50, 4, 32, firstIsSmall ? 16 : 32, 24, firstIsSmall ? 32 : 16,
+        EXPECT_EQ(Calls(), "ColorSpaceClear FontInfoClear Setup ColorSpaceClear Draw3 Setup ColorSpaceClear "
+                           "Draw3 TearDown ");
+        ASSERT_EQ(SetupCount(), 2);
+        EXPECT_EQ(SetupAt(0).colorModelBits, 32);
+        EXPECT_EQ(SetupAt(1).colorModelBits, 24);
+        EXPECT_NE(SetupAt(0).pixmap.data, SetupAt(1).pixmap.data);
+        EXPECT_EQ(SetupAt(1).width, 100 << 16);
+        EXPECT_EQ(SetupAt(1).xResolution, 72 << 16);
+        EXPECT_EQ(SetupAt(0).callback.rgb, 0u);
+        EXPECT_EQ(SetupAt(1).callback.rgb, 0u);
+        EXPECT_EQ(SetupAt(0).pixmap.bitsPerPixel, refused == 0 ? 16 : 32);
+        EXPECT_EQ(SetupAt(1).pixmap.bitsPerPixel, refused == 2 ? 16 : 32);
+        EXPECT_EQ(SetupAt(1).pixmap.byteSize, refused == 2 ? 200 * 50 : 400 * 50);
+        EXPECT_EQ(Drawn(), mEPS + mEPS);
+        ExpectChannels(*raster, 100, 50, 4, 32, refused == 0 ? 16 : 32, refused == 2 ? 16 : 32,
                        raster->GetExtraChannel(0));
     }
 }
 
 TEST_F(RasterizeTest, CMYKFailuresOfTheSecondRender) {
     TestRip rip(nullptr, mProvider.Get(), &mReader);
+    auto raster = Raster(100, 50, 4, true);
     {
-        // No second pixmap: a failure, not a blank raster reported as done.
-        LogCapture log;
-        auto raster = Raster(100, 50, 4, true);
+        LogCapture log; // no second pixmap: a failure, not a blank raster reported as done
         rip.refuse = [](std::size_t bytes, std::size_t request) { return request >= 2 && bytes >= 10000; };
         EXPECT_EQ(rip.Rasterize(raster, 72.0f, 5, 0), 43);
-        ExpectRecord(log, "Unable to create memory for pixmap.");
-        EXPECT_EQ(Calls(), "ColorSpaceClear FontInfoClear Setup ColorSpaceClear Draw3 TearDown ");
+        ExpectLogged(log, kNoPixmap);
+        EXPECT_EQ(Calls(), kRGBPass);
+        rip.refuse = nullptr;
     }
-    rip.refuse = nullptr;
     {
         LogCapture log;
-        Fake<void (*)()>("fake_raster_reset")();
+        ResetDevice();
         SetSetupResults({0, -1});
-        auto raster = Raster(100, 50, 4, true);
         EXPECT_EQ(rip.Rasterize(raster, 72.0f, 5, 0), 43);
-        ExpectRecord(log, "BPDFSetupRasterDevice failed");
+        ExpectLogged(log, kNoDevice);
         EXPECT_EQ(Calls(), "ColorSpaceClear FontInfoClear Setup ColorSpaceClear Draw3 Setup TearDown ");
     }
-    {
-        LogCapture log;
-        Fake<void (*)()>("fake_raster_reset")();
-        auto raster = Raster(100, 50, 4, true);
-        SetDrawResult(0, true); // both renders throw: the first one ends the call
-        EXPECT_EQ(rip.Rasterize(raster, 72.0f, 5, 0), 7);
-        ExpectRecord(log, "CreatePixelData failed");
-        EXPECT_EQ(log.WithMessage("BEPSDrawPageContents threw an exception.").size(), 1u);
-    }
+    LogCapture log;
+    ResetDevice();
+    SetDrawResult(0, true); // both renders throw: the first one ends the call
+    EXPECT_EQ(rip.Rasterize(raster, 72.0f, 5, 0), 7);
+    ExpectLogged(log, "CreatePixelData failed");
+    EXPECT_EQ(log.WithMessage("BEPSDrawPageContents threw an exception.").size(), 1u);
 }
 
 TEST_F(RasterizeTest, TranslationRunsThroughTheCallbackAndTheHostTransform) {
@@ -333,29 +276,20 @@ TEST_F(RasterizeTest, TranslationRunsThroughTheCallbackAndTheHostTransform) {
     auto raster = Raster(100, 50, 3, true);
     TestRip rip(nullptr, mProvider.Get(), &mReader);
     EXPECT_EQ(rip.Rasterize(raster, 72.0f, 1, 1), kOK);
-    const FAKE::SetupRecord& setup = SetupAt(0);
-    EXPECT_NE(setup.callback.translate, nullptr);
-    EXPECT_NE(setup.callback.context, nullptr);
+    EXPECT_NE(SetupAt(0).callback.translate, nullptr);
+    EXPECT_NE(SetupAt(0).callback.context, nullptr);
     EXPECT_EQ(Fake<std::int32_t (*)()>("fake_raster_run_result")(), 0);
     EXPECT_EQ(Fake<std::uint8_t (*)()>("fake_raster_run_done")(), 1);
-
     const std::string profiles = std::string(RASTER_APP_DIR) + "/Profiles/";
-    cmsHPROFILE from = cmsOpenProfileFromFile((profiles + "BraskGenericRGB.icc").c_str(), "r");
-    cmsHPROFILE to = cmsOpenProfileFromFile((profiles + "BraskGenericCMYK.icc").c_str(), "r");
-    cmsHTRANSFORM direct = cmsCreateTransform(from, TYPE_RGB_8, to, TYPE_CMYK_8, INTENT_RELATIVE_COLORIMETRIC,
-                                              cmsFLAGS_BLACKPOINTCOMPENSATION);
-    std::uint8_t expected[8] = {};
-    cmsDoTransform(direct, rgb, expected, 2);
-    cmsDeleteTransform(direct);
-    cmsCloseProfile(from);
-    cmsCloseProfile(to);
-    EXPECT_EQ(0, std::memcmp(cmyk, expected, sizeof cmyk));
+    EXPECT_EQ(std::vector<std::uint8_t>(cmyk, cmyk + 8),
+              LcmsDirect(profiles + "BraskGenericRGB.icc", TYPE_RGB_8, profiles + "BraskGenericCMYK.icc",
+                         TYPE_CMYK_8, rgb, 8, 2));
     EXPECT_GT(cmyk[1], 200); // red: magenta
     EXPECT_GT(cmyk[4], 200); // blue: cyan
 
     // An unknown colour space in the run: the callback answers 242 and leaves the flag clear.
     run.sourceSpace = 9;
-    Fake<void (*)()>("fake_raster_reset")();
+    ResetDevice();
     Fake<void (*)(const ColorTransCBRec*)>("fake_raster_set_run")(&run);
     LogCapture log;
     EXPECT_EQ(rip.Rasterize(raster, 72.0f, 1, 1), kOK);
