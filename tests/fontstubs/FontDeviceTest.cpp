@@ -1,33 +1,35 @@
-// The stub tree, its _edir_ index files and the font path string.
+// The stub tree, its _edir_ index files, the two stub writers and the font path string.
 #include "StubTreeFixture.h"
-#include "TestFontManager.h"
 
+#include "brask/ClassIds.h"
 #include "fontstubs/FontDevice.h"
 
 using namespace BRASK;
 using namespace BRASK::PLUGIN;
-using BRASK::TEST::LogCapture;
-using BRASK::TEST::TestFontManager;
+using namespace BRASK::TEST;
 
 namespace {
 
-constexpr char kSource[] = "core/Common/Headers/Jaws/FontDevice";
-constexpr char kCategoryLines[] = "/Font  (WesternFonts)\n/CIDFont  (EAFonts)\n/FontSet  (FontSet)\n";
-constexpr char kMakeEdirEntry[] =
-    "BRASK::PLUGIN::FontStubError __cdecl BRASK::PLUGIN::FontDevice::MakeEdirEntry("
-    "const class BRASK::STRING::CoreString &,const unsigned char *,const char *)";
-
-class FontDeviceTree : public BRASK::TEST::StubTreeFixture {
-protected:
-    std::string ExpectedFontPath(const std::string& fontDirs) const {
-        return "%xfont%+" + mApp.string() + "/jaws/FontStubs;%psfont%=" + fontDirs + ";";
-    }
-    TestFontManager mFonts;
-};
+constexpr char kFontStubFile[] =
+    "BRASK::PLUGIN::FontStubError __cdecl BRASK::PLUGIN::FontDevice::CreateFontStubFile(unsigned char "
+    "*,const "
+    "unsigned char *,const class BRASK::STRING::CoreString &,unsigned long,XFontSpec &,unsigned char)";
+constexpr char kTTCStubFile[] = "BRASK::PLUGIN::FontStubError __cdecl "
+                                "BRASK::PLUGIN::FontDevice::CreateTTCFontStubFile(unsigned char *,const "
+                                "unsigned char *,unsigned char)";
 
 const unsigned char* U(const char* text) {
     return reinterpret_cast<const unsigned char*>(text);
 }
+
+class FontDeviceTree : public StubTreeFixture {
+protected:
+    FontStubError Write(FontDevice& device, std::string ps, const std::string& stub, const char* file,
+                        unsigned long type, bool eastAsian) {
+        return device.CreateFontStubFile(reinterpret_cast<unsigned char*>(ps.data()), U(stub.c_str()),
+                                         BXString(file), type, eastAsian ? 1 : 0);
+    }
+};
 
 } // namespace
 
@@ -36,45 +38,24 @@ TEST_F(FontDeviceTree, FirstRunMakesTheTreeAndTheCategoryLines) {
     FontDevice device(mFonts);
     EXPECT_EQ(Read(Stubs() / "_edir_"), kCategoryLines);
     for (const auto& dir : {Western(), EastAsian(), FontSet()}) {
-        EXPECT_TRUE(std::filesystem::is_directory(dir));
         EXPECT_EQ(Read(dir / "_edir_"), "");
         EXPECT_TRUE(StubNames(dir).empty());
     }
-    EXPECT_EQ(device.WesternFontsDir().GetUTF8String(), Western().string() + "/");
-    EXPECT_EQ(device.EAFontsDir().GetUTF8String(), EastAsian().string() + "/");
-    EXPECT_EQ(device.FontSetDir().GetUTF8String(), FontSet().string() + "/");
     EXPECT_EQ(mFonts.refreshes, 1);
-    EXPECT_EQ(device.GetFontPathString().GetUTF8String(), ExpectedFontPath("/usr/share/fonts/"));
+    EXPECT_EQ(device.GetFontPathString().GetUTF8String(), FontPath("/usr/share/fonts/"));
     EXPECT_TRUE(log.Records().empty());
 }
 
-TEST_F(FontDeviceTree, EachStartAppendsTheCategoryLinesAgainAndReusesTheFolders) {
-    { FontDevice first(mFonts); }
-    std::ofstream(Western() / "_edir_", std::ios::app) << "/Kept  (Kept.ps)\n";
-    FontDevice second(mFonts);
-    EXPECT_EQ(Read(Stubs() / "_edir_"), std::string(kCategoryLines) + kCategoryLines);
-    EXPECT_EQ(Read(Western() / "_edir_"), "/Kept  (Kept.ps)\n");
-    EXPECT_EQ(Read(EastAsian() / "_edir_"), "");
-}
-
-TEST_F(FontDeviceTree, FontFoldersFollowTheSystemFolderInOrderOfDiscovery) {
+TEST_F(FontDeviceTree, FontFoldersInOrderOfDiscoveryAndTheSystemFolderTwice) {
     mFonts.Add("Alpha", "/fonts/b/alpha.ttf", XF::kXTrueType, false);
     mFonts.Add("Beta", "/fonts/a/beta.ttf", XF::kXTrueType, false);
     mFonts.Add("Gamma", "/fonts/b/gamma.ttf", XF::kXTrueType, false);
     mFonts.Add("Delta", "delta.ttf", XF::kXTrueType, false); // no folder: adds none
-    FontDevice device(mFonts);
-    ASSERT_EQ(device.FontDirs().size(), 3u);
-    EXPECT_EQ(device.GetFontPathString().GetUTF8String(),
-              ExpectedFontPath("/usr/share/fonts/,/fonts/b,/fonts/a"));
-    EXPECT_EQ(Read(Western() / "Delta.ps"),
-              "/Delta  (%psfont%delta.ttf) definesfntfontset 0 get definefont pop");
-}
-
-TEST_F(FontDeviceTree, TheSystemFontFolderStandsTwiceOnceAFontLiesInIt) {
     mFonts.Add("Direct", "/usr/share/fonts/direct.ttf", XF::kXTrueType, false);
     FontDevice device(mFonts);
     EXPECT_EQ(device.GetFontPathString().GetUTF8String(),
-              ExpectedFontPath("/usr/share/fonts/,/usr/share/fonts"));
+              FontPath("/usr/share/fonts/,/fonts/b,/fonts/a,/usr/share/fonts"));
+    EXPECT_EQ(Read(Western() / "Delta.ps"), "/Delta  (%psfont%delta.ttf)" + kTrueTypeTail);
 }
 
 TEST_F(FontDeviceTree, MakeEdirEntryWritesOneLineOrRefusesBadInput) {
@@ -83,69 +64,130 @@ TEST_F(FontDeviceTree, MakeEdirEntryWritesOneLineOrRefusesBadInput) {
     const CoreString dir = device.EAFontsDir();
     EXPECT_EQ(device.MakeEdirEntry(dir, U("Name"), nullptr), 0);
     EXPECT_EQ(device.MakeEdirEntry(dir, U("Name"), "WesternFonts"), 0);
-    EXPECT_EQ(Read(EastAsian() / "_edir_"), "/Name  (Name.ps)\n/Name  (WesternFonts)\n");
-    EXPECT_TRUE(log.Records().empty());
-
     EXPECT_EQ(device.MakeEdirEntry(CoreString(), U("Name"), nullptr), 2003);
     EXPECT_EQ(device.MakeEdirEntry(dir, nullptr, nullptr), 2008);
     EXPECT_EQ(Read(EastAsian() / "_edir_"), "/Name  (Name.ps)\n/Name  (WesternFonts)\n");
-    const auto records = log.WithMessage("MakeEdirEntry input paramter fails");
+    const auto records = log.Records();
     ASSERT_EQ(records.size(), 2u);
     for (const auto& r : records) {
-        EXPECT_EQ(r.file, kSource);
-        EXPECT_EQ(r.function, kMakeEdirEntry);
+        EXPECT_EQ(r.MessageUTF8(), "MakeEdirEntry input paramter fails");
+        EXPECT_EQ(r.file, kFontDeviceSource);
+        EXPECT_EQ(r.function, "BRASK::PLUGIN::FontStubError __cdecl BRASK::PLUGIN::FontDevice::MakeEdirEntry("
+                              "const class BRASK::STRING::CoreString &,const unsigned char *,const char *)");
         EXPECT_EQ(r.type, 2);
         EXPECT_EQ(r.level, 1);
     }
 }
 
-TEST_F(FontDeviceTree, CreateEdirKeepsAnExistingIndex) {
-    FontDevice device(mFonts);
-    std::ofstream(FontSet() / "_edir_", std::ios::app) << "/X  (X.ps)\n";
-    EXPECT_EQ(device.CreateEdir(device.FontSetDir()), 0);
-    EXPECT_EQ(Read(FontSet() / "_edir_"), "/X  (X.ps)\n");
-    const CoreString fresh = CoreString::FromUTF8((mTemp.Path() / "fresh").string() + "/");
-    std::filesystem::create_directories(mTemp.Path() / "fresh");
-    EXPECT_EQ(device.CreateEdir(fresh), 0);
-    EXPECT_TRUE(std::filesystem::exists(mTemp.Path() / "fresh" / "_edir_"));
-}
-
-TEST_F(FontDeviceTree, UnwritableTreeLeavesTheFontPathStringEmpty) {
-    // A file where the shared RIP folder should be: FontStubs cannot be made.
-    std::ofstream(mApp / "jaws") << "in the way";
+TEST_F(FontDeviceTree, AnUnbuildableTreeLeavesTheFontPathStringEmpty) {
     mFonts.Add("Alpha", "/fonts/alpha.ttf", XF::kXTrueType, false);
-    LogCapture log;
-    FontDevice device(mFonts);
-    EXPECT_TRUE(device.GetFontPathString().empty());
-    EXPECT_EQ(mFonts.refreshes, 0);
-    ASSERT_EQ(log.WithMessage("Directory creation failed").size(), 1u);
-    const auto failed = log.WithMessage("CreateJawsDirectory failed");
-    ASSERT_EQ(failed.size(), 1u);
-    EXPECT_EQ(failed[0].file, kSource);
-    EXPECT_EQ(failed[0].function, "__cdecl BRASK::PLUGIN::FontDevice::FontDevice(void)");
-    EXPECT_EQ(log.WithMessage("Directory creation failed")[0].function,
-              "BRASK::PLUGIN::FontStubError __cdecl BRASK::PLUGIN::FontDevice::CreateJawsDirectory(class "
-              "BRASK::STRING::CoreString &,class BRASK::STRING::CoreString &,class BRASK::STRING::CoreString "
-              "&,class BRASK::STRING::CoreString &,class BRASK::STRING::CoreString &)");
+    { // A file where the shared RIP folder should be: FontStubs cannot be made.
+        std::ofstream(mApp / "jaws") << "in the way";
+        LogCapture log;
+        FontDevice device(mFonts);
+        EXPECT_TRUE(device.GetFontPathString().empty());
+        EXPECT_EQ(mFonts.refreshes, 0);
+        const auto made = log.WithMessage("Directory creation failed");
+        ASSERT_EQ(made.size(), 1u);
+        EXPECT_EQ(made[0].function, "BRASK::PLUGIN::FontStubError __cdecl BRASK::PLUGIN::FontDevice::"
+                                    "CreateJawsDirectory(class BRASK::STRING::CoreString &,class "
+                                    "BRASK::STRING::CoreString &,class BRASK::STRING::CoreString &,class "
+                                    "BRASK::STRING::CoreString &,class BRASK::STRING::CoreString &)");
+        const auto failed = log.WithMessage("CreateJawsDirectory failed");
+        ASSERT_EQ(failed.size(), 1u);
+        EXPECT_EQ(failed[0].file, kFontDeviceSource);
+        EXPECT_EQ(failed[0].function, "__cdecl BRASK::PLUGIN::FontDevice::FontDevice(void)");
+        std::filesystem::remove(mApp / "jaws");
+    }
+    { // A folder where WesternFonts/_edir_ should be.
+        std::filesystem::create_directories(Western() / "_edir_");
+        LogCapture log;
+        FontDevice device(mFonts);
+        EXPECT_TRUE(device.GetFontPathString().empty());
+        EXPECT_EQ(log.WithMessage("Unable to create file.").size(), 1u);
+        EXPECT_EQ(log.WithMessage("Create Jaws Edir failed").size(), 1u);
+        EXPECT_FALSE(std::filesystem::exists(EastAsian()));
+        EXPECT_EQ(Read(Stubs() / "_edir_"), "/Font  (WesternFonts)\n");
+    }
+    { // No class factory.
+        COREREGISTRY::ClassFactorySlot::Set(nullptr);
+        LogCapture log;
+        FontDevice device(mFonts);
+        EXPECT_TRUE(device.GetFontPathString().empty());
+        EXPECT_EQ(log.WithMessage("CreateSystemDir failed").size(), 1u);
+        EXPECT_EQ(log.WithMessage("CreateJawsDirectory failed").size(), 1u);
+    }
 }
 
-TEST_F(FontDeviceTree, AnUncreatableIndexStopsConstruction) {
-    // A folder where WesternFonts/_edir_ should be.
-    std::filesystem::create_directories(Western() / "_edir_");
-    LogCapture log;
+TEST_F(FontDeviceTree, StubWriterTextsFoldersAndStatuses) {
+    const std::string pfb = " (r) file /PFBDecode filter cvx exec";
+    struct Row {
+        const char *name, *file;
+        unsigned long type;
+        bool eastAsian;
+        FontStubError status;
+        std::filesystem::path dir;
+        std::string tail; // behind "/" name "  (%psfont%" file ")"; no text at all for status 2005
+    } rows[] = {
+        {"Gothic", "gothic.otf", XF::kXOpenTypePS, true, 0, EastAsian(), kTrueTypeTail},
+        {"Mincho", "mincho.ttf", XF::kXOpenTypeTT, true, 0, EastAsian(), kTrueTypeTail},
+        {"Ryumin-Roman", "ryumin.pfb", XF::kXType1, true, 0, Western(), pfb}, // Type 1: always Western
+        {"Ryumin-Light", "ryumin.otf", XF::kXComposite, true, 2005, EastAsian(), ""},
+        {"Odd", "odd.fon", 4, false, 2005, Western(), ""},
+        // Collections need the extension after the last dot.
+        {"Plain", "ttc", XF::kXTrueType, false, 0, Western(), kTrueTypeTail},
+        {"Dotted", "f.ttc.ttf", XF::kXTrueType, false, 0, Western(), kTrueTypeTail}};
     FontDevice device(mFonts);
-    EXPECT_TRUE(device.GetFontPathString().empty());
-    ASSERT_EQ(log.WithMessage("Unable to create file.").size(), 1u);
-    EXPECT_EQ(log.WithMessage("Create Jaws Edir failed").size(), 1u);
-    EXPECT_FALSE(std::filesystem::exists(EastAsian()));
-    EXPECT_EQ(Read(Stubs() / "_edir_"), "/Font  (WesternFonts)\n");
+    LogCapture log;
+    for (const Row& row : rows) {
+        EXPECT_EQ(Write(device, row.name, row.name, row.file, row.type, row.eastAsian), row.status)
+            << row.name;
+        EXPECT_EQ(Read(row.dir / (std::string(row.name) + ".ps")),
+                  row.status ? "" : "/" + std::string(row.name) + "  (%psfont%" + row.file + ")" + row.tail);
+    }
+    // Written once only: a second call with the same names writes nothing.
+    EXPECT_EQ(Write(device, "Gothic", "Gothic", "other.ttf", XF::kXTrueType, true), 2002);
+    EXPECT_EQ(Read(EastAsian() / "Gothic.ps"), "/Gothic  (%psfont%gothic.otf)" + kTrueTypeTail);
+    // The collection test ignores case.
+    EXPECT_EQ(Write(device, "MS-Mincho", "MS-Mincho", "MSMINCHO.TTC", XF::kXTrueType, false), 0);
+    EXPECT_EQ(Read(FontSet() / "MS-Mincho.ps"),
+              "/MS-Mincho  (%psfont%MSMINCHO.TTC) definesfntfontset /FontSet defineresource ");
+    EXPECT_EQ(Read(Western() / "_edir_"), "/Ryumin-Roman  (Ryumin-Roman.ps)\n/Plain  (Plain.ps)\n"
+                                          "/Dotted  (Dotted.ps)\n/MS-Mincho  (MS-Mincho.ps)\n");
+    EXPECT_EQ(Read(EastAsian() / "_edir_"), "/Gothic  (Gothic.ps)\n/Mincho  (Mincho.ps)\n");
+    EXPECT_EQ(Read(FontSet() / "_edir_"), "/MS-Mincho  (MS-Mincho.ps)\n");
+    const auto invalid = log.Records();
+    ASSERT_EQ(invalid.size(), 2u);
+    for (const auto& r : invalid) {
+        EXPECT_EQ(r.MessageUTF8(), "Invalid font type");
+        EXPECT_EQ(r.file, kFontDeviceSource);
+        EXPECT_EQ(r.function, kFontStubFile);
+    }
 }
 
-TEST_F(FontDeviceTree, NoFactoryMeansNoTree) {
-    COREREGISTRY::ClassFactorySlot::Set(nullptr);
-    LogCapture log;
+TEST_F(FontDeviceTree, StubWritersRefuseEmptyInputAndReportUnwritableStubs) {
     FontDevice device(mFonts);
-    EXPECT_TRUE(device.GetFontPathString().empty());
-    EXPECT_EQ(log.WithMessage("CreateSystemDir failed").size(), 1u);
-    EXPECT_EQ(log.WithMessage("CreateJawsDirectory failed").size(), 1u);
+    LogCapture log;
+    EXPECT_EQ(Write(device, "Foo", "", "foo.ttf", XF::kXTrueType, false), 2008);
+    EXPECT_EQ(Write(device, "", "Foo", "foo.ttf", XF::kXTrueType, false), 2008);
+    EXPECT_EQ(Write(device, "Foo", "Foo", "", XF::kXTrueType, false), 2008);
+    EXPECT_EQ(device.CreateFontStubFile(nullptr, U("Foo"), BXString("f.ttf"), 1, 0), 2008);
+    EXPECT_EQ(device.CreateTTCFontStubFile(nullptr, U("Foo"), 0), 2008);
+    EXPECT_TRUE(StubNames(Western()).empty());
+    EXPECT_EQ(log.WithMessage("CreateFontStubFile input paramter fails").size(), 4u);
+    const auto ttc = log.WithMessage("CreateTTCFontStubFile input paramter fails");
+    ASSERT_EQ(ttc.size(), 1u);
+    EXPECT_EQ(ttc[0].function, kTTCStubFile);
+
+    // URIs can no longer be made: the member stub is created but cannot be written, which is a failure.
+    mHost->RegisterClass(CLSID::URI, []() -> IObject* { return nullptr; });
+    log.Clear();
+    EXPECT_EQ(Write(device, "Set-Member", "Set-Member", "set.ttc", XF::kXTrueType, false), 2002);
+    EXPECT_EQ(log.WithMessage("CreateTTCFontStubFile failed.").size(), 1u);
+    const auto uri = log.WithMessage("CreateURI failed");
+    ASSERT_EQ(uri.size(), 1u);
+    EXPECT_EQ(uri[0].function, kTTCStubFile);
+    EXPECT_FALSE(std::filesystem::exists(FontSet() / "Set-Member.ps"));
+    EXPECT_EQ(Write(device, "Solo", "Solo", "solo.ttf", XF::kXTrueType, false), 2002);
+    EXPECT_EQ(log.WithMessage("CreateURI failed").back().function, kFontStubFile);
 }

@@ -4,6 +4,7 @@
 
 #include "../support/LogCapture.h"
 #include "../support/TempDir.h"
+#include "TestFontManager.h"
 
 #include "brask_host/Host.h"
 #include "shell/ClassFactorySlot.h"
@@ -18,6 +19,10 @@
 #include <string>
 
 namespace BRASK::TEST {
+
+inline const std::string kTrueTypeTail = " definesfntfontset 0 get definefont pop";
+inline const std::string kCategoryLines = "/Font  (WesternFonts)\n/CIDFont  (EAFonts)\n/FontSet  (FontSet)\n";
+inline constexpr char kFontDeviceSource[] = "core/Common/Headers/Jaws/FontDevice";
 
 class StubTreeFixture : public ::testing::Test {
 protected:
@@ -40,6 +45,9 @@ protected:
     std::filesystem::path Western() const { return Stubs() / "WesternFonts"; }
     std::filesystem::path EastAsian() const { return Stubs() / "EAFonts"; }
     std::filesystem::path FontSet() const { return Stubs() / "FontSet"; }
+    std::string FontPath(const std::string& fontDirs) const {
+        return "%xfont%+" + mApp.string() + "/jaws/FontStubs;%psfont%=" + fontDirs + ";";
+    }
 
     static std::string Read(const std::filesystem::path& path) {
         std::ifstream in(path, std::ios::binary);
@@ -66,6 +74,7 @@ protected:
     TempDir mTemp;
     std::filesystem::path mApp;
     TInterfacePtr<HOST::Host> mHost;
+    TestFontManager mFonts;
 };
 
 } // namespace BRASK::TEST

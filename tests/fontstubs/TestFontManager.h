@@ -33,81 +33,69 @@ public:
     int refreshes = 0;
 
     XF::XStatus Refresh(XF::BXStringPtrArray&, XF::BXStringPtrArray&) override {
-        ++refreshes;
-        return XF::kXNoErr;
+        return ++refreshes, XF::kXNoErr;
     }
     std::unique_ptr<XF::XFamilyIterator> NewFamilyIterator() override {
         return std::make_unique<XF::XFamilyIterator>();
     }
     XF::XStatus NextFamily(XF::XFamilyIterator& iterator, std::uint32_t& familyId) override {
-        while (iterator.position < families.size()) {
-            const std::size_t index = iterator.position++;
-            if (families[index]) {
-                familyId = static_cast<std::uint32_t>(index + 1);
+        while (iterator.position < families.size())
+            if (families[iterator.position++]) {
+                familyId = static_cast<std::uint32_t>(iterator.position);
                 return XF::kXNoErr;
             }
-        }
         return XF::kXNoMoreFamilies;
     }
-    std::uint32_t GetFontType(std::uint32_t familyId) override {
-        const TestFamily* family = Find(familyId);
-        return family == nullptr ? XF::kXUnknownType : family->type;
+    std::uint32_t GetFontType(std::uint32_t id) override {
+        return Find(id) ? Find(id)->type : XF::kXUnknownType;
     }
-    XF::XStatus GetIntrinsicStyle(std::uint32_t familyId, std::uint32_t style,
-                                  std::uint32_t& intrinsic) override {
-        const TestFamily* family = Find(familyId);
-        if (family == nullptr || family->intrinsicFails)
+    XF::XStatus GetIntrinsicStyle(std::uint32_t id, std::uint32_t style, std::uint32_t& intrinsic) override {
+        if (!Find(id) || Find(id)->intrinsicFails)
             return XF::kXNoSuchFont;
-        intrinsic = Serving(*family, style);
+        intrinsic = Serving(*Find(id), style);
         return XF::kXNoErr;
     }
-    XF::XStatus GetPSFontName(std::uint32_t familyId, std::uint32_t style, char* buffer,
+    XF::XStatus GetPSFontName(std::uint32_t id, std::uint32_t style, char* buffer,
                               std::size_t size) override {
-        const TestFamily* family = Find(familyId);
-        if (family == nullptr || family->nameFails)
+        if (!Find(id) || Find(id)->nameFails)
             return XF::kXNoSuchFont;
-        const std::string& name = family->slots[Serving(*family, style)]->psName;
+        const std::string& name = Face(id, style).psName;
         const std::size_t count = std::min(name.size(), size - 1);
         std::memcpy(buffer, name.data(), count);
         buffer[count] = '\0';
         return XF::kXNoErr;
     }
     XF::XStatus GetFont(const XF::XFontSpec& spec, const XF::XFont*& font) override {
-        const TestFamily* family = Find(spec.familyId);
-        if (family == nullptr)
+        if (!Find(spec.familyId))
             return XF::kXNoSuchFont;
-        const std::uint32_t slot = Serving(*family, spec.style);
-        mFonts.push_back(std::make_unique<XF::XFont>(spec.familyId, slot, family->slots[slot]->path, 0));
+        const std::uint32_t slot = Serving(*Find(spec.familyId), spec.style);
+        mFonts.push_back(std::make_unique<XF::XFont>(spec.familyId, slot, Face(spec.familyId, slot).path, 0));
         font = mFonts.back().get();
         return XF::kXNoErr;
     }
-    XF::XStatus GetFontFilePath(std::uint32_t familyId, std::uint32_t style, std::uint32_t,
+    XF::XStatus GetFontFilePath(std::uint32_t id, std::uint32_t style, std::uint32_t,
                                 CoreString& path) override {
-        const TestFamily* family = Find(familyId);
-        if (family == nullptr)
+        if (!Find(id))
             return XF::kXNoSuchFont;
-        path = CoreString::FromUTF8(family->slots[Serving(*family, style)]->path);
+        path = CoreString::FromUTF8(Face(id, style).path);
         return XF::kXNoErr;
     }
     bool IsEastAsian(const XF::XFont& font) override {
-        const TestFamily* family = Find(font.GetFamilyId());
-        return family != nullptr && family->slots[font.GetStyleIndex()]->eastAsian;
+        return Find(font.GetFamilyId()) && Face(font.GetFamilyId(), font.GetStyleIndex()).eastAsian;
     }
 
     // A family with one face in the regular slot.
     TestFamily& Add(const std::string& psName, const std::string& path, std::uint32_t type, bool eastAsian) {
-        TestFamily family;
-        family.type = type;
-        family.slots[0] = TestFace{psName, path, eastAsian};
-        families.emplace_back(std::move(family));
+        families.emplace_back(TestFamily{type, {TestFace{psName, path, eastAsian}}});
         return *families.back();
     }
 
 private:
-    const TestFamily* Find(std::uint32_t familyId) const {
-        if (familyId == 0 || familyId > families.size() || !families[familyId - 1])
-            return nullptr;
-        return &*families[familyId - 1];
+    const TestFamily* Find(std::uint32_t id) const {
+        return id == 0 || id > families.size() || !families[id - 1] ? nullptr : &*families[id - 1];
+    }
+    const TestFace& Face(std::uint32_t id, std::uint32_t style) const {
+        return *Find(id)->slots[Serving(*Find(id), style)];
     }
     static std::uint32_t Serving(const TestFamily& family, std::uint32_t style) {
         static constexpr std::uint32_t kOrder[4][4] = {
