@@ -1,7 +1,7 @@
-// The host's class factory and its publication as the core registry.
+// The host's class factory, its default folders, its publication as the core registry, tiles and GUID lists.
 #include "HostTestSupport.h"
 
-#include <filesystem>
+#include <limits>
 #include <new>
 
 namespace BRASK::HOST::TEST {
@@ -9,112 +9,114 @@ namespace {
 
 using HostFactoryTest = HostTest;
 
-struct ClassCase {
-    const char* name;
-    GUID classId;
-    GUID interfaceId;
-};
-
-const ClassCase kClasses[] = {
-    {"SystemDirContainer", CLSID::SystemDirContainer, FILE_SYS::ISystemDirContainer::IID},
-    {"URI", CLSID::URI, IO::IURI::IID},
-    {"URIRegistry", CLSID::URIRegistry, IO::IURIRegistry::IID},
-    {"PersistentDictionary", CLSID::PersistentDictionary, IDictionary::IID},
-    {"Tile", CLSID::Tile, GRAPHICS::ITile::IID},
-    {"SystemFile", CLSID::SystemFile, FILE_SYS::IFile::IID},
-    {"SystemDir", CLSID::SystemDir, FILE_SYS::IDir::IID},
-    {"MemoryDataProvider", CLSID::MemoryDataProvider, IO::IMemoryDataProvider::IID},
-    {"PhotoShopResourceParser", CLSID::PhotoShopResourceParser, GRAPHICS::IPhotoShopResourceParser::IID},
-    {"GuidList", CLSID::GuidList, IGuidList::IID},
-};
-
 TEST_F(HostFactoryTest, EveryClassIdMakesAFreshObjectOfItsInterface) {
-    for (const ClassCase& c : kClasses) {
+    const std::pair<GUID, GUID> classes[] = {
+        {CLSID::SystemDirContainer, FILE_SYS::ISystemDirContainer::IID},
+        {CLSID::URI, IO::IURI::IID},
+        {CLSID::URIRegistry, IO::IURIRegistry::IID},
+        {CLSID::PersistentDictionary, IDictionary::IID},
+        {CLSID::Tile, GRAPHICS::ITile::IID},
+        {CLSID::SystemFile, FILE_SYS::IFile::IID},
+        {CLSID::SystemDir, FILE_SYS::IDir::IID},
+        {CLSID::MemoryDataProvider, IO::IMemoryDataProvider::IID},
+        {CLSID::PhotoShopResourceParser, GRAPHICS::IPhotoShopResourceParser::IID},
+        {CLSID::GuidList, IGuidList::IID},
+    };
+    for (const auto& [classId, interfaceId] : classes) {
         IObject* first = nullptr;
         IObject* second = nullptr;
-        EXPECT_EQ(mHost->CreateInstance(c.classId, &first), kOK) << c.name;
-        EXPECT_EQ(mHost->CreateInstance(c.classId, &second), kOK) << c.name;
-        ASSERT_NE(first, nullptr) << c.name;
-        ASSERT_NE(second, nullptr) << c.name;
-        EXPECT_NE(first, second) << c.name;
-        EXPECT_EQ(*first->GetIID(), c.interfaceId) << c.name;
+        EXPECT_EQ(mHost->CreateInstance(classId, &first), kOK) << classId.ToString();
+        EXPECT_EQ(mHost->CreateInstance(classId, &second), kOK) << classId.ToString();
+        ASSERT_TRUE(first != nullptr && second != nullptr) << classId.ToString();
+        EXPECT_NE(first, second) << classId.ToString();
+        EXPECT_EQ(*first->GetIID(), interfaceId) << classId.ToString();
         first->Release();
         second->Release();
     }
-    // The typed forms the plug-in uses.
-    EXPECT_TRUE(Make<IO::IDataProvider>(CLSID::MemoryDataProvider));
-    EXPECT_TRUE(Make<IO::IMemoryDataProvider>(CLSID::MemoryDataProvider));
 }
 
-TEST_F(HostFactoryTest, GraphicsEnvironmentIsSharedAndHoldsTheDiscoveryService) {
+TEST_F(HostFactoryTest, GraphicsEnvironmentIsSharedAndItsServiceOutlivesTheCallersReference) {
     auto first = Make<GRAPHICS::IGraphicsEnvironment>(CLSID::GraphicsEnvironment);
     auto second = Make<GRAPHICS::IGraphicsEnvironment>(CLSID::GraphicsEnvironment);
     EXPECT_EQ(first.Get(), second.Get());
     auto* service = FindAttached<GRAPHICS::IInterfaceDiscoveryService>(*first, CLSID::DiscoveryServiceKey);
     ASSERT_NE(service, nullptr);
-    EXPECT_EQ(*service->GetIID(), GRAPHICS::IInterfaceDiscoveryService::IID);
-
-    // The plug-in's pattern: take the service, release the environment, keep using the service.
     first.Reset();
     second.Reset();
     EXPECT_EQ(*service->GetIID(), GRAPHICS::IInterfaceDiscoveryService::IID);
 }
 
-TEST_F(HostFactoryTest, UnknownClassIdsLeaveTheOutputNull) {
-    IObject* out = reinterpret_cast<IObject*>(0x1);
-    EXPECT_NE(mHost->CreateInstance(CLSID::EPSCompositeGraphic, &out), kOK);
-    EXPECT_EQ(out, nullptr);
-    out = reinterpret_cast<IObject*>(0x1);
-    EXPECT_NE(mHost->CreateInstance(CLSID::SecondOfferedClass, &out), kOK); // a plug-in class
-    EXPECT_EQ(out, nullptr);
-    EXPECT_EQ(mHost->CreateInstance(CLSID::URI, nullptr), kBadArgument);
-
-    TInterfacePtr<IO::IURI> uri;
-    EXPECT_EQ(BRASK::CreateInstance(mHost.Get(), CLSID::PersistentDictionary, uri),
-              kOutOfMemory); // not a URI
-    EXPECT_FALSE(uri);
-}
-
-TEST_F(HostFactoryTest, RegisteredClassesAreServedToo) {
+TEST_F(HostFactoryTest, UnknownOrFailingClassesLeaveTheOutputNullAndThrowNothing) {
     const GUID extra = MakeGuid(0x12345678, 0x1234, 0x1234, 0x1234, 0x123456789ABC);
+    for (const GUID& unknown : {CLSID::EPSCompositeGraphic, CLSID::SecondOfferedClass, extra}) {
+        IObject* out = reinterpret_cast<IObject*>(0x1);
+        EXPECT_NE(mHost->CreateInstance(unknown, &out), kOK) << unknown.ToString();
+        EXPECT_EQ(out, nullptr);
+    }
+    EXPECT_EQ(mHost->CreateInstance(CLSID::URI, nullptr), kBadArgument);
+    TInterfacePtr<IO::IURI> uri;
+    EXPECT_EQ(BRASK::CreateInstance(mHost.Get(), CLSID::PersistentDictionary, uri), kOutOfMemory);
+    EXPECT_FALSE(uri);
+
     IObject* out = nullptr;
-    EXPECT_NE(mHost->CreateInstance(extra, &out), kOK);
     mHost->RegisterClass(extra, []() -> IObject* { return Host::Create().Detach(); });
     ASSERT_EQ(mHost->CreateInstance(extra, &out), kOK);
-    ASSERT_NE(out, nullptr);
     EXPECT_EQ(*out->GetIID(), IClassFactory::IID);
     out->Release();
-
-    // A creator that throws makes nothing and lets nothing escape.
     mHost->RegisterClass(extra, []() -> IObject* { throw std::bad_alloc(); });
     out = reinterpret_cast<IObject*>(0x1);
     EXPECT_EQ(mHost->CreateInstance(extra, &out), kOutOfMemory);
     EXPECT_EQ(out, nullptr);
 }
 
-TEST_F(HostFactoryTest, PublishingSetsAndClearsTheCoreRegistry) {
+TEST_F(HostFactoryTest, PublishingSetsAndClearsTheCoreRegistryAndNeverLeavesItDangling) {
     ASSERT_EQ(COREREGISTRY::GetCoreRegistry(), nullptr);
     mHost->PublishAsCoreRegistry();
-    EXPECT_EQ(COREREGISTRY::GetCoreRegistry(), mHost.Get());
-
-    // Another host's unpublish leaves this one in place.
     auto other = Host::Create(HostOptions{BRASK_APP_DIR, mTempDir});
-    other->UnpublishCoreRegistry();
+    other->UnpublishCoreRegistry(); // not the published one: no effect
     EXPECT_EQ(COREREGISTRY::GetCoreRegistry(), mHost.Get());
-
     mHost->UnpublishCoreRegistry();
     EXPECT_EQ(COREREGISTRY::GetCoreRegistry(), nullptr);
-
-    // A host that dies while published does not leave a dangling registry behind.
     other->PublishAsCoreRegistry();
     other.Reset();
     EXPECT_EQ(COREREGISTRY::GetCoreRegistry(), nullptr);
 }
 
-TEST_F(HostFactoryTest, ApplicationFolderDefaultsToTheProgramsFolder) {
-    auto host = Host::Create(HostOptions{"", mTempDir});
-    EXPECT_EQ(host->ApplicationDir(), std::filesystem::canonical("/proc/self/exe").parent_path().string());
-    EXPECT_EQ(host->TemporaryDir(), mTempDir);
+TEST_F(HostFactoryTest, TileInitRejectsBadBoundsAndKeepsTheOldOnes) {
+    auto tile = Make<GRAPHICS::ITile>(CLSID::Tile);
+    EXPECT_EQ(tile->Init({0, 0, 0, 0}), kOK); // empty is allowed
+    ASSERT_EQ(tile->Init({1, 2, 3, 4}), kOK);
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    for (const GRAPHICS::Rect<float>& bad : std::vector<GRAPHICS::Rect<float>>{{nan, 0, 1, 1},
+                                                                               {0, nan, 1, 1},
+                                                                               {0, 0, nan, 1},
+                                                                               {0, 0, 1, nan},
+                                                                               {0, 0, inf, 1},
+                                                                               {0, -inf, 1, 1},
+                                                                               {0, 10, 5, 9},
+                                                                               {10, 0, 9, 5}}) {
+        EXPECT_EQ(tile->Init(bad), GRAPHICS::ITile::kBadBounds);
+        const GRAPHICS::Rect<float> kept = tile->GetBounds();
+        EXPECT_TRUE(kept.top == 1 && kept.left == 2 && kept.bottom == 3 && kept.right == 4);
+    }
+    {
+        auto dictionary = Make<IDictionary>(CLSID::PersistentDictionary);
+        tile->AttachInterface(dictionary.Get(), CLSID::ConnectionSpaceKey);
+    }
+    EXPECT_EQ(*FindAttached<IDictionary>(*tile, CLSID::ConnectionSpaceKey)->GetIID(), IDictionary::IID);
+}
+
+TEST_F(HostFactoryTest, GuidListCopiesInOrder) {
+    auto list = Make<IGuidList>(CLSID::GuidList);
+    EXPECT_EQ(list->Add(nullptr), kBadArgument);
+    GUID first = CLSID::FirstOfferedIID;
+    ASSERT_EQ(list->Add(&first), kOK);
+    first.Data1 = 0;
+    ASSERT_EQ(list->Add(&CLSID::SecondOfferedIID), kOK);
+    ASSERT_EQ(list->GetCount(), 2u);
+    EXPECT_EQ(list->GetAt(0), CLSID::FirstOfferedIID);
+    EXPECT_EQ(list->GetAt(1), CLSID::SecondOfferedIID);
+    EXPECT_EQ(list->GetAt(2), GUID{});
 }
 
 } // namespace

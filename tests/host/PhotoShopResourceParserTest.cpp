@@ -1,9 +1,9 @@
-// The Photoshop resource parser on resources built byte by byte and on real EPS files.
+// The Photoshop resource parser on resources built byte by byte and on a real EPS file.
 #include "HostTestSupport.h"
 
+#include <cctype>
 #include <cmath>
-#include <fstream>
-#include <iterator>
+#include <sstream>
 
 namespace BRASK::HOST::TEST {
 namespace {
@@ -12,89 +12,59 @@ using GRAPHICS::IPathCollection;
 using GRAPHICS::IPhotoShopResourceParser;
 using Block = std::vector<std::uint8_t>;
 
-void PutU16(Block& b, std::uint16_t v) {
-    b.push_back(static_cast<std::uint8_t>(v >> 8));
-    b.push_back(static_cast<std::uint8_t>(v));
+Block operator+(Block a, const Block& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
 }
-void PutU32(Block& b, std::uint32_t v) {
-    for (int shift = 24; shift >= 0; shift -= 8)
-        b.push_back(static_cast<std::uint8_t>(v >> shift));
+Block BigEndian(std::uint32_t v, int bytes) {
+    Block b;
+    for (int i = bytes - 1; i >= 0; --i)
+        b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+    return b;
 }
-void PutPascal(Block& b, const std::string& s) {
-    b.push_back(static_cast<std::uint8_t>(s.size()));
-    b.insert(b.end(), s.begin(), s.end());
+Block Pascal(const std::string& s) {
+    return Block{static_cast<std::uint8_t>(s.size())} + Bytes(s);
 }
 
 // One 8BIM resource: signature, id, Pascal name padded to even, size, data padded to even.
 Block Resource(std::uint16_t id, const std::string& name, const Block& data) {
-    Block b = Bytes("8BIM");
-    PutU16(b, id);
-    PutPascal(b, name);
-    if ((1 + name.size()) % 2 != 0)
+    Block b = Bytes("8BIM") + BigEndian(id, 2) + Pascal(name);
+    if (b.size() % 2 != 0)
         b.push_back(0);
-    PutU32(b, static_cast<std::uint32_t>(data.size()));
-    b.insert(b.end(), data.begin(), data.end());
+    b = b + BigEndian(static_cast<std::uint32_t>(data.size()), 4) + data;
     if (data.size() % 2 != 0)
         b.push_back(0);
     return b;
 }
-
 // Resource 2999's data: the clipping path's name and a flatness.
 Block ClipName(const std::string& name) {
-    Block b;
-    PutPascal(b, name);
-    PutU32(b, 0x00010000);
+    return Pascal(name) + BigEndian(0x00010000, 4);
+}
+// Path resource 2000 named `name` and a resource 2999 naming it.
+Block Clipped(const std::string& name, const Block& path) {
+    return Resource(2000, name, path) + Resource(2999, "", ClipName(name));
+}
+// A 26-byte path record: selector, then the knot count of a subpath length record (0 closed, 3 open), zeros.
+Block Record(std::uint16_t selector, std::uint16_t knots = 0) {
+    return BigEndian(selector, 2) + BigEndian(knots, 2) + Block(22, 0);
+}
+// A knot record: in, anchor and out points, each vertical then horizontal, as fractions in 8.24 fixed point.
+Block Knot(std::uint16_t selector, std::initializer_list<double> fractions) {
+    Block b = BigEndian(selector, 2);
+    for (double v : fractions)
+        b = b +
+            BigEndian(static_cast<std::uint32_t>(static_cast<std::int32_t>(std::lround(v * (1 << 24)))), 4);
     return b;
 }
-
-std::uint32_t Fixed(double v) {
-    return static_cast<std::uint32_t>(static_cast<std::int32_t>(std::lround(v * (1 << 24))));
-}
-
-// A 26-byte subpath length record (selector 0 closed, 3 open).
-void LengthRecord(Block& b, std::uint16_t selector, std::uint16_t knots) {
-    PutU16(b, selector);
-    PutU16(b, knots);
-    b.insert(b.end(), 22, 0);
-}
-
-struct Knot {
-    double inV, inH, anchorV, anchorH, outV, outH;
-};
-
-void KnotRecord(Block& b, std::uint16_t selector, const Knot& k) {
-    PutU16(b, selector);
-    for (double v : {k.inV, k.inH, k.anchorV, k.anchorH, k.outV, k.outH})
-        PutU32(b, Fixed(v));
-}
-
-void OtherRecord(Block& b, std::uint16_t selector) {
-    PutU16(b, selector);
-    b.insert(b.end(), 24, 0);
-}
-
 // A closed triangle with fill-rule records in front, as Photoshop writes it.
-Block TrianglePath() {
-    Block b;
-    OtherRecord(b, 6);
-    OtherRecord(b, 8);
-    LengthRecord(b, 0, 3);
-    KnotRecord(b, 2, {0.25, 0.5, 0.25, 0.5, 0.25, 0.5});
-    KnotRecord(b, 1, {0.75, 0.25, 0.75, 0.25, 0.75, 0.25});
-    KnotRecord(b, 2, {0.75, 0.75, 0.75, 0.875, -0.5, 1.5});
-    return b;
-}
-
-Block Concat(std::initializer_list<Block> parts) {
-    Block all;
-    for (const Block& p : parts)
-        all.insert(all.end(), p.begin(), p.end());
-    return all;
+Block Triangle() {
+    return Record(6) + Record(8) + Record(0, 3) + Knot(2, {0.25, 0.5, 0.25, 0.5, 0.25, 0.5}) +
+           Knot(1, {0.75, 0.25, 0.75, 0.25, 0.75, 0.25}) + Knot(2, {0.75, 0.75, 0.75, 0.875, -0.5, 1.5});
 }
 
 class PhotoShopParserTest : public HostTest {
 protected:
-    // Parses `block` through a host memory provider; the status goes to `status`.
+    // Parses `block` (or its first `length` bytes) through a host memory provider.
     TInterfacePtr<IPhotoShopResourceParser> Parse(const Block& block, float width, float height,
                                                   Status* status = nullptr,
                                                   std::uint32_t length = UINT32_MAX) {
@@ -110,27 +80,19 @@ protected:
 };
 
 TEST_F(PhotoShopParserTest, ClippingPathIsDecodedIntoPixels) {
-    const Block block = Concat({Resource(1005, "", Block(16, 1)), Resource(2000, "Clip", TrianglePath()),
-                                Resource(2999, "", ClipName("Clip"))});
     Status status = -1;
-    auto parser = Parse(block, 200, 100, &status);
+    auto parser = Parse(Resource(1005, "", Block(16, 1)) + Clipped("Clip", Triangle()), 200, 100, &status);
     EXPECT_EQ(status, kOK);
     IPathCollection* path = parser->GetClippingPath();
     ASSERT_NE(path, nullptr);
     ASSERT_EQ(path->GetSubpathCount(), 1u);
     EXPECT_TRUE(path->IsSubpathClosed(0));
     ASSERT_EQ(path->GetKnotCount(0), 3u);
-    // x = horizontal × width, y = vertical × height.
-    EXPECT_FLOAT_EQ(path->GetKnot(0, 0).anchor.x, 100.0f);
-    EXPECT_FLOAT_EQ(path->GetKnot(0, 0).anchor.y, 25.0f);
-    EXPECT_FLOAT_EQ(path->GetKnot(0, 1).anchor.x, 50.0f);
-    EXPECT_FLOAT_EQ(path->GetKnot(0, 1).anchor.y, 75.0f);
-    const GRAPHICS::PathKnot last = path->GetKnot(0, 2);
-    EXPECT_FLOAT_EQ(last.in.x, 150.0f);
-    EXPECT_FLOAT_EQ(last.in.y, 75.0f);
-    EXPECT_FLOAT_EQ(last.anchor.x, 175.0f);
-    EXPECT_FLOAT_EQ(last.out.x, 300.0f); // control points may leave the image
-    EXPECT_FLOAT_EQ(last.out.y, -50.0f);
+    // x = horizontal × width, y = vertical × height; control points may leave the image.
+    const GRAPHICS::PathKnot k0 = path->GetKnot(0, 0), k1 = path->GetKnot(0, 1), k2 = path->GetKnot(0, 2);
+    EXPECT_TRUE(k0.anchor.x == 100 && k0.anchor.y == 25) << k0.anchor.x << "," << k0.anchor.y;
+    EXPECT_TRUE(k1.anchor.x == 50 && k1.anchor.y == 75) << k1.anchor.x << "," << k1.anchor.y;
+    EXPECT_TRUE(k2.in.x == 150 && k2.in.y == 75 && k2.anchor.x == 175 && k2.out.x == 300 && k2.out.y == -50);
     // Out-of-range questions answer nothing.
     EXPECT_FALSE(path->IsSubpathClosed(1));
     EXPECT_EQ(path->GetKnotCount(1), 0u);
@@ -138,196 +100,144 @@ TEST_F(PhotoShopParserTest, ClippingPathIsDecodedIntoPixels) {
     EXPECT_EQ(path->GetKnot(5, 0).anchor.x, 0.0f);
 }
 
-TEST_F(PhotoShopParserTest, TheNamedPathIsChosenAmongSeveral) {
-    Block open;
-    LengthRecord(open, 3, 2);
-    KnotRecord(open, 4, {0, 0, 0.5, 0.5, 0, 0});
-    KnotRecord(open, 5, {0, 0, 1.0, 1.0, 0, 0});
-    LengthRecord(open, 0, 1);
-    KnotRecord(open, 1, {0, 0, 0.125, 0.25, 0, 0});
+TEST_F(PhotoShopParserTest, TheNamedPathIsChosenAmongSeveralAndLengthRecordsBoundTheKnots) {
+    const Block open = Record(3, 2) + Knot(4, {0, 0, 0.5, 0.5, 0, 0}) + Knot(5, {0, 0, 1.0, 1.0, 0, 0}) +
+                       Record(0, 1) + Knot(1, {0, 0, 0.125, 0.25, 0, 0});
     // Names of odd and even padded length on either side.
-    const Block block = Concat({Resource(2000, "Path A", TrianglePath()), Resource(2001, "Second", open),
-                                Resource(2999, "", ClipName("Second")), Resource(1036, "x", Block(5, 7))});
-    auto parser = Parse(block, 40, 20);
+    auto parser = Parse(Resource(2000, "Path A", Triangle()) + Resource(2001, "Second", open) +
+                            Resource(2999, "", ClipName("Second")) + Resource(1036, "x", Block(5, 7)),
+                        40, 20);
     IPathCollection* path = parser->GetClippingPath();
     ASSERT_NE(path, nullptr);
     ASSERT_EQ(path->GetSubpathCount(), 2u);
     EXPECT_FALSE(path->IsSubpathClosed(0));
     EXPECT_EQ(path->GetKnotCount(0), 2u);
-    EXPECT_FLOAT_EQ(path->GetKnot(0, 1).anchor.x, 40.0f);
-    EXPECT_FLOAT_EQ(path->GetKnot(0, 1).anchor.y, 20.0f);
+    EXPECT_TRUE(path->GetKnot(0, 1).anchor.x == 40 && path->GetKnot(0, 1).anchor.y == 20);
     EXPECT_TRUE(path->IsSubpathClosed(1));
-    EXPECT_FLOAT_EQ(path->GetKnot(1, 0).anchor.x, 10.0f);
-    EXPECT_FLOAT_EQ(path->GetKnot(1, 0).anchor.y, 2.5f);
+    EXPECT_TRUE(path->GetKnot(1, 0).anchor.x == 10 && path->GetKnot(1, 0).anchor.y == 2.5f);
+
+    Block lying =
+        Knot(1, {0.5, 0.5, 0.5, 0.5, 0.5, 0.5}) + Record(0, 2); // a knot before any subpath: ignored
+    for (int i = 0; i < 4; ++i)
+        lying = lying + Knot(1, {0.1 * i, 0.1 * i, 0.1 * i, 0.1 * i, 0.1 * i, 0.1 * i});
+    lying =
+        lying + Record(3, 9) + Knot(4, {0, 0, 1, 1, 0, 0}) + Block(13, 0xEE); // claims more; partial record
+    parser = Parse(Clipped("P", lying), 100, 100);
+    path = parser->GetClippingPath();
+    ASSERT_NE(path, nullptr);
+    ASSERT_EQ(path->GetSubpathCount(), 2u);
+    EXPECT_EQ(path->GetKnotCount(0), 2u);
+    EXPECT_FLOAT_EQ(path->GetKnot(0, 1).anchor.x, 10.0f);
+    EXPECT_EQ(path->GetKnotCount(1), 1u);
 }
 
 TEST_F(PhotoShopParserTest, NoClippingPathGivesNull) {
-    Status status = -1;
-    // Paths but no 2999.
-    EXPECT_EQ(Parse(Resource(2000, "Clip", TrianglePath()), 10, 10, &status)->GetClippingPath(), nullptr);
-    EXPECT_EQ(status, kOK);
-    // 2999 naming a path that is not there, or a resource outside 2000-2997.
-    EXPECT_EQ(
-        Parse(Concat({Resource(2000, "Clip", TrianglePath()), Resource(2999, "", ClipName("Other"))}), 10, 10)
-            ->GetClippingPath(),
-        nullptr);
-    EXPECT_EQ(
-        Parse(Concat({Resource(2998, "Clip", TrianglePath()), Resource(2999, "", ClipName("Clip"))}), 10, 10)
-            ->GetClippingPath(),
-        nullptr);
-    // A named path without knots.
-    Block empty;
-    LengthRecord(empty, 0, 0);
-    EXPECT_EQ(Parse(Concat({Resource(2000, "Clip", empty), Resource(2999, "", ClipName("Clip"))}), 10, 10)
-                  ->GetClippingPath(),
-              nullptr);
-    // Nothing at all.
-    EXPECT_EQ(Parse(Block{}, 10, 10, &status)->GetClippingPath(), nullptr);
-    EXPECT_EQ(status, kOK);
-}
-
-TEST_F(PhotoShopParserTest, KnotCountsOfLengthRecordsBoundTheKnotsTaken) {
-    Block path;
-    KnotRecord(path, 1, {0.5, 0.5, 0.5, 0.5, 0.5, 0.5}); // before any subpath: ignored
-    LengthRecord(path, 0, 2);
-    for (int i = 0; i < 4; ++i)
-        KnotRecord(path, 1, {0.1 * i, 0.1 * i, 0.1 * i, 0.1 * i, 0.1 * i, 0.1 * i});
-    LengthRecord(path, 3, 9); // claims more than follow
-    KnotRecord(path, 4, {0, 0, 1, 1, 0, 0});
-    path.insert(path.end(), 13, 0xEE); // a partial record at the end
-    auto parser = Parse(Concat({Resource(2000, "P", path), Resource(2999, "", ClipName("P"))}), 100, 100);
-    IPathCollection* collection = parser->GetClippingPath();
-    ASSERT_NE(collection, nullptr);
-    ASSERT_EQ(collection->GetSubpathCount(), 2u);
-    EXPECT_EQ(collection->GetKnotCount(0), 2u);
-    EXPECT_FLOAT_EQ(collection->GetKnot(0, 1).anchor.x, 10.0f);
-    EXPECT_EQ(collection->GetKnotCount(1), 1u);
+    const std::pair<const char*, Block> cases[] = {
+        {"paths but no 2999", Resource(2000, "Clip", Triangle())},
+        {"2999 naming a missing path",
+         Resource(2000, "Clip", Triangle()) + Resource(2999, "", ClipName("Other"))},
+        {"path outside 2000-2997", Resource(2998, "Clip", Triangle()) + Resource(2999, "", ClipName("Clip"))},
+        {"named path without knots", Clipped("Clip", Record(0, 0))},
+        {"nothing at all", Block{}},
+    };
+    for (const auto& [what, block] : cases) {
+        Status status = -1;
+        EXPECT_EQ(Parse(block, 10, 10, &status)->GetClippingPath(), nullptr) << what;
+        EXPECT_EQ(status, kOK) << what;
+    }
 }
 
 TEST_F(PhotoShopParserTest, TruncatedBlocksNeverReadOutsideTheData) {
-    const Block first = Resource(1005, "", Block(16, 1));
-    const Block second = Resource(2000, "Clip", TrianglePath());
-    const Block last = Resource(2999, "", ClipName("Clip")); // odd data size: ends with a pad byte
-    const Block block = Concat({first, second, last});
+    const Block first = Resource(1005, "", Block(16, 1)), second = Resource(2000, "Clip", Triangle());
+    const Block block = first + second + Resource(2999, "", ClipName("Clip")); // ends with a pad byte
     for (std::size_t cut = 0; cut < block.size(); ++cut) {
         // An exact-size copy, so that any read beyond it is caught by the sanitizers.
         const Block part(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(cut));
         Status status = -1;
         auto parser = Parse(part, 100, 100, &status);
         const bool wholeResources = cut == 0 || cut == first.size() || cut == first.size() + second.size();
-        // Only the final pad byte missing: every resource is whole.
-        const bool padMissing = cut == block.size() - 1;
+        const bool padMissing = cut == block.size() - 1; // every resource is whole
         EXPECT_EQ(status, wholeResources || padMissing ? kOK : kMalformedData) << cut;
         EXPECT_EQ(parser->GetClippingPath() != nullptr, padMissing) << cut; // 2999 comes last
     }
 }
 
 TEST_F(PhotoShopParserTest, LyingLengthsAndSignaturesStopTheParse) {
-    // A resource whose size runs past the end of the data.
-    Block lying = Resource(2000, "Clip", TrianglePath());
-    lying[12] = 0x7F;
-    Status status = -1;
-    auto parser = Parse(Concat({Resource(2999, "", ClipName("Clip")), lying}), 100, 100, &status);
-    EXPECT_EQ(status, kMalformedData);
-    EXPECT_EQ(parser->GetClippingPath(), nullptr);
-
-    // A foreign signature after good resources: what came before still counts.
+    Block lying = Resource(2000, "Clip", Triangle());
+    lying[12] = 0x7F; // a size running past the end of the data
     Block foreign = Resource(1000, "", Block(4, 0));
     foreign[0] = 'X';
-    parser =
-        Parse(Concat({Resource(2000, "Clip", TrianglePath()), Resource(2999, "", ClipName("Clip")), foreign}),
-              100, 100, &status);
-    EXPECT_EQ(status, kMalformedData);
-    EXPECT_NE(parser->GetClippingPath(), nullptr);
-
-    // A 2999 whose name claims more bytes than it has.
     Block badName = ClipName("Clip");
-    badName[0] = 200;
-    parser = Parse(Concat({Resource(2000, "Clip", TrianglePath()), Resource(2999, "", badName)}), 100, 100,
-                   &status);
-    EXPECT_EQ(parser->GetClippingPath(), nullptr);
-
-    // A length larger than the provider holds: only what is there is read.
-    const Block good = Concat({Resource(2000, "Clip", TrianglePath()), Resource(2999, "", ClipName("Clip"))});
-    parser = Parse(good, 100, 100, &status, 1u << 30);
-    EXPECT_EQ(status, kMalformedData);
-    EXPECT_NE(parser->GetClippingPath(), nullptr);
+    badName[0] = 200; // a name longer than its resource
+    const Block good = Clipped("Clip", Triangle());
+    struct Case {
+        const char* what;
+        Block block;
+        std::uint32_t length;
+        bool found;
+    };
+    const Case cases[] = {
+        {"lying size", Resource(2999, "", ClipName("Clip")) + lying, UINT32_MAX, false},
+        {"foreign signature after good resources", good + foreign, UINT32_MAX, true},
+        {"length beyond the provider", good, 1u << 30, true},
+    };
+    for (const Case& c : cases) {
+        Status status = -1;
+        auto parser = Parse(c.block, 100, 100, &status, c.length);
+        EXPECT_EQ(status, kMalformedData) << c.what;
+        EXPECT_EQ(parser->GetClippingPath() != nullptr, c.found) << c.what;
+    }
+    EXPECT_EQ(
+        Parse(Resource(2000, "Clip", Triangle()) + Resource(2999, "", badName), 100, 100)->GetClippingPath(),
+        nullptr);
     // A shorter length hides the resources after it.
-    parser = Parse(good, 100, 100, &status, static_cast<std::uint32_t>(good.size() - 10));
-    EXPECT_EQ(parser->GetClippingPath(), nullptr);
+    EXPECT_EQ(Parse(good, 100, 100, nullptr, static_cast<std::uint32_t>(good.size() - 10))->GetClippingPath(),
+              nullptr);
 }
 
 TEST_F(PhotoShopParserTest, BadArgumentsAndReparsingDropEarlierResults) {
-    const Block good = Concat({Resource(2000, "Clip", TrianglePath()), Resource(2999, "", ClipName("Clip"))});
+    const Block good = Clipped("Clip", Triangle());
+    const auto length = static_cast<std::uint32_t>(good.size());
     auto provider = MemoryProvider(good);
     auto parser = Make<IPhotoShopResourceParser>(CLSID::PhotoShopResourceParser);
-    ASSERT_EQ(parser->Parse(provider.Get(), static_cast<std::uint32_t>(good.size()), 10, 10), kOK);
+    ASSERT_EQ(parser->Parse(provider.Get(), length, 10, 10), kOK);
     ASSERT_NE(parser->GetClippingPath(), nullptr);
     EXPECT_EQ(parser->Parse(nullptr, 10, 10, 10), kBadArgument);
     EXPECT_EQ(parser->GetClippingPath(), nullptr);
     for (float bad : {0.0f, -5.0f, NAN, INFINITY}) {
         ASSERT_EQ(provider->Open(0), kOK);
-        EXPECT_EQ(parser->Parse(provider.Get(), static_cast<std::uint32_t>(good.size()), bad, 10),
-                  kBadArgument);
-        EXPECT_EQ(parser->GetClippingPath(), nullptr);
+        ASSERT_EQ(parser->Parse(provider.Get(), length, 10, 10), kOK);
+        ASSERT_EQ(provider->Open(0), kOK);
+        EXPECT_EQ(parser->Parse(provider.Get(), length, bad, 10), kBadArgument) << bad;
+        EXPECT_EQ(parser->GetClippingPath(), nullptr) << bad;
     }
     // The path outlives the parser while someone holds it.
     ASSERT_EQ(provider->Open(0), kOK);
-    ASSERT_EQ(parser->Parse(provider.Get(), static_cast<std::uint32_t>(good.size()), 10, 10), kOK);
+    ASSERT_EQ(parser->Parse(provider.Get(), length, 10, 10), kOK);
     TInterfacePtr<IPathCollection> kept(parser->GetClippingPath());
     parser.Reset();
     EXPECT_EQ(kept->GetKnotCount(0), 3u);
 }
 
-// The 8BIM block of an EPS's Photoshop section: hex text on "% " lines between %BeginPhotoshop and
+// The 8BIM block of an EPS's Photoshop section: hex digits on the "% " lines between %BeginPhotoshop and
 // %EndPhotoshop.
 Block PhotoshopSection(const std::string& eps) {
+    std::istringstream in(eps.substr(std::min(eps.find("%BeginPhotoshop"), eps.size())));
+    std::string line, hex;
+    for (std::getline(in, line); std::getline(in, line) && line.rfind("%EndPhotoshop", 0) != 0;)
+        for (std::size_t i = 2; line.rfind("% ", 0) == 0 && i < line.size(); ++i)
+            if (std::isxdigit(static_cast<unsigned char>(line[i])))
+                hex += line[i];
     Block bytes;
-    std::size_t pos = eps.find("%BeginPhotoshop");
-    if (pos == std::string::npos)
-        return bytes;
-    pos = eps.find_first_of("\r\n", pos);
-    const std::size_t end = eps.find("%EndPhotoshop", pos);
-    int high = -1;
-    bool inData = false;
-    for (std::size_t i = pos; i < end && i < eps.size(); ++i) {
-        const char c = eps[i];
-        if (c == '\r' || c == '\n') {
-            inData = false;
-            continue;
-        }
-        if (!inData) {
-            if (c == '%' && i + 1 < eps.size() && eps[i + 1] == ' ') {
-                inData = true;
-                ++i;
-            }
-            continue;
-        }
-        int v = -1;
-        if (c >= '0' && c <= '9')
-            v = c - '0';
-        else if (c >= 'A' && c <= 'F')
-            v = c - 'A' + 10;
-        else if (c >= 'a' && c <= 'f')
-            v = c - 'a' + 10;
-        if (v < 0)
-            continue;
-        if (high < 0) {
-            high = v;
-        } else {
-            bytes.push_back(static_cast<std::uint8_t>(high << 4 | v));
-            high = -1;
-        }
-    }
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+        bytes.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
     return bytes;
 }
 
 TEST_F(PhotoShopParserTest, RealPhotoshopEpsClippingPath) {
     // Photoshop clipping path (8BIM 2999) naming path "Pfad 1"; image 447 × 420 pixels.
-    const std::string eps =
-        ReadFile(std::string(BRASK_CORPUS_DIR) + "/eps-photoshop/magicknet__SwedenHeart.eps");
-    ASSERT_FALSE(eps.empty());
-    const Block block = PhotoshopSection(eps);
+    const Block block = PhotoshopSection(
+        ReadFile(std::string(BRASK_CORPUS_DIR) + "/eps-photoshop/magicknet__SwedenHeart.eps"));
     ASSERT_EQ(block.size(), 9498u); // %BeginPhotoshop: 9498
     Status status = -1;
     auto parser = Parse(block, 447, 420, &status);
@@ -341,10 +251,7 @@ TEST_F(PhotoShopParserTest, RealPhotoshopEpsClippingPath) {
     float minX = 1e9f, maxX = -1e9f, minY = 1e9f, maxY = -1e9f;
     for (std::uint32_t k = 0; k < path->GetKnotCount(0); ++k) {
         const GRAPHICS::PathPoint a = path->GetKnot(0, k).anchor;
-        EXPECT_GE(a.x, 0.0f);
-        EXPECT_LE(a.x, 447.0f);
-        EXPECT_GE(a.y, 0.0f);
-        EXPECT_LE(a.y, 420.0f);
+        EXPECT_TRUE(a.x >= 0 && a.x <= 447 && a.y >= 0 && a.y <= 420) << a.x << "," << a.y;
         minX = std::min(minX, a.x), maxX = std::max(maxX, a.x);
         minY = std::min(minY, a.y), maxY = std::max(maxY, a.y);
     }
