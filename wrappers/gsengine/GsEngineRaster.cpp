@@ -60,6 +60,9 @@ JobResult GsEngine::RunRasterLocked(const JobRequest& job) {
         data.append(block.data(), static_cast<std::size_t>(got));
         remaining -= static_cast<std::uint64_t>(got);
     }
+    // Up to the end of the input, so that the wrapper has sent everything before pixels come back.
+    while (job.read(block.data(), block.size()) > 0) {
+    }
 
     JobResult result{JobStatus::Ok, {}};
     bool recycle = false;

@@ -152,11 +152,12 @@ int32_t JawsLibrary::SetupRasterDevice(std::int32_t width, std::int32_t height, 
 }
 
 int32_t JawsLibrary::TearDownRasterDevice() {
+    const bool open = mRaster.has_value();
     mRaster.reset();
     mRasterBytes.clear();
     mRasterBytes.shrink_to_fit();
     mRasterFeeding = false;
-    return kJawsOK;
+    return open ? kJawsOK : kJawsFailed; // nothing to close
 }
 
 int32_t JawsLibrary::DrawRasterBlock(std::uint32_t flags, const void* data, std::int32_t length,
