@@ -6,41 +6,38 @@ namespace {
 
 using FILE_SYS::IDir;
 using FILE_SYS::IFile;
-using FILE_SYS::ISystemDirContainer;
 using FileSystemTest = HostTest;
 
 std::string SpecialDir(Host& host, std::int32_t which, Status expected = kOK) {
-    TInterfacePtr<ISystemDirContainer> container;
+    TInterfacePtr<FILE_SYS::ISystemDirContainer> container;
     EXPECT_EQ(BRASK::CreateInstance(&host, CLSID::SystemDirContainer, container), kOK);
     TInterfacePtr<IDir> dir;
     EXPECT_EQ(container->GetSpecialDir(which, dir), expected) << which;
     return dir ? Utf8(dir->GetPath(true)) : "<none>";
 }
 
-TEST_F(FileSystemTest, SpecialFoldersAreTheApplicationAndTemporaryFolders) {
-    EXPECT_EQ(SpecialDir(*mHost, FILE_SYS::kApplicationDir),
-              std::filesystem::path(BRASK_APP_DIR).lexically_normal().string());
-    EXPECT_EQ(SpecialDir(*mHost, FILE_SYS::kTemporaryDir), mTempDir);
+TEST_F(FileSystemTest, SpecialFoldersAreTheGivenOrDefaultApplicationAndTemporaryFolders) {
+    EXPECT_EQ(SpecialDir(*mHost, 0), std::filesystem::path(BRASK_APP_DIR).lexically_normal().string());
+    EXPECT_EQ(SpecialDir(*mHost, 4), mTempDir);
     for (std::int32_t which : {1, 2, 3, 5, -1, 1000})
-        EXPECT_EQ(SpecialDir(*mHost, which, ISystemDirContainer::kUnknownDir), "<none>");
-}
+        EXPECT_EQ(SpecialDir(*mHost, which, FILE_SYS::ISystemDirContainer::kUnknownDir), "<none>");
 
-TEST_F(FileSystemTest, UnsetFoldersDefaultToTheProgramsFolderAndTmpdirThenSlashTmp) {
+    // Not given: the program's folder, and $TMPDIR without its trailing separator, else /tmp.
     const char* old = std::getenv("TMPDIR");
     const std::string saved = old != nullptr ? old : "";
     ::setenv("TMPDIR", (mTempDir + "/").c_str(), 1);
     auto host = Host::Create(HostOptions{"", ""});
-    EXPECT_EQ(host->ApplicationDir(), std::filesystem::canonical("/proc/self/exe").parent_path().string());
-    EXPECT_EQ(SpecialDir(*host, FILE_SYS::kTemporaryDir), mTempDir); // trailing separator dropped
+    EXPECT_EQ(SpecialDir(*host, 0), std::filesystem::canonical("/proc/self/exe").parent_path().string());
+    EXPECT_EQ(SpecialDir(*host, 4), mTempDir);
     ::setenv("TMPDIR", "", 1);
-    EXPECT_EQ(SpecialDir(*Host::Create(HostOptions{BRASK_APP_DIR, ""}), FILE_SYS::kTemporaryDir), "/tmp");
+    EXPECT_EQ(SpecialDir(*Host::Create(), 4), "/tmp");
     ::unsetenv("TMPDIR");
-    EXPECT_EQ(SpecialDir(*Host::Create(HostOptions{BRASK_APP_DIR, ""}), FILE_SYS::kTemporaryDir), "/tmp");
+    EXPECT_EQ(SpecialDir(*Host::Create(), 4), "/tmp");
     if (old != nullptr)
         ::setenv("TMPDIR", saved.c_str(), 1);
 }
 
-TEST_F(FileSystemTest, DirCreatesMissingParentsAndFailsOverAFile) {
+TEST_F(FileSystemTest, DirCreatesMissingParentsAndNeverOverAFile) {
     auto dir = Make<IDir>(CLSID::SystemDir);
     EXPECT_EQ(dir->Create(), IDir::kCreateFailed); // no path yet
     EXPECT_EQ(dir->SetPath(CoreString()), kBadArgument);
@@ -52,8 +49,7 @@ TEST_F(FileSystemTest, DirCreatesMissingParentsAndFailsOverAFile) {
     WriteFile(TempPath("plain"), "x");
     for (const char* overFile : {"plain", "plain/below"}) {
         ASSERT_EQ(dir->SetPath(CoreString::FromUTF8(TempPath(overFile))), kOK);
-        EXPECT_FALSE(dir->Exists());
-        EXPECT_EQ(dir->Create(), IDir::kCreateFailed) << overFile;
+        EXPECT_TRUE(!dir->Exists() && dir->Create() == IDir::kCreateFailed) << overFile;
     }
 }
 
@@ -67,7 +63,6 @@ TEST_F(FileSystemTest, CreateFileMakesANewEmptyFileAndNeverReusesOrEscapesAName)
     EXPECT_TRUE(file->Exists());
     EXPECT_EQ(Utf8(file->GetPath(true)), made);
     EXPECT_EQ(std::filesystem::file_size(made), 0u);
-
     WriteFile(TempPath("taken.ps"), "keep me");
     EXPECT_EQ(dir->CreateFile(u"taken.ps", file), IDir::kFileExists);
     EXPECT_FALSE(file);
@@ -86,7 +81,6 @@ TEST_F(FileSystemTest, FileCreateKeepsContentAndDeleteReportsWhatHappened) {
     ASSERT_EQ(file->SetPath(u"rel/../name.txt"), kOK);
     EXPECT_EQ(file->GetPath(false), CoreString(u"rel/../name.txt"));
     EXPECT_EQ(Utf8(file->GetPath(true)), (std::filesystem::current_path() / "name.txt").string());
-
     const std::string path = TempPath("made.txt");
     ASSERT_EQ(file->SetPath(CoreString::FromUTF8(path)), kOK);
     EXPECT_FALSE(file->Exists());
@@ -98,10 +92,8 @@ TEST_F(FileSystemTest, FileCreateKeepsContentAndDeleteReportsWhatHappened) {
     EXPECT_EQ(file->Delete(), kOK);
     EXPECT_FALSE(std::filesystem::exists(path));
     EXPECT_EQ(file->Delete(), IFile::kNotFound);
-
     ASSERT_EQ(file->SetPath(CoreString::FromUTF8(TempPath("nofolder/x.txt"))), kOK);
-    EXPECT_EQ(file->Create(), IFile::kCreateFailed);
-    EXPECT_EQ(file->Delete(), IFile::kNotFound);
+    EXPECT_TRUE(file->Create() == IFile::kCreateFailed && file->Delete() == IFile::kNotFound);
     // A folder is not a file: it neither exists as one nor can be deleted as one.
     std::filesystem::create_directory(TempPath("folder"));
     ASSERT_EQ(file->SetPath(CoreString::FromUTF8(TempPath("folder"))), kOK);

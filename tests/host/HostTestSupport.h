@@ -65,6 +65,7 @@ protected:
         EXPECT_EQ(uri->SetText(CoreString::FromUTF8(path)), kOK);
         TInterfacePtr<IO::IURIFile> file;
         EXPECT_EQ(registry->GetURIFile(*uri, file), kOK);
+        EXPECT_EQ(uri->SetText(u"/elsewhere"), kOK); // the file keeps its own copy of the URI
         TInterfacePtr<IO::IDataProviderStream> stream;
         const Status opened =
             readWrite ? file->OpenReadWriteStream(stream) : file->OpenReadOnlyStream(stream);

@@ -131,19 +131,41 @@ TEST_F(PhotoShopParserTest, TheNamedPathIsChosenAmongSeveralAndLengthRecordsBoun
     EXPECT_EQ(path->GetKnotCount(1), 1u);
 }
 
-TEST_F(PhotoShopParserTest, NoClippingPathGivesNull) {
-    const std::pair<const char*, Block> cases[] = {
-        {"paths but no 2999", Resource(2000, "Clip", Triangle())},
-        {"2999 naming a missing path",
-         Resource(2000, "Clip", Triangle()) + Resource(2999, "", ClipName("Other"))},
-        {"path outside 2000-2997", Resource(2998, "Clip", Triangle()) + Resource(2999, "", ClipName("Clip"))},
-        {"named path without knots", Clipped("Clip", Record(0, 0))},
-        {"nothing at all", Block{}},
+TEST_F(PhotoShopParserTest, MissingPathsGiveNoneAndLyingLengthsOrSignaturesStopTheParse) {
+    const Block good = Clipped("Clip", Triangle());
+    Block lying = Resource(2000, "Clip", Triangle()), foreign = Resource(1000, "", Block(4, 0)),
+          badName = ClipName("Clip");
+    lying[12] = 0x7F; // a size running past the end of the data
+    foreign[0] = 'X';
+    badName[0] = 200; // a name longer than its resource
+    struct Case {
+        const char* what;
+        Block block;
+        Status status;
+        bool found;
+        std::uint32_t length = UINT32_MAX;
     };
-    for (const auto& [what, block] : cases) {
+    const Case cases[] = {
+        {"paths but no 2999", Resource(2000, "Clip", Triangle()), kOK, false},
+        {"2999 naming a missing path", Resource(2000, "Clip", Triangle()) + Resource(2999, "", ClipName("O")),
+         kOK, false},
+        {"path outside 2000-2997", Resource(2998, "Clip", Triangle()) + Resource(2999, "", ClipName("Clip")),
+         kOK, false},
+        {"named path without knots", Clipped("Clip", Record(0, 0)), kOK, false},
+        {"nothing at all", Block{}, kOK, false},
+        {"2999 name longer than its data", Resource(2000, "Clip", Triangle()) + Resource(2999, "", badName),
+         kOK, false},
+        {"lying size", Resource(2999, "", ClipName("Clip")) + lying, kMalformedData, false},
+        {"foreign signature after good resources", good + foreign, kMalformedData, true},
+        {"length beyond the provider", good, kMalformedData, true, 1u << 30},
+        {"length hiding the last resource", good, kMalformedData, false,
+         static_cast<std::uint32_t>(good.size() - 10)},
+    };
+    for (const Case& c : cases) {
         Status status = -1;
-        EXPECT_EQ(Parse(block, 10, 10, &status)->GetClippingPath(), nullptr) << what;
-        EXPECT_EQ(status, kOK) << what;
+        auto parser = Parse(c.block, 100, 100, &status, c.length);
+        EXPECT_EQ(status, c.status) << c.what;
+        EXPECT_EQ(parser->GetClippingPath() != nullptr, c.found) << c.what;
     }
 }
 
@@ -160,39 +182,6 @@ TEST_F(PhotoShopParserTest, TruncatedBlocksNeverReadOutsideTheData) {
         EXPECT_EQ(status, wholeResources || padMissing ? kOK : kMalformedData) << cut;
         EXPECT_EQ(parser->GetClippingPath() != nullptr, padMissing) << cut; // 2999 comes last
     }
-}
-
-TEST_F(PhotoShopParserTest, LyingLengthsAndSignaturesStopTheParse) {
-    Block lying = Resource(2000, "Clip", Triangle());
-    lying[12] = 0x7F; // a size running past the end of the data
-    Block foreign = Resource(1000, "", Block(4, 0));
-    foreign[0] = 'X';
-    Block badName = ClipName("Clip");
-    badName[0] = 200; // a name longer than its resource
-    const Block good = Clipped("Clip", Triangle());
-    struct Case {
-        const char* what;
-        Block block;
-        std::uint32_t length;
-        bool found;
-    };
-    const Case cases[] = {
-        {"lying size", Resource(2999, "", ClipName("Clip")) + lying, UINT32_MAX, false},
-        {"foreign signature after good resources", good + foreign, UINT32_MAX, true},
-        {"length beyond the provider", good, 1u << 30, true},
-    };
-    for (const Case& c : cases) {
-        Status status = -1;
-        auto parser = Parse(c.block, 100, 100, &status, c.length);
-        EXPECT_EQ(status, kMalformedData) << c.what;
-        EXPECT_EQ(parser->GetClippingPath() != nullptr, c.found) << c.what;
-    }
-    EXPECT_EQ(
-        Parse(Resource(2000, "Clip", Triangle()) + Resource(2999, "", badName), 100, 100)->GetClippingPath(),
-        nullptr);
-    // A shorter length hides the resources after it.
-    EXPECT_EQ(Parse(good, 100, 100, nullptr, static_cast<std::uint32_t>(good.size() - 10))->GetClippingPath(),
-              nullptr);
 }
 
 TEST_F(PhotoShopParserTest, BadArgumentsAndReparsingDropEarlierResults) {

@@ -115,6 +115,9 @@ TEST_F(ProviderTest, FileAndMemoryProvidersReadAndSeekAlike) {
     ASSERT_TRUE(file);
     CheckReadOnlyDigits(*file);
     EXPECT_EQ(ReadFile(path), "0123456789");
+    auto* uri = FindAttached<IO::IURI>(*file, IO::IURI::IID); // outlives the URI the file was opened with
+    ASSERT_NE(uri, nullptr);
+    EXPECT_EQ(Utf8(uri->GetScheme()) + ":" + Utf8(uri->GetPath()), "file:" + path);
 
     std::vector<std::uint8_t> block = Bytes("0123456789");
     auto memory = Make<IO::IMemoryDataProvider>(CLSID::MemoryDataProvider);
@@ -138,31 +141,6 @@ TEST_F(ProviderTest, MemoryProviderOpenAndInitRefuseBadArguments) {
     EXPECT_EQ(provider->GetSize(), 3); // the old block stays
     EXPECT_EQ(provider->Init(nullptr, 0), kOK);
     EXPECT_EQ(provider->GetSize(), 0);
-}
-
-TEST_F(ProviderTest, FileProviderCarriesItsOwnCopyOfTheUriAndOnlyFileUrisAreServed) {
-    const std::string path = TempPath("named file.eps");
-    WriteFile(path, "kept");
-    auto uri = Make<IO::IURI>(CLSID::URI);
-    auto registry = Make<IO::IURIRegistry>(CLSID::URIRegistry);
-    ASSERT_EQ(uri->SetText(CoreString::FromUTF8("file://" + path)), kOK);
-    TInterfacePtr<IO::IURIFile> file;
-    ASSERT_EQ(registry->GetURIFile(*uri, file), kOK);
-    ASSERT_EQ(uri->SetText(u"/elsewhere"), kOK); // the caller reuses its URI
-    TInterfacePtr<IO::IDataProviderStream> stream;
-    ASSERT_EQ(file->OpenReadOnlyStream(stream), kOK);
-    IDataProvider* provider = stream->GetDataProvider();
-    ASSERT_NE(provider, nullptr);
-    EXPECT_EQ(ReadAt(*provider, 10), "kept");
-    auto* attached = FindAttached<IO::IURI>(*provider, IO::IURI::IID);
-    ASSERT_NE(attached, nullptr);
-    EXPECT_NE(attached, uri.Get());
-    EXPECT_EQ(attached->GetScheme(), CoreString(u"file"));
-    EXPECT_EQ(Utf8(attached->GetPath()), path);
-
-    ASSERT_EQ(uri->SetText(u"http://example.org/a.eps"), kOK);
-    EXPECT_EQ(registry->GetURIFile(*uri, file), kUnsupported);
-    EXPECT_FALSE(file);
 }
 
 TEST_F(ProviderTest, ReadWriteFileProviderCreatesKeepsAndExtendsTheFile) {
@@ -193,7 +171,7 @@ TEST_F(ProviderTest, ReadWriteFileProviderCreatesKeepsAndExtendsTheFile) {
     EXPECT_EQ(ReadFile(fresh), "hello");
 }
 
-TEST_F(ProviderTest, MissingFilesFoldersAndFilesOfTwoGibibytesCannotBeOpened) {
+TEST_F(ProviderTest, OnlyExistingFilesUnderTwoGibibytesBehindFileUrisAreOpened) {
     Status status = kOK;
     EXPECT_FALSE(OpenFile(TempPath("absent.eps"), false, &status));
     EXPECT_EQ(status, FILE_SYS::IFile::kNotFound);
@@ -201,6 +179,11 @@ TEST_F(ProviderTest, MissingFilesFoldersAndFilesOfTwoGibibytesCannotBeOpened) {
     EXPECT_EQ(status, IDataProvider::kIOError);
     EXPECT_FALSE(OpenFile(TempPath("no/such/folder/x.bin"), true, &status));
     EXPECT_NE(status, kOK);
+    auto uri = Make<IO::IURI>(CLSID::URI);
+    ASSERT_EQ(uri->SetText(u"http://example.org/a.eps"), kOK);
+    TInterfacePtr<IO::IURIFile> file;
+    EXPECT_EQ(Make<IO::IURIRegistry>(CLSID::URIRegistry)->GetURIFile(*uri, file), kUnsupported);
+    EXPECT_FALSE(file);
 
     // Sparse files of 2^31 and 2^31 - 1 bytes: the first does not fit 32-bit positions, the second may not
     // grow.
