@@ -65,60 +65,39 @@ TEST_F(HandleTest, LockedHandleChangesSizeOnlyWithinItsBlock) {
     EXPECT_EQ(MemError(), noErr);
 }
 
-TEST_F(HandleTest, EmptiedAndReallocatedHandles) {
-    Handle h = NewHandle(64);
+TEST_F(HandleTest, EmptyReallocateCopyClearAndState) {
+    Handle h = NewHandle(300);
     ASSERT_NE(h, nullptr);
-    EmptyHandle(h);
-    EXPECT_EQ(MemError(), noErr);
+    Fill(*h, 300, 42);
+    Handle copy = h;
+    EXPECT_EQ(HandToHandChecked(&copy), noErr);
+    ASSERT_NE(copy, h);
+    EXPECT_EQ(GetHandleSize(copy), 300u);
+    EXPECT_TRUE(HoldsPattern(*copy, 300, 42));
+    Fill(*copy, 300, 99); // independent of the original
+    EXPECT_TRUE(HoldsPattern(*h, 300, 42));
+    DisposeHandle(copy);
+
+    EmptyHandle(h); // an empty master pointer is refused, never followed
     EXPECT_EQ(*h, nullptr);
     EXPECT_EQ(GetHandleSize(h), 0u);
     EXPECT_EQ(MemError(), nilHandleErr);
-    EXPECT_EQ(GetHandleCapacity(h), 0u);
     EXPECT_EQ(SetHandleSizeChecked(h, 10), nilHandleErr);
     EXPECT_EQ(HandToHandChecked(&h), nilHandleErr);
-
     HLock(h);
-    ReallocateHandle(h, 500); // a fresh, unlocked block
+    ReallocateHandle(h, 1000); // a fresh, unlocked, block
     EXPECT_EQ(MemError(), noErr);
-    ASSERT_NE(*h, nullptr);
-    EXPECT_EQ(GetHandleSize(h), 500u);
-    EXPECT_EQ(GetHandleCapacity(h), 512u);
-    EXPECT_EQ(HGetState(h) & kHandleLockedBit, 0);
+    EXPECT_EQ(GetHandleCapacity(h), 1024u);
+    EXPECT_EQ(HGetState(h), 0u);
+    HSetState(h, 0xFF); // only the bits a valid handle may carry are kept
+    EXPECT_EQ(HGetState(h), 0xA0);
+    EXPECT_EQ(GetHandleSize(h), 1000u);
+    std::memset(*h, 0xAB, 1000); // dirty the free memory so that zeroing is really observed
     DisposeHandle(h);
-    EXPECT_EQ(MemError(), noErr);
-}
-
-TEST_F(HandleTest, HandToHandMakesAnIndependentCopy) {
-    Handle original = NewHandle(300);
-    ASSERT_NE(original, nullptr);
-    Fill(*original, 300, 42);
-    Handle h = original;
-    HandToHand(&h);
-    EXPECT_EQ(MemError(), noErr);
-    ASSERT_NE(h, original);
-    EXPECT_EQ(GetHandleSize(h), 300u);
-    EXPECT_TRUE(HoldsPattern(*h, 300, 42));
-    Fill(*h, 300, 99);
-    EXPECT_TRUE(HoldsPattern(*original, 300, 42));
-    EXPECT_EQ(HandToHandChecked(nullptr), nilHandleErr);
-    DisposeHandle(h);
-    DisposeHandle(original);
-}
-
-TEST_F(HandleTest, ClearedIntoPlaceAndStateBits) {
-    Handle dirty = NewHandle(1000); // dirty the free memory so that zeroing is really observed
-    ASSERT_NE(dirty, nullptr);
-    std::memset(*dirty, 0xAB, 1000);
-    DisposeHandle(dirty);
-    Handle h = nullptr;
     EXPECT_EQ(NewHandleInto(&h, 1000, true), noErr);
     ASSERT_NE(h, nullptr);
     for (std::uint32_t i = 0; i < 1000; ++i)
         ASSERT_EQ((*h)[i], 0) << "byte " << i;
-    HSetState(h, 0xFF); // only the bits a valid handle may carry are kept
-    EXPECT_EQ(HGetState(h), 0xA0);
-    EXPECT_EQ(GetHandleSize(h), 1000u);
-    EXPECT_EQ(MemError(), noErr);
     DisposeHandle(h);
     EXPECT_EQ(NewHandleInto(&h, 0xFFFFFFF0u, false), memFullErr);
     EXPECT_EQ(h, nullptr);

@@ -37,7 +37,7 @@ TEST(PlatformFilesTest, FindFilesMatchesThePatternAndDeleteFileOnlyFiles) {
     fs::remove_all(folder);
 }
 
-TEST(PlatformIdsTest, ThreadIdsDifferAndGuidsAreRandomVersionFour) {
+TEST(PlatformIdsTest, ThreadIdsDifferBetweenLiveThreads) {
     std::set<std::uint32_t> ids{CurrentThreadId()};
     std::uint32_t seen[4] = {};
     std::latch allRead(4); // every thread lives until all have read their ids, so none is reused
@@ -52,24 +52,14 @@ TEST(PlatformIdsTest, ThreadIdsDifferAndGuidsAreRandomVersionFour) {
     ids.insert(std::begin(seen), std::end(seen));
     EXPECT_EQ(ids.size(), 5u);
     EXPECT_EQ(CurrentProcessId(), static_cast<std::uint32_t>(getpid()));
-
-    const GUID a = NewGuid();
-    EXPECT_NE(a, NewGuid());
-    EXPECT_EQ(a.Data3 >> 12, 4);
-    EXPECT_EQ(a.Data4[0] & 0xC0, 0x80);
 }
 
-TEST(PlatformSystemTest, PhysicalMemoryAndUtfRoundTrips) {
+TEST(PlatformSystemTest, PhysicalMemoryIsTheMachines) {
     std::ifstream meminfo("/proc/meminfo");
     std::string key;
     unsigned long long kib = 0;
     ASSERT_TRUE(meminfo >> key >> kib);
     EXPECT_EQ(TotalPhysicalMemory(), kib * 1024);
-
-    const std::string utf8 = "Grüße, 日本語, 𝄞";
-    EXPECT_EQ(ToUTF16(utf8), u"Grüße, 日本語, 𝄞"); // the clef as a surrogate pair
-    EXPECT_EQ(ToUTF8(CoreString(ToUTF16(utf8))), utf8);
-    EXPECT_EQ(ToUTF8(std::u16string(1, u'\xD800')), "\xEF\xBF\xBD"); // a lone surrogate is replaced
 }
 
 } // namespace

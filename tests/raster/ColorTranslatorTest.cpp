@@ -42,33 +42,15 @@ TEST_F(ColorTranslatorTest, ProfilesComeFromTheApplicationFolderElseTheFixedFold
               "/Work/Core/testData/testApp/Profiles/BraskGenericCMYK.icc");
 }
 
-// Relative colorimetric with black-point compensation, one or two bytes per component, through the host's
-// transform: the results are LittleCMS's own.
-TEST_F(ColorTranslatorTest, RunsMatchLittleCMS) {
-    const std::uint8_t rgb[] = {255, 0, 0, 0, 255, 0, 40, 80, 120};
-    const std::uint16_t cmyk16[] = {65535, 0, 0, 0, 0, 32768, 65535, 0, 0, 0, 0, 0};
-    const std::uint8_t gray[] = {0, 100, 255};
-    struct Case {
-        std::uint32_t from, to;
-        const char *fromFile, *toFile;
-        cmsUInt32Number inFormat, outFormat;
-        const void* in;
-        std::size_t outBytes;
-        std::uint8_t bits;
-    };
-    const Case cases[] = {
-        {1, 0, "BraskGenericRGB.icc", "BraskGenericCMYK.icc", TYPE_RGB_8, TYPE_CMYK_8, rgb, 12, 8},
-        {0, 1, "BraskGenericCMYK.icc", "BraskGenericRGB.icc", TYPE_CMYK_16, TYPE_RGB_16, cmyk16, 18, 16},
-        {3, 1, "BraskGenericGray.icc", "BraskGenericRGB.icc", TYPE_GRAY_8, TYPE_RGB_8, gray, 9, 8},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.fromFile) + " -> " + c.toFile);
-        std::vector<std::uint8_t> out(c.outBytes);
-        ColorTransCBRec rec = PixelRun(c.from, c.to, c.in, out.data(), 3, c.bits);
-        ASSERT_EQ(ColorTranslator().TranslatePixData(&rec), kOK);
-        EXPECT_EQ(out, LcmsDirect(kProfiles + c.fromFile, c.inFormat, kProfiles + c.toFile, c.outFormat, c.in,
-                                  c.outBytes, 3));
-    }
+// Two bytes per component double every byte count of the descriptions; relative colorimetric with black-point
+// compensation through the host's transform gives LittleCMS's own result.
+TEST_F(ColorTranslatorTest, SixteenBitRunMatchesLittleCMS) {
+    const std::uint16_t cmyk[] = {65535, 0, 0, 0, 0, 32768, 65535, 0, 0, 0, 0, 0};
+    std::vector<std::uint8_t> rgb(3 * 3 * 2);
+    ColorTransCBRec rec = PixelRun(0, 1, cmyk, rgb.data(), 3, 16);
+    ASSERT_EQ(ColorTranslator().TranslatePixData(&rec), kOK);
+    EXPECT_EQ(rgb, LcmsDirect(kProfiles + "BraskGenericCMYK.icc", TYPE_CMYK_16,
+                              kProfiles + "BraskGenericRGB.icc", TYPE_RGB_16, cmyk, rgb.size(), 3));
 }
 
 TEST_F(ColorTranslatorTest, CallbackSetsTheDoneFlagOrAnswers242) {
