@@ -33,6 +33,8 @@ TEST_F(AddFonts, ArialBoldGetsItsThreeVariants) {
     EXPECT_EQ(StubNames(Western()),
               (Names{"Arial-BoldMT.ps", "Arial,Bold.ps", "Arial,BoldMT.ps", "ArialBoldMT.ps"}));
     ExpectFileStubs(Western(), {"Arial-BoldMT", "Arial,Bold", "Arial,BoldMT", "ArialBoldMT"}, "arialbd.ttf");
+    EXPECT_EQ(Read(Western() / "Arial-BoldMT.ps"),
+              "/Arial-BoldMT  (%psfont%arialbd.ttf) definesfntfontset 0 get definefont pop");
     EXPECT_TRUE(StubNames(EastAsian()).empty());
     EXPECT_TRUE(StubNames(FontSet()).empty());
     EXPECT_EQ(device.GetFontPathString().GetUTF8String(), FontPath("/usr/share/fonts/,/fonts/ms"));
