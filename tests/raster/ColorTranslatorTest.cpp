@@ -9,6 +9,7 @@
 
 using namespace BRASK;
 using namespace BRASK::PLUGIN;
+using BRASK::TEST::ExpectLogged;
 using BRASK::TEST::LcmsDirect;
 using BRASK::TEST::LogCapture;
 
@@ -71,13 +72,8 @@ TEST_F(ColorTranslatorTest, CallbackSetsTheDoneFlagOrAnswers242) {
     EXPECT_EQ(TranslateColorsCallback(&translator, &unknown), 242);
     EXPECT_EQ(unknown.done, 0);
     EXPECT_EQ(std::vector<std::uint8_t>(out, out + 4), std::vector<std::uint8_t>(4, 0));
-    const auto records = log.WithMessage(kMessage);
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].file, "core/Common/Headers/Jaws/ColorTranslator");
-    EXPECT_EQ(records[0].function,
-              "long __cdecl BRASK::PLUGIN::ColorTranslator::TranslatePixData(ColorTransCBRec *)");
-    EXPECT_EQ(records[0].type, 2);
-    EXPECT_EQ(records[0].level, 1);
+    ExpectLogged(log, kMessage, "core/Common/Headers/Jaws/ColorTranslator",
+                 "long __cdecl BRASK::PLUGIN::ColorTranslator::TranslatePixData(ColorTransCBRec *)");
     EXPECT_EQ(TranslateColorsCallback(&translator, nullptr), 242);
 }
 

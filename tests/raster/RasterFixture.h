@@ -75,7 +75,7 @@ protected:
         }
         mFake = dlopen((std::string(RASTER_APP_DIR) + "/libBraskPDF.so").c_str(), RTLD_NOW | RTLD_NOLOAD);
         ASSERT_NE(mFake, nullptr);
-        Fake<void (*)()>("fake_raster_reset")();
+        ResetDevice();
     }
     void TearDown() override {
         if (mFake != nullptr)
