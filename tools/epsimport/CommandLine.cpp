@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include <cstdlib>
 #include <string_view>
 
 namespace BRASK::EPSIMPORT {
@@ -8,6 +9,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     CommandLine line;
     bool onlyFiles = false;
     bool info = false;
+    bool dpiGiven = false;
     const auto value = [&](int& i, std::string_view option) -> const char* {
         if (i + 1 >= argc) {
             line.error = std::string(option) + " needs a value";
@@ -32,6 +34,22 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
         } else if (arg == "--output-dir") {
             if (const char* v = value(i, arg))
                 line.outputDir = v;
+        } else if (arg == "--preview") {
+            if (const char* v = value(i, arg))
+                line.preview = v;
+        } else if (arg == "--dpi") {
+            const char* v = value(i, arg);
+            if (v == nullptr)
+                break;
+            char* end = nullptr;
+            line.dpi = std::strtod(v, &end);
+            if (end == v || *end != '\0' || !(line.dpi >= 1 && line.dpi <= 4800))
+                line.error = "--dpi takes a number from 1 to 4800";
+            dpiGiven = true;
+        } else if (arg == "--cmyk") {
+            line.cmyk = true;
+        } else if (arg == "--translate") {
+            line.translate = true;
         } else if (arg == "--interpreter") {
             line.interpreter = true;
         } else if (arg == "--draft") {
@@ -60,6 +78,16 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
             line.type != FileType::Detect)
             line.error = "--info takes no placing options";
     }
+    if (line.error.empty() && !line.preview.empty()) {
+        line.mode = Mode::Preview;
+        if (info || !line.output.empty() || !line.outputDir.empty() || line.interpreter || line.draft ||
+            line.type == FileType::SVG)
+            line.error = "--preview takes only --dpi, --cmyk and --translate";
+        else if (line.files.size() != 1)
+            line.error = "--preview takes exactly one EPS file";
+    }
+    if (line.error.empty() && line.mode != Mode::Preview && (dpiGiven || line.cmyk || line.translate))
+        line.error = "--dpi, --cmyk and --translate go with --preview";
     if (line.error.empty() && line.files.empty())
         line.error = "no files given";
     if (line.error.empty() && !line.output.empty() && line.files.size() != 1)
@@ -72,11 +100,16 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
 const char* UsageText() {
     return "usage: epsimport [options] FILE...      place each picture through the plug-in\n"
            "       epsimport --info FILE...         print each EPS file's DSC information\n"
+           "       epsimport --preview FILE.png [--dpi N] [--cmyk] [--translate] EPSFILE\n"
+           "                                        render the EPS through the plug-in's RIP into a PNG\n"
            "  -o FILE            write the PDF of the one input to FILE\n"
            "  --output-dir DIR   write DIR/<name>.pdf for every input\n"
            "  --interpreter      distil EPS with the PostScript interpreter straight from the data\n"
            "  --draft            convert at draft resolution\n"
            "  --type eps|svg     override the detection (SVG when the content starts with '<')\n"
+           "  --dpi N            preview resolution (72)\n"
+           "  --cmyk             render CMYK, shown through the host's CMYK -> RGB profile transform\n"
+           "  --translate        convert the render's colours through the host's ICC profiles\n"
            "  -v                 print the log records to standard error\n"
            "  --help             this text\n"
            "Each picture gives one JSON object per line on standard output. Exit status 0 when every\n"

@@ -8,9 +8,10 @@
 namespace BRASK::EPSIMPORT {
 
 enum class Mode {
-    Place, // FILE...: place each file through the plug-in, one JSON object per file (the default)
-    Info,  // --info FILE...: print what the DSC comments say, one JSON object per file
-    Help,  // --help
+    Place,   // FILE...: place each file through the plug-in, one JSON object per file (the default)
+    Info,    // --info FILE...: print what the DSC comments say, one JSON object per file
+    Preview, // --preview FILE.png EPSFILE: render the EPS through the plug-in's RIP into a PNG
+    Help,    // --help
 };
 
 enum class FileType { Detect, EPS, SVG };
@@ -24,6 +25,10 @@ struct CommandLine {
     bool draft = false;
     bool verbose = false;
     FileType type = FileType::Detect;
+    std::string preview;    // --preview FILE.png
+    double dpi = 72;        // --dpi N (preview)
+    bool cmyk = false;      // --cmyk (preview): render CMYK, shown through the CMYK -> RGB profile transform
+    bool translate = false; // --translate (preview): colours through the host's ICC transform
     // Set when the command line cannot be used; the tool prints it with the usage and exits with 2.
     std::string error;
 };

@@ -3,6 +3,7 @@
 #include "InfoMode.h"
 #include "PlaceMode.h"
 #include "PluginLoader.h"
+#include "PreviewMode.h"
 
 #include "brask_host/Host.h"
 #include "memory/MemoryManager.h"
@@ -32,6 +33,10 @@ int main(int argc, char** argv) {
         options.applicationDir = DefaultApplicationFolder();
         auto host = BRASK::HOST::Host::Create(options);
         host->PublishAsCoreRegistry();
+        if (line.mode == Mode::Preview) {
+            BRASK::MEMFIX::InitMemoryManager();
+            return RunPreview(*host, line, std::cout, std::cerr);
+        }
         PluginLoader plugin;
         if (!plugin.Load(options.applicationDir, *host)) {
             std::cerr << "epsimport: " << plugin.Error() << '\n';

@@ -1,0 +1,144 @@
+// epsimport --preview, run as a program: the PNG against the gs command's render of the same EPS, the CMYK
+// preview through the profile transform, the options and the failures.
+#include "../raster/GsReference.h"
+#include "../support/TempDir.h"
+
+#include "CommandLine.h"
+
+#include <gtest/gtest.h>
+#include <lcms2.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sys/wait.h>
+
+using namespace BRASK;
+using namespace BRASK::EPSIMPORT;
+using BRASK::TEST::RgbaImage;
+
+namespace {
+
+int RunTool(const std::string& arguments) {
+    const std::string command = std::string(BRASK_EPSIMPORT) + " " + arguments + " > /dev/null 2>&1";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+CommandLine Parse(std::vector<const char*> args) {
+    args.insert(args.begin(), "epsimport");
+    return ParseCommandLine(static_cast<int>(args.size()), args.data());
+}
+
+class Preview : public ::testing::Test {
+protected:
+    std::string Path(const std::string& name) const { return (mDir.Path() / name).string(); }
+    BRASK::TEST::TempDir mDir;
+};
+
+constexpr const char* kCyan = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 100 50\n"
+                              "1 0 0 0 setcmykcolor 0 0 50 50 rectfill\n";
+
+} // namespace
+
+TEST_F(Preview, PngMatchesTheGsCommandWithAlpha) {
+    for (const std::string& file :
+         {std::string(BRASK_SOURCE_DIR) + "/samples/sample.eps",
+          std::string(BRASK_CORPUS_DIR) + "/eps-illustrator/ghostpdl__golfer.eps"}) {
+        SCOPED_TRACE(file);
+        ASSERT_EQ(RunTool("--preview " + Path("p.png") + " --dpi 50 " + file), 0);
+        RgbaImage ours, colour, coverage;
+        ASSERT_TRUE(BRASK::TEST::ReadPng(Path("p.png"), ours));
+        ASSERT_TRUE(BRASK::TEST::GsRender(file, 50, "png16m", Path("c.png")));
+        ASSERT_TRUE(BRASK::TEST::GsRender(file, 50, "pngalpha", Path("a.png")));
+        ASSERT_TRUE(BRASK::TEST::ReadPng(Path("c.png"), colour));
+        ASSERT_TRUE(BRASK::TEST::ReadPng(Path("a.png"), coverage));
+        ASSERT_LE(std::abs(ours.width - colour.width), 1);
+        ASSERT_LE(std::abs(ours.height - colour.height), 1);
+        double colourSum = 0, alphaSum = 0;
+        // Both renders start at the bottom-left corner; a fractional height is rounded by gs and truncated
+        // here.
+        const std::int32_t w = std::min(ours.width, colour.width), h = std::min(ours.height, colour.height);
+        const std::int32_t shift = colour.height - ours.height;
+        for (std::int32_t y = std::max(0, -shift); y < h - std::max(0, shift); ++y) {
+            for (std::int32_t x = 0; x < w; ++x) {
+                // Where the picture covers nothing the colour is of no account.
+                if (ours.At(x, y)[3] != 0)
+                    for (int c = 0; c < 3; ++c)
+                        colourSum += std::abs(int(ours.At(x, y)[c]) - int(colour.At(x, y + shift)[c]));
+                alphaSum += std::abs(int(ours.At(x, y)[3]) - int(coverage.At(x, y + shift)[3]));
+            }
+        }
+        EXPECT_LT(colourSum / (3.0 * w * h), 3.0);
+        EXPECT_LT(alphaSum / (double(w) * h), 5.0);
+    }
+}
+
+TEST_F(Preview, CmykPreviewIsShownThroughTheProfileTransform) {
+    std::ofstream(Path("cyan.eps")) << kCyan;
+    ASSERT_EQ(RunTool("--preview " + Path("cyan.png") + " --cmyk " + Path("cyan.eps")), 0);
+    RgbaImage image;
+    ASSERT_TRUE(BRASK::TEST::ReadPng(Path("cyan.png"), image));
+    ASSERT_EQ(image.width, 100);
+    ASSERT_EQ(image.height, 50);
+
+    const std::string profiles = std::string(BRASK_APP_DIR) + "/Profiles/";
+    cmsHPROFILE cmyk = cmsOpenProfileFromFile((profiles + "BraskGenericCMYK.icc").c_str(), "r");
+    cmsHPROFILE rgb = cmsOpenProfileFromFile((profiles + "BraskGenericRGB.icc").c_str(), "r");
+    ASSERT_NE(cmyk, nullptr);
+    ASSERT_NE(rgb, nullptr);
+    cmsHTRANSFORM transform = cmsCreateTransform(
+        cmyk, TYPE_CMYK_8, rgb, TYPE_RGB_8, INTENT_RELATIVE_COLORIMETRIC, cmsFLAGS_BLACKPOINTCOMPENSATION);
+    const std::uint8_t cyan[4] = {255, 0, 0, 0};
+    std::uint8_t expected[3] = {};
+    cmsDoTransform(transform, cyan, expected, 1);
+    cmsDeleteTransform(transform);
+    cmsCloseProfile(cmyk);
+    cmsCloseProfile(rgb);
+
+    for (int c = 0; c < 3; ++c)
+        EXPECT_NEAR(image.At(20, 20)[c], expected[c], 1) << c;
+    EXPECT_EQ(image.At(20, 20)[3], 255);
+    EXPECT_EQ(image.At(80, 20)[3], 0);
+}
+
+TEST_F(Preview, ResolutionSetsThePixelSizeTruncated) {
+    std::ofstream(Path("cyan.eps")) << kCyan;
+    ASSERT_EQ(RunTool("--preview " + Path("r.png") + " --dpi 100 " + Path("cyan.eps")), 0);
+    RgbaImage image;
+    ASSERT_TRUE(BRASK::TEST::ReadPng(Path("r.png"), image));
+    EXPECT_EQ(image.width, 138); // 100 points at 100 dpi: 138.9
+    EXPECT_EQ(image.height, 69); // 50 points: 69.4
+}
+
+TEST_F(Preview, FailuresLeaveNoPng) {
+    EXPECT_EQ(RunTool("--preview " + Path("none.png") + " " + Path("missing.eps")), 1);
+    std::ofstream(Path("broken.eps"))
+        << "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 10 10\nnosuchoperator\n";
+    EXPECT_EQ(RunTool("--preview " + Path("none.png") + " " + Path("broken.eps")), 1);
+    EXPECT_FALSE(std::ifstream(Path("none.png")).good());
+}
+
+TEST(PreviewCommandLine, OptionsAndTheirErrors) {
+    CommandLine line = Parse({"--preview", "a.png", "--dpi", "150", "--cmyk", "--translate", "x.eps"});
+    EXPECT_TRUE(line.error.empty()) << line.error;
+    EXPECT_EQ(line.mode, Mode::Preview);
+    EXPECT_EQ(line.preview, "a.png");
+    EXPECT_EQ(line.dpi, 150);
+    EXPECT_TRUE(line.cmyk);
+    EXPECT_TRUE(line.translate);
+
+    line = Parse({"--preview", "a.png", "x.eps"});
+    EXPECT_EQ(line.dpi, 72);
+    EXPECT_FALSE(line.cmyk);
+    EXPECT_FALSE(line.translate);
+
+    EXPECT_FALSE(Parse({"--preview", "a.png", "x.eps", "y.eps"}).error.empty());
+    EXPECT_FALSE(Parse({"--preview", "a.png"}).error.empty());
+    EXPECT_FALSE(Parse({"--preview"}).error.empty());
+    EXPECT_FALSE(Parse({"--preview", "a.png", "--dpi", "0", "x.eps"}).error.empty());
+    EXPECT_FALSE(Parse({"--preview", "a.png", "--dpi", "7x", "x.eps"}).error.empty());
+    EXPECT_FALSE(Parse({"--preview", "a.png", "-o", "b.pdf", "x.eps"}).error.empty());
+    EXPECT_FALSE(Parse({"--cmyk", "x.eps"}).error.empty());
+    EXPECT_FALSE(Parse({"--dpi", "100", "x.eps"}).error.empty());
+    EXPECT_EQ(RunTool("--preview"), 2);
+}
