@@ -51,8 +51,7 @@ protected:
     // A fresh object of `classId` from the host, as a T (fails the test when it is not one).
     template <class T> TInterfacePtr<T> Make(const GUID& classId) {
         TInterfacePtr<T> made;
-        EXPECT_EQ(BRASK::CreateInstance<T>(mHost.Get(), classId, made), kOK);
-        EXPECT_TRUE(made) << classId.ToString();
+        EXPECT_EQ(BRASK::CreateInstance<T>(mHost.Get(), classId, made), kOK) << classId.ToString();
         return made;
     }
     std::string TempPath(const std::string& name) const { return mTempDir + "/" + name; }

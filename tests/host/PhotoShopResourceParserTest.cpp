@@ -79,25 +79,30 @@ protected:
     }
 };
 
+// Each subpath as "closed:" or "open:" followed by its anchors "x,y" in pixels.
+std::string Anchors(const IPathCollection& path) {
+    std::ostringstream out;
+    for (std::uint32_t s = 0; s < path.GetSubpathCount(); ++s) {
+        out << (s == 0 ? "" : " ") << (path.IsSubpathClosed(s) ? "closed:" : "open:");
+        for (std::uint32_t k = 0; k < path.GetKnotCount(s); ++k)
+            out << " " << path.GetKnot(s, k).anchor.x << "," << path.GetKnot(s, k).anchor.y;
+    }
+    return out.str();
+}
+
 TEST_F(PhotoShopParserTest, ClippingPathIsDecodedIntoPixels) {
     Status status = -1;
     auto parser = Parse(Resource(1005, "", Block(16, 1)) + Clipped("Clip", Triangle()), 200, 100, &status);
     EXPECT_EQ(status, kOK);
     IPathCollection* path = parser->GetClippingPath();
     ASSERT_NE(path, nullptr);
-    ASSERT_EQ(path->GetSubpathCount(), 1u);
-    EXPECT_TRUE(path->IsSubpathClosed(0));
-    ASSERT_EQ(path->GetKnotCount(0), 3u);
     // x = horizontal × width, y = vertical × height; control points may leave the image.
-    const GRAPHICS::PathKnot k0 = path->GetKnot(0, 0), k1 = path->GetKnot(0, 1), k2 = path->GetKnot(0, 2);
-    EXPECT_TRUE(k0.anchor.x == 100 && k0.anchor.y == 25) << k0.anchor.x << "," << k0.anchor.y;
-    EXPECT_TRUE(k1.anchor.x == 50 && k1.anchor.y == 75) << k1.anchor.x << "," << k1.anchor.y;
-    EXPECT_TRUE(k2.in.x == 150 && k2.in.y == 75 && k2.anchor.x == 175 && k2.out.x == 300 && k2.out.y == -50);
+    EXPECT_EQ(Anchors(*path), "closed: 100,25 50,75 175,75");
+    const GRAPHICS::PathKnot last = path->GetKnot(0, 2);
+    EXPECT_TRUE(last.in.x == 150 && last.in.y == 75 && last.out.x == 300 && last.out.y == -50);
     // Out-of-range questions answer nothing.
-    EXPECT_FALSE(path->IsSubpathClosed(1));
-    EXPECT_EQ(path->GetKnotCount(1), 0u);
-    EXPECT_EQ(path->GetKnot(0, 3).anchor.x, 0.0f);
-    EXPECT_EQ(path->GetKnot(5, 0).anchor.x, 0.0f);
+    EXPECT_TRUE(!path->IsSubpathClosed(1) && path->GetKnotCount(1) == 0u);
+    EXPECT_TRUE(path->GetKnot(0, 3).anchor.x == 0 && path->GetKnot(5, 0).anchor.x == 0);
 }
 
 TEST_F(PhotoShopParserTest, TheNamedPathIsChosenAmongSeveralAndLengthRecordsBoundTheKnots) {
@@ -107,14 +112,8 @@ TEST_F(PhotoShopParserTest, TheNamedPathIsChosenAmongSeveralAndLengthRecordsBoun
     auto parser = Parse(Resource(2000, "Path A", Triangle()) + Resource(2001, "Second", open) +
                             Resource(2999, "", ClipName("Second")) + Resource(1036, "x", Block(5, 7)),
                         40, 20);
-    IPathCollection* path = parser->GetClippingPath();
-    ASSERT_NE(path, nullptr);
-    ASSERT_EQ(path->GetSubpathCount(), 2u);
-    EXPECT_FALSE(path->IsSubpathClosed(0));
-    EXPECT_EQ(path->GetKnotCount(0), 2u);
-    EXPECT_TRUE(path->GetKnot(0, 1).anchor.x == 40 && path->GetKnot(0, 1).anchor.y == 20);
-    EXPECT_TRUE(path->IsSubpathClosed(1));
-    EXPECT_TRUE(path->GetKnot(1, 0).anchor.x == 10 && path->GetKnot(1, 0).anchor.y == 2.5f);
+    ASSERT_NE(parser->GetClippingPath(), nullptr);
+    EXPECT_EQ(Anchors(*parser->GetClippingPath()), "open: 20,10 40,20 closed: 10,2.5");
 
     Block lying =
         Knot(1, {0.5, 0.5, 0.5, 0.5, 0.5, 0.5}) + Record(0, 2); // a knot before any subpath: ignored
@@ -123,12 +122,8 @@ TEST_F(PhotoShopParserTest, TheNamedPathIsChosenAmongSeveralAndLengthRecordsBoun
     lying =
         lying + Record(3, 9) + Knot(4, {0, 0, 1, 1, 0, 0}) + Block(13, 0xEE); // claims more; partial record
     parser = Parse(Clipped("P", lying), 100, 100);
-    path = parser->GetClippingPath();
-    ASSERT_NE(path, nullptr);
-    ASSERT_EQ(path->GetSubpathCount(), 2u);
-    EXPECT_EQ(path->GetKnotCount(0), 2u);
-    EXPECT_FLOAT_EQ(path->GetKnot(0, 1).anchor.x, 10.0f);
-    EXPECT_EQ(path->GetKnotCount(1), 1u);
+    ASSERT_NE(parser->GetClippingPath(), nullptr);
+    EXPECT_EQ(Anchors(*parser->GetClippingPath()), "closed: 0,0 10,10 open: 100,100");
 }
 
 TEST_F(PhotoShopParserTest, MissingPathsGiveNoneAndLyingLengthsOrSignaturesStopTheParse) {
@@ -186,24 +181,24 @@ TEST_F(PhotoShopParserTest, TruncatedBlocksNeverReadOutsideTheData) {
 
 TEST_F(PhotoShopParserTest, BadArgumentsAndReparsingDropEarlierResults) {
     const Block good = Clipped("Clip", Triangle());
-    const auto length = static_cast<std::uint32_t>(good.size());
     auto provider = MemoryProvider(good);
     auto parser = Make<IPhotoShopResourceParser>(CLSID::PhotoShopResourceParser);
-    ASSERT_EQ(parser->Parse(provider.Get(), length, 10, 10), kOK);
-    ASSERT_NE(parser->GetClippingPath(), nullptr);
+    const auto parse = [&](float width, float height) {
+        EXPECT_EQ(provider->Open(0), kOK);
+        return parser->Parse(provider.Get(), static_cast<std::uint32_t>(good.size()), width, height);
+    };
+    ASSERT_EQ(parse(10, 10), kOK);
     EXPECT_EQ(parser->Parse(nullptr, 10, 10, 10), kBadArgument);
     EXPECT_EQ(parser->GetClippingPath(), nullptr);
     for (float bad : {0.0f, -5.0f, NAN, INFINITY}) {
-        ASSERT_EQ(provider->Open(0), kOK);
-        ASSERT_EQ(parser->Parse(provider.Get(), length, 10, 10), kOK);
-        ASSERT_EQ(provider->Open(0), kOK);
-        EXPECT_EQ(parser->Parse(provider.Get(), length, bad, 10), kBadArgument) << bad;
-        EXPECT_EQ(parser->GetClippingPath(), nullptr) << bad;
+        for (const auto& [width, height] : {std::pair{bad, 10.0f}, std::pair{10.0f, bad}}) {
+            ASSERT_TRUE(parse(10, 10) == kOK && parser->GetClippingPath() != nullptr);
+            EXPECT_EQ(parse(width, height), kBadArgument) << width << " x " << height;
+            EXPECT_EQ(parser->GetClippingPath(), nullptr) << width << " x " << height;
+        }
     }
-    // The path outlives the parser while someone holds it.
-    ASSERT_EQ(provider->Open(0), kOK);
-    ASSERT_EQ(parser->Parse(provider.Get(), length, 10, 10), kOK);
-    TInterfacePtr<IPathCollection> kept(parser->GetClippingPath());
+    ASSERT_EQ(parse(10, 10), kOK);
+    TInterfacePtr<IPathCollection> kept(parser->GetClippingPath()); // outlives the parser
     parser.Reset();
     EXPECT_EQ(kept->GetKnotCount(0), 3u);
 }
