@@ -1,9 +1,7 @@
-// Comment lines through the buffer, and the backward search for "%%Trailer".
+// Comment lines through the buffer, the backward search for "%%Trailer", and PostScript string decoding.
 #include "EpsTestSupport.h"
 
 #include "eps/DSCReader.h"
-
-#include "brask/TObject.h"
 
 #include <cstring>
 
@@ -11,44 +9,13 @@ namespace BRASK::PLUGIN::TEST {
 
 namespace {
 
-// Forwards to a real provider and counts what is read through it.
-class CountingProvider : public TObject<IO::IDataProvider> {
-public:
-    explicit CountingProvider(IO::IDataProvider* inner) : mInner(inner) {}
-    std::int32_t GetSize() override { return mInner->GetSize(); }
-    std::int32_t GetPosition() override { return mInner->GetPosition(); }
-    Status SetPosition(std::int32_t offset, std::int32_t origin) override {
-        return mInner->SetPosition(offset, origin);
-    }
-    Status Read(void* buffer, std::uint32_t& count) override {
-        ++reads;
-        const Status status = mInner->Read(buffer, count);
-        bytes += count;
-        return status;
-    }
-    Status Write(const void* buffer, std::uint32_t count) override { return mInner->Write(buffer, count); }
-
-    int reads = 0;
-    std::uint64_t bytes = 0;
-
-private:
-    TInterfacePtr<IO::IDataProvider> mInner{nullptr};
-};
-
-std::string LineText(const DSCReader::LineBuffer& line) {
-    const auto* text = reinterpret_cast<const char*>(line.data());
-    return std::string(text, std::strlen(text));
-}
-
 // Reads lines of one file with a buffer of its own, as the scan does.
-class LineReading {
-public:
+struct LineReading {
     LineReading(IO::IDataProvider* provider, std::int32_t fill = DSCReader::kBufferSize)
         : reader(provider), buffer(DSCReader::kBufferSize), length(fill), index(fill) {
         EXPECT_EQ(reader.SetUpFileParsing(), DSCNoError);
         position = reader.Position();
     }
-
     DSCError Next(bool skipNonComments = false) {
         const DSCError result =
             reader.ReadDSCComment(position, skipNonComments, line, buffer.data(), length, index, count);
@@ -56,14 +23,11 @@ public:
         return result;
     }
     DSCError Trailer() { return reader.SearchForTrailer(position, line, buffer.data(), length, index); }
-    std::string Text() const { return LineText(line); }
+    std::string Text() const { return reinterpret_cast<const char*>(line.data()); }
 
     DSCReader reader;
     std::vector<std::uint8_t> buffer;
-    std::int32_t length;
-    std::int32_t index;
-    std::int32_t position = 0;
-    std::int32_t count = 0;
+    std::int32_t length, index, position = 0, count = 0;
     DSCReader::LineBuffer line{};
 };
 
@@ -71,114 +35,120 @@ public:
 
 using DSCLines = EpsTest;
 
-TEST_F(DSCLines, CarriageReturnLineFeedAndBothEndLinesAlike) {
-    auto provider = Open(WriteFile("ends.eps", "%%A: 1\r\n%%B: 2\r%%C: 3\n%%D: 4"));
-    LineReading lines(provider.Get());
-    ASSERT_EQ(lines.Next(), DSCNoError);
-    EXPECT_EQ(lines.Text(), "%%A: 1\r");
-    EXPECT_EQ(lines.count, 8);
-    ASSERT_EQ(lines.Next(), DSCNoError);
-    EXPECT_EQ(lines.Text(), "%%B: 2\r");
-    EXPECT_EQ(lines.count, 7);
-    ASSERT_EQ(lines.Next(), DSCNoError);
-    EXPECT_EQ(lines.Text(), "%%C: 3\r");
-    EXPECT_EQ(lines.count, 7);
-    // The last line ends with the data: its text is kept, its count is negative.
-    EXPECT_EQ(lines.Next(), DSCEndOfData);
-    EXPECT_EQ(lines.Text(), "%%D: 4\r");
-    EXPECT_EQ(lines.count, -6);
-}
-
-TEST_F(DSCLines, LongLineIsCutAt1198CharactersAndCountedWhole) {
+TEST_F(DSCLines, LinesAreDeliveredWithACarriageReturnAndTheirByteCount) {
+    struct Read {
+        std::string text;
+        std::int32_t count; // negative for a line not beginning with "%" or one that ends with the data
+        DSCError result = DSCNoError;
+        bool skipNonComments = false;
+    };
     const std::string longLine = "%%" + std::string(1498, 'x');
-    auto provider = Open(WriteFile("long.eps", longLine + "\r\n%%Next\n"));
-    LineReading lines(provider.Get());
-    ASSERT_EQ(lines.Next(), DSCNoError);
-    EXPECT_EQ(lines.count, 1502);
-    EXPECT_EQ(lines.Text(), longLine.substr(0, 1198) + "\r");
-    EXPECT_EQ(lines.line[1199], 0);
-    ASSERT_EQ(lines.Next(), DSCNoError);
-    EXPECT_EQ(lines.Text(), "%%Next\r");
-}
-
-TEST_F(DSCLines, BlankLinesAndLeadingBlanksCostBytesButNeverEndARead) {
-    auto provider = Open(WriteFile("blank.eps", "\n\r\n \t\n \t%%X\n"));
-    LineReading lines(provider.Get());
-    ASSERT_EQ(lines.Next(), DSCNoError);
-    EXPECT_EQ(lines.Text(), "%%X\r");
-    EXPECT_EQ(lines.count, 1 + 2 + 3 + 6);
-}
-
-TEST_F(DSCLines, HeaderLinesAndSkippedCodeLines) {
-    auto provider = Open(WriteFile("skip.eps", "%!PS-Adobe-3.0\nnewpath\n0 0 moveto\n%%Y\nstroke\n"));
-    LineReading lines(provider.Get());
-    // "%!" lines are never delivered; a code line is, with a negative count.
-    ASSERT_EQ(lines.Next(), DSCNoError);
-    EXPECT_EQ(lines.Text(), "newpath\r");
-    EXPECT_EQ(lines.count, -(15 + 8));
-    // With skipNonComments the code lines before the next comment go in the same read.
-    ASSERT_EQ(lines.Next(true), DSCNoError);
-    EXPECT_EQ(lines.Text(), "%%Y\r");
-    EXPECT_EQ(lines.count, 11 + 4);
+    const std::pair<std::string, std::vector<Read>> files[] = {
+        // Carriage return, line feed and both end lines alike; the last line ends with the data.
+        {"%%A: 1\r\n%%B: 2\r%%C: 3\n%%D: 4",
+         {{"%%A: 1", 8}, {"%%B: 2", 7}, {"%%C: 3", 7}, {"%%D: 4", -6, DSCEndOfData}}},
+        // A long line is cut at 1198 characters and counted whole.
+        {longLine + "\r\n%%Next\n", {{longLine.substr(0, 1198), 1502}, {"%%Next", 7}}},
+        // Blank lines and leading blanks cost bytes but never end a read.
+        {"\n\r\n \t\n \t%%X\n", {{"%%X", 1 + 2 + 3 + 6}}},
+        // "%!" lines are never delivered; code lines are, unless skipped in the read of the next comment.
+        {"%!PS-Adobe-3.0\nnewpath\n0 0 moveto\n%%Y\nstroke\n",
+         {{"newpath", -(15 + 8)}, {"%%Y", 11 + 4, DSCNoError, true}}},
+    };
+    for (const auto& [file, reads] : files) {
+        auto provider = Open(WriteFile("lines.eps", file));
+        LineReading lines(provider.Get());
+        for (const Read& read : reads) {
+            SCOPED_TRACE(read.text.substr(0, 20));
+            EXPECT_EQ(lines.Next(read.skipNonComments), read.result);
+            EXPECT_EQ(lines.Text(), read.text + "\r");
+            EXPECT_EQ(lines.count, read.count);
+        }
+    }
 }
 
 TEST_F(DSCLines, TrailerLineAtABufferRefillKeepsTheBytesAfterIt) {
     auto provider = Open(WriteFile("refill.eps", "%%Trailer\n%%BoundingBox: 1 2 3 4\n%%EOF\n"));
-    // Fills of 9 bytes: the marker line is complete when the next fill arrives.
-    LineReading lines(provider.Get(), 9);
-    ASSERT_EQ(lines.Next(), DSCNoError);
-    EXPECT_EQ(lines.Text(), "%%Trailer\r");
-    EXPECT_EQ(lines.count, 10);
-    ASSERT_EQ(lines.Next(), DSCNoError);
-    EXPECT_EQ(lines.Text(), "%%BoundingBox: 1 2 3 4\r");
-    ASSERT_EQ(lines.Next(), DSCNoError);
-    EXPECT_EQ(lines.Text(), "%%EOF\r");
+    LineReading lines(provider.Get(), 9); // fills of 9 bytes: the marker line completes with the next fill
+    for (const char* text : {"%%Trailer\r", "%%BoundingBox: 1 2 3 4\r", "%%EOF\r"}) {
+        ASSERT_EQ(lines.Next(), DSCNoError);
+        EXPECT_EQ(lines.Text(), text);
+    }
 }
 
-TEST_F(DSCLines, TrailerWithTrailingBlanksIsFoundAndReadingGoesOnAfterIt) {
+TEST_F(DSCLines, TrailerIsSearchedBackwardBlockByBlock) {
+    // Trailing blanks are allowed after the marker; reading goes on after it.
     const std::string head = "%!PS-Adobe-3.0\n%%BoundingBox: (atend)\n%%EndComments\nnewpath\n";
     auto provider = Open(WriteFile("trailer.eps", head + "%%Trailer \t \r\n%%BoundingBox: 1 2 3 4\n%%EOF\n"));
     LineReading lines(provider.Get());
     ASSERT_EQ(lines.Trailer(), DSCNoError);
     EXPECT_EQ(lines.Text(), "%%Trailer \t \r");
-    EXPECT_EQ(lines.position, static_cast<std::int32_t>(head.size() + 14));
+    EXPECT_EQ(lines.position, std::int32_t(head.size() + 14));
     ASSERT_EQ(lines.Next(), DSCNoError);
     EXPECT_EQ(lines.Text(), "%%BoundingBox: 1 2 3 4\r");
-}
 
-TEST_F(DSCLines, TrailerFollowedByOtherTextIsNotFound) {
-    auto provider = Open(WriteFile("notrailer.eps", "%!PS\n%%EndComments\n%%Trailer stuff\n%%EOF\n"));
-    LineReading lines(provider.Get());
-    EXPECT_EQ(lines.Trailer(), DSCEndOfData);
-}
+    auto other = Open(WriteFile("other.eps", "%!PS\n%%EndComments\n%%Trailer stuff\n%%EOF\n"));
+    EXPECT_EQ(LineReading(other.Get()).Trailer(), DSCEndOfData);
 
-TEST_F(DSCLines, TrailerIsSearchedBlockByBlockButNotBeforeThePosition) {
-    // 200 000 bytes of code after the trailer: the marker lies in the fourth block from the end.
-    const std::string head = "%!PS\n%%EndComments\n";
+    // 200 000 bytes of code after the marker: it lies in the fourth block from the end, and is not found
+    // from a position after it.
     std::string code;
     while (code.size() < 200000)
         code += "0 0 moveto 10 10 lineto stroke\n";
-    const std::string text = head + "%%Trailer\n" + code + "%%EOF\n";
-    auto provider = Open(WriteFile("far.eps", text));
-    LineReading lines(provider.Get());
-    ASSERT_EQ(lines.Trailer(), DSCNoError);
-    EXPECT_EQ(lines.position, static_cast<std::int32_t>(head.size() + 10));
-
-    // Searching from after the marker finds nothing.
-    LineReading later(provider.Get());
-    later.position = static_cast<std::int32_t>(head.size() + 11);
+    auto far = Open(WriteFile("far.eps", "%!PS\n%%EndComments\n%%Trailer\n" + code + "%%EOF\n"));
+    LineReading found(far.Get());
+    ASSERT_EQ(found.Trailer(), DSCNoError);
+    EXPECT_EQ(found.position, 19 + 10);
+    LineReading later(far.Get());
+    later.position = 19 + 11;
     EXPECT_EQ(later.Trailer(), DSCEndOfData);
 }
 
-TEST_F(DSCLines, ShortSectionIsSearchedInOneBlock) {
-    auto file = Open(WriteFile("short.eps", "%!PS\n%%EndComments\nx\n%%Trailer\n%%EOF\n"));
-    TInterfacePtr<CountingProvider> counting;
-    counting.Adopt(new CountingProvider(file.Get()));
-    LineReading lines(counting.Get());
-    const int readsBefore = counting->reads;
-    ASSERT_EQ(lines.Trailer(), DSCNoError);
-    // One backward block, then one refill to read the marker line.
-    EXPECT_EQ(counting->reads - readsBefore, 2);
+TEST_F(DSCLines, PostScriptStrings) {
+    struct Case {
+        std::string text, decoded;
+        int unbalanced = 0, unknown = 0; // messages logged
+    };
+    auto C = [](std::string text, std::string decoded, int unbalanced = 0, int unknown = 0) {
+        return Case{std::move(text), std::move(decoded), unbalanced, unknown};
+    };
+    const Case cases[] = {
+        C("(a\\(b\\)c)", "a(b)c"), C("0 0 0 1 (Spot \\(1\\))", "Spot (1)"),
+        C("(back\\\\slash)", "back\\slash"),
+        // Octal escapes: at most three digits, modulo 256, one digit last in the content, zero not written.
+        C("(x\\101y)", "xAy"), C("(\\351t\\351)", "\xE9t\xE9"), C("(ab\\7)", "ab\x07"), C("(\\1011)", "A1"),
+        C("(\\777)", "\xFF"), C("(a\\000b)", "ab"),
+        // Unknown escapes (letter escapes among them) keep the character; escaped line breaks vanish.
+        C("(\\8)", "8", 0, 1), C("(a\\nb)", "anb", 0, 1), C("(ab\\\r\ncd)", "abcd"), C("(ab\\\ncd)", "abcd"),
+        C("(ab\\\rcd)", "abcd"), C("(ab\\\n\rcd)", "abcd"),
+        // Imbalance is logged and the text kept; the content runs to the last ")".
+        C("(a(b)", "a(b", 1), C("(a)b)", "a)b", 2), C("no parentheses", ""), C("()", ""), C(")(", ""),
+        C("(unterminated", ""), C("(trailing backslash\\)", "trailing backslash"),
+        C("(ends with\\\\)", "ends with\\")};
+    DSCReader reader(nullptr);
+    auto decode = [&](const std::string& text) {
+        mRecords.clear();
+        std::vector<std::uint8_t> out(text.size() + 1, 0xEE);
+        reader.UndoPSStr(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), out.data());
+        const std::size_t n = ::strnlen(reinterpret_cast<const char*>(out.data()), out.size());
+        EXPECT_LT(n, out.size()) << "output not terminated inside its buffer";
+        return std::string(out.begin(), out.begin() + std::min(n, text.size()));
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(decode(c.text), c.decoded) << c.text;
+        EXPECT_EQ(CountLogged(DSCLOG::kUndoPSStr, "Parens unbalanced in Postsript string."), c.unbalanced);
+        EXPECT_EQ(CountLogged(DSCLOG::kUndoPSStr, "Unknown escape sequence or end of string encountered"),
+                  c.unknown);
+    }
+    std::string every = "("; // every byte value escaped: the text never outgrows its input
+    for (int b = 1; b < 256; ++b)
+        every += std::string("\\") + static_cast<char>(b);
+    EXPECT_LE(decode(every + ")").size(), every.size() - 1);
+    std::uint8_t out[4] = {'z', 0, 0, 0};
+    reader.UndoPSStr(nullptr, 3, out);
+    reader.UndoPSStr(reinterpret_cast<const std::uint8_t*>("(a)"), 3, nullptr);
+    EXPECT_EQ(out[0], 'z');
+    EXPECT_EQ(CountLogged(DSCLOG::kUndoPSStr, "NULL strings passed in."), 2);
 }
 
 } // namespace BRASK::PLUGIN::TEST

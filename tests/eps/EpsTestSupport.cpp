@@ -2,7 +2,6 @@
 
 #include "HostFiles.h"
 
-#include "brask/TObject.h"
 #include "memory/MemoryManager.h"
 
 #include <cstdlib>
@@ -10,6 +9,20 @@
 #include <fstream>
 
 namespace BRASK::PLUGIN::TEST {
+
+std::vector<std::u16string> ScannedEPS::Colors() const {
+    const std::uint16_t* list = reader->GetCustomColorList();
+    const std::size_t units = reader->GetCustomColorListSize();
+    std::vector<std::u16string> entries;
+    std::size_t pos = 1;
+    for (int n = 0; list != nullptr && n < list[0]; ++n, ++pos) {
+        entries.emplace_back();
+        while (pos < units && list[pos] != 0)
+            entries.back().push_back(static_cast<char16_t>(list[pos++]));
+    }
+    EXPECT_EQ(list ? pos : 0, units) << "entries and list size disagree";
+    return entries;
+}
 
 void EpsTest::SetUp() {
     ASSERT_EQ(MEMFIX::InitMemoryManager(), 0);
@@ -46,6 +59,7 @@ ScannedEPS EpsTest::ScanFile(const std::string& path) {
     ScannedEPS scanned;
     scanned.provider = Open(path);
     scanned.reader = std::make_unique<EPSVectorFileReader>();
+    mRecords.clear();
     scanned.status = scanned.reader->Init(scanned.provider.Get());
     return scanned;
 }
@@ -61,49 +75,6 @@ int EpsTest::CountLogged(const char* function, const std::string& message) const
             r.type == 2 && r.level == 1)
             ++n;
     return n;
-}
-
-std::vector<std::u16string> ColorEntries(const std::uint16_t* list, std::uint16_t units) {
-    std::vector<std::u16string> entries;
-    if (list == nullptr)
-        return entries;
-    std::size_t pos = 1;
-    for (int n = 0; n < list[0]; ++n) {
-        std::u16string entry;
-        while (pos < units && list[pos] != 0)
-            entry.push_back(static_cast<char16_t>(list[pos++]));
-        ++pos;
-        entries.push_back(entry);
-    }
-    return entries;
-}
-
-namespace {
-class FailingProvider : public TObject<IO::IDataProvider> {
-public:
-    explicit FailingProvider(std::int32_t size) : mSize(size) {}
-    std::int32_t GetSize() override { return mSize; }
-    std::int32_t GetPosition() override { return mPosition; }
-    Status SetPosition(std::int32_t offset, std::int32_t) override {
-        mPosition = offset;
-        return kOK;
-    }
-    Status Read(void*, std::uint32_t& count) override {
-        count = 0;
-        return kIOError;
-    }
-    Status Write(const void*, std::uint32_t) override { return kReadOnly; }
-
-private:
-    std::int32_t mSize;
-    std::int32_t mPosition = 0;
-};
-} // namespace
-
-TInterfacePtr<IO::IDataProvider> MakeFailingProvider(std::int32_t size) {
-    TInterfacePtr<IO::IDataProvider> provider;
-    provider.Adopt(new FailingProvider(size));
-    return provider;
 }
 
 } // namespace BRASK::PLUGIN::TEST

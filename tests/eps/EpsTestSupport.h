@@ -6,10 +6,12 @@
 #include "eps/EPSVectorFileReader.h"
 
 #include "brask/Logger.h"
+#include "brask/TObject.h"
 #include "brask_host/Host.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,6 +30,11 @@ struct ScannedEPS {
 
     const EPSInfo& Info() const { return *reader->GetEPSInfo(); }
     std::uint32_t Flags() const { return reader->GetFlags(); }
+    std::array<Fixed, 4> Box() const {
+        return {reader->GetLeft(), reader->GetBottom(), reader->GetRight(), reader->GetTop()};
+    }
+    // The custom colour list's entries; they must fill the list exactly.
+    std::vector<std::u16string> Colors() const;
 };
 
 class EpsTest : public ::testing::Test {
@@ -35,29 +42,21 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Writes `bytes` into the test folder and returns the path.
     std::string WriteFile(const std::string& name, const std::string& bytes);
     TInterfacePtr<IO::IDataProvider> Open(const std::string& path);
+    // A scan of a file; the log then holds the records of this scan only.
     ScannedEPS ScanFile(const std::string& path);
     ScannedEPS ScanText(const std::string& text);
-
-    // Records logged since SetUp by the DSC reader under `function` with exactly `message`.
+    // Records logged by the DSC reader under `function` with exactly `message`.
     int CountLogged(const char* function, const std::string& message) const;
-    const std::vector<LogRecord>& Records() const { return mRecords; }
 
     std::string mDir;
     TInterfacePtr<HOST::Host> mHost;
+    std::vector<LogRecord> mRecords;
 
 private:
-    std::vector<LogRecord> mRecords;
     BLoggerLibInterface::Sink mPreviousSink;
     int mFileCount = 0;
 };
-
-// The custom colour list's entries as UTF-16 strings.
-std::vector<std::u16string> ColorEntries(const std::uint16_t* list, std::uint16_t units);
-
-// A provider whose reads fail without delivering bytes (a failure a real file cannot be made to give).
-TInterfacePtr<IO::IDataProvider> MakeFailingProvider(std::int32_t size);
 
 } // namespace BRASK::PLUGIN::TEST

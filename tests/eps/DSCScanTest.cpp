@@ -1,0 +1,348 @@
+// The comment scan: bounding boxes, colours and plates, creators and texts, the data sections, and their
+// bounds.
+#include "EpsTestSupport.h"
+
+#include "eps/DSCReader.h"
+#include "eps/FixDiv.h"
+#include "memory/MemoryManager.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace BRASK::PLUGIN::TEST {
+
+namespace {
+
+using namespace EPSFlags;
+constexpr Fixed kMax = std::numeric_limits<Fixed>::max();
+constexpr Fixed kMin = std::numeric_limits<Fixed>::min();
+
+const std::string kHead = "%!PS-Adobe-3.0 EPSF-3.0\n";
+// Header comments, %%EndComments and one line of code.
+std::string Eps(const std::string& comments) {
+    return kHead + comments + "%%EndComments\nnewpath\n";
+}
+
+Fixed Extent(Fixed low, Fixed high) {
+    return static_cast<Fixed>(std::clamp<std::int64_t>(std::int64_t{high} - low, kMin, kMax));
+}
+
+std::vector<std::uint8_t> Bytes(MEMFIX::Handle block) {
+    return block ? std::vector<std::uint8_t>(*block, *block + MEMFIX::GetHandleSize(block))
+                 : std::vector<std::uint8_t>{};
+}
+
+} // namespace
+
+using DSCScan = EpsTest;
+
+TEST_F(DSCScan, CommentRules) {
+    // Expected: box; flags under `mask`; custom colour entries; status; the one message logged (else none);
+    // colour space (when not -1).
+    struct Case {
+        std::string text;
+        std::array<Fixed, 4> box{};
+        std::uint32_t mask = 0, flags = 0;
+        std::vector<std::u16string> colors{};
+        DSCError status = DSCNoError;
+        const char* logged = nullptr;
+        int space = -1;
+    };
+    auto Row = [](std::string text, std::array<Fixed, 4> box = {}, std::uint32_t mask = 0,
+                  std::uint32_t flags = 0, std::vector<std::u16string> colors = {},
+                  DSCError status = DSCNoError, const char* logged = nullptr, int space = -1) {
+        return Case{std::move(text), box, mask, flags, std::move(colors), status, logged, space};
+    };
+    const std::string atend = Eps("%%BoundingBox: (atend)\n");
+    const std::string dcs2 =
+        kHead + "%%PlateFile: (Cyan) EPS Local pic.C\n%%EndComments\n/dcsNoMasterIgnore pop\n";
+    const std::string creator = "%%Creator: BraskTavren 9\n";
+    const Case cases[] = {
+        // A deferred box is the trailer's, up to %%EOF; without %%EndComments the trailer is not searched.
+        Row(atend +
+                "stroke\n%%Trailer\ncleartomark\n%%BoundingBox: 0 0 100 50\n%%EOF\n%%BoundingBox: 9 9 9 9\n",
+            {0, 0, Pt(100), Pt(50)}),
+        Row(kHead + "%%BoundingBox: (atend)\nnewpath\n%%Trailer\n%%BoundingBox: 0 0 100 50\n%%EOF\n"),
+        Row(atend + "%%Trailer\n%%BoundingBox: 1 2 3 4"), // the unterminated last line is not taken
+        Row(atend + "%%Trailer\n%%BoundingBox: (atend)\n%%EOF\n", {}, 0, 0, {}, DSCBadFormat),
+        // %%HiResBoundingBox: wins before %%BoundingBox: and overwrites it after.
+        Row(Eps("%%HiResBoundingBox: 0.5 1.25 10.75 20.5\n%%BoundingBox: 0 1 11 21\n"),
+            {Pt(0.5), Pt(1.25), Pt(10.75), Pt(20.5)}),
+        Row(Eps("%%BoundingBox: 0 1 11 21\n%%HiResBoundingBox: 0.5 1.25 10.75 20.5\n"),
+            {Pt(0.5), Pt(1.25), Pt(10.75), Pt(20.5)}),
+        Row(Eps("%%BoundingBox: -0.5 -2.00001 10 +10\n"), {-32768, -131073, Pt(10), Pt(10)}),
+        // Extents under three points are widened to three, an empty one stays; huge numbers saturate.
+        Row(Eps("%%BoundingBox: 0 0 2 2\n"), {0, 0, Pt(3), Pt(3)}),
+        Row(Eps("%%BoundingBox: 5 5 5 7.5\n"), {Pt(5), Pt(5), Pt(5), Pt(8)}),
+        Row(Eps("%%BoundingBox: -1e30 nan 1e300 \n"), {kMin, 0, kMax, 0}),
+        // Data ending before %%EndComments is an error, what was read stays; after it, no composite master.
+        Row(kHead + "%%BoundingBox: 1 1 5 5\n%%Creator: x\n", {Pt(1), Pt(1), Pt(5), Pt(5)}, 0, 0, {},
+            DSCEndOfData, "DSC comments error in EPS file."),
+        Row(kHead + "%%BoundingBox: 1 1 5 5\n%%EndComments\n", {Pt(1), Pt(1), Pt(5), Pt(5)}, ~0u,
+            kNoCompositeMaster | kCMYK),
+        // Comments of embedded documents are not taken; after the section they count again.
+        Row(kHead +
+                "%%BoundingBox: 0 0 8 8\n%%HiResBoundingBox: 0 0 8 8\n%%EndComments\n"
+                "%%BeginDocument: (a.eps)\n%%HiResBoundingBox: 0 0 400 300\n%%BeginDocument: (b.eps)\n"
+                "%%BoundingBox: 0 0 9 9\n%%EndDocument\n%%CMYKCustomColor: 0 0 0 1 (Inner)\n%%EndDocument\n"
+                "%%DocumentProcessColors: Cyan\nnewpath\n",
+            {0, 0, Pt(8), Pt(8)}, kPlateBits, kCyanPlate),
+        // Deferred resources send the scan to the trailer.
+        Row(Eps("%%DocumentNeededResources: (atend)\n%%BoundingBox: 0 0 5 5\n") +
+                "%%Trailer\n%%DocumentNeededResources: font Times\n%%BoundingBox: 0 0 7 7\n%%EOF\n",
+            {0, 0, Pt(7), Pt(7)}),
+        // Continuations add values, but not after resources or a non-keyword line, nor when cut by a NUL.
+        Row(Eps("%%DocumentProcessColors: Cyan\n%%+ Magenta\n%%+ Yellow\n"), {}, kPlateBits,
+            kCyanPlate | kMagentaPlate | kYellowPlate),
+        Row(Eps("%%DocumentProcessColors: Cyan\n%%DocumentNeededResources: font Times\n%%+ Magenta\n"), {},
+            kPlateBits, kCyanPlate),
+        Row(Eps("%%DocumentProcessColors: Cyan\n%%Pages: 1\n%%+ Magenta\n"), {}, kPlateBits, kCyanPlate),
+        Row(Eps(std::string("%%DocumentProcessColors: Cyan\n%%+\0 Black\n", 41) + "%%BoundingBox: 0 0 5 5\n"),
+            {0, 0, Pt(5), Pt(5)}, kPlateBits, kCyanPlate, {}, DSCNoError,
+            "Error reading DSC Comments in EPS."),
+        // Colour model and plates: none named is CMYK; DCS 1 plate bits are replaced by the plates seen.
+        Row(Eps("%%BoundingBox: 0 0 10 10\n"), {0, 0, Pt(10), Pt(10)}, ~0u, kCMYK, {}, DSCNoError, nullptr,
+            5),
+        Row(Eps("%%CyanPlate: pic.C\n%%BlackPlate: pic.K\n"), {}, kDCS1 | kPlateBits, kDCS1),
+        Row(Eps("%%Creator: Adobe Photoshop Version 5\n%%CyanPlate: pic.C\n%%ColorPlates: Cyan, Black\n"), {},
+            kPlateBits | kPhotoshopDCS1 | kCMYK, kCyanPlate | kBlackPlate | kPhotoshopDCS1 | kCMYK),
+        // Process colours: "(Process X)" names X, other names are black, "(" tokens under 10 characters none.
+        Row(Eps("%%DocumentProcessColors: (Process Magenta) Red\n"), {}, kPlateBits,
+            kMagentaPlate | kBlackPlate),
+        Row(Eps("%%DocumentProcessColors: (Cyan) (Process ) y\n"), {}, kPlateBits, kYellowPlate),
+        Row(Eps("%%DocumentProcessColors: (atend)\n") +
+                "%%Trailer\n%%DocumentProcessColors: Cyan Yellow\n%%EOF\n",
+            {}, kPlateBits, kCyanPlate | kYellowPlate),
+        // Custom colours: names escaped again byte for byte, text before them converted from Windows-1252.
+        Row(Eps("%%CMYKCustomColor: 0 0 0 1 (Spot \\(1\\))\n"), {}, ~0u, kCMYK, {u"0 0 0 1 (Spot \\(1\\))"}),
+        Row(Eps("%%RGBCustomColor: 1 0 0 (Red)\n"), {}, ~0u, kRGB, {u"1 0 0 (Red)"}, DSCNoError, nullptr, 4),
+        Row(Eps("%%BRKLabCustomColor: 50 0 0 (Grey)\n"), {}, kCMYK, kCMYK, {u"50 0 0 (Grey)#"}),
+        Row(Eps("%%CMYKCustomColor: 0 0 0 1 (A) 1 0 0 0 (B)\n%%+ 0  1 0 0 (C, D)\n%%DocumentCustomColors: "
+                "(A)\n"),
+            {}, 0, 0, {u"0 0 0 1 (A)", u"1 0 0 0 (B)", u"0  1 0 0 (C, D)"}),
+        Row(Eps("%%CMYKCustomColor: 0 0 0 1 (Caf\\351 \\\\ \\101\x80)\n%%CMYKCustomColor: 0 0 0 1 noname\n"),
+            {}, 0, 0, {u"0 0 0 1 (Caf\\351 \\\\ A\\200)", u"()"}),
+        Row(Eps("%%CMYKCustomColor: 0 0 0 1\x80 (N)\n"), {}, 0, 0, {u"0 0 0 1\u20AC (N)"}),
+        // A value longer than the 1023-character value buffer is kept whole.
+        Row(Eps("%%CMYKCustomColor: 0 0 0 1 (" + std::string(1100, 'n') + ")\n"), {}, 0, 0,
+            {u"0 0 0 1 (" + std::u16string(1100, u'n') + u")"}),
+        Row(Eps("%%CMYKCustomColor: (atend)\n") +
+                "%%Trailer\n%%CMYKCustomColor: (atend)\n%%CMYKCustomColor: 0 0 0 1 (Late)\n%%EOF\n",
+            {}, 0, 0, {u"0 0 0 1 (Late)"}, DSCNoError, "Bad file format."),
+        // Flag comments.
+        Row(Eps("%%SuppressDotGainCompensation\n%%MarksAllSeparations: true\n%VectorMaskedImagery\n"
+                "%DuotoneInks: 2\n%%RGBProcessColor: 1 0 0\n"),
+            {}, ~0u, kSuppressDotGain | kMarksAllSeparations | kVectorMaskedImagery | kDuotoneInks | kRGB, {},
+            DSCNoError, nullptr, 4),
+        Row(Eps("%%MarksAllSeparations: false\n"), {}, kMarksAllSeparations, 0),
+        // Creator version rules; a space is allowed while the version is 0.
+        Row(Eps("%%Creator: BraskTavren(R) 8.0\n"), {}, ~kCMYK, kBraskTavren | kBraskTavren7OrLater),
+        Row(Eps("%%Creator: BraskTavren Windows 6.1\n"), {}, ~kCMYK, kBraskTavren),
+        Row(Eps("%%Creator: BraskTavren(R) Windows 12.0.1\n"), {}, ~kCMYK,
+            kBraskTavren | kBraskTavren7OrLater),
+        Row(Eps("%%Creator: BraskTavren  7\n"), {}, ~kCMYK, kBraskTavren | kBraskTavren7OrLater),
+        Row(Eps("%%Creator: BraskTavren\n"), {}, ~kCMYK, kBraskTavren),
+        Row(Eps("%%Creator: BraskTavren 9x\n"), {}, ~kCMYK, kBraskTavren, {}, DSCNoError,
+            "Non-digit char found in the version string"),
+        Row(Eps("%%Creator: Adobe Photoshop Version 7.0\n"), {}, ~kCMYK, kRasterCreator),
+        Row(Eps("%%Creator: Photoshop 3\n"), {}, ~kCMYK, kRasterCreator),
+        Row(Eps("%%Creator: Sampler 1.0\n"), {}, ~kCMYK, kRasterCreator),
+        Row(Eps("%%Creator: Illustrator\n"), {}, ~kCMYK, 0),
+        // DCS 2: no composite master when the first code line says so, unless BraskTavren wrote the file.
+        Row(dcs2, {}, kDCS2 | kNoCompositeMaster, kDCS2 | kNoCompositeMaster),
+        Row(kHead + creator + dcs2.substr(kHead.size()), {}, kNoCompositeMaster, 0),
+        Row(kHead + "%%PlateFile: (Cyan) EPS #x 10\n%%EndComments\n", {}, kCMYK, kCMYK, {}, DSCBadFormat)};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 160));
+        const ScannedEPS eps = ScanText(c.text);
+        EXPECT_EQ(eps.status, c.status);
+        EXPECT_EQ(eps.Box(), c.box);
+        EXPECT_EQ(eps.reader->GetFixedWidth(), Extent(c.box[0], c.box[2]));
+        EXPECT_EQ(eps.reader->GetFixedHeight(), Extent(c.box[1], c.box[3]));
+        if (c.box[0] != kMin) {
+            EXPECT_NEAR(eps.reader->GetWidth(), (c.box[2] - c.box[0]) / 65536.0, 1e-4);
+            EXPECT_NEAR(eps.reader->GetHeight(), (c.box[3] - c.box[1]) / 65536.0, 1e-4);
+        }
+        EXPECT_EQ(eps.Flags() & c.mask, c.flags);
+        EXPECT_EQ(eps.Colors(), c.colors);
+        if (c.logged) {
+            EXPECT_EQ(CountLogged(DSCLOG::kGetEPSInfo, c.logged), 1);
+        } else {
+            EXPECT_TRUE(mRecords.empty()) << mRecords.front().MessageUTF8();
+        }
+        if (c.space != -1)
+            EXPECT_EQ(eps.reader->GetColorSpace(), c.space);
+        EXPECT_EQ(eps.provider->GetPosition(),
+                  eps.reader->GetPostScriptStart()); // left where the code starts
+    }
+}
+
+TEST_F(DSCScan, EveryLineEndStyleGivesTheSameRecord) {
+    const std::string lf = kHead +
+                           "%%Creator: BraskTavren 8.0\n%%BoundingBox: (atend)\n%%CMYKCustomColor: 0 0 0 1 "
+                           "(Spot)\n%%EndComments\nnewpath\n%%Trailer\n%%BoundingBox: 1 2 30 40\n%%EOF\n";
+    std::string cr = lf;
+    std::replace(cr.begin(), cr.end(), '\n', '\r');
+    std::string crlf;
+    for (char c : lf)
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    for (const std::string& text : {lf, cr, crlf}) {
+        const ScannedEPS eps = ScanText(text);
+        EXPECT_EQ(eps.status, DSCNoError);
+        EXPECT_EQ(eps.Box(), (std::array<Fixed, 4>{Pt(1), Pt(2), Pt(30), Pt(40)}));
+        EXPECT_STREQ(eps.Info().creator, "BraskTavren 8.0");
+        EXPECT_EQ(eps.Flags(), kBraskTavren | kBraskTavren7OrLater | kCMYK);
+        EXPECT_EQ(eps.Colors(), std::vector<std::u16string>{u"0 0 0 1 (Spot)"});
+    }
+}
+
+TEST_F(DSCScan, TextFieldsAreCutAndLevelsRead) {
+    const std::string longText(300, 'T');
+    const std::string head = kHead + "% Creator: Spaced\r\n\r\n%%Title: " + longText +
+                             "\n%%CreationDate: " + longText + "\n%%EndComments\n";
+    const ScannedEPS eps = ScanText(head + "newpath\n");
+    EXPECT_STREQ(eps.Info().creator, "Spaced"); // the second character is not examined
+    EXPECT_EQ(std::string(eps.Info().title), longText.substr(0, 255));
+    EXPECT_EQ(std::string(eps.Info().creationDate), longText.substr(0, 255));
+    EXPECT_EQ(eps.Info().headerBytes, std::int32_t(head.size()));
+    for (auto [value, level] : {std::pair{"3  ", 3}, {"1", 1}, {"2.5", 2}})
+        EXPECT_EQ(ScanText(Eps(std::string("%%LanguageLevel: ") + value + "\n")).Info().languageLevel, level);
+    for (auto [value, code] : {std::pair{"Binary  ", 8}, {"Clean8Bit", 4}, {"Clean7Bit", 2}, {"Other", 1}})
+        EXPECT_EQ(ScanText(Eps(std::string("%%DocumentData: ") + value + "\n")).Info().documentData, code);
+}
+
+TEST_F(DSCScan, ImageDataAndResolution) {
+    ScannedEPS eps =
+        ScanText(Eps("%%BoundingBox: 0 0 100 80\n%ImageData: 300 240 8 4 1 300 1 \"beginimage\"\n"));
+    EXPECT_EQ(eps.Info().imageWidth, 300);
+    EXPECT_EQ(eps.Info().imageHeight, 240);
+    EXPECT_EQ(eps.Info().imageBlockSize, 300);
+    EXPECT_EQ(eps.Info().imageFlags, kImageExtraChannels | kImageBinaryData);
+    EXPECT_EQ(eps.reader->GetImageResolution(), 216 * 65536);
+    // Zero width with an image saturates rather than wrapping.
+    eps = ScanText(Eps("%%BoundingBox: 5 0 5 48\n%ImageData: 10 10 8 4 0 1 1\n"));
+    EXPECT_EQ(eps.reader->GetImageResolution(), 0x7FFFFFFF);
+}
+
+TEST(FixDiv, RoundsToNearestAndSaturates) {
+    const Fixed cases[][3] = {{3 << 16, 1 << 16, 3 << 16},
+                              {1 << 16, 3 << 16, 21845},
+                              {2 << 16, 3 << 16, 43691},
+                              {-(2 << 16), 3 << 16, -43691},
+                              {2 << 16, -(3 << 16), -43691},
+                              {-(2 << 16), -(3 << 16), 43691},
+                              // Quotients that do not fit saturate; -0x80000000 counts as -0x7FFFFFFF.
+                              {kMax, 1, kMax},
+                              {-kMax, 1, kMin},
+                              {5, 0, kMax},
+                              {-5, 0, kMin},
+                              {0, 0, kMax},
+                              {1 << 30, 1 << 15, kMax},
+                              {(1 << 30) - 1, 1 << 15, kMax - 1},
+                              {kMin, 1 << 16, -kMax},
+                              {1 << 16, kMin, -2},
+                              {1 << 16, -kMax, -2}};
+    for (const auto& c : cases)
+        EXPECT_EQ(FixDiv(c[0], c[1]), c[2]) << c[0] << " / " << c[1];
+}
+
+TEST_F(DSCScan, PhotoshopAndIccSectionsDecodeTheirHexData) {
+    std::string hex;
+    for (int i = 0; i < 700; ++i)
+        hex += "A5";
+    const std::tuple<std::string, bool, std::vector<std::uint8_t>> cases[] = {
+        {"%BeginPhotoshop: 6\n% 0102ab\n%CDef3\n%EndPhotoshop\n", false, {0x01, 0x02, 0xAB, 0xCD, 0xEF}},
+        {"%BeginPhotoshop: 2\n% 01020304\n% 05\n%EndPhotoshop\n",
+         false,
+         {0x01, 0x02}}, // beyond the count: dropped
+        // The ICC block grows with its data; a second section replaces the first.
+        {"%%BeginICCProfile: (Photoshop Profile) -1 Hex\n% 0A0B\n% 0c0d0e0\n%%EndICCProfile\n",
+         true,
+         {0x0A, 0x0B, 0x0C, 0x0D, 0x0E}},
+        {"%%BeginICCProfile: x\n% 010203\n%%EndICCProfile\n%%BeginICCProfile: y\n% 09\n%%EndICCProfile\n",
+         true,
+         {0x09}},
+        // A line keeps 1198 characters: "% " and 1196 hex digits.
+        {"%%BeginICCProfile: x\n% " + hex + "\n%%EndICCProfile\n", true,
+         std::vector<std::uint8_t>(598, 0xA5)},
+    };
+    for (const auto& [comments, icc, bytes] : cases) {
+        const ScannedEPS eps = ScanText(Eps(comments));
+        EXPECT_EQ(Bytes(icc ? eps.reader->GetICCProfile() : eps.reader->GetPhotoshopResources()), bytes)
+            << comments.substr(0, 60);
+    }
+    // A count beyond the file is not allocated; the unfinished section keeps its decoded bytes first.
+    const ScannedEPS eps = ScanText(Eps("%BeginPhotoshop: 2000000000\n% 0A0B\n"));
+    const std::vector<std::uint8_t> bytes = Bytes(eps.reader->GetPhotoshopResources());
+    ASSERT_GE(bytes.size(), 2u);
+    EXPECT_LT(bytes.size(), 100u);
+    EXPECT_EQ(bytes[0], 0x0A);
+    EXPECT_EQ(bytes[1], 0x0B);
+}
+
+// The memory manager refuses blocks once its ceiling is reached: the scan goes on without them.
+TEST_F(DSCScan, RefusedBlocksLeaveTheScanSafe) {
+    const std::uint64_t ceiling = MEMFIX::MemoryCeiling();
+    MEMFIX::SetMemoryCeiling(MEMFIX::BytesInUse() + 256);
+    std::string hex = "\n% ";
+    for (int i = 0; i < 500; ++i)
+        hex += "7F";
+    const ScannedEPS eps =
+        ScanText(Eps("%BeginPhotoshop: 100000" + hex + "\n%EndPhotoshop\n%%BeginICCProfile: x" + hex + hex +
+                     "\n%%EndICCProfile\n%%BoundingBox: 0 0 5 5\n"));
+    MEMFIX::SetMemoryCeiling(ceiling);
+    EXPECT_EQ(eps.status, DSCNoError);
+    EXPECT_EQ(eps.reader->GetRight(), Pt(5));
+    for (MEMFIX::Handle block : {eps.reader->GetPhotoshopResources(), eps.reader->GetICCProfile()})
+        for (std::uint8_t b : Bytes(block)) // whatever blocks were had hold only decoded bytes
+            EXPECT_EQ(b, 0x7F);
+    EXPECT_LT(Bytes(eps.reader->GetICCProfile()).size(), 1000u);
+}
+
+TEST_F(DSCScan, CustomColourListStopsBelow65536UnitsAndKeepsItsEntries) {
+    std::string body;
+    std::vector<std::u16string> kept;
+    std::size_t units = 1; // the count unit
+    for (int i = 0; i < 80; ++i) {
+        const std::string entry = "0 0 0 1 (" + std::to_string(i) + std::string(1000, 's') + ")";
+        body += "%%CMYKCustomColor: " + entry + "\n";
+        if (kept.size() == std::size_t(i) && units + entry.size() + 1 <= 65535) {
+            units += entry.size() + 1;
+            kept.emplace_back(entry.begin(), entry.end());
+        }
+    }
+    const ScannedEPS eps = ScanText(Eps(body));
+    ASSERT_LT(kept.size(), 80u);
+    EXPECT_EQ(eps.Colors(), kept);
+    EXPECT_EQ(eps.reader->GetCustomColorList()[0], kept.size());
+    EXPECT_EQ(eps.reader->GetCustomColorListSize(), units);
+}
+
+TEST_F(DSCScan, PlateFileForms) {
+    struct Case {
+        const char* value;
+        DSCError result;
+        std::uint32_t flags;
+        std::int32_t end; // an offset lowers the section's end before the length is checked
+    };
+    const Case cases[] = {
+        {"(Cyan) EPS Local Cyan.eps", DSCNoError, 0, 200},
+        {"(Cyan) EPS pic.C", DSCNoError, kPlatesElsewhere, 200},
+        {"(Cy\\)an) EPS #60 100", DSCNoError, kPlatesInFile, 60},
+        {"(Cyan) EPS #900 100", DSCNoError, kPlatesInFile, 200},
+        {"Cyan) EPS #60 100", DSCBadFormat, 0, 200},
+        {"(Cyan) EPS Local", DSCBadFormat, 0, 200},
+        {"(Cyan) EPS #6x0 100", DSCBadFormat, kPlatesInFile, 200},
+        {"(Cyan) EPS #60 1o0", DSCBadFormat, kPlatesInFile, 60},
+    };
+    auto provider = Open(WriteFile("plates.eps", std::string(200, '%')));
+    for (const Case& c : cases) {
+        DSCReader reader(provider.Get());
+        ASSERT_EQ(reader.SetUpFileParsing(), DSCNoError);
+        EXPECT_EQ(reader.ParsePlateFile(c.value), c.result) << c.value;
+        EXPECT_EQ(reader.Info().flags, c.flags) << c.value;
+        EXPECT_EQ(reader.Info().postScriptEnd, c.end) << c.value;
+    }
+}
+
+} // namespace BRASK::PLUGIN::TEST
