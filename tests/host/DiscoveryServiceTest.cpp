@@ -13,11 +13,10 @@ using GRAPHICS::IConnectionSpace;
 using GRAPHICS::ITile;
 
 const char kLogSource[] = "host/src/InterfaceDiscoveryService";
-const char kLogFunction[] =
-    "long __cdecl BRASK::HOST::InterfaceDiscoveryService::CreateCompositeGraphic(class BRASK::IClassFactory "
-    "&,"
-    "class BRASK::IO::IDataProvider &,class BRASK::TInterfacePtr<class BRASK::GRAPHICS::ICompositeGraphic> &,"
-    "unsigned int,const class BRASK::IDictionary *)";
+const char kLogFunction[] = "long __cdecl BRASK::HOST::InterfaceDiscoveryService::CreateCompositeGraphic("
+                            "class BRASK::IClassFactory &,class BRASK::IO::IDataProvider &,"
+                            "class BRASK::TInterfacePtr<class BRASK::GRAPHICS::ICompositeGraphic> &,"
+                            "unsigned int,const class BRASK::IDictionary *)";
 
 // A one-page PDF with a correct cross-reference table; `pageExtra` goes into the page dictionary,
 // `pagesExtra` into the page tree's root (for inherited attributes).

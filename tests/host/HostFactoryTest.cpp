@@ -54,7 +54,7 @@ TEST_F(HostFactoryTest, UnknownOrFailingClassesLeaveTheOutputNullAndThrowNothing
         EXPECT_EQ(out, nullptr);
     }
     EXPECT_EQ(mHost->CreateInstance(CLSID::URI, nullptr), kBadArgument);
-    TInterfacePtr<IO::IURI> uri;
+    TInterfacePtr<IO::IURI> uri; // an object of another interface is released, not leaked
     EXPECT_EQ(BRASK::CreateInstance(mHost.Get(), CLSID::PersistentDictionary, uri), kOutOfMemory);
     EXPECT_FALSE(uri);
 

@@ -97,7 +97,7 @@ void CheckReadOnlyDigits(IDataProvider& p) {
     EXPECT_EQ(p.Write("x", 1), IDataProvider::kReadOnly);
 }
 
-TEST_F(ProviderTest, FileAndMemoryProvidersReadAndSeekAlike) {
+TEST_F(ProviderTest, FileAndMemoryProvidersReadAndSeekAlikeAndRefuseBadArguments) {
     const std::string path = TempPath("digits.bin");
     WriteFile(path, "0123456789");
     auto file = OpenFile(path, false);
@@ -115,21 +115,15 @@ TEST_F(ProviderTest, FileAndMemoryProvidersReadAndSeekAlike) {
     block[0] = 'X'; // the provider has its own copy
     ASSERT_EQ(memory->Open(0), kOK);
     CheckReadOnlyDigits(*memory);
-}
-
-TEST_F(ProviderTest, MemoryProviderOpenAndInitRefuseBadArguments) {
-    const std::vector<std::uint8_t> block = Bytes("abc");
-    auto provider = MemoryProvider(block);
-    EXPECT_EQ(provider->Open(3), kOK);
-    EXPECT_EQ(provider->Open(4), IDataProvider::kBadPosition);
-    EXPECT_EQ(provider->Open(-1), IDataProvider::kBadPosition);
-    EXPECT_EQ(provider->Open(1), kOK);
-    EXPECT_EQ(ReadAt(*provider, 5), "bc");
-    EXPECT_EQ(provider->Init(block.data(), -1), kBadArgument);
-    EXPECT_EQ(provider->Init(nullptr, 2), kBadArgument);
-    EXPECT_EQ(provider->GetSize(), 3); // the old block stays
-    EXPECT_EQ(provider->Init(nullptr, 0), kOK);
-    EXPECT_EQ(provider->GetSize(), 0);
+    EXPECT_EQ(memory->Open(10), kOK);
+    EXPECT_EQ(memory->Open(11), IDataProvider::kBadPosition);
+    EXPECT_EQ(memory->Open(-1), IDataProvider::kBadPosition);
+    EXPECT_EQ(memory->Open(8), kOK);
+    EXPECT_EQ(ReadAt(*memory, 5), "89");
+    EXPECT_EQ(memory->Init(block.data(), -1), kBadArgument);
+    EXPECT_EQ(memory->Init(nullptr, 2), kBadArgument);
+    EXPECT_EQ(memory->GetSize(), 10); // the old block stays
+    EXPECT_TRUE(memory->Init(nullptr, 0) == kOK && memory->GetSize() == 0);
 }
 
 TEST_F(ProviderTest, ReadWriteFileProviderCreatesKeepsAndExtendsTheFile) {
