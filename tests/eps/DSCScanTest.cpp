@@ -1,5 +1,4 @@
-// The comment scan: bounding boxes, colours and plates, creators and texts, the data sections, and their
-// bounds.
+// The comment scan: boxes, colours and plates, creators and texts, the data sections, and their bounds.
 #include "EpsTestSupport.h"
 
 #include "eps/DSCReader.h"
@@ -53,6 +52,12 @@ TEST_F(DSCScan, CommentRules) {
                   DSCError status = DSCNoError, const char* logged = nullptr, int space = -1) {
         return Case{std::move(text), box, mask, flags, std::move(colors), status, logged, space};
     };
+    auto Plates = [&](std::string text, std::uint32_t bits) {
+        return Row(std::move(text), {}, kPlateBits, bits);
+    };
+    auto Creator = [&](std::string value, std::uint32_t flags, const char* logged = nullptr) {
+        return Row(Eps("%%Creator: " + value + "\n"), {}, ~kCMYK, flags, {}, DSCNoError, logged);
+    };
     const std::string atend = Eps("%%BoundingBox: (atend)\n");
     const std::string dcs2 =
         kHead + "%%PlateFile: (Cyan) EPS Local pic.C\n%%EndComments\n/dcsNoMasterIgnore pop\n";
@@ -92,11 +97,11 @@ TEST_F(DSCScan, CommentRules) {
                 "%%Trailer\n%%DocumentNeededResources: font Times\n%%BoundingBox: 0 0 7 7\n%%EOF\n",
             {0, 0, Pt(7), Pt(7)}),
         // Continuations add values, but not after resources or a non-keyword line, nor when cut by a NUL.
-        Row(Eps("%%DocumentProcessColors: Cyan\n%%+ Magenta\n%%+ Yellow\n"), {}, kPlateBits,
-            kCyanPlate | kMagentaPlate | kYellowPlate),
-        Row(Eps("%%DocumentProcessColors: Cyan\n%%DocumentNeededResources: font Times\n%%+ Magenta\n"), {},
-            kPlateBits, kCyanPlate),
-        Row(Eps("%%DocumentProcessColors: Cyan\n%%Pages: 1\n%%+ Magenta\n"), {}, kPlateBits, kCyanPlate),
+        Plates(Eps("%%DocumentProcessColors: Cyan\n%%+ Magenta\n%%+ Yellow\n"),
+               kCyanPlate | kMagentaPlate | kYellowPlate),
+        Plates(Eps("%%DocumentProcessColors: Cyan\n%%DocumentNeededResources: font Times\n%%+ Magenta\n"),
+               kCyanPlate),
+        Plates(Eps("%%DocumentProcessColors: Cyan\n%%Pages: 1\n%%+ Magenta\n"), kCyanPlate),
         Row(Eps(std::string("%%DocumentProcessColors: Cyan\n%%+\0 Black\n", 41) + "%%BoundingBox: 0 0 5 5\n"),
             {0, 0, Pt(5), Pt(5)}, kPlateBits, kCyanPlate, {}, DSCNoError,
             "Error reading DSC Comments in EPS."),
@@ -107,18 +112,17 @@ TEST_F(DSCScan, CommentRules) {
         Row(Eps("%%Creator: Adobe Photoshop Version 5\n%%CyanPlate: pic.C\n%%ColorPlates: Cyan, Black\n"), {},
             kPlateBits | kPhotoshopDCS1 | kCMYK, kCyanPlate | kBlackPlate | kPhotoshopDCS1 | kCMYK),
         // Process colours: "(Process X)" names X, other names are black, "(" tokens under 10 characters none.
-        Row(Eps("%%DocumentProcessColors: (Process Magenta) Red\n"), {}, kPlateBits,
-            kMagentaPlate | kBlackPlate),
-        Row(Eps("%%DocumentProcessColors: (Cyan) (Process ) y\n"), {}, kPlateBits, kYellowPlate),
-        Row(Eps("%%DocumentProcessColors: (atend)\n") +
-                "%%Trailer\n%%DocumentProcessColors: Cyan Yellow\n%%EOF\n",
-            {}, kPlateBits, kCyanPlate | kYellowPlate),
+        Plates(Eps("%%DocumentProcessColors: (Process Magenta) Red\n"), kMagentaPlate | kBlackPlate),
+        Plates(Eps("%%DocumentProcessColors: (Cyan) (Process ) y\n"), kYellowPlate),
+        Plates(Eps("%%DocumentProcessColors: (atend)\n") +
+                   "%%Trailer\n%%DocumentProcessColors: Cyan Yellow\n%%EOF\n",
+               kCyanPlate | kYellowPlate),
         // Custom colours: names escaped again byte for byte, text before them converted from Windows-1252.
         Row(Eps("%%CMYKCustomColor: 0 0 0 1 (Spot \\(1\\))\n"), {}, ~0u, kCMYK, {u"0 0 0 1 (Spot \\(1\\))"}),
         Row(Eps("%%RGBCustomColor: 1 0 0 (Red)\n"), {}, ~0u, kRGB, {u"1 0 0 (Red)"}, DSCNoError, nullptr, 4),
         Row(Eps("%%BRKLabCustomColor: 50 0 0 (Grey)\n"), {}, kCMYK, kCMYK, {u"50 0 0 (Grey)#"}),
-        Row(Eps("%%CMYKCustomColor: 0 0 0 1 (A) 1 0 0 0 (B)\n%%+ 0  1 0 0 (C, D)\n%%DocumentCustomColors: "
-                "(A)\n"),
+        Row(Eps("%%CMYKCustomColor: 0 0 0 1 (A) 1 0 0 0 (B)\n%%+ 0  1 0 0 (C, D)\n"
+                "%%DocumentCustomColors: (A)\n"),
             {}, 0, 0, {u"0 0 0 1 (A)", u"1 0 0 0 (B)", u"0  1 0 0 (C, D)"}),
         Row(Eps("%%CMYKCustomColor: 0 0 0 1 (Caf\\351 \\\\ \\101\x80)\n%%CMYKCustomColor: 0 0 0 1 noname\n"),
             {}, 0, 0, {u"0 0 0 1 (Caf\\351 \\\\ A\\200)", u"()"}),
@@ -136,18 +140,13 @@ TEST_F(DSCScan, CommentRules) {
             DSCNoError, nullptr, 4),
         Row(Eps("%%MarksAllSeparations: false\n"), {}, kMarksAllSeparations, 0),
         // Creator version rules; a space is allowed while the version is 0.
-        Row(Eps("%%Creator: BraskTavren(R) 8.0\n"), {}, ~kCMYK, kBraskTavren | kBraskTavren7OrLater),
-        Row(Eps("%%Creator: BraskTavren Windows 6.1\n"), {}, ~kCMYK, kBraskTavren),
-        Row(Eps("%%Creator: BraskTavren(R) Windows 12.0.1\n"), {}, ~kCMYK,
-            kBraskTavren | kBraskTavren7OrLater),
-        Row(Eps("%%Creator: BraskTavren  7\n"), {}, ~kCMYK, kBraskTavren | kBraskTavren7OrLater),
-        Row(Eps("%%Creator: BraskTavren\n"), {}, ~kCMYK, kBraskTavren),
-        Row(Eps("%%Creator: BraskTavren 9x\n"), {}, ~kCMYK, kBraskTavren, {}, DSCNoError,
-            "Non-digit char found in the version string"),
-        Row(Eps("%%Creator: Adobe Photoshop Version 7.0\n"), {}, ~kCMYK, kRasterCreator),
-        Row(Eps("%%Creator: Photoshop 3\n"), {}, ~kCMYK, kRasterCreator),
-        Row(Eps("%%Creator: Sampler 1.0\n"), {}, ~kCMYK, kRasterCreator),
-        Row(Eps("%%Creator: Illustrator\n"), {}, ~kCMYK, 0),
+        Creator("BraskTavren(R) 8.0", kBraskTavren | kBraskTavren7OrLater),
+        Creator("BraskTavren Windows 6.1", kBraskTavren),
+        Creator("BraskTavren(R) Windows 12.0.1", kBraskTavren | kBraskTavren7OrLater),
+        Creator("BraskTavren  7", kBraskTavren | kBraskTavren7OrLater), Creator("BraskTavren", kBraskTavren),
+        Creator("BraskTavren 9x", kBraskTavren, "Non-digit char found in the version string"),
+        Creator("Adobe Photoshop Version 7.0", kRasterCreator), Creator("Photoshop 3", kRasterCreator),
+        Creator("Sampler 1.0", kRasterCreator), Creator("Illustrator", 0),
         // DCS 2: no composite master when the first code line says so, unless BraskTavren wrote the file.
         Row(dcs2, {}, kDCS2 | kNoCompositeMaster, kDCS2 | kNoCompositeMaster),
         Row(kHead + creator + dcs2.substr(kHead.size()), {}, kNoCompositeMaster, 0),
@@ -170,8 +169,9 @@ TEST_F(DSCScan, CommentRules) {
         } else {
             EXPECT_TRUE(mRecords.empty()) << mRecords.front().MessageUTF8();
         }
-        if (c.space != -1)
+        if (c.space != -1) {
             EXPECT_EQ(eps.reader->GetColorSpace(), c.space);
+        }
         EXPECT_EQ(eps.provider->GetPosition(),
                   eps.reader->GetPostScriptStart()); // left where the code starts
     }
@@ -225,23 +225,14 @@ TEST_F(DSCScan, ImageDataAndResolution) {
 }
 
 TEST(FixDiv, RoundsToNearestAndSaturates) {
-    const Fixed cases[][3] = {{3 << 16, 1 << 16, 3 << 16},
-                              {1 << 16, 3 << 16, 21845},
-                              {2 << 16, 3 << 16, 43691},
-                              {-(2 << 16), 3 << 16, -43691},
-                              {2 << 16, -(3 << 16), -43691},
-                              {-(2 << 16), -(3 << 16), 43691},
-                              // Quotients that do not fit saturate; -0x80000000 counts as -0x7FFFFFFF.
-                              {kMax, 1, kMax},
-                              {-kMax, 1, kMin},
-                              {5, 0, kMax},
-                              {-5, 0, kMin},
-                              {0, 0, kMax},
-                              {1 << 30, 1 << 15, kMax},
-                              {(1 << 30) - 1, 1 << 15, kMax - 1},
-                              {kMin, 1 << 16, -kMax},
-                              {1 << 16, kMin, -2},
-                              {1 << 16, -kMax, -2}};
+    auto T = [](Fixed a, Fixed b, Fixed quotient) { return std::array{a, b, quotient}; };
+    const std::array<Fixed, 3> cases[] = {
+        T(3 << 16, 1 << 16, 3 << 16), T(1 << 16, 3 << 16, 21845), T(2 << 16, 3 << 16, 43691),
+        T(-(2 << 16), 3 << 16, -43691), T(2 << 16, -(3 << 16), -43691), T(-(2 << 16), -(3 << 16), 43691),
+        // Quotients that do not fit saturate; -0x80000000 counts as -0x7FFFFFFF.
+        T(kMax, 1, kMax), T(-kMax, 1, kMin), T(5, 0, kMax), T(-5, 0, kMin), T(0, 0, kMax),
+        T(1 << 30, 1 << 15, kMax), T((1 << 30) - 1, 1 << 15, kMax - 1), T(kMin, 1 << 16, -kMax),
+        T(1 << 16, kMin, -2), T(1 << 16, -kMax, -2)};
     for (const auto& c : cases)
         EXPECT_EQ(FixDiv(c[0], c[1]), c[2]) << c[0] << " / " << c[1];
 }
@@ -250,22 +241,19 @@ TEST_F(DSCScan, PhotoshopAndIccSectionsDecodeTheirHexData) {
     std::string hex;
     for (int i = 0; i < 700; ++i)
         hex += "A5";
-    const std::tuple<std::string, bool, std::vector<std::uint8_t>> cases[] = {
-        {"%BeginPhotoshop: 6\n% 0102ab\n%CDef3\n%EndPhotoshop\n", false, {0x01, 0x02, 0xAB, 0xCD, 0xEF}},
-        {"%BeginPhotoshop: 2\n% 01020304\n% 05\n%EndPhotoshop\n",
-         false,
-         {0x01, 0x02}}, // beyond the count: dropped
+    using Bytes_ = std::vector<std::uint8_t>;
+    auto T = [](std::string comments, bool icc, Bytes_ bytes) { return std::tuple{comments, icc, bytes}; };
+    const std::tuple<std::string, bool, Bytes_> cases[] = {
+        T("%BeginPhotoshop: 6\n% 0102ab\n%CDef3\n%EndPhotoshop\n", false, {0x01, 0x02, 0xAB, 0xCD, 0xEF}),
+        // Data beyond the declared count is dropped.
+        T("%BeginPhotoshop: 2\n% 01020304\n% 05\n%EndPhotoshop\n", false, {0x01, 0x02}),
         // The ICC block grows with its data; a second section replaces the first.
-        {"%%BeginICCProfile: (Photoshop Profile) -1 Hex\n% 0A0B\n% 0c0d0e0\n%%EndICCProfile\n",
-         true,
-         {0x0A, 0x0B, 0x0C, 0x0D, 0x0E}},
-        {"%%BeginICCProfile: x\n% 010203\n%%EndICCProfile\n%%BeginICCProfile: y\n% 09\n%%EndICCProfile\n",
-         true,
-         {0x09}},
+        T("%%BeginICCProfile: (Photoshop Profile) -1 Hex\n% 0A0B\n% 0c0d0e0\n%%EndICCProfile\n", true,
+          {0x0A, 0x0B, 0x0C, 0x0D, 0x0E}),
+        T("%%BeginICCProfile: x\n% 010203\n%%EndICCProfile\n%%BeginICCProfile: y\n% 09\n%%EndICCProfile\n",
+          true, {0x09}),
         // A line keeps 1198 characters: "% " and 1196 hex digits.
-        {"%%BeginICCProfile: x\n% " + hex + "\n%%EndICCProfile\n", true,
-         std::vector<std::uint8_t>(598, 0xA5)},
-    };
+        T("%%BeginICCProfile: x\n% " + hex + "\n%%EndICCProfile\n", true, Bytes_(598, 0xA5))};
     for (const auto& [comments, icc, bytes] : cases) {
         const ScannedEPS eps = ScanText(Eps(comments));
         EXPECT_EQ(Bytes(icc ? eps.reader->GetICCProfile() : eps.reader->GetPhotoshopResources()), bytes)
