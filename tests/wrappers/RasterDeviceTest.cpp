@@ -268,3 +268,23 @@ TEST_F(RasterDeviceTest, RefusesBadArguments) {
     EXPECT_EQ(mJaws->BEPSDrawPageContents(3, nullptr, 5, nullptr, 0), kJawsBadParameter);
     EXPECT_EQ(mJaws->BEPSDrawPageContents(3, "x", -1, nullptr, 0), kJawsBadParameter);
 }
+
+TEST_F(RasterDeviceTest, EndlessRenderIsStoppedAndTheNextRenders) {
+    setenv("BRASK_JOB_TIMEOUT_SECONDS", "1", 1);
+    Render r;
+    EXPECT_EQ(RenderText("{ 1 pop } loop\n", 100, 50, 72, 24, r), kJawsTimedOut);
+    unsetenv("BRASK_JOB_TIMEOUT_SECONDS");
+    EXPECT_EQ(r.pixels[0], 0xAB) << "a stopped render writes no pixels";
+    ASSERT_EQ(RenderText(kTwoSquares, 200, 100, 72, 24, r), kJawsOK);
+    EXPECT_EQ(r.At(125, 64)[0], 255);
+    EXPECT_EQ(r.At(125, 64)[3], 255);
+}
+
+TEST_F(RasterDeviceTest, JobsCannotWriteFilesOrLeaveStateForTheNext) {
+    Render r;
+    EXPECT_EQ(RenderText("(/tmp/brask-raster-escape) (w) file pop\n", 100, 50, 72, 24, r), kJawsFailed);
+    EXPECT_FALSE(FileExists("/tmp/brask-raster-escape"));
+    // A definition made by one job is gone in the next.
+    ASSERT_EQ(RenderText("/BraskLeftover { 1 0 0 setrgbcolor } def\n", 100, 50, 72, 24, r), kJawsOK);
+    EXPECT_EQ(RenderText("BraskLeftover 0 0 10 10 rectfill\n", 100, 50, 72, 24, r), kJawsFailed);
+}

@@ -7,6 +7,7 @@
 #include "Rip.h"
 
 #include "brask/ClassIds.h"
+#include "brask/Logger.h"
 #include "brask/Raster.h"
 #include "shell/ClassFactorySlot.h"
 
@@ -14,6 +15,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 namespace BRASK::EPSIMPORT {
@@ -46,6 +48,35 @@ bool WriteRgbaPng(const std::string& path, std::int32_t width, std::int32_t heig
     return ok;
 }
 
+// The log records of the render: with -v each goes to standard error; the last error explains a failure.
+class PreviewLog {
+public:
+    PreviewLog(bool verbose, std::ostream& err) : mVerbose(verbose), mErr(err) {
+        mPrevious = BLoggerLibInterface::GetInstance()->SetSink([this](const LogRecord& record) {
+            std::lock_guard<std::mutex> lock(mMutex);
+            if (mVerbose)
+                mErr << (record.type == kLogTypeError ? "error: " : "info: ") << record.MessageUTF8() << " ["
+                     << record.file << "]\n";
+            if (record.type == kLogTypeError)
+                mLastError = record.MessageUTF8();
+        });
+    }
+    ~PreviewLog() { BLoggerLibInterface::GetInstance()->SetSink(mPrevious); }
+    PreviewLog(const PreviewLog&) = delete;
+    PreviewLog& operator=(const PreviewLog&) = delete;
+    std::string LastError() {
+        std::lock_guard<std::mutex> lock(mMutex);
+        return mLastError;
+    }
+
+private:
+    bool mVerbose;
+    std::ostream& mErr;
+    std::mutex mMutex;
+    std::string mLastError;
+    BLoggerLibInterface::Sink mPrevious;
+};
+
 // The plug-in's code reaches the host through the class factory slot while the preview runs.
 class FactorySlotScope {
 public:
@@ -59,6 +90,7 @@ public:
 
 int RunPreview(HOST::Host& host, const CommandLine& line, std::ostream& out, std::ostream& err) {
     const FactorySlotScope slot(&host);
+    PreviewLog log(line.verbose, err);
     const std::string& file = line.files.front();
     TInterfacePtr<IO::IDataProvider> provider;
     const Status opened = OpenReadOnly(host, file, provider);
@@ -90,7 +122,10 @@ int RunPreview(HOST::Host& host, const CommandLine& line, std::ostream& out, std
     const Status rendered =
         rip.Rasterize(raster, dpi, line.cmyk ? PLUGIN::JawsRip::kColourModelCMYK : 0, line.translate ? 1 : 0);
     if (rendered != kOK) {
-        err << "epsimport: " << file << ": the render failed with status " << rendered << '\n';
+        err << "epsimport: " << file << ": the render failed with status " << rendered;
+        if (const std::string reason = log.LastError(); !reason.empty())
+            err << " (" << reason << ")";
+        err << '\n';
         return 1;
     }
 
