@@ -95,12 +95,13 @@ TEST_F(DSCLines, TrailerIsSearchedBackwardBlockByBlock) {
     std::string code;
     while (code.size() < 200000)
         code += "0 0 moveto 10 10 lineto stroke\n";
-    auto far = Open(WriteFile("far.eps", "%!PS\n%%EndComments\n%%Trailer\n" + code + "%%EOF\n"));
+    const std::string start = "%!PS\n%%EndComments\n";
+    auto far = Open(WriteFile("far.eps", start + "%%Trailer\n" + code + "%%EOF\n"));
     LineReading found(far.Get());
     ASSERT_EQ(found.Trailer(), DSCNoError);
-    EXPECT_EQ(found.position, 19 + 10);
+    EXPECT_EQ(found.position, std::int32_t(start.size() + 10));
     LineReading later(far.Get());
-    later.position = 19 + 11;
+    later.position = std::int32_t(start.size() + 11);
     EXPECT_EQ(later.Trailer(), DSCEndOfData);
 }
 

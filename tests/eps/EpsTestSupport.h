@@ -2,8 +2,10 @@
 // through the reference host's file data provider; log records are captured.
 #pragma once
 
+#include "HostFiles.h"
 #include "eps/DSCLog.h"
 #include "eps/EPSVectorFileReader.h"
+#include "memory/MemoryManager.h"
 
 #include "brask/Logger.h"
 #include "brask/TObject.h"
@@ -12,6 +14,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,21 +39,69 @@ struct ScannedEPS {
         return {reader->GetLeft(), reader->GetBottom(), reader->GetRight(), reader->GetTop()};
     }
     // The custom colour list's entries; they must fill the list exactly.
-    std::vector<std::u16string> Colors() const;
+    std::vector<std::u16string> Colors() const {
+        const std::uint16_t* list = reader->GetCustomColorList();
+        const std::size_t units = reader->GetCustomColorListSize();
+        std::vector<std::u16string> entries;
+        std::size_t pos = 1;
+        for (int n = 0; list != nullptr && n < list[0]; ++n, ++pos) {
+            entries.emplace_back();
+            while (pos < units && list[pos] != 0)
+                entries.back().push_back(static_cast<char16_t>(list[pos++]));
+        }
+        EXPECT_EQ(list ? pos : 0, units) << "entries and list size disagree";
+        return entries;
+    }
 };
 
 class EpsTest : public ::testing::Test {
 protected:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override {
+        ASSERT_EQ(MEMFIX::InitMemoryManager(), 0);
+        std::string pattern = (std::filesystem::temp_directory_path() / "brask-eps-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        mDir = pattern;
+        mHost = HOST::Host::Create(HOST::HostOptions{BRASK_APP_DIR, mDir});
+        mPreviousSink = BLoggerLibInterface::GetInstance()->SetSink(
+            [this](const LogRecord& r) { mRecords.push_back(r); });
+    }
+    void TearDown() override {
+        BLoggerLibInterface::GetInstance()->SetSink(mPreviousSink);
+        mHost.Reset();
+        std::error_code ignored;
+        std::filesystem::remove_all(mDir, ignored);
+    }
 
-    std::string WriteFile(const std::string& name, const std::string& bytes);
-    TInterfacePtr<IO::IDataProvider> Open(const std::string& path);
+    std::string WriteFile(const std::string& name, const std::string& bytes) {
+        const std::string path = mDir + "/" + name;
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        EXPECT_TRUE(out.good()) << path;
+        return path;
+    }
+    TInterfacePtr<IO::IDataProvider> Open(const std::string& path) {
+        TInterfacePtr<IO::IDataProvider> provider;
+        EXPECT_EQ(EPSIMPORT::OpenReadOnly(*mHost, path, provider), kOK) << path;
+        return provider;
+    }
     // A scan of a file; the log then holds the records of this scan only.
-    ScannedEPS ScanFile(const std::string& path);
-    ScannedEPS ScanText(const std::string& text);
+    ScannedEPS ScanFile(const std::string& path) {
+        ScannedEPS scanned{Open(path), std::make_unique<EPSVectorFileReader>()};
+        mRecords.clear();
+        scanned.status = scanned.reader->Init(scanned.provider.Get());
+        return scanned;
+    }
+    ScannedEPS ScanText(const std::string& text) {
+        return ScanFile(WriteFile("test" + std::to_string(++mFileCount) + ".eps", text));
+    }
     // Records logged by the DSC reader under `function` with exactly `message`.
-    int CountLogged(const char* function, const std::string& message) const;
+    int CountLogged(const char* function, const std::string& message) const {
+        int n = 0;
+        for (const LogRecord& r : mRecords)
+            n += r.file == DSCLOG::kSource && r.function == function && r.MessageUTF8() == message &&
+                 r.type == 2 && r.level == 1;
+        return n;
+    }
 
     std::string mDir;
     TInterfacePtr<HOST::Host> mHost;
