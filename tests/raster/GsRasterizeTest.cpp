@@ -193,8 +193,9 @@ TEST_F(GsRasterizeTest, RealFilesMatchTheGsCommand) {
         const Difference d = Compare(ours.image, colour, coverage);
         std::printf("  %-60s %4d x %-4d colour %.3f alpha %.3f\n", file, ours.image.width, ours.image.height,
                     d.colour, d.alpha);
-        EXPECT_LT(d.colour, 4.0);
-        EXPECT_LT(d.alpha, 6.0);
+        // The same interpreter renders both: anything beyond rounding is a fault of the raster path.
+        EXPECT_LT(d.colour, 0.5);
+        EXPECT_LT(d.alpha, 0.5);
         // Coverage is all or nothing: where gs leaves the page empty the alpha is 0, where it paints, 255.
         std::int64_t agree = 0, total = 0;
         const std::int32_t shift = coverage.height - ours.image.height;
