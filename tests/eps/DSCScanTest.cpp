@@ -205,6 +205,13 @@ TEST_F(DSCScan, TextFieldsAreCutAndLevelsRead) {
     EXPECT_EQ(std::string(eps.Info().title), longText.substr(0, 255));
     EXPECT_EQ(std::string(eps.Info().creationDate), longText.substr(0, 255));
     EXPECT_EQ(eps.Info().headerBytes, std::int32_t(head.size()));
+    // The trailer's title only fills an empty one.
+    const std::string trailer = "%%Trailer\n%%Title: Late\n%%CreationDate: Late\n%%EOF\n";
+    const ScannedEPS early =
+        ScanText(Eps("%%Title: Early\n%%CreationDate: Early\n%%BoundingBox: (atend)\n") + trailer);
+    EXPECT_STREQ(early.Info().title, "Early");
+    EXPECT_STREQ(early.Info().creationDate, "Late");
+    EXPECT_STREQ(ScanText(Eps("%%BoundingBox: (atend)\n") + trailer).Info().title, "Late");
     for (auto [value, level] : {std::pair{"3  ", 3}, {"1", 1}, {"2.5", 2}})
         EXPECT_EQ(ScanText(Eps(std::string("%%LanguageLevel: ") + value + "\n")).Info().languageLevel, level);
     for (auto [value, code] : {std::pair{"Binary  ", 8}, {"Clean8Bit", 4}, {"Clean7Bit", 2}, {"Other", 1}})
@@ -219,6 +226,14 @@ TEST_F(DSCScan, ImageDataAndResolution) {
     EXPECT_EQ(eps.Info().imageBlockSize, 300);
     EXPECT_EQ(eps.Info().imageFlags, kImageExtraChannels | kImageBinaryData);
     EXPECT_EQ(eps.reader->GetImageResolution(), 216 * 65536);
+    // An RGB image stops at the colour mode; a bit depth other than 8 at the depth.
+    eps = ScanText(Eps("%%BoundingBox: 0 0 72 48\n%ImageData: 447 420 8 3 1 447 1 \"beginimage\"\n"));
+    EXPECT_EQ(eps.Info().imageBlockSize, 0);
+    EXPECT_EQ(eps.Info().imageFlags, 0);
+    eps = ScanText(Eps("%%BoundingBox: 0 0 72 48\n%ImageData: 100 67 1 1 0 13 7 \"beginimage\"\n"));
+    EXPECT_EQ(eps.Info().imageWidth, 100);
+    EXPECT_NEAR(eps.reader->GetImageResolution(), 100 * 65536, 72); // 100 pixels over 72 points, rounded
+    EXPECT_EQ(ScanText(Eps("%%BoundingBox: 0 0 72 48\n")).reader->GetImageResolution(), 0);
     // Zero width with an image saturates rather than wrapping.
     eps = ScanText(Eps("%%BoundingBox: 5 0 5 48\n%ImageData: 10 10 8 4 0 1 1\n"));
     EXPECT_EQ(eps.reader->GetImageResolution(), 0x7FFFFFFF);
@@ -317,10 +332,14 @@ TEST_F(DSCScan, PlateFileForms) {
         {"(Cyan) EPS Local Cyan.eps", DSCNoError, 0, 200},
         {"(Cyan) EPS pic.C", DSCNoError, kPlatesElsewhere, 200},
         {"(Cy\\)an) EPS #60 100", DSCNoError, kPlatesInFile, 60},
+        {"(Black)  EPS  #  60  100", DSCNoError, kPlatesInFile, 60},
         {"(Cyan) EPS #900 100", DSCNoError, kPlatesInFile, 200},
         {"Cyan) EPS #60 100", DSCBadFormat, 0, 200},
+        {"(Cyan)) EPS #60 100", DSCNoError, kPlatesElsewhere, 200}, // ")" is then field 2
+        {"(Cyan) EPS", DSCBadFormat, 0, 200},
         {"(Cyan) EPS Local", DSCBadFormat, 0, 200},
         {"(Cyan) EPS #6x0 100", DSCBadFormat, kPlatesInFile, 200},
+        {"(Cyan) EPS #60", DSCBadFormat, kPlatesInFile, 60},
         {"(Cyan) EPS #60 1o0", DSCBadFormat, kPlatesInFile, 60},
     };
     auto provider = Open(WriteFile("plates.eps", std::string(200, '%')));
