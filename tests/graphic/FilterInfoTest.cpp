@@ -11,6 +11,8 @@
 using namespace BRASK;
 using namespace BRASK::COREREGISTRY;
 using BRASK::TEST::LogCapture;
+using BRASK::TEST::StubConnectionSpace;
+using BRASK::TEST::StubPDFGraphic;
 
 namespace {
 
@@ -34,44 +36,6 @@ std::vector<std::uint8_t> Bytes(const IDictionary& d, std::int32_t key) {
         return {};
     return std::vector<std::uint8_t>(data, data + length);
 }
-
-// A connection space stand-in: the host's real one needs a PDF, which these tests do not convert.
-class TestConnectionSpace : public TObject<GRAPHICS::IConnectionSpace> {
-public:
-    const std::uint8_t* GetPDFData() const override { return nullptr; }
-    std::uint32_t GetPDFSize() const override { return 0; }
-    GRAPHICS::Rect<float> GetPageBox() const override { return {}; }
-};
-
-// An intermediate PDF graphic that answers like the host's: a dictionary with keys 14/15 and a connection
-// space handed to the tiles it adapts.
-class TestPDFGraphic : public BaseTileAdaptor<GRAPHICS::ICompositeGraphic> {
-public:
-    TestPDFGraphic(IClassFactory* factory, float width, float height, bool withDictionary) {
-        if (withDictionary) {
-            TInterfacePtr<IDictionary> dictionary;
-            IO::CreatePersistentDictionary(factory, dictionary);
-            dictionary->SetFloat(14, width);
-            dictionary->SetFloat(15, height);
-            AttachInterface(dictionary.Get(), CLSID::FilterDictionaryKey);
-        }
-        mSpace.Adopt(new TestConnectionSpace);
-    }
-    Status AdaptTile(GRAPHICS::ITile*, GRAPHICS::ITile* out) override {
-        ++adaptCalls;
-        if (out != nullptr) {
-            lastBounds = out->GetBounds();
-            out->AttachInterface(mSpace.Get(), CLSID::ConnectionSpaceKey);
-        }
-        return adaptStatus;
-    }
-    Status Init(IClassFactory&, IO::IDataProvider&, const IDictionary*) override { return kOK; }
-
-    int adaptCalls = 0;
-    Status adaptStatus = kOK;
-    GRAPHICS::Rect<float> lastBounds{};
-    TInterfacePtr<GRAPHICS::IConnectionSpace> mSpace;
-};
 
 // Exposes the intermediate graphic slot that the conversion paths fill.
 class PDFBasedCGProbe : public PDFBasedCG {
@@ -154,7 +118,7 @@ TEST_F(FilterInfo, AdaptTileHandsTheConnectionSpaceToTheOutputTileOnly) {
     EXPECT_TRUE(output->GetInterfaceTable()->empty());
 
     TInterfacePtr<GRAPHICS::IConnectionSpace> space;
-    space.Adopt(new TestConnectionSpace);
+    space.Adopt(new StubConnectionSpace);
     graphic->AttachInterface(space.Get(), CLSID::ConnectionSpaceKey);
     EXPECT_EQ(graphic->AdaptTile(input.Get(), nullptr), kOK);
     EXPECT_TRUE(input->GetInterfaceTable()->empty());
@@ -172,7 +136,7 @@ TEST_F(FilterInfo, FindInterfaceWalksTheAdaptorChain) {
 
     const GUID onlyInThird = MakeGuid(0x12345678, 1, 2, 3, 4);
     TInterfacePtr<GRAPHICS::IConnectionSpace> value;
-    value.Adopt(new TestConnectionSpace);
+    value.Adopt(new StubConnectionSpace);
     third->AttachInterface(value.Get(), onlyInThird);
 
     IObject* owner = nullptr;
@@ -199,7 +163,7 @@ TEST_F(FilterInfo, FindInterfaceWalksTheAdaptorChain) {
 
     // An identity object makes the adaptor answer for that interface itself.
     TInterfacePtr<GRAPHICS::IConnectionSpace> identity;
-    identity.Adopt(new TestConnectionSpace);
+    identity.Adopt(new StubConnectionSpace);
     second->AttachInterface(identity.Get(), CLSID::AdaptorIdentityKey);
     EXPECT_EQ(first->FindInterface(GRAPHICS::IConnectionSpace::IID, &owner, &out), kOK);
     EXPECT_EQ(out, static_cast<IObject*>(second.get()));
@@ -230,8 +194,8 @@ TEST_F(FilterInfo, ConnectionSpaceComesThroughATileOfTheGraphicsSize) {
                   "Composite graphics is not initialized for excel graphics item.");
     }
 
-    TInterfacePtr<TestPDFGraphic> pdf;
-    pdf.Adopt(new TestPDFGraphic(mHost.Get(), 612.4f, 792.6f, true));
+    TInterfacePtr<StubPDFGraphic> pdf;
+    pdf.Adopt(new StubPDFGraphic(mHost.Get(), 612.4f, 792.6f, true));
     graphic->SetPDFGraphic(pdf.Get());
     ASSERT_TRUE(graphic->GetConnectionSpaceForInputGraphic(space));
     EXPECT_EQ(space, pdf->mSpace.Get());
@@ -260,8 +224,8 @@ TEST_F(FilterInfo, ConnectionSpaceComesThroughATileOfTheGraphicsSize) {
 TEST_F(FilterInfo, GraphicWithoutDictionaryIsReported) {
     auto* probe = new PDFBasedCGProbe;
     std::unique_ptr<PDFBasedCGProbe, GraphicDeleter> graphic(probe);
-    TInterfacePtr<TestPDFGraphic> pdf;
-    pdf.Adopt(new TestPDFGraphic(mHost.Get(), 0, 0, false));
+    TInterfacePtr<StubPDFGraphic> pdf;
+    pdf.Adopt(new StubPDFGraphic(mHost.Get(), 0, 0, false));
     graphic->SetPDFGraphic(pdf.Get());
     LogCapture log;
     GRAPHICS::IConnectionSpace* space = nullptr;

@@ -4,6 +4,10 @@
 #include "../support/LogCapture.h"
 #include "../support/TempDir.h"
 
+#include "BaseTileAdaptor.h"
+#include "shell/LibUtils.h"
+
+#include "brask/ClassIds.h"
 #include "brask/ObjectCounter.h"
 #include "brask_host/Host.h"
 #include "shell/ClassFactorySlot.h"
@@ -11,6 +15,44 @@
 #include <gtest/gtest.h>
 
 namespace BRASK::TEST {
+
+// A connection space stand-in: the host's real one needs a PDF, which these tests do not convert.
+class StubConnectionSpace : public TObject<GRAPHICS::IConnectionSpace> {
+public:
+    const std::uint8_t* GetPDFData() const override { return nullptr; }
+    std::uint32_t GetPDFSize() const override { return 0; }
+    GRAPHICS::Rect<float> GetPageBox() const override { return {}; }
+};
+
+// An intermediate PDF graphic that answers like the host's: a dictionary with keys 14/15 and a connection
+// space handed to the tiles it adapts.
+class StubPDFGraphic : public COREREGISTRY::BaseTileAdaptor<GRAPHICS::ICompositeGraphic> {
+public:
+    StubPDFGraphic(IClassFactory* factory, float width, float height, bool withDictionary) {
+        if (withDictionary) {
+            TInterfacePtr<IDictionary> dictionary;
+            IO::CreatePersistentDictionary(factory, dictionary);
+            dictionary->SetFloat(14, width);
+            dictionary->SetFloat(15, height);
+            AttachInterface(dictionary.Get(), CLSID::FilterDictionaryKey);
+        }
+        mSpace.Adopt(new StubConnectionSpace);
+    }
+    Status AdaptTile(GRAPHICS::ITile*, GRAPHICS::ITile* out) override {
+        ++adaptCalls;
+        if (out != nullptr) {
+            lastBounds = out->GetBounds();
+            out->AttachInterface(mSpace.Get(), CLSID::ConnectionSpaceKey);
+        }
+        return adaptStatus;
+    }
+    Status Init(IClassFactory&, IO::IDataProvider&, const IDictionary*) override { return kOK; }
+
+    int adaptCalls = 0;
+    Status adaptStatus = kOK;
+    GRAPHICS::Rect<float> lastBounds{};
+    TInterfacePtr<GRAPHICS::IConnectionSpace> mSpace;
+};
 
 class GraphicFixture : public ::testing::Test {
 protected:

@@ -18,32 +18,6 @@ using BRASK::TEST::LogCapture;
 
 namespace {
 
-class StubSpace : public TObject<GRAPHICS::IConnectionSpace> {
-public:
-    const std::uint8_t* GetPDFData() const override { return nullptr; }
-    std::uint32_t GetPDFSize() const override { return 0; }
-    GRAPHICS::Rect<float> GetPageBox() const override { return {}; }
-};
-
-class StubPDFGraphic : public BaseTileAdaptor<GRAPHICS::ICompositeGraphic> {
-public:
-    StubPDFGraphic(IClassFactory* factory, float width, float height) {
-        TInterfacePtr<IDictionary> dictionary;
-        IO::CreatePersistentDictionary(factory, dictionary);
-        dictionary->SetFloat(14, width);
-        dictionary->SetFloat(15, height);
-        AttachInterface(dictionary.Get(), CLSID::FilterDictionaryKey);
-        mSpace.Adopt(new StubSpace);
-    }
-    Status AdaptTile(GRAPHICS::ITile*, GRAPHICS::ITile* out) override {
-        if (out != nullptr)
-            out->AttachInterface(mSpace.Get(), CLSID::ConnectionSpaceKey);
-        return kOK;
-    }
-    Status Init(IClassFactory&, IO::IDataProvider&, const IDictionary*) override { return kOK; }
-    TInterfacePtr<GRAPHICS::IConnectionSpace> mSpace;
-};
-
 class StubDiscovery : public TObject<GRAPHICS::IInterfaceDiscoveryService> {
 public:
     Status CreateCompositeGraphic(IClassFactory& factory, IO::IDataProvider&,
@@ -52,7 +26,7 @@ public:
         ++calls;
         lastType = type;
         if (status == kOK)
-            graphic.Adopt(new StubPDFGraphic(&factory, width, height));
+            graphic.Adopt(new BRASK::TEST::StubPDFGraphic(&factory, width, height, true));
         return status;
     }
     float width = 0;

@@ -1,7 +1,10 @@
 #include "CorpusFiles.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdio>
 #include <fstream>
+#include <memory>
 
 namespace BRASK::TEST {
 
@@ -22,6 +25,15 @@ std::vector<std::filesystem::path> CorpusFiles(const std::vector<std::string>& e
     }
     std::sort(files.begin(), files.end());
     return files;
+}
+
+std::string Capture(const std::string& command) {
+    std::string output;
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    std::array<char, 4096> chunk{};
+    while (pipe && std::fgets(chunk.data(), chunk.size(), pipe.get()) != nullptr)
+        output += chunk.data();
+    return output;
 }
 
 } // namespace BRASK::TEST

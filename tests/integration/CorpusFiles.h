@@ -13,4 +13,7 @@ std::vector<std::filesystem::path> CorpusFiles(const std::vector<std::string>& e
 
 std::string ReadAll(const std::filesystem::path& file);
 
+// Standard output of a shell command.
+std::string Capture(const std::string& command);
+
 } // namespace BRASK::TEST

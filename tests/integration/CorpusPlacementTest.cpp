@@ -17,32 +17,14 @@ using BRASK::TEST::PluginHost;
 
 namespace {
 
-std::string Capture(const std::string& command) {
-    std::string output;
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    std::array<char, 4096> chunk{};
-    while (pipe && std::fgets(chunk.data(), chunk.size(), pipe.get()) != nullptr)
-        output += chunk.data();
-    return output;
-}
-
 // Page size in points of the first page, as pdfinfo reports it.
 std::pair<double, double> PageSize(const std::string& pdf) {
-    const std::string info = Capture("pdfinfo '" + pdf + "' 2>/dev/null");
+    const std::string info = TEST::Capture("pdfinfo '" + pdf + "' 2>/dev/null");
     std::smatch match;
     static const std::regex pattern("Page size:\\s+([0-9.]+) x ([0-9.]+) pts");
     if (!std::regex_search(info, match, pattern))
         return {-1, -1};
     return {std::stod(match[1]), std::stod(match[2])};
-}
-
-std::string SavePDF(const Placement& placement, const std::filesystem::path& source, const char* suffix) {
-    const std::string path =
-        (PluginHost::Instance().OutputFolder() / (source.stem().string() + suffix + ".pdf")).string();
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(placement.connectionSpace->GetPDFData()),
-              placement.connectionSpace->GetPDFSize());
-    return path;
 }
 
 std::string Errors(const LogCapture& log) {
@@ -79,7 +61,8 @@ TEST_P(Corpus, EveryEPSBecomesAPDFOfItsBoundingBox) {
             continue;
         }
         ++placed;
-        const std::string pdf = SavePDF(placement, file, interpreter ? "-i" : "-c");
+        const std::string pdf = PluginHost::Instance().SavePDF(
+            placement, file.stem().string() + (interpreter ? "-i.pdf" : "-c.pdf"));
         EXPECT_EQ(std::system(("qpdf --check '" + pdf + "' >/dev/null 2>&1").c_str()), 0);
         const auto [pageWidth, pageHeight] = PageSize(pdf);
         if (width > 0 && height > 0) {
@@ -122,7 +105,7 @@ TEST(CorpusSVG, EverySVGBecomesAPDFOfItsIntrinsicSize) {
         }
         ASSERT_EQ(placement.status, kOK) << Errors(log);
         ASSERT_NE(placement.connectionSpace, nullptr);
-        const std::string pdf = SavePDF(placement, file, "-svg");
+        const std::string pdf = PluginHost::Instance().SavePDF(placement, file.stem().string() + "-svg.pdf");
         EXPECT_EQ(std::system(("qpdf --check '" + pdf + "' >/dev/null 2>&1").c_str()), 0);
         const auto [refWidth, refHeight] = PageSize(reference);
         EXPECT_NEAR(placement.Float(14), refWidth, 0.5);

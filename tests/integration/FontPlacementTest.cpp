@@ -1,4 +1,5 @@
 // A picture that names an installed font without embedding it comes out with that very font, on both paths.
+#include "CorpusFiles.h"
 #include "PluginHost.h"
 
 #include <array>
@@ -12,18 +13,9 @@ using BRASK::TEST::PluginHost;
 
 namespace {
 
-std::string Capture(const std::string& command) {
-    std::string output;
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    std::array<char, 4096> chunk{};
-    while (pipe && std::fgets(chunk.data(), chunk.size(), pipe.get()) != nullptr)
-        output += chunk.data();
-    return output;
-}
-
 // The pdffonts line of the font whose name ends with `name` (subset prefixes aside), or empty.
 std::string FontLine(const std::string& pdf, const std::string& name) {
-    const std::string listing = Capture("pdffonts '" + pdf + "'");
+    const std::string listing = TEST::Capture("pdffonts '" + pdf + "'");
     std::size_t start = 0;
     for (std::size_t end; (end = listing.find('\n', start)) != std::string::npos; start = end + 1) {
         const std::string line = listing.substr(start, end - start);
@@ -49,14 +41,11 @@ TEST(FontsByName, InstalledTrueTypeFontIsEmbeddedItself) {
         ASSERT_EQ(placement.status, kOK);
         ASSERT_NE(placement.connectionSpace, nullptr);
         const std::string pdf =
-            (PluginHost::Instance().OutputFolder() / (interpreter ? "font-i.pdf" : "font-c.pdf")).string();
-        std::ofstream(pdf, std::ios::binary)
-            .write(reinterpret_cast<const char*>(placement.connectionSpace->GetPDFData()),
-                   placement.connectionSpace->GetPDFSize());
+            PluginHost::Instance().SavePDF(placement, interpreter ? "font-i.pdf" : "font-c.pdf");
         const std::string line = FontLine(pdf, "DejaVuSans-Bold");
-        ASSERT_FALSE(line.empty()) << Capture("pdffonts '" + pdf + "'");
+        ASSERT_FALSE(line.empty()) << TEST::Capture("pdffonts '" + pdf + "'");
         EXPECT_NE(line.find("TrueType"), std::string::npos) << line;
         EXPECT_NE(line.find(" yes "), std::string::npos) << line; // embedded
-        EXPECT_NE(Capture("pdftotext '" + pdf + "' -").find("Stubbed font"), std::string::npos);
+        EXPECT_NE(TEST::Capture("pdftotext '" + pdf + "' -").find("Stubbed font"), std::string::npos);
     }
 }

@@ -21,23 +21,7 @@ namespace {
 
 const std::string kSample = std::string(BRASK_SOURCE_DIR) + "/samples/sample.eps";
 
-std::string Capture(const std::string& command) {
-    std::string output;
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    std::array<char, 4096> chunk{};
-    while (pipe && std::fgets(chunk.data(), chunk.size(), pipe.get()) != nullptr)
-        output += chunk.data();
-    return output;
-}
-
 // Writes the connection space's PDF to a file for the command-line checkers.
-std::string SavePDF(const Placement& placement, const std::string& name) {
-    const std::string path = (PluginHost::Instance().OutputFolder() / name).string();
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(placement.connectionSpace->GetPDFData()),
-              placement.connectionSpace->GetPDFSize());
-    return path;
-}
 
 bool QpdfAccepts(const std::string& pdf) {
     return std::system(("qpdf --check '" + pdf + "' >/dev/null 2>&1").c_str()) == 0;
@@ -86,11 +70,12 @@ TEST_F(Placing, SamplePictureOnBothPaths) {
         const auto box = placement.connectionSpace->GetPageBox();
         EXPECT_NEAR(box.right - box.left, 300, 0.5);
         EXPECT_NEAR(box.top - box.bottom, 200, 0.5);
-        const std::string pdf = SavePDF(placement, interpreter ? "sample-i.pdf" : "sample-c.pdf");
+        const std::string pdf =
+            PluginHost::Instance().SavePDF(placement, interpreter ? "sample-i.pdf" : "sample-c.pdf");
         EXPECT_TRUE(QpdfAccepts(pdf));
-        EXPECT_NE(Capture("pdftotext '" + pdf + "' -").find("Brask EPS sample"), std::string::npos);
+        EXPECT_NE(TEST::Capture("pdftotext '" + pdf + "' -").find("Brask EPS sample"), std::string::npos);
         // Every font embedded, the base-14 ones included.
-        EXPECT_EQ(Capture("pdffonts '" + pdf + "' | awk 'NR>2 && $(NF-4)!=\"yes\"'"), "");
+        EXPECT_EQ(TEST::Capture("pdffonts '" + pdf + "' | awk 'NR>2 && $(NF-4)!=\"yes\"'"), "");
 
         std::uint16_t count = 0;
         placement.dictionary->GetUInt16(26, count);

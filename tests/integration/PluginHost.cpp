@@ -2,6 +2,8 @@
 
 #include "shell/LibUtils.h"
 
+#include <fstream>
+
 namespace BRASK::TEST {
 
 PluginHost& PluginHost::Instance() {
@@ -55,6 +57,14 @@ Placement PluginHost::PlaceFrom(IO::IDataProvider& source, bool interpreter, boo
         placement.connectionSpace =
             FindAttached<GRAPHICS::IConnectionSpace>(*placement.tile, CLSID::ConnectionSpaceKey);
     return placement;
+}
+
+std::string PluginHost::SavePDF(const Placement& placement, const std::string& name) const {
+    const std::string path = (mOutputs.Path() / name).string();
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(placement.connectionSpace->GetPDFData()),
+              placement.connectionSpace->GetPDFSize());
+    return path;
 }
 
 } // namespace BRASK::TEST

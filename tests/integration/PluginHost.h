@@ -40,6 +40,9 @@ public:
     Placement Place(const std::string& path, bool interpreter, bool svg = false);
     Placement PlaceFrom(IO::IDataProvider& source, bool interpreter, bool svg = false);
 
+    // Writes the placement's PDF (from its connection space) into the output folder.
+    std::string SavePDF(const Placement& placement, const std::string& name) const;
+
     HOST::Host& Host() { return *mHost; }
     const std::filesystem::path& TemporaryFolder() const { return mTemp.Path(); }
     // Where tests write what they take out of a placement.

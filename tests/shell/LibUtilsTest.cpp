@@ -108,12 +108,6 @@ TEST_F(LibUtils, DataProviderModes) {
     EXPECT_EQ(other->Write("abc", 3), kOK);
 }
 
-TEST_F(LibUtils, DiscoveryServiceIsLentByTheEnvironment) {
-    auto* service = GRAPHICS::HELPER::GetInterfaceDiscoveryService(mHost.Get());
-    ASSERT_NE(service, nullptr);
-    EXPECT_EQ(GRAPHICS::HELPER::GetInterfaceDiscoveryService(mHost.Get()), service);
-}
-
 TEST_F(LibUtils, TileInitFailureIsLoggedAndTheTileDropped) {
     TInterfacePtr<GRAPHICS::ITile> tile;
     EXPECT_TRUE(GRAPHICS::HELPER::CreateTile(mHost.Get(), {0, 0, 20, 30}, tile));
