@@ -256,9 +256,9 @@ TEST_F(DSCScan, PhotoshopAndIccSectionsDecodeTheirHexData) {
     std::string hex;
     for (int i = 0; i < 700; ++i)
         hex += "A5";
-    using Bytes_ = std::vector<std::uint8_t>;
-    auto T = [](std::string comments, bool icc, Bytes_ bytes) { return std::tuple{comments, icc, bytes}; };
-    const std::tuple<std::string, bool, Bytes_> cases[] = {
+    using Data = std::vector<std::uint8_t>;
+    auto T = [](std::string comments, bool icc, Data bytes) { return std::tuple{comments, icc, bytes}; };
+    const std::tuple<std::string, bool, Data> cases[] = {
         T("%BeginPhotoshop: 6\n% 0102ab\n%CDef3\n%EndPhotoshop\n", false, {0x01, 0x02, 0xAB, 0xCD, 0xEF}),
         // Data beyond the declared count is dropped.
         T("%BeginPhotoshop: 2\n% 01020304\n% 05\n%EndPhotoshop\n", false, {0x01, 0x02}),
@@ -268,7 +268,7 @@ TEST_F(DSCScan, PhotoshopAndIccSectionsDecodeTheirHexData) {
         T("%%BeginICCProfile: x\n% 010203\n%%EndICCProfile\n%%BeginICCProfile: y\n% 09\n%%EndICCProfile\n",
           true, {0x09}),
         // A line keeps 1198 characters: "% " and 1196 hex digits.
-        T("%%BeginICCProfile: x\n% " + hex + "\n%%EndICCProfile\n", true, Bytes_(598, 0xA5))};
+        T("%%BeginICCProfile: x\n% " + hex + "\n%%EndICCProfile\n", true, Data(598, 0xA5))};
     for (const auto& [comments, icc, bytes] : cases) {
         const ScannedEPS eps = ScanText(Eps(comments));
         EXPECT_EQ(Bytes(icc ? eps.reader->GetICCProfile() : eps.reader->GetPhotoshopResources()), bytes)
