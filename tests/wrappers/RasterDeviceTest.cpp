@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace BRASK::TEST;
@@ -287,4 +290,26 @@ TEST_F(RasterDeviceTest, JobsCannotWriteFilesOrLeaveStateForTheNext) {
     // A definition made by one job is gone in the next.
     ASSERT_EQ(RenderText("/BraskLeftover { 1 0 0 setrgbcolor } def\n", 100, 50, 72, 24, r), kJawsOK);
     EXPECT_EQ(RenderText("BraskLeftover 0 0 10 10 rectfill\n", 100, 50, 72, 24, r), kJawsFailed);
+}
+
+TEST_F(RasterDeviceTest, AbortFromAnotherThreadEndsTheRender) {
+    setenv("BRASK_JOB_TIMEOUT_SECONDS", "20", 1);
+    std::atomic<bool> done{false};
+    std::thread aborter([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        while (!done) {
+            mJaws->BPDFAbortJob();
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+    });
+    Render r;
+    const auto start = std::chrono::steady_clock::now();
+    const int32_t status = RenderText("{ 1 pop } loop\n", 100, 50, 72, 24, r);
+    done = true;
+    aborter.join();
+    unsetenv("BRASK_JOB_TIMEOUT_SECONDS");
+    EXPECT_EQ(status, kJawsFailed);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+    ASSERT_EQ(RenderText(kTwoSquares, 200, 100, 72, 32, r), kJawsOK);
+    EXPECT_EQ(r.At(35, 64)[0], 255);
 }

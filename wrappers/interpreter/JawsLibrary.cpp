@@ -100,7 +100,14 @@ int32_t JawsLibrary::Startup(const char* devicePath) {
     if (!engine->Start())
         return kJawsNotStarted;
     mEngine = std::move(engine);
-    mEngineConfig = config;
+    // The raster interpreter process starts with the first render; made here so that Abort, which runs
+    // without the lock, never sees it change.
+    EngineConfig rasterConfig = config;
+    rasterConfig.raster = true;
+    mRasterEngine =
+        std::make_unique<GsWorkerClient>(rasterConfig, [this](int kind, std::string_view message) {
+            Log(kind == 2 ? kJawsLogError : kJawsLogInfo, message);
+        });
     return kJawsOK;
 }
 
@@ -188,15 +195,8 @@ int32_t JawsLibrary::DrawRasterBlock(std::uint32_t flags, const void* data, std:
 }
 
 int32_t JawsLibrary::RenderRaster() {
-    if (mEngine == nullptr)
+    if (mEngine == nullptr || mRasterEngine == nullptr)
         return kJawsNotStarted;
-    if (mRasterEngine == nullptr) {
-        EngineConfig config = mEngineConfig;
-        config.raster = true;
-        mRasterEngine = std::make_unique<GsWorkerClient>(config, [this](int kind, std::string_view message) {
-            Log(kind == 2 ? kJawsLogError : kJawsLogInfo, message);
-        });
-    }
     const RasterSetup& setup = *mRaster;
     JobRequest job;
     job.raster.enabled = true;

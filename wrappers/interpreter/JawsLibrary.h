@@ -64,7 +64,6 @@ private:
     int32_t RenderRaster();
 
     std::unique_ptr<GsWorkerClient> mEngine;
-    EngineConfig mEngineConfig;
     // A second interpreter process for raster jobs, started at the first render.
     std::unique_ptr<GsWorkerClient> mRasterEngine;
     std::optional<RasterSetup> mRaster;
