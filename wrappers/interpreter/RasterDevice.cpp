@@ -111,8 +111,8 @@ int32_t MakeRasterSetup(std::int32_t width, std::int32_t height, std::int32_t xR
     setup.width = RasterPixels(width, xResolution);
     setup.height = RasterPixels(height, yResolution);
     if (pixmap != nullptr) {
-        if (pixmap->data == nullptr || (pixmap->bitsPerPixel != 32 && pixmap->bitsPerPixel != 16) || pixmap->rowBytes <= 0 ||
-            pixmap->byteSize < 0) {
+        if (pixmap->data == nullptr || (pixmap->bitsPerPixel != 32 && pixmap->bitsPerPixel != 16) ||
+            pixmap->rowBytes <= 0 || pixmap->byteSize < 0) {
             error = "the pixmap must have data, 32 or 16 bits per pixel and a positive row length";
             return kJawsBadParameter;
         }
