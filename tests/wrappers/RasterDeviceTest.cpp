@@ -259,9 +259,19 @@ TEST_F(RasterDeviceTest, RefusesBadArguments) {
     EXPECT_EQ(mJaws->BPDFSetupRasterDevice(Fixed(100), Fixed(50), Fixed(72), Fixed(72), 24, &depth, 0,
                                            nullptr, nullptr),
               kJawsBadParameter);
-    EXPECT_EQ(mJaws->BPDFSetupRasterDevice(Fixed(0.5), Fixed(50), Fixed(72), Fixed(72), 24, nullptr, 0,
-                                           nullptr, nullptr),
+    EXPECT_EQ(mJaws->BPDFSetupRasterDevice(Fixed(0.5), Fixed(50), Fixed(72), Fixed(72), 24, &good, 0, nullptr,
+                                           nullptr),
               kJawsBadParameter);
+    EXPECT_EQ(
+        mJaws->BPDFSetupRasterDevice(0, Fixed(50), Fixed(72), Fixed(72), 24, nullptr, 0, nullptr, nullptr),
+        kJawsBadParameter);
+    // Without a pixmap a picture under one pixel is rendered on one pixel.
+    ASSERT_EQ(mJaws->BPDFSetupRasterDevice(Fixed(0.5), Fixed(50), Fixed(72), Fixed(72), 24, nullptr, 0,
+                                           nullptr, nullptr),
+              kJawsOK);
+    const std::string tiny = "0 0 0.5 0.5 rectfill\n";
+    EXPECT_EQ(mJaws->BEPSDrawPageContents(3, tiny.data(), static_cast<int32_t>(tiny.size()), nullptr, 0),
+              kJawsOK);
     EXPECT_EQ(
         mJaws->BPDFSetupRasterDevice(Fixed(100), Fixed(50), 0, Fixed(72), 24, nullptr, 0, nullptr, nullptr),
         kJawsBadParameter);

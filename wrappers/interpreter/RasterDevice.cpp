@@ -131,6 +131,11 @@ int32_t MakeRasterSetup(std::int32_t width, std::int32_t height, std::int32_t xR
         setup.hasPixmap = true;
         setup.pixmap = *pixmap;
     }
+    // The analysis render (no pixmap) of a picture under a pixel still runs its job.
+    if (!setup.hasPixmap && width != 0 && height != 0) {
+        setup.width = std::max(setup.width, 1);
+        setup.height = std::max(setup.height, 1);
+    }
     if (setup.width <= 0 || setup.height <= 0 || setup.width > kMaxRasterSide ||
         setup.height > kMaxRasterSide) {
         error = "the raster must have 1 to " + std::to_string(kMaxRasterSide) + " pixels a side, not " +
