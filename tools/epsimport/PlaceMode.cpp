@@ -2,6 +2,7 @@
 
 #include "EPSInfoJson.h"
 #include "HostFiles.h"
+#include "LogCollector.h"
 
 #include "brask/ClassIds.h"
 #include "brask/Logger.h"
@@ -24,41 +25,6 @@ template <class T> TInterfacePtr<T> Make(HOST::Host& host, const GUID& classId) 
     CreateInstance(&host, classId, made);
     return made;
 }
-
-// Collects the log records of one placement; with -v every record also goes to standard error.
-class LogCollector {
-public:
-    LogCollector(bool verbose, std::ostream& err) : mVerbose(verbose), mErr(err) {
-        mPrevious = BLoggerLibInterface::GetInstance()->SetSink([this](const LogRecord& record) {
-            std::lock_guard<std::mutex> lock(mMutex);
-            if (mVerbose)
-                mErr << (record.type == kLogTypeError ? "error: " : "info: ") << record.MessageUTF8() << " ["
-                     << record.file << "]\n";
-            if (record.type == kLogTypeError)
-                mErrors.push_back(record.MessageUTF8());
-        });
-    }
-    ~LogCollector() { BLoggerLibInterface::GetInstance()->SetSink(mPrevious); }
-    LogCollector(const LogCollector&) = delete;
-    LogCollector& operator=(const LogCollector&) = delete;
-
-    void Clear() {
-        std::lock_guard<std::mutex> lock(mMutex);
-        mErrors.clear();
-    }
-    // The last error logged since Clear, or empty.
-    std::string LastError() {
-        std::lock_guard<std::mutex> lock(mMutex);
-        return mErrors.empty() ? std::string() : mErrors.back();
-    }
-
-private:
-    bool mVerbose;
-    std::ostream& mErr;
-    std::mutex mMutex;
-    std::vector<std::string> mErrors;
-    BLoggerLibInterface::Sink mPrevious;
-};
 
 FileType Detect(IO::IDataProvider& provider) {
     unsigned char head[512];

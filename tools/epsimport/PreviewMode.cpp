@@ -1,5 +1,7 @@
 #include "PreviewMode.h"
 
+#include "LogCollector.h"
+
 #include "HostFiles.h"
 
 #include "ColorTranslator.h"
@@ -48,35 +50,6 @@ bool WriteRgbaPng(const std::string& path, std::int32_t width, std::int32_t heig
     return ok;
 }
 
-// The log records of the render: with -v each goes to standard error; the last error explains a failure.
-class PreviewLog {
-public:
-    PreviewLog(bool verbose, std::ostream& err) : mVerbose(verbose), mErr(err) {
-        mPrevious = BLoggerLibInterface::GetInstance()->SetSink([this](const LogRecord& record) {
-            std::lock_guard<std::mutex> lock(mMutex);
-            if (mVerbose)
-                mErr << (record.type == kLogTypeError ? "error: " : "info: ") << record.MessageUTF8() << " ["
-                     << record.file << "]\n";
-            if (record.type == kLogTypeError)
-                mLastError = record.MessageUTF8();
-        });
-    }
-    ~PreviewLog() { BLoggerLibInterface::GetInstance()->SetSink(mPrevious); }
-    PreviewLog(const PreviewLog&) = delete;
-    PreviewLog& operator=(const PreviewLog&) = delete;
-    std::string LastError() {
-        std::lock_guard<std::mutex> lock(mMutex);
-        return mLastError;
-    }
-
-private:
-    bool mVerbose;
-    std::ostream& mErr;
-    std::mutex mMutex;
-    std::string mLastError;
-    BLoggerLibInterface::Sink mPrevious;
-};
-
 // The plug-in's code reaches the host through the class factory slot while the preview runs.
 class FactorySlotScope {
 public:
@@ -90,7 +63,7 @@ public:
 
 int RunPreview(HOST::Host& host, const CommandLine& line, std::ostream& out, std::ostream& err) {
     const FactorySlotScope slot(&host);
-    PreviewLog log(line.verbose, err);
+    LogCollector log(line.verbose, err);
     const std::string& file = line.files.front();
     TInterfacePtr<IO::IDataProvider> provider;
     const Status opened = OpenReadOnly(host, file, provider);
