@@ -95,6 +95,16 @@ void CheckSize(IDictionary& dictionary, std::int32_t lowKey, std::int32_t highKe
 }
 } // namespace
 
+Status PDFBasedCG::ConvertAndAdoptPDF(PLUGIN::GraphicProcessor& processor, IClassFactory& factory,
+                                      const IDictionary* options, IDictionary& filterDictionary,
+                                      const CoreString& pdfPath, float& userWidth, float& userHeight,
+                                      bool svgRules, const char* function) {
+    const Status converted = processor.CreatePDF();
+    const Status adopted = AdoptIntermediatePDF(factory, options, filterDictionary, pdfPath, userWidth,
+                                                userHeight, svgRules, function);
+    return converted != kOK ? converted : adopted;
+}
+
 Status PDFBasedCG::AdoptIntermediatePDF(IClassFactory& factory, const IDictionary* options,
                                         IDictionary& filterDictionary, const CoreString& pdfPath,
                                         float& userWidth, float& userHeight, bool svgRules,
@@ -181,13 +191,10 @@ Status PDFBasedCG::ProcessEPSToConnectionSpace(IClassFactory& factory, IO::IData
         return err;
     }
 
-    Status result = processor->CreatePDF();
     float userWidth = 0;
     float userHeight = 0;
-    const Status pdfStatus = AdoptIntermediatePDF(factory, options, *filterDictionary, pdfPath, userWidth,
-                                                  userHeight, false, kProcessEPSFunction);
-    if (result == kOK)
-        result = pdfStatus;
+    const Status result = ConvertAndAdoptPDF(*processor, factory, options, *filterDictionary, pdfPath,
+                                             userWidth, userHeight, false, kProcessEPSFunction);
     WriteEPSFilterInfo(*processor, *filterDictionary, userWidth, userHeight);
     return result;
 }
@@ -274,13 +281,10 @@ Status PDFBasedCG::ProcessSVGToConnectionSpace(IClassFactory& factory, IO::IData
                         "Could not initialize the eps. Err = " << err);
         return err;
     }
-    Status result = processor->CreatePDF();
     float userWidth = 0;
     float userHeight = 0;
-    const Status pdfStatus = AdoptIntermediatePDF(factory, options, *filterDictionary, pdfPath, userWidth,
-                                                  userHeight, true, kProcessSVGFunction);
-    if (result == kOK)
-        result = pdfStatus;
+    const Status result = ConvertAndAdoptPDF(*processor, factory, options, *filterDictionary, pdfPath,
+                                             userWidth, userHeight, true, kProcessSVGFunction);
     filterDictionary->SetBool(kKeyImported, true);
     return result;
 }

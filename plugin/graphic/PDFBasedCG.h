@@ -80,6 +80,11 @@ private:
     // Writes the bounding box, size checks, colour spaces, flags, custom colours and ICC profile of the EPS.
     void WriteEPSFilterInfo(PLUGIN::PDFOutputEPSGraphicProcessor& processor, IDictionary& filterDictionary,
                             float userWidth, float userHeight);
+    // Has the processor write the intermediate PDF, then adopts it; the conversion's status comes first.
+    Status ConvertAndAdoptPDF(PLUGIN::GraphicProcessor& processor, IClassFactory& factory,
+                              const IDictionary* options, IDictionary& filterDictionary,
+                              const CoreString& pdfPath, float& userWidth, float& userHeight, bool svgRules,
+                              const char* function);
     // Opens the intermediate PDF, has the host make its graphic, keeps its connection space and copies its
     // size into the filter dictionary; deletes the PDF file once the host has read it.
     Status AdoptIntermediatePDF(IClassFactory& factory, const IDictionary* options,
