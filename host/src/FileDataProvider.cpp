@@ -47,25 +47,7 @@ std::int32_t FileDataProvider::GetSize() {
 }
 
 Status FileDataProvider::SetPosition(std::int32_t offset, std::int32_t origin) {
-    std::int64_t base = 0;
-    switch (origin) {
-    case kFromStart:
-        base = 0;
-        break;
-    case kFromEnd:
-        base = GetSize();
-        break;
-    case kFromCurrent:
-        base = mPosition;
-        break;
-    default:
-        return kBadArgument;
-    }
-    const std::int64_t target = base + offset;
-    if (target < 0 || target > kMaxPosition)
-        return kBadPosition;
-    mPosition = target;
-    return kOK;
+    return ResolvePosition(offset, origin, mPosition, GetSize(), mPosition);
 }
 
 Status FileDataProvider::Read(void* buffer, std::uint32_t& count) {

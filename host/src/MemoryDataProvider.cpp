@@ -31,25 +31,7 @@ Status MemoryDataProvider::Open(std::int32_t offset) {
 }
 
 Status MemoryDataProvider::SetPosition(std::int32_t offset, std::int32_t origin) {
-    std::int64_t base = 0;
-    switch (origin) {
-    case kFromStart:
-        base = 0;
-        break;
-    case kFromEnd:
-        base = static_cast<std::int64_t>(mData.size());
-        break;
-    case kFromCurrent:
-        base = mPosition;
-        break;
-    default:
-        return kBadArgument;
-    }
-    const std::int64_t target = base + offset;
-    if (target < 0 || target > std::numeric_limits<std::int32_t>::max())
-        return kBadPosition;
-    mPosition = target;
-    return kOK;
+    return ResolvePosition(offset, origin, mPosition, static_cast<std::int64_t>(mData.size()), mPosition);
 }
 
 Status MemoryDataProvider::Read(void* buffer, std::uint32_t& count) {

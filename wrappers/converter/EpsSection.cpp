@@ -21,13 +21,10 @@ public:
     std::int32_t GetSize() override { return mSize; }
     std::int32_t GetPosition() override { return mPosition; }
     Status SetPosition(std::int32_t offset, std::int32_t origin) override {
-        const std::int64_t base = origin == kFromStart ? 0 : origin == kFromEnd ? mSize : mPosition;
-        const std::int64_t target = base + offset;
-        if (origin < kFromStart || origin > kFromCurrent || target < 0 ||
-            target > std::numeric_limits<std::int32_t>::max())
-            return kBadPosition;
+        std::int64_t target = mPosition;
+        const Status status = ResolvePosition(offset, origin, mPosition, mSize, target);
         mPosition = static_cast<std::int32_t>(target);
-        return kOK;
+        return status;
     }
     Status Read(void* buffer, std::uint32_t& count) override {
         if (std::fseek(mFile, mPosition, SEEK_SET) != 0) {

@@ -36,6 +36,25 @@ public:
     static constexpr Status kReadOnly = 20;    // write on a read-only provider
     static constexpr Status kBadPosition = 21; // a position outside 0 .. 2^31-1
     static constexpr Status kIOError = 22;     // the operating system refused
+    static constexpr Status kBadOrigin = 1;    // an origin other than the three above
+
+    // The position SetPosition(offset, origin) asks for, from the current position and the size: kOK with
+    // `target` set, kBadOrigin, or kBadPosition for a position outside 0 .. 2^31-1.
+    static Status ResolvePosition(std::int32_t offset, std::int32_t origin, std::int64_t current,
+                                  std::int64_t size, std::int64_t& target) {
+        std::int64_t base = 0;
+        if (origin == kFromEnd)
+            base = size;
+        else if (origin == kFromCurrent)
+            base = current;
+        else if (origin != kFromStart)
+            return kBadOrigin;
+        const std::int64_t position = base + offset;
+        if (position < 0 || position > 0x7FFFFFFF)
+            return kBadPosition;
+        target = position;
+        return kOK;
+    }
 
     virtual std::int32_t GetSize() = 0;
     virtual std::int32_t GetPosition() = 0;
