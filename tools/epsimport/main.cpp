@@ -29,20 +29,20 @@ int main(int argc, char** argv) {
             return RunInfo(*host, line.files, std::cout);
         }
 
-        BRASK::HOST::HostOptions options;
-        options.applicationDir = DefaultApplicationFolder();
-        auto host = BRASK::HOST::Host::Create(options);
-        host->PublishAsCoreRegistry();
         if (line.mode == Mode::Preview) {
+            BRASK::HOST::HostOptions options;
+            options.applicationDir = DefaultApplicationFolder();
+            auto host = BRASK::HOST::Host::Create(options);
+            host->PublishAsCoreRegistry();
             BRASK::MEMFIX::InitMemoryManager();
             return RunPreview(*host, line, std::cout, std::cerr);
         }
-        PluginLoader plugin;
-        if (!plugin.Load(options.applicationDir, *host)) {
-            std::cerr << "epsimport: " << plugin.Error() << '\n';
+        PlacingSession session;
+        if (!session.Start()) {
+            std::cerr << "epsimport: " << session.Error() << '\n';
             return 1;
         }
-        return RunPlace(*host, plugin, line, std::cout, std::cerr);
+        return RunPlace(session.Host(), session.Plugin(), line, std::cout, std::cerr);
     } catch (const std::exception& error) {
         std::cerr << "epsimport: " << error.what() << '\n';
         return 1;
