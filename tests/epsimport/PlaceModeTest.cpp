@@ -111,7 +111,7 @@ TEST_F(Epsimport, FailuresNameTheirCause) {
     }
     for (const bool interpreter : {false, true}) {
         SCOPED_TRACE(interpreter ? "interpreter" : "converter");
-        const auto result = RunEpsimport((interpreter ? "--interpreter" : "") + files);
+        const auto result = RunEpsimport((interpreter ? "-j 1 --interpreter" : "-j 2") + files);
         EXPECT_EQ(result.exitStatus, 1);
         ASSERT_EQ(result.lines.size(), cases.size()) << result.raw;
         for (std::size_t i = 0; i < cases.size(); ++i) {
@@ -157,20 +157,42 @@ TEST_F(Epsimport, InfoPassesUTF8AndReadsOtherTextAsWindows1252) {
 }
 
 TEST(CommandLineOptions, ParsedAsGiven) {
-    const char* all[] = {"epsimport", "--interpreter", "--draft", "-v", "--type",
-                         "svg",       "--output-dir",  "out",     "a"};
-    const CommandLine line = ParseCommandLine(9, all);
+    const char* all[] = {"epsimport",    "--interpreter", "--draft", "-v", "--type", "svg",
+                         "--output-dir", "out",           "-j",      "3",  "a"};
+    const CommandLine line = ParseCommandLine(11, all);
     EXPECT_TRUE(line.error.empty()) << line.error;
     EXPECT_EQ(line.mode, Mode::Place);
     EXPECT_TRUE(line.interpreter && line.draft && line.verbose);
     EXPECT_EQ(line.type, FileType::SVG);
     EXPECT_EQ(line.outputDir, "out");
+    EXPECT_EQ(line.jobs, 3);
     EXPECT_EQ(line.files, std::vector<std::string>{"a"});
 
-    const char* missingValue[] = {"epsimport", "a", "-o"};
-    EXPECT_EQ(ParseCommandLine(3, missingValue).error, "-o needs a value");
-    const char* infoWithOptions[] = {"epsimport", "--info", "--interpreter", "a"};
-    EXPECT_EQ(ParseCommandLine(4, infoWithOptions).error, "--info takes no placing options");
+    struct Case {
+        std::vector<const char*> args;
+        int jobs;
+        std::string error;
+    };
+    const std::vector<Case> cases = {
+        {{"a"}, 0, ""},
+        {{"-j4", "a"}, 4, ""},
+        {{"--jobs", "1", "a"}, 1, ""},
+        {{"-j", "0", "a"}, 0, "-j takes a number of processes from 1 to 64"},
+        {{"-jx", "a"}, 0, "-j takes a number of processes from 1 to 64"},
+        {{"a", "-j"}, 0, "-j needs a value"},
+        {{"a", "-o"}, 0, "-o needs a value"},
+        {{"--info", "--interpreter", "a"}, 0, "--info takes no placing options"},
+        {{"--info", "-j", "2", "a"}, 2, "--info takes no placing options"},
+        {{"--preview", "p.png", "-j", "2", "a"}, 2, "--preview takes only --dpi, --cmyk and --translate"},
+    };
+    for (Case c : cases) {
+        c.args.insert(c.args.begin(), "epsimport");
+        const CommandLine parsed = ParseCommandLine(static_cast<int>(c.args.size()), c.args.data());
+        EXPECT_EQ(parsed.error, c.error) << c.args[1];
+        if (c.error.empty()) {
+            EXPECT_EQ(parsed.jobs, c.jobs) << c.args[1];
+        }
+    }
     EXPECT_EQ(RunEpsimport("--type png " + Quoted(kSample)).exitStatus, 2);
     EXPECT_EQ(RunEpsimport("-o a.pdf " + Quoted(kSample) + " " + Quoted(kSample)).exitStatus, 2);
     const auto help = RunEpsimport("--help", false);

@@ -1,6 +1,7 @@
 // epsimport: places EPS and SVG pictures through the plug-in the way a host does and reports what it learns.
 #include "CommandLine.h"
 #include "InfoMode.h"
+#include "ParallelPlace.h"
 #include "PlaceMode.h"
 #include "PluginLoader.h"
 #include "PreviewMode.h"
@@ -37,6 +38,10 @@ int main(int argc, char** argv) {
             BRASK::MEMFIX::InitMemoryManager();
             return RunPreview(*host, line, std::cout, std::cerr);
         }
+        // A batch goes to worker processes, forked before anything of the plug-in exists in this one.
+        const int jobs = line.jobs != 0 ? line.jobs : ProcessorCount();
+        if (jobs > 1 && line.files.size() > 1)
+            return RunParallelPlace(line, jobs, std::cout, std::cerr);
         PlacingSession session;
         if (!session.Start()) {
             std::cerr << "epsimport: " << session.Error() << '\n';
