@@ -195,6 +195,7 @@ int RunParallelPlace(const CommandLine& line, int workers, std::ostream& out, st
     std::size_t queued = 0;  // the next picture to hand out
     std::size_t printed = 0; // the next picture to print
     std::size_t finished = 0;
+    std::size_t replaced = 0; // workers started in place of ones that ended
     int exitStatus = 0;
     Progress progress(total, err);
     WorkerPool pool(line, pdfPaths);
@@ -275,6 +276,12 @@ int RunParallelPlace(const CommandLine& line, int workers, std::ostream& out, st
                         false});
             }
             if (queued < total) {
+                // Each replacement normally places a picture before it can end; workers that end before
+                // taking any would otherwise be replaced for ever.
+                if (++replaced > total) {
+                    err << "epsimport: the worker processes keep ending before they take a picture\n";
+                    return 1;
+                }
                 if (!pool.Start()) {
                     err << "epsimport: cannot start a worker process: " << std::strerror(errno) << '\n';
                     return 1;

@@ -6,7 +6,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
+
+#ifdef __SANITIZE_ADDRESS__
+#include <sanitizer/common_interface_defs.h>
+#endif
 
 namespace BRASK::EPSIMPORT {
 
@@ -63,13 +68,26 @@ void PassOnCaptured(int bufferFd) {
     WriteAll(STDERR_FILENO, text.data(), text.size());
 }
 
-StderrCapture::StderrCapture(int bufferFd) : mBuffer(bufferFd >= 0 ? bufferFd : MakeCaptureBuffer()) {}
+StderrCapture::StderrCapture(int bufferFd) : mBuffer(bufferFd >= 0 ? bufferFd : MakeCaptureBuffer()) {
+#ifdef __SANITIZE_ADDRESS__
+    // A sanitizer report ends the process at once: it must reach the real standard error, not the buffer.
+    mReportFd = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+    if (mReportFd >= 0)
+        __sanitizer_set_report_fd(reinterpret_cast<void*>(static_cast<std::intptr_t>(mReportFd)));
+#endif
+}
 
 StderrCapture::~StderrCapture() {
     if (mSavedStderr >= 0)
         End();
     if (mBuffer >= 0)
         close(mBuffer);
+#ifdef __SANITIZE_ADDRESS__
+    if (mReportFd >= 0) {
+        __sanitizer_set_report_fd(reinterpret_cast<void*>(static_cast<std::intptr_t>(STDERR_FILENO)));
+        close(mReportFd);
+    }
+#endif
 }
 
 void StderrCapture::Begin() {

@@ -26,6 +26,7 @@ public:
 private:
     int mBuffer = -1;
     int mSavedStderr = -1;
+    [[maybe_unused]] int mReportFd = -1; // sanitizer builds: the real standard error for reports
 };
 
 // A memory file for StderrCapture, or -1 when the system offers none (then nothing is captured).
