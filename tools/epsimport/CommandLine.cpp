@@ -5,6 +5,10 @@
 
 namespace BRASK::EPSIMPORT {
 
+namespace {
+constexpr long kMaxJobs = 64;
+} // namespace
+
 CommandLine ParseCommandLine(int argc, const char* const* argv) {
     CommandLine line;
     bool onlyFiles = false;
@@ -56,6 +60,16 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
             line.draft = true;
         } else if (arg == "-v" || arg == "--verbose") {
             line.verbose = true;
+        } else if (arg == "-j" || arg == "--jobs" || (arg.size() > 2 && arg.substr(0, 2) == "-j")) {
+            const char* v = arg.size() > 2 && arg[1] == 'j' ? argv[i] + 2 : value(i, arg);
+            if (v == nullptr)
+                break;
+            char* end = nullptr;
+            const long jobs = std::strtol(v, &end, 10);
+            if (end == v || *end != '\0' || jobs < 1 || jobs > kMaxJobs)
+                line.error = "-j takes a number of processes from 1 to " + std::to_string(kMaxJobs);
+            else
+                line.jobs = static_cast<int>(jobs);
         } else if (arg == "--type") {
             const char* v = value(i, arg);
             if (v == nullptr)
@@ -75,13 +89,13 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     if (info) {
         line.mode = Mode::Info;
         if (!line.output.empty() || !line.outputDir.empty() || line.interpreter || line.draft ||
-            line.type != FileType::Detect)
+            line.type != FileType::Detect || line.jobs != 0)
             line.error = "--info takes no placing options";
     }
     if (line.error.empty() && !line.preview.empty()) {
         line.mode = Mode::Preview;
         if (info || !line.output.empty() || !line.outputDir.empty() || line.interpreter || line.draft ||
-            line.type == FileType::SVG)
+            line.type == FileType::SVG || line.jobs != 0)
             line.error = "--preview takes only --dpi, --cmyk and --translate";
         else if (line.files.size() != 1)
             line.error = "--preview takes exactly one EPS file";
@@ -104,6 +118,7 @@ const char* UsageText() {
            "                                        render the EPS through the plug-in's RIP into a PNG\n"
            "  -o FILE            write the PDF of the one input to FILE\n"
            "  --output-dir DIR   write DIR/<name>.pdf for every input\n"
+           "  -j N               place with N worker processes (default: the number of cores)\n"
            "  --interpreter      distil EPS with the PostScript interpreter straight from the data\n"
            "  --draft            convert at draft resolution\n"
            "  --type eps|svg     override the detection (SVG when the content starts with '<')\n"

@@ -25,6 +25,7 @@ struct CommandLine {
     bool draft = false;
     bool verbose = false;
     FileType type = FileType::Detect;
+    int jobs = 0;           // -j N: worker processes for a batch; 0 until given (the number of cores)
     std::string preview;    // --preview FILE.png
     double dpi = 72;        // --dpi N (preview)
     bool cmyk = false;      // --cmyk (preview): render CMYK, shown through the CMYK -> RGB profile transform

@@ -3,6 +3,9 @@
 #include "brask/CoreString.h"
 #include "text/Windows1252.h"
 
+#include <unicode/utf8.h>
+
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -12,8 +15,33 @@ namespace {
 
 using nlohmann::ordered_json;
 
+bool IsUTF8(const std::uint8_t* bytes, std::int32_t length) {
+    for (std::int32_t i = 0; i < length;) {
+        UChar32 c = 0;
+        U8_NEXT(bytes, i, length, c);
+        if (c < 0)
+            return false;
+    }
+    return true;
+}
+
+// A DSC text as UTF-8: as it is when it is valid UTF-8, else read as Windows-1252. A UTF-8 text cut at the
+// field's size may end inside a character: that piece is dropped, when the rest holds UTF-8 characters,
+// rather than reading the whole text as Windows-1252.
 std::string Text(const char* field) {
-    return TEXT::Windows1252ToUTF8(std::string_view(field, ::strnlen(field, PLUGIN::EPSInfo::kTextSize)));
+    const std::string_view bytes(field, ::strnlen(field, PLUGIN::EPSInfo::kTextSize));
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    const auto length = static_cast<std::int32_t>(bytes.size());
+    if (IsUTF8(data, length))
+        return std::string(bytes);
+    std::int32_t kept = length;
+    if (bytes.size() + 1 == PLUGIN::EPSInfo::kTextSize)
+        U8_TRUNCATE_IF_INCOMPLETE(data, 0, kept);
+    const std::string_view whole = bytes.substr(0, static_cast<std::size_t>(kept));
+    const bool multiByte = std::any_of(whole.begin(), whole.end(), [](char c) { return (c & 0x80) != 0; });
+    if (kept < length && multiByte && IsUTF8(data, kept))
+        return std::string(whole);
+    return TEXT::Windows1252ToUTF8(bytes);
 }
 
 double Points(PLUGIN::Fixed value) {

@@ -21,14 +21,13 @@ template <class T> TInterfacePtr<T> Make(HOST::Host& host, const GUID& classId) 
         made->Release();
     return typed;
 }
+} // namespace
 
-// The host's URIs take absolute paths.
 std::string AbsolutePath(const std::string& path) {
     std::error_code error;
     const std::filesystem::path absolute = std::filesystem::absolute(path, error);
     return error ? path : absolute.string();
 }
-} // namespace
 
 Status OpenReadOnly(HOST::Host& host, const std::string& path, TInterfacePtr<IO::IDataProvider>& out) {
     out.Reset();

@@ -13,6 +13,9 @@ namespace BRASK::EPSIMPORT {
 // (IFile::kNotFound, kFileTooLarge, kIOError, ...).
 Status OpenReadOnly(HOST::Host& host, const std::string& path, TInterfacePtr<IO::IDataProvider>& out);
 
+// `path` made absolute against the working folder, as the host's URIs take it.
+std::string AbsolutePath(const std::string& path);
+
 // A reader's text for a status of OpenReadOnly.
 std::string OpenErrorText(Status status);
 

@@ -1,11 +1,14 @@
-// The log records of one picture: with -v each goes to standard error; the last error explains a failure.
+// The log records of one picture: with -v each goes to standard error; the errors explain a failure.
 #pragma once
+
+#include "FailureCause.h"
 
 #include "brask/Logger.h"
 
 #include <mutex>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace BRASK::EPSIMPORT {
 
@@ -18,7 +21,7 @@ public:
                 mErr << (record.type == kLogTypeError ? "error: " : "info: ") << record.MessageUTF8() << " ["
                      << record.file << "]\n";
             if (record.type == kLogTypeError)
-                mLastError = record.MessageUTF8();
+                mErrors.push_back({record.file, record.function, record.MessageUTF8()});
         });
     }
     ~LogCollector() { BLoggerLibInterface::GetInstance()->SetSink(mPrevious); }
@@ -28,19 +31,19 @@ public:
     // Forgets the errors of the previous picture.
     void Clear() {
         std::lock_guard<std::mutex> lock(mMutex);
-        mLastError.clear();
+        mErrors.clear();
     }
-    // The last error logged since Clear, or empty.
-    std::string LastError() {
+    // The errors logged since Clear, in order.
+    std::vector<LoggedError> Errors() {
         std::lock_guard<std::mutex> lock(mMutex);
-        return mLastError;
+        return mErrors;
     }
 
 private:
     bool mVerbose;
     std::ostream& mErr;
     std::mutex mMutex;
-    std::string mLastError;
+    std::vector<LoggedError> mErrors;
     BLoggerLibInterface::Sink mPrevious;
 };
 

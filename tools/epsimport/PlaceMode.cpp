@@ -1,20 +1,16 @@
 #include "PlaceMode.h"
 
-#include "EPSInfoJson.h"
 #include "HostFiles.h"
-#include "LogCollector.h"
+#include "PlaceJson.h"
+#include "Progress.h"
 
 #include "brask/ClassIds.h"
-#include "brask/Logger.h"
 
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <fstream>
-#include <iostream>
-#include <mutex>
-#include <unistd.h>
-#include <vector>
+#include <set>
 
 namespace BRASK::EPSIMPORT {
 
@@ -35,69 +31,11 @@ FileType Detect(IO::IDataProvider& provider) {
     return DetectFileType(head, count);
 }
 
-bool HasKey(const IDictionary& dictionary, std::int32_t key) {
-    return dictionary.GetType(key) != IDictionary::kNone;
-}
-
-float FloatKey(const IDictionary& dictionary, std::int32_t key) {
+float SizeKey(const IDictionary* dictionary, std::int32_t key) {
     float value = 0;
-    dictionary.GetFloat(key, value);
-    return value;
-}
-
-bool FlagKey(const IDictionary& dictionary, std::int32_t key) {
-    std::uint8_t value = 0;
-    dictionary.GetUInt8(key, value);
-    return value != 0;
-}
-
-nlohmann::ordered_json ClippingPath(GRAPHICS::ICompositeGraphic& graphic) {
-    auto* path = FindAttached<GRAPHICS::IPathCollection>(graphic, CLSID::ClippingPathKey);
-    if (path == nullptr)
-        return nullptr;
-    std::uint32_t points = 0;
-    for (std::uint32_t i = 0; i < path->GetSubpathCount(); ++i)
-        points += path->GetKnotCount(i);
-    return {{"subpaths", path->GetSubpathCount()}, {"points", points}};
-}
-
-// The filter information of a placed picture.
-void Describe(nlohmann::ordered_json& out, const IDictionary& dictionary, bool eps) {
-    if (HasKey(dictionary, 14) || HasKey(dictionary, 15))
-        out["size"] = {{"width", FloatKey(dictionary, 14)}, {"height", FloatKey(dictionary, 15)}};
-    else
-        out["size"] = nullptr;
-    if (eps)
-        out["boundingBox"] = {{"left", FloatKey(dictionary, 2001)},
-                              {"bottom", FloatKey(dictionary, 2003)},
-                              {"right", FloatKey(dictionary, 2002)},
-                              {"top", FloatKey(dictionary, 2004)}};
-    const std::uint8_t* spaces = nullptr;
-    std::uint32_t spaceCount = 0;
-    dictionary.GetBytes(27, &spaces, &spaceCount);
-    out["colorSpaces"] = std::vector<int>(spaces, spaces + spaceCount);
-    const char16_t* colors = nullptr;
-    std::uint32_t colorUnits = 0;
-    dictionary.GetWString(28, &colors, &colorUnits);
-    out["customColors"] = CustomColorEntries(reinterpret_cast<const std::uint16_t*>(colors),
-                                             static_cast<std::uint16_t>(colorUnits));
-    const std::uint8_t* profile = nullptr;
-    std::uint32_t profileBytes = 0;
-    dictionary.GetBytes(16, &profile, &profileBytes);
-    out["iccProfileBytes"] = profileBytes;
-    out["dcs"] = FlagKey(dictionary, 2008);
-    out["duotone"] = FlagKey(dictionary, 2005);
-    out["vectorMaskedImagery"] = FlagKey(dictionary, 2007);
-    out["imageResolution"] = FlagKey(dictionary, 2006);
-}
-
-std::string OutputPath(const CommandLine& line, const std::string& input) {
-    if (!line.output.empty())
-        return line.output;
-    if (!line.outputDir.empty())
-        return (std::filesystem::path(line.outputDir) / std::filesystem::path(input).stem()).string() +
-               ".pdf";
-    return std::string();
+    if (dictionary != nullptr)
+        dictionary->GetFloat(key, value);
+    return std::max(0.0f, value);
 }
 
 bool WritePDF(const std::string& path, const GRAPHICS::IConnectionSpace& space) {
@@ -107,11 +45,93 @@ bool WritePDF(const std::string& path, const GRAPHICS::IConnectionSpace& space) 
     return static_cast<bool>(file);
 }
 
-std::string Dump(const nlohmann::ordered_json& json) {
-    return json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+} // namespace
+
+bool PlacingSession::Start() {
+    HOST::HostOptions options;
+    options.applicationDir = DefaultApplicationFolder();
+    mHost = HOST::Host::Create(options);
+    mHost->PublishAsCoreRegistry();
+    return mPlugin.Load(options.applicationDir, *mHost);
 }
 
-} // namespace
+PicturePlacer::PicturePlacer(HOST::Host& host, PluginLoader& plugin, const CommandLine& line,
+                             std::ostream& err, int captureBuffer)
+    : mHost(host), mPlugin(plugin), mLine(line), mLog(line.verbose, err), mCapture(captureBuffer) {}
+
+PlacedPicture PicturePlacer::Place(const std::string& file, const std::string& pdfPath) {
+    TInterfacePtr<IO::IDataProvider> provider;
+    if (const Status opened = OpenReadOnly(mHost, file, provider); opened != kOK)
+        return {DumpLine(FailedPictureLine(file, OpenErrorText(opened))), false};
+
+    mLog.Clear();
+    mCapture.Begin();
+    nlohmann::ordered_json result;
+    result["file"] = file;
+    const FileType type = mLine.type != FileType::Detect ? mLine.type : Detect(*provider);
+    auto options = Make<IDictionary>(mHost, CLSID::PersistentDictionary);
+    // The interpreter distils EPS only; a host places SVG through the converter whatever it chose for EPS.
+    if (mLine.interpreter && type == FileType::EPS)
+        options->SetBool(2009, true);
+    if (mLine.draft)
+        options->SetBool(2010, false);
+    if (type == FileType::SVG)
+        options->SetUInt32(37, GRAPHICS::kTypeSVG);
+
+    auto graphic = mPlugin.NewCompositeGraphic();
+    Status status = kOutOfMemory;
+    if (graphic)
+        status = graphic->Init(mHost, *provider, options.Get());
+    result["status"] = status;
+    result["type"] = type == FileType::SVG ? "SVG" : "EPS";
+
+    GRAPHICS::IConnectionSpace* space = nullptr;
+    TInterfacePtr<GRAPHICS::ITile> tile;
+    if (graphic) {
+        DescribePlacedGraphic(result, *graphic, type == FileType::EPS);
+        const auto* dictionary = FindAttached<IDictionary>(*graphic, CLSID::FilterDictionaryKey);
+        tile = Make<GRAPHICS::ITile>(mHost, CLSID::Tile);
+        if (tile && tile->Init({0, 0, SizeKey(dictionary, 15), SizeKey(dictionary, 14)}) == kOK &&
+            graphic->AdaptTile(nullptr, tile.Get()) == kOK)
+            space = FindAttached<GRAPHICS::IConnectionSpace>(*tile, CLSID::ConnectionSpaceKey);
+    }
+    const std::string standardError = mCapture.End();
+
+    result["pdf"] = nullptr;
+    if (space != nullptr && !pdfPath.empty()) {
+        if (WritePDF(pdfPath, *space))
+            result["pdf"] = pdfPath;
+        else
+            result["error"] = "cannot write " + pdfPath;
+    }
+    if (status != kOK || space == nullptr) {
+        const std::string cause =
+            FailureCause(mLog.Errors(), ConverterLines(standardError), AbsolutePath(file));
+        result["error"] = !cause.empty()     ? cause
+                          : space == nullptr ? std::string("the plug-in gave no connection space")
+                                             : "placement failed with status " + std::to_string(status);
+    }
+    return {DumpLine(result), !result.contains("error")};
+}
+
+std::vector<std::string> OutputPaths(const CommandLine& line) {
+    std::vector<std::string> paths(line.files.size());
+    if (!line.output.empty()) {
+        paths.assign(line.files.size(), line.output);
+        return paths;
+    }
+    if (line.outputDir.empty())
+        return paths;
+    std::set<std::string> taken;
+    for (std::size_t i = 0; i < line.files.size(); ++i) {
+        const std::string stem = std::filesystem::path(line.files[i]).stem().string();
+        std::string name = stem;
+        for (int n = 2; !taken.insert(name).second; ++n)
+            name = stem + "-" + std::to_string(n);
+        paths[i] = (std::filesystem::path(line.outputDir) / name).string() + ".pdf";
+    }
+    return paths;
+}
 
 FileType DetectFileType(const unsigned char* bytes, std::size_t length) {
     if (length >= 2 && bytes[0] == 0x1F && bytes[1] == 0x8B)
@@ -140,78 +160,19 @@ FileType DetectFileType(const unsigned char* bytes, std::size_t length) {
 
 int RunPlace(HOST::Host& host, PluginLoader& plugin, const CommandLine& line, std::ostream& out,
              std::ostream& err) {
-    LogCollector log(line.verbose, err);
-    const bool progress = line.files.size() > 1 && isatty(STDERR_FILENO);
+    PicturePlacer placer(host, plugin, line, err);
+    const std::vector<std::string> pdfPaths = OutputPaths(line);
     if (!line.outputDir.empty())
         std::filesystem::create_directories(line.outputDir);
+    Progress progress(line.files.size(), err);
     int exitStatus = 0;
     for (std::size_t index = 0; index < line.files.size(); ++index) {
-        const std::string& file = line.files[index];
-        if (progress)
-            err << "\r[" << index + 1 << "/" << line.files.size() << "] " << file << "\x1b[K" << std::flush;
-        log.Clear();
-        nlohmann::ordered_json result;
-        result["file"] = file;
-
-        TInterfacePtr<IO::IDataProvider> provider;
-        if (const Status opened = OpenReadOnly(host, file, provider); opened != kOK) {
-            result["status"] = 1;
-            result["error"] = OpenErrorText(opened);
-            out << Dump(result) << '\n';
+        progress.Show(index + 1, line.files[index]);
+        const PlacedPicture placed = placer.Place(line.files[index], pdfPaths[index]);
+        if (!placed.placed)
             exitStatus = 1;
-            continue;
-        }
-        const FileType type = line.type != FileType::Detect ? line.type : Detect(*provider);
-        auto options = Make<IDictionary>(host, CLSID::PersistentDictionary);
-        if (line.interpreter)
-            options->SetBool(2009, true);
-        if (line.draft)
-            options->SetBool(2010, false);
-        if (type == FileType::SVG)
-            options->SetUInt32(37, GRAPHICS::kTypeSVG);
-
-        auto graphic = plugin.NewCompositeGraphic();
-        Status status = kOutOfMemory;
-        if (graphic)
-            status = graphic->Init(host, *provider, options.Get());
-        result["status"] = status;
-        result["type"] = type == FileType::SVG ? "SVG" : "EPS";
-
-        GRAPHICS::IConnectionSpace* space = nullptr;
-        TInterfacePtr<GRAPHICS::ITile> tile;
-        if (graphic) {
-            const auto* dictionary = FindAttached<IDictionary>(*graphic, CLSID::FilterDictionaryKey);
-            if (dictionary != nullptr)
-                Describe(result, *dictionary, type == FileType::EPS);
-            result["clippingPath"] = ClippingPath(*graphic);
-            const float width = dictionary != nullptr ? std::max(0.0f, FloatKey(*dictionary, 14)) : 0.0f;
-            const float height = dictionary != nullptr ? std::max(0.0f, FloatKey(*dictionary, 15)) : 0.0f;
-            tile = Make<GRAPHICS::ITile>(host, CLSID::Tile);
-            if (tile && tile->Init({0, 0, height, width}) == kOK &&
-                graphic->AdaptTile(nullptr, tile.Get()) == kOK)
-                space = FindAttached<GRAPHICS::IConnectionSpace>(*tile, CLSID::ConnectionSpaceKey);
-        }
-
-        const std::string pdf = OutputPath(line, file);
-        result["pdf"] = nullptr;
-        if (space != nullptr && !pdf.empty()) {
-            if (WritePDF(pdf, *space))
-                result["pdf"] = pdf;
-            else
-                result["error"] = "cannot write " + pdf;
-        }
-        if (status != kOK || space == nullptr) {
-            const std::string reason = log.LastError();
-            result["error"] = !reason.empty()    ? reason
-                              : space == nullptr ? std::string("the plug-in gave no connection space")
-                                                 : "placement failed with status " + std::to_string(status);
-        }
-        if (status != kOK || space == nullptr || result.contains("error"))
-            exitStatus = 1;
-        out << Dump(result) << '\n' << std::flush;
+        out << placed.line << '\n' << std::flush;
     }
-    if (progress)
-        err << '\n';
     return exitStatus;
 }
 

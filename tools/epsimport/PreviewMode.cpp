@@ -96,7 +96,7 @@ int RunPreview(HOST::Host& host, const CommandLine& line, std::ostream& out, std
         rip.Rasterize(raster, dpi, line.cmyk ? PLUGIN::JawsRip::kColourModelCMYK : 0, line.translate ? 1 : 0);
     if (rendered != kOK) {
         err << "epsimport: " << file << ": the render failed with status " << rendered;
-        if (const std::string reason = log.LastError(); !reason.empty())
+        if (const std::string reason = FailureCause(log.Errors(), {}, std::string()); !reason.empty())
             err << " (" << reason << ")";
         err << '\n';
         return 1;

@@ -1,6 +1,7 @@
 // epsimport: places EPS and SVG pictures through the plug-in the way a host does and reports what it learns.
 #include "CommandLine.h"
 #include "InfoMode.h"
+#include "ParallelPlace.h"
 #include "PlaceMode.h"
 #include "PluginLoader.h"
 #include "PreviewMode.h"
@@ -29,20 +30,24 @@ int main(int argc, char** argv) {
             return RunInfo(*host, line.files, std::cout);
         }
 
-        BRASK::HOST::HostOptions options;
-        options.applicationDir = DefaultApplicationFolder();
-        auto host = BRASK::HOST::Host::Create(options);
-        host->PublishAsCoreRegistry();
         if (line.mode == Mode::Preview) {
+            BRASK::HOST::HostOptions options;
+            options.applicationDir = DefaultApplicationFolder();
+            auto host = BRASK::HOST::Host::Create(options);
+            host->PublishAsCoreRegistry();
             BRASK::MEMFIX::InitMemoryManager();
             return RunPreview(*host, line, std::cout, std::cerr);
         }
-        PluginLoader plugin;
-        if (!plugin.Load(options.applicationDir, *host)) {
-            std::cerr << "epsimport: " << plugin.Error() << '\n';
+        // A batch goes to worker processes, forked before anything of the plug-in exists in this one.
+        const int jobs = line.jobs != 0 ? line.jobs : ProcessorCount();
+        if (jobs > 1 && line.files.size() > 1)
+            return RunParallelPlace(line, jobs, std::cout, std::cerr);
+        PlacingSession session;
+        if (!session.Start()) {
+            std::cerr << "epsimport: " << session.Error() << '\n';
             return 1;
         }
-        return RunPlace(*host, plugin, line, std::cout, std::cerr);
+        return RunPlace(session.Host(), session.Plugin(), line, std::cout, std::cerr);
     } catch (const std::exception& error) {
         std::cerr << "epsimport: " << error.what() << '\n';
         return 1;

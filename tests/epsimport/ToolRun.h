@@ -1,0 +1,59 @@
+// Runs the epsimport program as a user does and reads back its JSON lines.
+#pragma once
+
+#include "../support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace BRASK::TEST {
+
+struct ToolResult {
+    int exitStatus = -1;
+    std::vector<nlohmann::json> lines;
+    std::string raw;
+};
+
+// `arguments` as a shell reads them; `environment` goes before the program ("NAME=value ...").
+inline ToolResult RunEpsimport(const std::string& arguments, bool json = true,
+                               const std::string& environment = std::string()) {
+    ToolResult result;
+    const std::string command =
+        environment + " " + std::string(BRASK_EPSIMPORT) + " " + arguments + " 2>/dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    std::array<char, 8192> chunk{};
+    while (pipe != nullptr && std::fgets(chunk.data(), chunk.size(), pipe) != nullptr)
+        result.raw += chunk.data();
+    const int status = pipe != nullptr ? pclose(pipe) : -1;
+    result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::istringstream lines(result.raw);
+    for (std::string line; json && std::getline(lines, line);)
+        result.lines.push_back(nlohmann::json::parse(line));
+    return result;
+}
+
+inline std::string Quoted(const std::string& path) {
+    return "'" + path + "'";
+}
+
+class EpsimportTest : public ::testing::Test {
+protected:
+    std::string Write(const std::string& name, const std::string& bytes) {
+        const std::string path = (mDir.Path() / name).string();
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
+    }
+    std::string Path(const std::string& name) const { return (mDir.Path() / name).string(); }
+    TempDir mDir;
+};
+
+} // namespace BRASK::TEST
