@@ -1,11 +1,15 @@
 #include "Platform.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <fnmatch.h>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 
 namespace BRASK::PLATFORM {
@@ -53,6 +57,27 @@ bool DeleteFile(const CoreString& path) {
 
 std::string SystemFontFolder() {
     return "/usr/share/fonts/";
+}
+
+bool IsWritableFolder(const std::string& folder) {
+    struct stat info {};
+    return !folder.empty() && stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+std::string UserCacheFolder() {
+    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache != nullptr && cache[0] == '/')
+        return cache;
+    if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/')
+        return std::string(home) + "/.cache";
+    long size = sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
+        found->pw_dir != nullptr && found->pw_dir[0] == '/')
+        return std::string(found->pw_dir) + "/.cache";
+    return {};
 }
 
 std::uint64_t TotalPhysicalMemory() {

@@ -34,6 +34,13 @@ bool DeleteFile(const CoreString& path);
 // The folder of the system's installed fonts, with a trailing separator.
 std::string SystemFontFolder();
 
+// True when the calling user may create entries in `folder` (an existing folder, written and searched).
+bool IsWritableFolder(const std::string& folder);
+
+// The calling user's cache folder: $XDG_CACHE_HOME when it is an absolute path, else $HOME/.cache, else the
+// home folder of the user's account entry followed by /.cache; empty when none is known.
+std::string UserCacheFolder();
+
 // The machine's physical memory in bytes, 0 when unknown.
 std::uint64_t TotalPhysicalMemory();
 

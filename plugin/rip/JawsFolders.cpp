@@ -6,6 +6,9 @@
 #include "brask/Logger.h"
 #include "platform/Platform.h"
 
+#include <filesystem>
+#include <map>
+#include <mutex>
 #include <string>
 
 namespace BRASK::PLUGIN {
@@ -22,6 +25,41 @@ CoreString SpecialFolderPath(std::int32_t which) {
     if (container && container->GetSpecialDir(which, dir) == kOK && dir)
         path = dir->GetPath(true);
     return path;
+}
+
+// Where the shared RIP work folder lies for `application`: the application folder itself when this user
+// may write there, else the user's cache folder, so that an installed tree is never written to and each
+// user's font stub tree follows that user's fonts. Decided (and logged) once per application folder.
+CoreString SharedRipBase(const CoreString& application) {
+    constexpr char kFunction[] = "void __cdecl BRASK::PLUGIN::GetJawsFolder(class BRASK::STRING::CoreString "
+                                 "&,bool,int)";
+    static std::mutex lock;
+    static std::map<std::u16string, CoreString> decided;
+    if (application.empty())
+        return application;
+    std::lock_guard<std::mutex> guard(lock);
+    const auto known = decided.find(application.str());
+    if (known != decided.end())
+        return known->second;
+
+    // The shared folder decides once it exists (another user may have made it); before that, its parent.
+    const std::string folder = application.GetUTF8String();
+    const std::string shared = folder + PLATFORM::PathSeparator() + "jaws";
+    std::error_code error;
+    const bool writable = std::filesystem::is_directory(shared, error) ? PLATFORM::IsWritableFolder(shared)
+                                                                       : PLATFORM::IsWritableFolder(folder);
+    CoreString base = application;
+    if (!writable) {
+        if (const std::string cache = PLATFORM::UserCacheFolder(); !cache.empty()) {
+            base = CoreString::FromUTF8(cache + PLATFORM::PathSeparator() + BRASK_PROJECT_FOLDER);
+            BRASK_LOG_INFO(kJawsUtilsSource, kFunction,
+                           "The application folder " << application
+                                                     << " is not writable: the RIP work folder " << base
+                                                     << "/jaws/ holds the font stub tree");
+        }
+    }
+    decided.emplace(application.str(), base);
+    return base;
 }
 } // namespace
 
@@ -52,6 +90,8 @@ void GetSystemFolderPath(CoreString& out, int kind) {
 void GetJawsFolder(CoreString& out, bool forwardSlash, int kind) {
     CoreString base;
     GetSystemFolderPath(base, kind);
+    if (kind == kSharedRipFolder)
+        base = SharedRipBase(base);
     const std::string separator(1, PLATFORM::PathSeparator());
     if (kind == kPerProcessRipFolder)
         base += CoreString::FromUTF8(separator + "jaws" + std::to_string(PLATFORM::CurrentProcessId()) +

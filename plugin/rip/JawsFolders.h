@@ -12,7 +12,8 @@ using JawsError = std::int32_t;
 
 enum JawsFolderKind : int {
     kPerProcessRipFolder = 0, // <temporary folder>/jaws<pid>/
-    kSharedRipFolder = 1,     // <application folder>/jaws/
+    kSharedRipFolder = 1,     // <application folder>/jaws/, or <user cache>/<project>/jaws/ when the
+                              // application folder is not writable
 };
 
 // Replaces only the first backslash of `path` with a slash (a path without one is unchanged).

@@ -1,6 +1,7 @@
 // epsimport --preview, run as a program: the PNG against the gs command's render of the same EPS, the CMYK
 // preview through the profile transform, the options and the failures.
 #include "../raster/GsReference.h"
+#include "../support/CorpusSkip.h"
 #include "../support/TempDir.h"
 
 #include "CommandLine.h"
@@ -42,6 +43,7 @@ constexpr const char* kCyan = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 100 5
 } // namespace
 
 TEST_F(Preview, PngMatchesTheGsCommandWithAlpha) {
+    BRASK_SKIP_WITHOUT_CORPUS();
     for (const std::string& file :
          {std::string(BRASK_SOURCE_DIR) + "/samples/sample.eps",
           std::string(BRASK_CORPUS_DIR) + "/eps-illustrator/ghostpdl__golfer.eps"}) {

@@ -4,6 +4,9 @@
 #include "brask/ClassIds.h"
 #include "fontstubs/FontDevice.h"
 
+#include <cstdlib>
+#include <optional>
+
 using namespace BRASK;
 using namespace BRASK::PLUGIN;
 using namespace BRASK::TEST;
@@ -190,4 +193,62 @@ TEST_F(FontDeviceTree, StubWritersRefuseEmptyInputAndReportUnwritableStubs) {
     EXPECT_FALSE(std::filesystem::exists(FontSet() / "Set-Member.ps"));
     EXPECT_EQ(Write(device, "Solo", "Solo", "solo.ttf", XF::kXTrueType, false), 2002);
     EXPECT_EQ(log.WithMessage("CreateURI failed").back().function, kFontStubFile);
+}
+
+TEST_F(FontDeviceTree, AnApplicationFolderThisUserCannotWriteKeepsTheTreeInTheUserCache) {
+    // Below a plain file the application folder cannot be written, not even by root.
+    std::ofstream(mTemp.Path() / "file") << "not a folder";
+    const std::filesystem::path home = mTemp.Path() / "home";
+    struct Row {
+        const char* name;
+        std::optional<std::string> xdgCacheHome; // none: unset
+        std::filesystem::path cache;
+    };
+    const Row rows[] = {
+        {"XDG_CACHE_HOME", (mTemp.Path() / "xdg").string(), mTemp.Path() / "xdg"},
+        {"relative XDG_CACHE_HOME is ignored", "relative", home / ".cache"},
+        {"HOME", std::nullopt, home / ".cache"},
+    };
+    const auto saved = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+    };
+    const auto restore = [](const char* name, const std::optional<std::string>& value) {
+        if (value)
+            ::setenv(name, value->c_str(), 1);
+        else
+            ::unsetenv(name);
+    };
+    const std::optional<std::string> oldHome = saved("HOME"), oldCache = saved("XDG_CACHE_HOME");
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ::setenv("HOME", home.c_str(), 1);
+        restore("XDG_CACHE_HOME", row.xdgCacheHome);
+        // A host of its own per row: the choice is made once per application folder.
+        const std::filesystem::path app = mTemp.Path() / "file" / row.name;
+        HOST::HostOptions options;
+        options.applicationDir = app.string();
+        options.temporaryDir = (mTemp.Path() / "tmp").string();
+        auto host = HOST::Host::Create(options);
+        COREREGISTRY::ClassFactorySlot::Set(host.Get());
+        LogCapture log;
+        FontDevice device(mFonts);
+        const std::filesystem::path shared = row.cache / BRASK_PROJECT_FOLDER / "jaws";
+        EXPECT_EQ(Read(shared / "FontStubs" / "_edir_"), kCategoryLines);
+        EXPECT_EQ(device.GetFontPathString().GetUTF8String(),
+                  "%xfont%+" + shared.string() + "/FontStubs;%psfont%=/usr/share/fonts/;");
+        // Said once, as information, though the folder was asked for twice.
+        const auto records = log.Records();
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ(records[0].MessageUTF8(), "The application folder " + app.string() +
+                                                " is not writable: the RIP work folder " + shared.string() +
+                                                "/ holds the font stub tree");
+        EXPECT_EQ(records[0].type, 1);
+        EXPECT_EQ(records[0].level, 2);
+        EXPECT_EQ(records[0].file, "core/Common/Headers/Jaws/JawsUtils");
+        std::filesystem::remove_all(row.cache);
+        COREREGISTRY::ClassFactorySlot::Set(mHost.Get());
+    }
+    restore("HOME", oldHome);
+    restore("XDG_CACHE_HOME", oldCache);
 }

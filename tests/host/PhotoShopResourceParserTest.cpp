@@ -1,4 +1,5 @@
 // The Photoshop resource parser on resources built byte by byte and on a real EPS file.
+#include "../support/CorpusSkip.h"
 #include "HostTestSupport.h"
 
 #include <cctype>
@@ -219,6 +220,7 @@ Block PhotoshopSection(const std::string& eps) {
 }
 
 TEST_F(PhotoShopParserTest, RealPhotoshopEpsClippingPath) {
+    BRASK_SKIP_WITHOUT_CORPUS();
     // Photoshop clipping path (8BIM 2999) naming path "Pfad 1"; image 447 × 420 pixels.
     const Block block = PhotoshopSection(
         ReadFile(std::string(BRASK_CORPUS_DIR) + "/eps-photoshop/magicknet__SwedenHeart.eps"));

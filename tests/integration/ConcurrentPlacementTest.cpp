@@ -1,4 +1,5 @@
 // Pictures placed from several threads at once give what they give one by one.
+#include "../support/CorpusSkip.h"
 #include "CorpusFiles.h"
 #include "PluginHost.h"
 
@@ -70,6 +71,7 @@ std::vector<Job> Jobs() {
 } // namespace
 
 TEST(ConcurrentPlacement, ThreadsGiveTheSameResultsAsOneByOne) {
+    BRASK_SKIP_WITHOUT_CORPUS();
     const std::vector<Job> jobs = Jobs();
     std::vector<Outcome> alone;
     for (const Job& job : jobs)

@@ -1,5 +1,6 @@
 // Every EPS and SVG of the shared corpus placed through the plug-in: a valid PDF whose page is the picture's
 // size, or a logged reason.
+#include "../support/CorpusSkip.h"
 #include "CorpusFiles.h"
 #include "PluginHost.h"
 
@@ -43,6 +44,7 @@ protected:
 } // namespace
 
 TEST_P(Corpus, EveryEPSBecomesAPDFOfItsBoundingBox) {
+    BRASK_SKIP_WITHOUT_CORPUS();
     const bool interpreter = GetParam();
     int placed = 0;
     const auto files = TEST::CorpusFiles({".eps", ".ai", ".ps", ".epsf", ".epsi"});
@@ -82,6 +84,7 @@ INSTANTIATE_TEST_SUITE_P(BothPaths, Corpus, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Interpreter" : "Converter"; });
 
 TEST(CorpusSVG, EverySVGBecomesAPDFOfItsIntrinsicSize) {
+    BRASK_SKIP_WITHOUT_CORPUS();
     const auto files = TEST::CorpusFiles({".svg", ".svgz"});
     ASSERT_FALSE(files.empty());
     for (const auto& file : files) {

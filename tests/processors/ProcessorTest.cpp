@@ -1,3 +1,4 @@
+#include "../support/CorpusSkip.h"
 #include "RipFixture.h"
 
 #include "GraphicProcessor.h"
@@ -101,6 +102,7 @@ TEST_F(Processors, InitFailuresAreLoggedWithTheirCodes) {
 }
 
 TEST_F(Processors, PhotoshopClippingPathIsTaken) {
+    BRASK_SKIP_WITHOUT_CORPUS();
     const std::string path = std::string(BRASK_CORPUS_DIR) + "/eps-photoshop/magicknet__SwedenHeart.eps";
     auto uri = URI(path);
     TInterfacePtr<IO::IDataProvider> provider;

@@ -1,6 +1,7 @@
 // The RIP's raster path end to end with the real interpreter wrapper: JawsRip::Rasterize of real EPS files
 // compared with the `gs` command's render of the same file, CMYK channels of a pure-cyan fill, the 16-bit
 // pixmap, and colour translation through the host's profiles against LittleCMS called directly.
+#include "../support/CorpusSkip.h"
 #include "GsReference.h"
 
 #include "../support/LogCapture.h"
@@ -178,6 +179,7 @@ constexpr const char* kCyanAndRed = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0
 } // namespace
 
 TEST_F(GsRasterizeTest, RealFilesMatchTheGsCommand) {
+    BRASK_SKIP_WITHOUT_CORPUS();
     for (const char* file : kFiles) {
         SCOPED_TRACE(file);
         const RipResult ours = Rasterize(file, 72, 0, false);

@@ -1,5 +1,6 @@
 // Feeding the PostScript to the raster device: prologue, blocks and their flags, read ends, refusals; the
 // analysis render of Init at 36 dpi; and real EPS files fed whole.
+#include "../support/CorpusSkip.h"
 #include "RasterFixture.h"
 
 #include <fstream>
@@ -169,6 +170,7 @@ std::string FileBytes(const std::string& name) {
 }
 
 TEST_F(PixelDataTest, AnEPSAwayFromTheOriginIsFedWholeBehindItsTranslateLine) {
+    BRASK_SKIP_WITHOUT_CORPUS();
     const std::string eps = FileBytes("eps-illustrator/ghostpdl__tiger.eps");
     ASSERT_FALSE(eps.empty());
     auto provider = Provider(eps);
@@ -187,6 +189,7 @@ TEST_F(PixelDataTest, AnEPSAwayFromTheOriginIsFedWholeBehindItsTranslateLine) {
 }
 
 TEST_F(PixelDataTest, ADOSBinaryEPSFeedsOnlyItsPostScriptSection) {
+    BRASK_SKIP_WITHOUT_CORPUS();
     // PostScript at 7776, 38058 bytes long, behind a TIFF preview; high-resolution bbox 0 0 72 48.24.
     const std::string eps = FileBytes("eps-photoshop/pillow__1.eps");
     ASSERT_FALSE(eps.empty());

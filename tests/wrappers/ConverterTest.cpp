@@ -1,4 +1,5 @@
 // The converter wrapper through its six entry points, and its bounding-box scanner.
+#include "../support/CorpusSkip.h"
 #include "EpsSection.h"
 #include "PdfInspect.h"
 #include "WrapperLibraries.h"
@@ -138,6 +139,7 @@ TEST_F(ConverterTest, SvgPagesFollowTheIntrinsicSize) {
 }
 
 TEST_F(ConverterTest, CompressedSvgConvertsLikeThePlainFile) {
+    BRASK_SKIP_WITHOUT_CORPUS();
     const std::string source = std::string(BRASK_CORPUS_DIR) + "/svg/aspose-imaging__Sample.svg";
     int code = 0;
     RunCommand("gzip -c " + Quote(source) + " > " + Quote(Out("picture.svgz")), code);

@@ -1,6 +1,7 @@
 // Every corpus file through both wrappers, as the plug-in drives them: EPS through the interpreter's data
 // provider entry point and through the converter with the plug-in's job options; SVG through the converter.
 #include "Corpus.h"
+#include "../support/CorpusSkip.h"
 #include "EpsSection.h"
 #include "PdfInspect.h"
 #include "WrapperLibraries.h"
@@ -115,6 +116,7 @@ double Since(std::chrono::steady_clock::time_point start) {
 } // namespace
 
 TEST(CorpusTest, EveryEpsDistilsThroughTheInterpreterDataProviderPath) {
+    BRASK_SKIP_WITHOUT_CORPUS();
     ASSERT_NE(Jaws(), nullptr);
     ASSERT_EQ(StartJaws(), kJawsOK);
     TempDir dir;
@@ -177,6 +179,7 @@ TEST(CorpusTest, EveryEpsConvertsThroughTheConverterWithThePluginJobOptions) {
 }
 
 TEST(CorpusTest, EverySvgGivesAPageOfItsIntrinsicSize) {
+    BRASK_SKIP_WITHOUT_CORPUS();
     ASSERT_NE(Callas(), nullptr);
     ASSERT_EQ(Callas()->InitCallas(nullptr, nullptr), kCallasOK);
     TempDir dir;

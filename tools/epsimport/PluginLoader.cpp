@@ -56,7 +56,12 @@ std::string DefaultApplicationFolder() {
     const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error)
         return "app";
-    return (program.parent_path().parent_path() / "app").lexically_normal().string();
+    const auto base = program.parent_path().parent_path();
+    // Installed: <prefix>/bin/epsimport beside <prefix>/lib/<project>/; the build tree: bin/ beside app/.
+    const auto installed = base / "lib" / BRASK_PROJECT_FOLDER;
+    if (std::filesystem::exists(installed / "libEPSLoader.so", error))
+        return installed.lexically_normal().string();
+    return (base / "app").lexically_normal().string();
 }
 
 } // namespace BRASK::EPSIMPORT

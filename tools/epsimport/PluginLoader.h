@@ -28,7 +28,8 @@ private:
     std::string mError;
 };
 
-// The application folder: $BRASK_APP_DIR, else ../app beside the running program (the build tree's layout).
+// The application folder: $BRASK_APP_DIR, else ../lib/<project> beside the running program when it holds the
+// plug-in (the installed layout), else ../app (the build tree's layout).
 std::string DefaultApplicationFolder();
 
 } // namespace BRASK::EPSIMPORT
