@@ -1,5 +1,6 @@
 #include "GsWorkerClient.h"
 
+#include "OutputFile.h"
 #include "WorkerProtocol.h"
 
 #include <algorithm>
@@ -34,6 +35,17 @@ int Milliseconds(std::chrono::steady_clock::time_point deadline) {
 
 bool IsExecutable(const std::string& path) {
     return access(path.c_str(), X_OK) == 0;
+}
+
+// The environment of a worker: this process's, with TMPDIR naming the worker's private folder.
+std::vector<std::string> WorkerEnvironment(const std::string& folder) {
+    std::vector<std::string> variables;
+    for (char** variable = environ; variable != nullptr && *variable != nullptr; ++variable) {
+        if (std::strncmp(*variable, "TMPDIR=", 7) != 0)
+            variables.emplace_back(*variable);
+    }
+    variables.push_back("TMPDIR=" + folder);
+    return variables;
 }
 
 // A folder of its own for one worker inside `parent` (made when missing); empty when it cannot be made.
@@ -95,6 +107,9 @@ void GsWorkerClient::Stop() {
 }
 
 void GsWorkerClient::Abort() {
+    // Only a worker in the middle of a job is ended: an idle one holds nothing to stop.
+    if (!mBusy)
+        return;
     mAborted = true;
     const pid_t pid = mPid;
     if (pid > 0)
@@ -129,9 +144,14 @@ void GsWorkerClient::StopLocked(bool graceful) {
 }
 
 bool GsWorkerClient::StartLocked() {
+    // A worker that ended between jobs (a crash, a kill from outside) is cleared away first.
+    if (mSocket >= 0 && mPid > 0 && waitpid(mPid, nullptr, WNOHANG) == mPid) {
+        mPid = -1;
+        StopLocked(false);
+    }
     if (mSocket >= 0)
         return true;
-    const std::string worker = WorkerPath();
+    const std::string worker = mConfig.workerPath.empty() ? WorkerPath() : mConfig.workerPath;
     if (worker.empty()) {
         mSink(2, "the interpreter process brask-gsworker is missing beside the library");
         return false;
@@ -165,6 +185,11 @@ bool GsWorkerClient::StartLocked() {
     for (std::string& arg : args)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
+    std::vector<std::string> environment = WorkerEnvironment(mWorkerFolder);
+    std::vector<char*> envp;
+    for (std::string& variable : environment)
+        envp.push_back(variable.data());
+    envp.push_back(nullptr);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -172,7 +197,7 @@ bool GsWorkerClient::StartLocked() {
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addclosefrom_np(&actions, 4); // none of the host's other files
     pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, worker.c_str(), &actions, nullptr, argv.data(), environ);
+    const int spawned = posix_spawn(&pid, worker.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     close(sockets[1]);
     if (spawned != 0) {
@@ -226,8 +251,10 @@ GsWorkerClient::Wait GsWorkerClient::AwaitResult(Deadline deadline, JobStatus& s
             return wait;
         if (header.type == kReplyPixels) {
             // Only a raster job that asked for pixels gets them; the sink bounds how many it takes.
-            if (raster == nullptr || !raster->pixels || header.length > kMaxRasterChunk)
-                return Wait::Gone;
+            if (raster == nullptr || !raster->pixels)
+                return BadFrame("pixels for a job that asked for none");
+            if (header.length > kMaxRasterChunk)
+                return BadFrame("a frame of " + std::to_string(header.length) + " pixel bytes");
             std::vector<char> pixels(header.length);
             wait = ReceiveLocked(pixels.data(), pixels.size(), deadline);
             if (wait != Wait::Ok)
@@ -236,13 +263,13 @@ GsWorkerClient::Wait GsWorkerClient::AwaitResult(Deadline deadline, JobStatus& s
                 pixelsRefused = !raster->pixels(header.code, pixels.data(), pixels.size());
             continue;
         }
-        if (header.length > kMaxReplyText)
-            return Wait::Gone;
-        std::string text(header.length, '\0');
-        wait = ReceiveLocked(text.data(), text.size(), deadline);
+        std::string text;
+        wait = ReceiveText(header, deadline, text);
         if (wait != Wait::Ok)
             return wait;
         if (header.type == kReplyResult) {
+            if (header.code > static_cast<std::uint8_t>(JobStatus::OutputMissing))
+                return BadFrame("the unknown result " + std::to_string(header.code));
             status = static_cast<JobStatus>(header.code);
             reason = std::move(text);
             if (pixelsRefused && status == JobStatus::Ok) {
@@ -253,6 +280,21 @@ GsWorkerClient::Wait GsWorkerClient::AwaitResult(Deadline deadline, JobStatus& s
         }
         mSink(header.code == 2 ? 2 : 1, text);
     }
+}
+
+GsWorkerClient::Wait GsWorkerClient::ReceiveText(const ReplyHeader& header, Deadline deadline,
+                                                 std::string& text) {
+    if (header.type != kReplyMessage && header.type != kReplyResult)
+        return BadFrame("a frame of the unknown kind " + std::to_string(header.type));
+    if (header.length > kMaxReplyText)
+        return BadFrame("a text of " + std::to_string(header.length) + " bytes");
+    text.assign(header.length, '\0');
+    return ReceiveLocked(text.data(), text.size(), deadline);
+}
+
+GsWorkerClient::Wait GsWorkerClient::BadFrame(const std::string& what) {
+    mBadFrame = "the interpreter process sent " + what;
+    return Wait::Gone;
 }
 
 GsWorkerClient::Wait GsWorkerClient::SendLocked(const void* data, std::size_t length, Deadline deadline) {
@@ -267,12 +309,14 @@ GsWorkerClient::Wait GsWorkerClient::SendLocked(const void* data, std::size_t le
         if (fd.revents & POLLIN) {
             // Only messages come while a job's bytes are still being sent.
             ReplyHeader header;
-            if (ReceiveLocked(&header, sizeof header, deadline) != Wait::Ok ||
-                header.length > kMaxReplyText || header.type != kReplyMessage)
-                return Wait::Gone;
-            std::string text(header.length, '\0');
-            if (ReceiveLocked(text.data(), text.size(), deadline) != Wait::Ok)
-                return Wait::Gone;
+            std::string text;
+            Wait wait = ReceiveLocked(&header, sizeof header, deadline);
+            if (wait == Wait::Ok && header.type != kReplyMessage)
+                wait = BadFrame("a reply of kind " + std::to_string(header.type) + " before the job's end");
+            if (wait == Wait::Ok)
+                wait = ReceiveText(header, deadline, text);
+            if (wait != Wait::Ok)
+                return wait;
             mSink(header.code == 2 ? 2 : 1, text);
             continue;
         }
@@ -292,10 +336,14 @@ GsWorkerClient::Wait GsWorkerClient::SendLocked(const void* data, std::size_t le
 JobResult GsWorkerClient::Run(const JobRequest& job) {
     std::lock_guard<std::mutex> guard(mLock);
     mAborted = false;
+    mBadFrame.clear();
+    mBusy = true;
     JobResult result = RunLocked(job);
+    mBusy = false;
     ++mJobsRun;
-    if (result.status != JobStatus::Ok && !job.outputPath.empty())
-        unlink(job.outputPath.c_str());
+    // A failed job leaves no file the worker could have written (links and other users' files stay).
+    if (result.status != JobStatus::Ok && !job.raster.enabled)
+        RemoveOwnedOutput(job.outputPath);
     return result;
 }
 
@@ -372,8 +420,9 @@ JobResult GsWorkerClient::RunLocked(const JobRequest& job) {
         mSink(2, message);
         return {JobStatus::TimedOut, message};
     }
-    const std::string message =
-        mAborted ? "the job was aborted" : "the interpreter process ended during the job";
+    const std::string message = mAborted             ? "the job was aborted"
+                                : !mBadFrame.empty() ? mBadFrame + "; it is restarted"
+                                                     : "the interpreter process ended during the job";
     mSink(2, message);
     return {JobStatus::Failed, message};
 }
