@@ -1,6 +1,7 @@
 #include "JawsLibrary.h"
 
 #include "DevicePath.h"
+#include "OutputFile.h"
 #include "PdfColorAnalysis.h"
 
 #include <brask/IO.h>
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <unistd.h>
 
@@ -38,6 +40,28 @@ double Fixed(int32_t value) {
 JawsLibrary& JawsLibrary::Instance() {
     static JawsLibrary library;
     return library;
+}
+
+JawsLibrary::~JawsLibrary() {
+    // The logger may belong to a library that is already gone.
+    Mute(true);
+    TearDownRasterDevice();
+    mRasterEngine.reset();
+    mEngine.reset();
+    RemoveTemporaryFiles();
+}
+
+void JawsLibrary::RemoveTemporaryFiles() {
+    if (mTempFolder.empty())
+        return;
+    std::error_code ignored;
+    std::filesystem::remove_all(mTempFolder + "/fontmap", ignored);
+    if (mOwnsTempFolder)
+        std::filesystem::remove_all(mTempFolder, ignored);
+    else
+        rmdir(mTempFolder.c_str()); // the caller's folder, only when nothing else is left in it
+    mTempFolder.clear();
+    mOwnsTempFolder = false;
 }
 
 JawsLibraryMutex* JawsLibrary::Mutex() {
@@ -77,8 +101,10 @@ int32_t JawsLibrary::Startup(const char* devicePath) {
     }
     EngineConfig config;
     config.tempFolder = path->TempFolder();
+    mOwnsTempFolder = config.tempFolder.empty();
     if (config.tempFolder.empty())
         config.tempFolder = MakePrivateTempFolder();
+    mTempFolder = config.tempFolder;
     // The font stub tree becomes the interpreter's font map; without one the font folders are searched.
     const FONTMAP::StubFontMap fonts = FONTMAP::ReadStubFontMap(devicePath != nullptr ? devicePath : "");
     if (!fonts.fonts.empty() || !fonts.cidFonts.empty()) {
@@ -97,8 +123,10 @@ int32_t JawsLibrary::Startup(const char* devicePath) {
     auto engine = std::make_unique<GsWorkerClient>(config, [this](int kind, std::string_view message) {
         Log(kind == 2 ? kJawsLogError : kJawsLogInfo, message);
     });
-    if (!engine->Start())
+    if (!engine->Start()) {
+        RemoveTemporaryFiles();
         return kJawsNotStarted;
+    }
     mEngine = std::move(engine);
     // The raster interpreter process starts with the first render; made here so that Abort, which runs
     // without the lock, never sees it change.
@@ -117,6 +145,7 @@ int32_t JawsLibrary::Finish() {
     TearDownRasterDevice();
     mRasterEngine.reset();
     mEngine.reset();
+    RemoveTemporaryFiles();
     return kJawsOK;
 }
 
@@ -194,9 +223,63 @@ int32_t JawsLibrary::DrawRasterBlock(std::uint32_t flags, const void* data, std:
     return status;
 }
 
+namespace {
+
+int32_t JawsStatus(JobStatus status) {
+    switch (status) {
+    case JobStatus::Ok:
+        return kJawsOK;
+    case JobStatus::TimedOut:
+        return kJawsTimedOut;
+    case JobStatus::NotStarted:
+        return kJawsNotStarted;
+    case JobStatus::BadParameter:
+        return kJawsBadParameter;
+    case JobStatus::OutputMissing:
+        return kJawsOutputMissing;
+    case JobStatus::Failed:
+        break;
+    }
+    return kJawsFailed;
+}
+
+} // namespace
+
+int32_t JawsLibrary::AnalyseRaster() {
+    ColorSpaceClear();
+    std::string scratch = mTempFolder + "/analysis-XXXXXX.pdf";
+    const int fd = mkstemps(scratch.data(), 4);
+    if (fd < 0) {
+        Log(kJawsLogError, "cannot create a scratch file in " + mTempFolder);
+        return kJawsFailed;
+    }
+    close(fd);
+    JobRequest job;
+    job.outputPath = scratch;
+    job.page.width = mRaster->widthPoints;
+    job.page.height = mRaster->heightPoints;
+    job.page.moveOrigin = false; // the caller's prologue, part of the bytes, places the picture
+    job.page.embedAllFonts = false;
+    job.byteCount = mRasterBytes.size();
+    std::size_t at = 0;
+    job.read = [this, &at](char* buffer, std::size_t capacity) -> std::int64_t {
+        const std::size_t count = std::min(capacity, mRasterBytes.size() - at);
+        std::memcpy(buffer, mRasterBytes.data() + at, count);
+        at += count;
+        return static_cast<std::int64_t>(count);
+    };
+    const JobResult result = mEngine->Run(job);
+    if (result.status == JobStatus::Ok)
+        Analyse(scratch);
+    unlink(scratch.c_str());
+    return result.status == JobStatus::Ok ? kJawsOK : kJawsFailed;
+}
+
 int32_t JawsLibrary::RenderRaster() {
     if (mEngine == nullptr || mRasterEngine == nullptr)
         return kJawsNotStarted;
+    if (!mRaster->hasPixmap)
+        return AnalyseRaster();
     const RasterSetup& setup = *mRaster;
     JobRequest job;
     job.raster.enabled = true;
@@ -228,18 +311,8 @@ int32_t JawsLibrary::RenderRaster() {
         return static_cast<std::int64_t>(count);
     };
     const JobResult result = mRasterEngine->Run(job);
-    switch (result.status) {
-    case JobStatus::Ok:
-        break;
-    case JobStatus::TimedOut:
-        return kJawsTimedOut;
-    case JobStatus::NotStarted:
-        return kJawsNotStarted;
-    case JobStatus::BadParameter:
-        return kJawsBadParameter;
-    default:
-        return kJawsFailed;
-    }
+    if (result.status != JobStatus::Ok)
+        return result.status == JobStatus::OutputMissing ? kJawsFailed : JawsStatus(result.status);
     for (std::size_t i = 0; setup.hasPixmap && i < renders.size(); ++i) {
         if (renders[i].size() != renders[i].capacity() || renders[i].empty()) {
             Log(kJawsLogError, "the interpreter process sent an incomplete render");
@@ -300,10 +373,14 @@ int32_t JawsLibrary::RunJob(JobRequest& job, const RipDistillParams* params) {
     ColorSpaceClear();
     if (params == nullptr || params->recordSize != kRipDistillParamsSize || job.outputPath.empty()) {
         Log(kJawsLogError, "distillation refused: missing output path or bad RipDistillParams");
+        // A file at the path must not pass for this distillation's result.
+        RemoveOwnedOutput(job.outputPath);
         return kJawsBadParameter;
     }
-    if (mEngine == nullptr)
+    if (mEngine == nullptr) {
+        RemoveOwnedOutput(job.outputPath);
         return kJawsNotStarted;
+    }
     job.page.left = Fixed(params->left);
     job.page.bottom = Fixed(params->bottom);
     job.page.width = std::abs(Fixed(params->width));
@@ -314,22 +391,9 @@ int32_t JawsLibrary::RunJob(JobRequest& job, const RipDistillParams* params) {
     job.page.moveOrigin = (params->flags & kRipDistillFlagMoveOrigin) != 0;
 
     const JobResult result = mEngine->Run(job);
-    switch (result.status) {
-    case JobStatus::Ok:
+    if (result.status == JobStatus::Ok)
         Analyse(job.outputPath);
-        return kJawsOK;
-    case JobStatus::TimedOut:
-        return kJawsTimedOut;
-    case JobStatus::NotStarted:
-        return kJawsNotStarted;
-    case JobStatus::BadParameter:
-        return kJawsBadParameter;
-    case JobStatus::OutputMissing:
-        return kJawsOutputMissing;
-    case JobStatus::Failed:
-        break;
-    }
-    return kJawsFailed;
+    return JawsStatus(result.status);
 }
 
 void JawsLibrary::Analyse(const std::string& pdfPath) {

@@ -20,6 +20,8 @@ namespace BRASK::WRAPPERS {
 class JawsLibrary {
 public:
     static JawsLibrary& Instance();
+    // At unload or process end: the interpreter processes end and the files this library made go.
+    ~JawsLibrary();
 
     // The recursive lock handed out by GetJawsLibraryMutex; every entry point that touches the interpreter
     // holds it too.
@@ -62,6 +64,12 @@ private:
     int32_t RunJob(JobRequest& job, const RipDistillParams* params);
     void Analyse(const std::string& pdfPath);
     int32_t RenderRaster();
+    // The analysis render (no pixmap): the job is distilled into a scratch PDF whose colour spaces become
+    // the list, exactly as after a distillation.
+    int32_t AnalyseRaster();
+    // Removes the font map and the scratch files; the temporary folder too when this library made it or it
+    // is left empty.
+    void RemoveTemporaryFiles();
 
     std::unique_ptr<GsWorkerClient> mEngine;
     // A second interpreter process for raster jobs, started at the first render.
@@ -70,6 +78,8 @@ private:
     std::string mRasterBytes; // the PostScript of the job being fed
     bool mRasterFeeding = false;
     std::vector<std::string> mFontFolders;
+    std::string mTempFolder;      // the device path's %temp% folder, or one of our own
+    bool mOwnsTempFolder = false; // made by this library (no %temp% in the device path)
 
     std::mutex mLoggerLock;
     void* mLoggerContext = nullptr;
