@@ -22,7 +22,7 @@ constexpr std::string_view kPreloadedFonts = R"PS(
 // with the same UniqueID).
 //
 // `nonce output count BraskRunJob` copies BraskTemplate into a procedure of its own with the job's box (a
-// three-slot array: save object, job file), count, nonce and output path, and runs it execute-only. That
+// two-slot array: save object, job file), count, nonce and output path, and runs it execute-only. That
 // procedure refuses to run at any save level but 0 (a job that finds it on the execution stack cannot run it
 // again), saves into the box, runs the job (BraskJobBody) and finishes it (BraskAfterJob): reports the job's
 // error, a moved output, skips the job's unread bytes, shows the page, restores, switches the output back
@@ -91,7 +91,7 @@ end
 } bind def
 /BraskRunJob {
   //BraskState /ctm matrix currentmatrix put
-  3 array
+  2 array
   //BraskTemplate dup length array copy
   dup 2 3 index put
   dup 5 3 index put
