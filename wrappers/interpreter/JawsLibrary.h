@@ -50,8 +50,8 @@ public:
     uint32_t ProcessColorFlags() const;
     bool RasterJob() const { return mRasterJob; }
 
-    // The raster device (RasterDevice.h): opened over the caller's pixmap (a second open replaces the
-    // first), fed PostScript block by block, rendered at the last block.
+    // The raster device (RasterDevice.h, JawsLibraryRaster.cpp): opened over the caller's pixmap (a second
+    // open replaces the first), fed PostScript block by block, rendered at the last block.
     int32_t SetupRasterDevice(std::int32_t width, std::int32_t height, std::int32_t xResolution,
                               std::int32_t yResolution, std::int16_t modelBits, RipPixmap* pixmap,
                               RipColorCallback* callback);
@@ -90,6 +90,9 @@ private:
     std::size_t mCursor = 0;
     bool mRasterJob = false;
 };
+
+// The entry points' status for a job's result.
+int32_t JawsStatus(JobStatus status);
 
 // Locks the library's recursive mutex for a scope.
 class JawsLibraryLock {
