@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <iostream>
 #include <map>
 #include <mutex>
@@ -218,4 +219,28 @@ TEST(CorpusTest, EverySvgGivesAPageOfItsIntrinsicSize) {
     }
     std::cout << "converter: " << passed << " of " << count << " SVG files pass\n";
     EXPECT_GT(count, 30);
+}
+
+TEST(CorpusTest, EpsimportOverTheCorpusLeavesItsTemporaryFolderAsItWas) {
+    // Both conversion paths and the raster preview, each in a process of its own with a private TMPDIR:
+    // the folders the plug-in and the wrappers make there, and the interpreter processes' own, are gone
+    // when the process ends.
+    TempDir tmp;
+    std::string files;
+    std::string eps;
+    for (const CorpusFile& file : LoadCorpus()) {
+        files += " " + Quote(file.path);
+        if (eps.empty() && !file.svg && file.box)
+            eps = file.path;
+    }
+    const std::string run = "TMPDIR=" + Quote(tmp.Path().string()) + " " + Quote(BRASK_EPSIMPORT);
+    for (const std::string& arguments :
+         {files, " --interpreter" + files,
+          " --preview " + Quote((tmp.Path() / "preview.png").string()) + " " + Quote(eps)}) {
+        int code = 0;
+        RunCommand(run + arguments + " >/dev/null 2>&1", code);
+        EXPECT_NE(code, -1) << arguments.substr(0, 40);
+        std::filesystem::remove(tmp.Path() / "preview.png");
+        EXPECT_EQ(tmp.Files(), std::vector<std::string>()) << arguments.substr(0, 40);
+    }
 }

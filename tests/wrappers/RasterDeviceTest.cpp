@@ -3,6 +3,8 @@
 // the analysis render without a pixmap, and refused arguments.
 #include "WrapperLibraries.h"
 
+#include "../support/TempDir.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -214,16 +216,42 @@ TEST_F(RasterDeviceTest, FailingCallbackFailsTheRender) {
     EXPECT_EQ(log.records.size(), 1u);
 }
 
-TEST_F(RasterDeviceTest, AnalysisRenderRunsWithoutPixmap) {
+TEST_F(RasterDeviceTest, AnalysisRenderRecordsTheColourSpacesTheDistillerReports) {
+    // CMYK, a spot colour and gray text, drawn at an offset the prologue takes back.
+    const std::string text =
+        "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 50 50 250 150\n"
+        "0 1 1 0 setcmykcolor 60 60 50 50 rectfill\n"
+        "[/Separation /BraskOrange /DeviceCMYK { dup 0.55 mul exch 0.95 mul 0 exch 0 }] setcolorspace\n"
+        "0.8 setcolor 120 60 50 50 rectfill\n"
+        "0.5 setgray /Helvetica findfont 12 scalefont setfont 60 130 moveto (Spot) show\n";
+    const auto spaces = [this] {
+        std::vector<int> list;
+        for (JawsColorSpace cs = mJaws->BPDFColorSpaceBegin();
+             cs != mJaws->BPDFColorSpaceEnd() && list.size() < 20; cs = mJaws->BPDFColorSpaceNext())
+            list.push_back(cs);
+        return list;
+    };
+    TempDir dir;
+    ASSERT_EQ(DistilText(text, (dir.Path() / "a.pdf").string(), 200, 100), kJawsOK);
+    const std::vector<int> distilled = spaces();
+    EXPECT_EQ(distilled,
+              (std::vector<int>{kJawsColorSpaceCMYK, kJawsColorSpaceSeparation, kJawsColorSpaceGray}));
+
+    mJaws->BPDFColorSpaceClear();
     ASSERT_EQ(mJaws->BPDFSetupRasterDevice(Fixed(200), Fixed(100), Fixed(36), Fixed(36), 24, nullptr, 0,
                                            nullptr, nullptr),
               kJawsOK);
-    const std::string text = kTwoSquares;
-    EXPECT_EQ(mJaws->BEPSDrawPageContents(3, text.data(), static_cast<int32_t>(text.size()), nullptr, 0),
+    const std::string prologue = "-50 -50 translate\n";
+    EXPECT_EQ(mJaws->BEPSDrawPageContents(3, text.data(), static_cast<int32_t>(text.size()), prologue.data(),
+                                          static_cast<int16_t>(prologue.size())),
               kJawsOK);
+    EXPECT_EQ(spaces(), distilled);
+    EXPECT_EQ(mJaws->BPDFColorSpaceCount(), 3);
+
     const std::string broken = "1 0 0 setrgbcolor nosuchoperator\n";
     EXPECT_EQ(mJaws->BEPSDrawPageContents(3, broken.data(), static_cast<int32_t>(broken.size()), nullptr, 0),
               kJawsFailed);
+    EXPECT_EQ(mJaws->BPDFColorSpaceCount(), 0) << "a failed render leaves no list behind";
 }
 
 TEST_F(RasterDeviceTest, SecondSetupReplacesTheFirstAndTearDownClosesIt) {

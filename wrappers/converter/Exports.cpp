@@ -1,5 +1,6 @@
 // The six exported entry points of libCallasWrapper.so; no exception leaves the library.
 #include "CallasLibrary.h"
+#include "OutputFile.h"
 
 #include <jaws/CallasApi.h>
 
@@ -34,10 +35,13 @@ CALLAS_EXPORT int32_t SaveAsPDF(const char* sourcePath, const char* jobOptionsPa
     return Guarded([&](CallasLibrary& lib) -> int32_t {
         if (sourcePath == nullptr || *sourcePath == '\0' || outputPath == nullptr || *outputPath == '\0')
             return kCallasBadParameter;
-        if (!lib.Initialised())
-            return kCallasNotInitialised;
-        return isEPS != 0 ? lib.SaveEps(sourcePath, jobOptionsPath, outputPath)
-                          : lib.SaveSvg(sourcePath, outputPath);
+        const int32_t status = !lib.Initialised() ? kCallasNotInitialised
+                               : isEPS != 0       ? lib.SaveEps(sourcePath, jobOptionsPath, outputPath)
+                                                  : lib.SaveSvg(sourcePath, outputPath);
+        // A failed conversion leaves no file at the path that could pass for its result.
+        if (status != kCallasOK)
+            BRASK::WRAPPERS::RemoveOwnedOutput(outputPath);
+        return status;
     });
 }
 

@@ -1,10 +1,11 @@
 #include "SvgToPdf.h"
 
+#include "OutputFile.h"
+
 #include <cairo-pdf.h>
 #include <cairo.h>
 #include <librsvg/rsvg.h>
 
-#include <cstdio>
 #include <memory>
 
 namespace BRASK::WRAPPERS {
@@ -27,6 +28,11 @@ struct ContextDeleter {
 };
 
 using HandlePtr = std::unique_ptr<RsvgHandle, GObjectDeleter>;
+
+cairo_status_t WriteToOutput(void* closure, const unsigned char* data, unsigned int length) {
+    return static_cast<OutputFile*>(closure)->Write(data, length) ? CAIRO_STATUS_SUCCESS
+                                                                  : CAIRO_STATUS_WRITE_ERROR;
+}
 
 HandlePtr OpenSvg(const std::string& path, std::string& error) {
     std::unique_ptr<GFile, GObjectDeleter> file(g_file_new_for_path(path.c_str()));
@@ -79,11 +85,18 @@ bool ConvertSvgToPdf(const std::string& sourcePath, const std::string& outputPat
     if (!handle || !Measure(handle.get(), size, error))
         return false;
 
-    std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface(cairo_pdf_surface_create(
-        outputPath.c_str(), size.width * kPointsPerPixel, size.height * kPointsPerPixel));
+    // cairo writes through the file opened here, so that no link at the path redirects it.
+    OutputFile output;
+    std::string refusal;
+    if (!output.Open(outputPath, refusal)) {
+        error = "the output file " + outputPath + " is refused: " + refusal;
+        return false;
+    }
+    std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface(cairo_pdf_surface_create_for_stream(
+        &WriteToOutput, &output, size.width * kPointsPerPixel, size.height * kPointsPerPixel));
     if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) {
         error = cairo_status_to_string(cairo_surface_status(surface.get()));
-        std::remove(outputPath.c_str());
+        output.Discard();
         return false;
     }
     bool rendered = false;
@@ -106,8 +119,10 @@ bool ConvertSvgToPdf(const std::string& sourcePath, const std::string& outputPat
         error = cairo_status_to_string(status);
         rendered = false;
     }
+    if (rendered && !output.Close(error))
+        rendered = false;
     if (!rendered)
-        std::remove(outputPath.c_str());
+        output.Discard();
     return rendered;
 }
 

@@ -1,12 +1,16 @@
 #include "GsEngine.h"
 
+#include "OutputFile.h"
+
 #include <ghostscript/gserrors.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,6 +39,19 @@ std::string WithoutTrailingSlash(std::string path) {
     return path;
 }
 
+// A fresh tag for the surrounding PostScript's reports; the job never sees it.
+std::string NewNonce() {
+    static std::random_device device;
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string nonce;
+    for (int i = 0; i < 4; ++i) {
+        std::uint32_t bits = device();
+        for (int j = 0; j < 8; ++j, bits >>= 4)
+            nonce.push_back(kDigits[bits & 15]);
+    }
+    return nonce;
+}
+
 } // namespace
 
 bool IsCompletePdf(const std::string& path) {
@@ -60,6 +77,7 @@ GsEngine::GsEngine(EngineConfig config, MessageSink sink)
     : mConfig(std::move(config)), mSink(std::move(sink)) {
     mConfig.tempFolder = WithoutTrailingSlash(mConfig.tempFolder);
     mParkingPath = mConfig.tempFolder + (mConfig.raster ? "/parking.ppm" : "/parking.pdf");
+    mJobPdfPath = mConfig.tempFolder + "/job.pdf";
 }
 
 GsEngine::~GsEngine() {
@@ -94,11 +112,14 @@ bool GsEngine::StartLocked() {
         mSink(2, "cannot create the temporary folder " + mConfig.tempFolder);
         return false;
     }
+    // NOOUTERSAVE: the engine's procedures live at save level 0, and so does each job's own save, which
+    // then covers global VM as well.
     std::vector<std::string> args = {"gs",
                                      "-dSAFER",
                                      "-dBATCH",
                                      "-dNOPAUSE",
                                      "-dQUIET",
+                                     "-dNOOUTERSAVE",
                                      mConfig.raster ? "-sDEVICE=ppmraw" : "-sDEVICE=pdfwrite",
                                      "-sOutputFile=" + mParkingPath};
     if (!mConfig.fontFolders.empty()) {
@@ -119,34 +140,43 @@ bool GsEngine::StartLocked() {
         mSink(2, "Ghostscript did not start: " + error);
         return false;
     }
-    const int code = mInstance->Run(StartupScript(mParkingPath));
-    if (code < 0) {
-        mSink(2, "Ghostscript start-up script failed with " + std::to_string(code));
+    mNonce = NewNonce();
+    mSaveLevel = mGlobalVM = -1;
+    const int code = mInstance->Run(StartupScript(mParkingPath, mNonce));
+    if (code < 0 || mSaveLevel != 0) {
+        mSink(2, "Ghostscript start-up script failed with " + std::to_string(code) + " at save level " +
+                     std::to_string(mSaveLevel));
         mInstance.reset();
         return false;
     }
+    mBaselineGlobalVM = mGlobalVM;
     mJobsSinceStart = 0;
     ++mInstancesStarted;
     return true;
 }
 
 void GsEngine::OnLine(GsStream stream, std::string_view line) {
-    if (mJobActive && stream == GsStream::Out && line.size() >= kMarkerPrefix.size() + kMarkerSuffix.size() &&
-        line.substr(0, kMarkerPrefix.size()) == kMarkerPrefix &&
-        line.substr(line.size() - kMarkerSuffix.size()) == kMarkerSuffix) {
-        const std::string_view body =
-            line.substr(kMarkerPrefix.size(), line.size() - kMarkerPrefix.size() - kMarkerSuffix.size());
-        if (body == "done")
-            mSawDone = true;
-        else if (body == "global-changed" || body == "went-global")
-            mSawGlobalChange = true;
-        else if (body.substr(0, 6) == "error ")
-            mJobError = std::string(body.substr(6));
-        else if (body == "output-moved")
+    if (stream == GsStream::Out) {
+        const JobMarker marker = ParseJobMarker(line, mNonce);
+        switch (marker.kind) {
+        case JobMarker::Kind::None:
+            break;
+        case JobMarker::Kind::Status:
+        case JobMarker::Kind::Done:
+            mSawDone = marker.kind == JobMarker::Kind::Done;
+            mSaveLevel = marker.saveLevel;
+            mGlobalVM = marker.globalVMUsed;
+            return;
+        case JobMarker::Kind::Error:
+            mJobError = marker.text;
+            return;
+        case JobMarker::Kind::OutputMoved:
             mJobError = "the job switched the output to another file";
-        else if (body == "options-error")
+            return;
+        case JobMarker::Kind::OptionsError:
             mSink(2, "the job options raised an error");
-        return;
+            return;
+        }
     }
     if (mJobActive && line.find("Could not open the file") != std::string_view::npos)
         mJobError = "the job switched the output to a file it may not write";
@@ -154,15 +184,74 @@ void GsEngine::OnLine(GsStream stream, std::string_view line) {
         mSink(stream == GsStream::Err ? 2 : 1, line);
 }
 
+GsEngine::JobEnd GsEngine::RunWrapped(const std::function<std::string(std::string_view nonce)>& prologue,
+                                      const std::function<std::int64_t(const char*& data)>& next,
+                                      bool& readError) {
+    mNonce = NewNonce();
+    mSawDone = false;
+    mSaveLevel = mGlobalVM = -1;
+    mJobError.clear();
+    mJobActive = true;
+    readError = false;
+    int code = mInstance->Begin();
+    if (code >= 0 || code == gs_error_NeedInput) {
+        const std::string text = prologue(mNonce);
+        code = mInstance->Feed(text.data(), text.size());
+        while (code == gs_error_NeedInput || code >= 0) {
+            const char* data = nullptr;
+            const std::int64_t got = next(data);
+            readError = got < 0;
+            if (got <= 0)
+                break;
+            code = mInstance->Feed(data, static_cast<std::size_t>(got));
+        }
+        if (code == gs_error_NeedInput || code >= 0)
+            code = mInstance->End();
+        else
+            mInstance->End();
+    }
+    mInstance->FlushLines();
+    mJobActive = false;
+
+    JobEnd end;
+    end.fatal = code < 0 && code != gs_error_NeedInput;
+    if (end.fatal || !mSawDone) {
+        end.failure = {JobStatus::Failed, "the interpreter failed (code " + std::to_string(code) + ")"};
+        end.recycle = true;
+    } else if (mSaveLevel != 0) {
+        // The job put another save object where the engine's restore would find it.
+        end.failure = {JobStatus::Failed, "the job left the interpreter at save level " +
+                                              std::to_string(mSaveLevel) + "; the interpreter is restarted"};
+        end.recycle = true;
+    } else if (!mJobError.empty()) {
+        end.failure = {JobStatus::Failed, "PostScript error: " + mJobError};
+        end.recycle = true;
+    } else if (readError) {
+        end.failure = {JobStatus::Failed, "reading the PostScript failed"};
+    }
+    if (!end.fatal && mSawDone && mGlobalVM > mBaselineGlobalVM + kGlobalVMAllowance) {
+        mSink(1, "the job changed global VM; the interpreter is restarted");
+        end.recycle = true;
+    }
+    return end;
+}
+
+void GsEngine::SweepScratchFiles() {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(mConfig.tempFolder, error)) {
+        if (entry.path() != mParkingPath) {
+            std::error_code ignored;
+            std::filesystem::remove_all(entry.path(), ignored);
+        }
+    }
+}
+
 JobResult GsEngine::Run(const JobRequest& job) {
     std::lock_guard<std::recursive_mutex> guard(mLock);
     JobResult result = RunLocked(job);
     ++mJobsRun;
-    if (result.status != JobStatus::Ok) {
-        unlink(job.outputPath.c_str());
-        if (!result.reason.empty())
-            mSink(2, result.reason);
-    }
+    if (result.status != JobStatus::Ok && !result.reason.empty())
+        mSink(2, result.reason);
     return result;
 }
 
@@ -175,69 +264,55 @@ JobResult GsEngine::RunLocked(const JobRequest& job) {
         return {JobStatus::BadParameter, "bad job parameters"};
     if (job.page.setPageSize && (job.page.width < 0.01 || job.page.height < 0.01))
         return {JobStatus::BadParameter, "the page is empty (width or height 0)"};
-    if (!StartLocked())
+    // The output path is opened here, without following links, before any work; the interpreter writes a
+    // file of the private folder, which is copied to it once complete.
+    OutputFile output;
+    std::string refusal;
+    if (!output.Open(job.outputPath, refusal))
+        return {JobStatus::Failed, "the output file " + job.outputPath + " is refused: " + refusal};
+    if (!StartLocked()) {
+        output.Discard();
         return {JobStatus::NotStarted, "the interpreter is not running"};
+    }
 
-    // A file left at the output path must not pass for this job's result.
-    unlink(job.outputPath.c_str());
-    mInstance->PermitWriting(job.outputPath);
-
-    mSawDone = false;
-    mSawGlobalChange = false;
-    mJobError.clear();
-    mJobActive = true;
-
-    bool fatal = false;
+    unlink(mJobPdfPath.c_str());
+    mInstance->PermitWriting(mJobPdfPath);
+    std::vector<char> block(kBlockSize);
+    std::uint64_t remaining = job.byteCount;
     bool readError = false;
-    int code = mInstance->Begin();
-    if (code >= 0 || code == gs_error_NeedInput) {
-        const std::string prologue = JobPrologue(job.page, job.outputPath, job.jobOptions, job.byteCount);
-        code = mInstance->Feed(prologue.data(), prologue.size());
-        std::vector<char> block(kBlockSize);
-        std::uint64_t remaining = job.byteCount;
-        while (remaining > 0 && (code == gs_error_NeedInput || code >= 0)) {
-            const std::size_t want =
-                static_cast<std::size_t>(std::min<std::uint64_t>(remaining, block.size()));
-            const std::int64_t got = job.read(block.data(), want);
-            if (got < 0)
-                readError = true;
-            if (got <= 0)
-                break;
-            remaining -= static_cast<std::uint64_t>(got);
-            code = mInstance->Feed(block.data(), static_cast<std::size_t>(got));
-        }
-        if (code == gs_error_NeedInput || code >= 0)
-            code = mInstance->End();
-        else
-            mInstance->End();
-    }
-    mInstance->FlushLines();
-    mJobActive = false;
-    if (code < 0 && code != gs_error_NeedInput)
-        fatal = true;
+    JobEnd end = RunWrapped(
+        [&](std::string_view nonce) {
+            return JobPrologue(job.page, mJobPdfPath, job.jobOptions, job.byteCount, nonce);
+        },
+        [&](const char*& data) -> std::int64_t {
+            if (remaining == 0)
+                return 0;
+            const std::int64_t got = job.read(
+                block.data(), static_cast<std::size_t>(std::min<std::uint64_t>(remaining, block.size())));
+            if (got > 0) {
+                remaining -= static_cast<std::uint64_t>(got);
+                data = block.data();
+            }
+            return got;
+        },
+        readError);
 
-    JobResult result{JobStatus::Ok, {}};
-    if (fatal || !mSawDone) {
-        result = {JobStatus::Failed, "the interpreter failed (code " + std::to_string(code) + ")"};
-    } else if (!mJobError.empty()) {
-        result = {JobStatus::Failed, "PostScript error: " + mJobError};
-    } else if (readError) {
-        result = {JobStatus::Failed, "reading the PostScript failed"};
-    }
-
-    // Anything the surrounding PostScript could not vouch for, and every long-lived instance, is replaced.
+    // Every long-lived instance is replaced too.
     ++mJobsSinceStart;
-    const bool recycle = fatal || !mSawDone || mSawGlobalChange || !mJobError.empty() ||
-                         mJobsSinceStart >= mConfig.recycleAfterJobs;
-    if (mSawGlobalChange)
-        mSink(1, "the job changed global VM; the interpreter is restarted");
-    if (recycle)
+    if (end.recycle || mJobsSinceStart >= mConfig.recycleAfterJobs)
         StopLocked(); // closing the device also closes the job's file
     else
-        mInstance->RevokeWriting(job.outputPath);
+        mInstance->RevokeWriting(mJobPdfPath);
 
-    if (result.status == JobStatus::Ok && !IsCompletePdf(job.outputPath))
+    JobResult result = end.failure;
+    if (result.status == JobStatus::Ok && !IsCompletePdf(mJobPdfPath))
         result = {JobStatus::OutputMissing, "the job wrote no complete PDF"};
+    std::string error;
+    if (result.status == JobStatus::Ok && (!output.CopyFrom(mJobPdfPath, error) || !output.Close(error)))
+        result = {JobStatus::Failed, "the PDF cannot be written to " + job.outputPath + ": " + error};
+    if (result.status != JobStatus::Ok)
+        output.Discard();
+    SweepScratchFiles();
     return result;
 }
 

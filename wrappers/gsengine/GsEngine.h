@@ -1,7 +1,9 @@
 // The warm distiller: one Ghostscript instance kept between jobs, each job's PostScript fed from the caller's
-// bytes into its own PDF, the instance recycled after a fatal result, a global-VM change or a number of jobs.
-// It runs inside the worker process (GsWorkerMain); the wrappers reach it through GsWorkerClient. Started as
-// a raster engine (EngineConfig::raster) it renders jobs into pixels instead.
+// bytes into its own PDF. Every job runs inside a save at level 0 (JobScript.h); the instance is replaced
+// when a job leaves it anywhere but at its baseline (save level 0, global VM within a bound), after a fatal
+// result or an error, and after a number of jobs. It runs inside the worker process (GsWorkerMain); the
+// wrappers reach it through GsWorkerClient. Started as a raster engine (EngineConfig::raster) it renders jobs
+// into pixels instead.
 #pragma once
 
 #include "GsInstance.h"
@@ -40,10 +42,29 @@ public:
     int InstancesStarted() const { return mInstancesStarted; }
     const EngineConfig& Config() const { return mConfig; }
 
+    // Global VM the jobs may leave in use beyond the instance's baseline before the instance is replaced.
+    // What the restore cannot take back (new names, the output device's own records) grows by 1 to 30 KB
+    // per clean job on the corpus, so a clean instance stays far below this before it is recycled.
+    static constexpr long long kGlobalVMAllowance = 4 * 1024 * 1024;
+
 private:
+    // How the surrounding PostScript saw the job end.
+    struct JobEnd {
+        bool fatal = false;   // a gsapi error: the instance is in an unknown state
+        bool recycle = false; // the instance must be replaced before the next job
+        JobResult failure{JobStatus::Ok, {}};
+    };
+
     bool StartLocked();
     void StopLocked();
     void OnLine(GsStream stream, std::string_view line);
+    // Feeds the prologue and the bytes `next` delivers (0 at the end, negative on a read error) as one run
+    // under a new nonce, then judges how it ended.
+    JobEnd RunWrapped(const std::function<std::string(std::string_view nonce)>& prologue,
+                      const std::function<std::int64_t(const char*& data)>& next, bool& readError);
+    // Removes everything in the private folder but the parking file: the job's files and whatever scratch
+    // files (.tempfile) it made, which the next job would otherwise find.
+    void SweepScratchFiles();
     JobResult RunLocked(const JobRequest& job);
     // Raster jobs (GsEngineRaster.cpp): the job's bytes rendered once per pass into a raster file of the
     // private folder, whose pixels go to the request's sink.
@@ -53,16 +74,22 @@ private:
     EngineConfig mConfig;
     MessageSink mSink;
     std::string mParkingPath;
+    std::string mJobPdfPath; // the distiller's own file for the running job, copied to the output after it
     mutable std::recursive_mutex mLock;
     std::unique_ptr<GsInstance> mInstance;
     int mJobsSinceStart = 0;
     std::atomic<int> mJobsRun{0};
     std::atomic<int> mInstancesStarted{0};
 
-    // State of the running job, written by the interpreter's output callback.
+    long long mBaselineGlobalVM = 0; // global VM in use when the instance was ready
+
+    // State of the running job, written by the interpreter's output callback from the markers that carry
+    // the job's nonce.
+    std::string mNonce;
     bool mJobActive = false;
     bool mSawDone = false;
-    bool mSawGlobalChange = false;
+    long long mSaveLevel = -1;
+    long long mGlobalVM = -1;
     std::string mJobError;
 };
 

@@ -71,6 +71,7 @@ JobResult GsEngine::RunRasterLocked(const JobRequest& job) {
     ++mJobsSinceStart;
     if (recycle || mJobsSinceStart >= mConfig.recycleAfterJobs)
         StopLocked();
+    SweepScratchFiles();
     return result;
 }
 
@@ -80,40 +81,27 @@ JobResult GsEngine::RenderPass(const JobRequest& job, std::size_t pass, const st
     const std::string path = mConfig.tempFolder + "/raster-" + std::to_string(pass) + ".pnm";
     unlink(path.c_str());
     mInstance->PermitWriting(path);
-    mSawDone = false;
-    mSawGlobalChange = false;
-    mJobError.clear();
-    mJobActive = true;
-
-    int code = mInstance->Begin();
-    if (code >= 0 || code == gs_error_NeedInput) {
-        const std::string prologue =
-            RasterJobPrologue(DeviceName(mode), path, job.raster.width, job.raster.height,
-                              job.raster.xResolution, job.raster.yResolution, Background(mode), data.size());
-        code = mInstance->Feed(prologue.data(), prologue.size());
-        for (std::size_t at = 0; at < data.size() && (code == gs_error_NeedInput || code >= 0);
-             at += kFeedSize)
-            code = mInstance->Feed(data.data() + at, std::min(kFeedSize, data.size() - at));
-        if (code == gs_error_NeedInput || code >= 0)
-            code = mInstance->End();
-        else
-            mInstance->End();
-    }
-    mInstance->FlushLines();
-    mJobActive = false;
-    const bool fatal = code < 0 && code != gs_error_NeedInput;
-    if (mSawGlobalChange)
-        mSink(1, "the job changed global VM; the interpreter is restarted");
-    recycle = recycle || fatal || !mSawDone || mSawGlobalChange || !mJobError.empty();
+    std::size_t at = 0;
+    bool readError = false;
+    const JobEnd end = RunWrapped(
+        [&](std::string_view nonce) {
+            return RasterJobPrologue(DeviceName(mode), path, job.raster.width, job.raster.height,
+                                     job.raster.xResolution, job.raster.yResolution, Background(mode),
+                                     data.size(), nonce);
+        },
+        [&](const char*& next) -> std::int64_t {
+            const std::size_t count = std::min(kFeedSize, data.size() - at);
+            next = data.data() + at;
+            at += count;
+            return static_cast<std::int64_t>(count);
+        },
+        readError);
+    recycle = recycle || end.recycle;
     if (!recycle)
         mInstance->RevokeWriting(path);
 
-    JobResult result{JobStatus::Ok, {}};
-    if (fatal || !mSawDone) {
-        result = {JobStatus::Failed, "the interpreter failed (code " + std::to_string(code) + ")"};
-    } else if (!mJobError.empty()) {
-        result = {JobStatus::Failed, "PostScript error: " + mJobError};
-    } else {
+    JobResult result = end.failure;
+    if (result.status == JobStatus::Ok) {
         PnmImage image;
         std::string error;
         if (!ReadPnm(path, image, error)) {

@@ -4,42 +4,12 @@
 #include <ghostscript/iapi.h>
 
 #include <cstdlib>
-#include <mutex>
-#include <optional>
 
 namespace BRASK::WRAPPERS {
 
 namespace {
 
 constexpr std::size_t kMaxPendingLine = 64 * 1024;
-
-// The interpreter reads its temporary folder from TMPDIR while it starts and permits that folder for
-// reading, writing and deleting; it is set for the start-up only, then put back.
-std::mutex& EnvironmentLock() {
-    static std::mutex lock;
-    return lock;
-}
-
-class ScopedTempDir {
-public:
-    explicit ScopedTempDir(const std::string& folder) : mLock(EnvironmentLock()) {
-        if (const char* old = std::getenv("TMPDIR"))
-            mOld = old;
-        setenv("TMPDIR", folder.c_str(), 1);
-    }
-    ~ScopedTempDir() {
-        if (mOld)
-            setenv("TMPDIR", mOld->c_str(), 1);
-        else
-            unsetenv("TMPDIR");
-    }
-    ScopedTempDir(const ScopedTempDir&) = delete;
-    ScopedTempDir& operator=(const ScopedTempDir&) = delete;
-
-private:
-    std::lock_guard<std::mutex> mLock;
-    std::optional<std::string> mOld;
-};
 
 } // namespace
 
@@ -62,10 +32,11 @@ std::unique_ptr<GsInstance> GsInstance::Start(const std::vector<std::string>& ar
     argv.reserve(args.size());
     for (const std::string& arg : args)
         argv.push_back(const_cast<char*>(arg.c_str()));
-    {
-        ScopedTempDir temp(tempFolder);
-        code = gsapi_init_with_args(gs->mInstance, static_cast<int>(argv.size()), argv.data());
-    }
+    // The interpreter permits its temporary folder (TMPDIR at start-up) for reading, writing and deleting,
+    // and puts its scratch files (.tempfile) wherever TMPDIR names at the time: the private folder, for the
+    // process's whole life (the worker process holds this one interpreter).
+    setenv("TMPDIR", tempFolder.c_str(), 1);
+    code = gsapi_init_with_args(gs->mInstance, static_cast<int>(argv.size()), argv.data());
     gs->FlushLines();
     if (code < 0 && code != gs_error_Quit) {
         error = "gsapi_init_with_args failed with " + std::to_string(code);

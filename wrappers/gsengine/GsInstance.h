@@ -20,7 +20,8 @@ public:
     using LineSink = std::function<void(GsStream stream, std::string_view line)>;
 
     // Starts an interpreter with `args` (argv[0] included). `tempFolder` becomes the interpreter's temporary
-    // folder, the only one it permits by itself. Null when start-up failed; `error` says why.
+    // folder, the only one it permits by itself, and the process's TMPDIR from then on. Null when start-up
+    // failed; `error` says why.
     static std::unique_ptr<GsInstance> Start(const std::vector<std::string>& args,
                                              const std::string& tempFolder, LineSink sink,
                                              std::string& error);

@@ -1,5 +1,6 @@
 #include "GsWorkerClient.h"
 
+#include "OutputFile.h"
 #include "WorkerProtocol.h"
 
 #include <algorithm>
@@ -26,14 +27,19 @@ namespace {
 
 constexpr std::chrono::seconds kStartLimit{60};
 
-int Milliseconds(std::chrono::steady_clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    return static_cast<int>(std::clamp<long long>(left.count(), 0, 1000 * 1000));
-}
-
 bool IsExecutable(const std::string& path) {
     return access(path.c_str(), X_OK) == 0;
+}
+
+// The environment of a worker: this process's, with TMPDIR naming the worker's private folder.
+std::vector<std::string> WorkerEnvironment(const std::string& folder) {
+    std::vector<std::string> variables;
+    for (char** variable = environ; variable != nullptr && *variable != nullptr; ++variable) {
+        if (std::strncmp(*variable, "TMPDIR=", 7) != 0)
+            variables.emplace_back(*variable);
+    }
+    variables.push_back("TMPDIR=" + folder);
+    return variables;
 }
 
 // A folder of its own for one worker inside `parent` (made when missing); empty when it cannot be made.
@@ -95,6 +101,9 @@ void GsWorkerClient::Stop() {
 }
 
 void GsWorkerClient::Abort() {
+    // Only a worker in the middle of a job is ended: an idle one holds nothing to stop.
+    if (!mBusy)
+        return;
     mAborted = true;
     const pid_t pid = mPid;
     if (pid > 0)
@@ -129,9 +138,14 @@ void GsWorkerClient::StopLocked(bool graceful) {
 }
 
 bool GsWorkerClient::StartLocked() {
+    // A worker that ended between jobs (a crash, a kill from outside) is cleared away first.
+    if (mSocket >= 0 && mPid > 0 && waitpid(mPid, nullptr, WNOHANG) == mPid) {
+        mPid = -1;
+        StopLocked(false);
+    }
     if (mSocket >= 0)
         return true;
-    const std::string worker = WorkerPath();
+    const std::string worker = mConfig.workerPath.empty() ? WorkerPath() : mConfig.workerPath;
     if (worker.empty()) {
         mSink(2, "the interpreter process brask-gsworker is missing beside the library");
         return false;
@@ -165,6 +179,11 @@ bool GsWorkerClient::StartLocked() {
     for (std::string& arg : args)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
+    std::vector<std::string> environment = WorkerEnvironment(mWorkerFolder);
+    std::vector<char*> envp;
+    for (std::string& variable : environment)
+        envp.push_back(variable.data());
+    envp.push_back(nullptr);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -172,7 +191,7 @@ bool GsWorkerClient::StartLocked() {
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addclosefrom_np(&actions, 4); // none of the host's other files
     pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, worker.c_str(), &actions, nullptr, argv.data(), environ);
+    const int spawned = posix_spawn(&pid, worker.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     close(sockets[1]);
     if (spawned != 0) {
@@ -196,106 +215,17 @@ bool GsWorkerClient::StartLocked() {
     return true;
 }
 
-GsWorkerClient::Wait GsWorkerClient::ReceiveLocked(void* data, std::size_t length, Deadline deadline) {
-    char* p = static_cast<char*>(data);
-    while (length > 0) {
-        pollfd fd{mSocket, POLLIN, 0};
-        const int ready = poll(&fd, 1, Milliseconds(deadline));
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready == 0)
-            return Wait::TimedOut;
-        const ssize_t got = recv(mSocket, p, length, MSG_DONTWAIT);
-        if (got < 0 && (errno == EINTR || errno == EAGAIN))
-            continue;
-        if (got <= 0)
-            return Wait::Gone;
-        p += got;
-        length -= static_cast<std::size_t>(got);
-    }
-    return Wait::Ok;
-}
-
-GsWorkerClient::Wait GsWorkerClient::AwaitResult(Deadline deadline, JobStatus& status, std::string& reason,
-                                                 const RasterRequest* raster) {
-    bool pixelsRefused = false;
-    for (;;) {
-        ReplyHeader header;
-        Wait wait = ReceiveLocked(&header, sizeof header, deadline);
-        if (wait != Wait::Ok)
-            return wait;
-        if (header.type == kReplyPixels) {
-            // Only a raster job that asked for pixels gets them; the sink bounds how many it takes.
-            if (raster == nullptr || !raster->pixels || header.length > kMaxRasterChunk)
-                return Wait::Gone;
-            std::vector<char> pixels(header.length);
-            wait = ReceiveLocked(pixels.data(), pixels.size(), deadline);
-            if (wait != Wait::Ok)
-                return wait;
-            if (!pixelsRefused)
-                pixelsRefused = !raster->pixels(header.code, pixels.data(), pixels.size());
-            continue;
-        }
-        if (header.length > kMaxReplyText)
-            return Wait::Gone;
-        std::string text(header.length, '\0');
-        wait = ReceiveLocked(text.data(), text.size(), deadline);
-        if (wait != Wait::Ok)
-            return wait;
-        if (header.type == kReplyResult) {
-            status = static_cast<JobStatus>(header.code);
-            reason = std::move(text);
-            if (pixelsRefused && status == JobStatus::Ok) {
-                status = JobStatus::Failed;
-                reason = "the interpreter process sent more pixels than the raster holds";
-            }
-            return Wait::Ok;
-        }
-        mSink(header.code == 2 ? 2 : 1, text);
-    }
-}
-
-GsWorkerClient::Wait GsWorkerClient::SendLocked(const void* data, std::size_t length, Deadline deadline) {
-    const char* p = static_cast<const char*>(data);
-    while (length > 0) {
-        pollfd fd{mSocket, POLLOUT | POLLIN, 0};
-        const int ready = poll(&fd, 1, Milliseconds(deadline));
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready == 0)
-            return Wait::TimedOut;
-        if (fd.revents & POLLIN) {
-            // Only messages come while a job's bytes are still being sent.
-            ReplyHeader header;
-            if (ReceiveLocked(&header, sizeof header, deadline) != Wait::Ok ||
-                header.length > kMaxReplyText || header.type != kReplyMessage)
-                return Wait::Gone;
-            std::string text(header.length, '\0');
-            if (ReceiveLocked(text.data(), text.size(), deadline) != Wait::Ok)
-                return Wait::Gone;
-            mSink(header.code == 2 ? 2 : 1, text);
-            continue;
-        }
-        if (fd.revents & (POLLERR | POLLHUP))
-            return Wait::Gone;
-        const ssize_t sent = send(mSocket, p, length, MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (sent < 0 && (errno == EINTR || errno == EAGAIN))
-            continue;
-        if (sent <= 0)
-            return Wait::Gone;
-        p += sent;
-        length -= static_cast<std::size_t>(sent);
-    }
-    return Wait::Ok;
-}
-
 JobResult GsWorkerClient::Run(const JobRequest& job) {
     std::lock_guard<std::mutex> guard(mLock);
     mAborted = false;
+    mBadFrame.clear();
+    mBusy = true;
     JobResult result = RunLocked(job);
+    mBusy = false;
     ++mJobsRun;
-    if (result.status != JobStatus::Ok && !job.outputPath.empty())
-        unlink(job.outputPath.c_str());
+    // A failed job leaves no file the worker could have written (links and other users' files stay).
+    if (result.status != JobStatus::Ok && !job.raster.enabled)
+        RemoveOwnedOutput(job.outputPath);
     return result;
 }
 
@@ -372,8 +302,9 @@ JobResult GsWorkerClient::RunLocked(const JobRequest& job) {
         mSink(2, message);
         return {JobStatus::TimedOut, message};
     }
-    const std::string message =
-        mAborted ? "the job was aborted" : "the interpreter process ended during the job";
+    const std::string message = mAborted             ? "the job was aborted"
+                                : !mBadFrame.empty() ? mBadFrame + "; it is restarted"
+                                                     : "the interpreter process ended during the job";
     mSink(2, message);
     return {JobStatus::Failed, message};
 }

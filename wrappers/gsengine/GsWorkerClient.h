@@ -4,6 +4,7 @@
 #pragma once
 
 #include "JobTypes.h"
+#include "WorkerProtocol.h"
 
 #include <atomic>
 #include <chrono>
@@ -28,7 +29,7 @@ public:
     bool Start();
     bool IsRunning() const;
     JobResult Run(const JobRequest& job);
-    // Ends the running job (and its process) at once; callable from any thread.
+    // Ends the running job (and its process) at once; callable from any thread. Without a job, nothing.
     void Abort();
     void Stop();
 
@@ -51,15 +52,21 @@ private:
     // Reads frames until a result arrives; messages go to the sink.
     Wait AwaitResult(Deadline deadline, JobStatus& status, std::string& reason,
                      const RasterRequest* raster = nullptr);
+    // The text of a message or result frame; a frame of another kind or an oversized one is refused.
+    Wait ReceiveText(const ReplyHeader& header, Deadline deadline, std::string& text);
+    // Notes why the worker's stream cannot be trusted any more; the worker is then ended like a gone one.
+    Wait BadFrame(const std::string& what);
     JobResult RunLocked(const JobRequest& job);
 
     EngineConfig mConfig;
     MessageSink mSink;
     mutable std::mutex mLock;
-    std::string mWorkerFolder; // the running worker's own temporary folder, removed when it ends
+    std::string mWorkerFolder; // the running worker's own temporary folder (its TMPDIR), removed when it ends
+    std::string mBadFrame;     // what the worker sent that broke the protocol during the current job
     int mSocket = -1;
     std::atomic<pid_t> mPid{-1};
     std::atomic<bool> mAborted{false};
+    std::atomic<bool> mBusy{false}; // a job is in progress
     std::atomic<int> mJobsRun{0};
     std::atomic<int> mProcessesStarted{0};
 };

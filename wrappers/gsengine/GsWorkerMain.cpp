@@ -1,9 +1,13 @@
 // brask-gsworker: the process that holds a wrapper's warm Ghostscript instance. It runs the jobs its wrapper
 // sends over the socket on fd --fd and answers each with messages and a result. Its wrapper stops a job that
 // runs too long by ending this process. Should the wrapper's process be gone, the worker ends when its socket
-// closes, or, in the middle of a job, by its own alarm a little after the job's time limit.
+// closes (removing its private folder), or, in the middle of a job, by its own alarm a little after the job's
+// time limit.
 #include "GsEngine.h"
+#include "JobDecoder.h"
 #include "WorkerProtocol.h"
+
+#include <filesystem>
 
 #include <algorithm>
 #include <csignal>
@@ -79,6 +83,55 @@ private:
     bool mFailed = false;
 };
 
+// Runs jobs until the wrapper closes the socket (0) or sends what cannot be read (2).
+int Serve(int fd, const EngineConfig& config) {
+    GsEngine engine(config, [fd](int kind, std::string_view message) {
+        Reply(fd, kReplyMessage, static_cast<std::uint8_t>(kind), message);
+    });
+    const bool started = engine.Start();
+    if (!Reply(fd, kReplyResult, static_cast<std::uint8_t>(started ? JobStatus::Ok : JobStatus::NotStarted),
+               started ? "" : "Ghostscript did not start") ||
+        !started)
+        return 1;
+
+    for (;;) {
+        JobHeader header;
+        if (!ReceiveAll(fd, &header, sizeof header))
+            return 0; // the wrapper closed the socket
+        std::string error;
+        if (!CheckJobFraming(header, error)) {
+            // Nothing after this header can be found: refuse and leave.
+            Reply(fd, kReplyResult, static_cast<std::uint8_t>(JobStatus::BadParameter), error);
+            return 2;
+        }
+        std::string outputPath(header.pathLength, '\0');
+        std::string jobOptions(header.optionsLength, '\0');
+        if (!ReceiveAll(fd, outputPath.data(), outputPath.size()) ||
+            !ReceiveAll(fd, jobOptions.data(), jobOptions.size()))
+            return 0;
+        BlockReader reader(fd);
+        JobRequest job;
+        if (!DecodeJob(header, std::move(outputPath), std::move(jobOptions), job, error)) {
+            reader.Drain();
+            if (!Reply(fd, kReplyResult, static_cast<std::uint8_t>(JobStatus::BadParameter), error))
+                return 0;
+            continue;
+        }
+        if (job.raster.enabled) {
+            job.raster.pixels = [fd](int pass, const char* data, std::size_t length) {
+                return SendPixels(fd, pass, data, length);
+            };
+        }
+        job.read = [&reader](char* buffer, std::size_t capacity) { return reader.Read(buffer, capacity); };
+        alarm(header.timeLimitSeconds > 0 ? header.timeLimitSeconds + kAlarmMarginSeconds : 0);
+        const JobResult result = engine.Run(job);
+        reader.Drain();
+        alarm(0);
+        if (!Reply(fd, kReplyResult, static_cast<std::uint8_t>(result.status), result.reason))
+            return 0;
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -102,57 +155,10 @@ int main(int argc, char** argv) {
     if (fd < 0 || config.tempFolder.empty())
         return 2;
 
-    GsEngine engine(config, [fd](int kind, std::string_view message) {
-        Reply(fd, kReplyMessage, static_cast<std::uint8_t>(kind), message);
-    });
-    const bool started = engine.Start();
-    if (!Reply(fd, kReplyResult, static_cast<std::uint8_t>(started ? JobStatus::Ok : JobStatus::NotStarted),
-               started ? "" : "Ghostscript did not start") ||
-        !started)
-        return 1;
-
-    for (;;) {
-        JobHeader header;
-        if (!ReceiveAll(fd, &header, sizeof header))
-            return 0; // the wrapper closed the socket
-        if (header.magic != kJobMagic || header.pathLength > kMaxPathLength ||
-            header.optionsLength > kMaxOptionsLength)
-            return 2;
-        JobRequest job;
-        job.outputPath.resize(header.pathLength);
-        job.jobOptions.resize(header.optionsLength);
-        if (!ReceiveAll(fd, job.outputPath.data(), header.pathLength) ||
-            !ReceiveAll(fd, job.jobOptions.data(), header.optionsLength))
-            return 0;
-        job.byteCount = header.byteCount;
-        job.page.width = header.width;
-        job.page.height = header.height;
-        job.page.left = header.left;
-        job.page.bottom = header.bottom;
-        job.page.resolution = header.resolution;
-        job.page.setPageSize = header.setPageSize != 0;
-        job.page.moveOrigin = header.moveOrigin != 0;
-        job.page.embedAllFonts = header.embedAllFonts != 0;
-        if (header.raster != 0) {
-            job.raster.enabled = true;
-            job.raster.width = header.pixelWidth;
-            job.raster.height = header.pixelHeight;
-            job.raster.xResolution = header.xResolution;
-            job.raster.yResolution = header.yResolution;
-            job.raster.sendPixels = header.sendPixels != 0;
-            for (std::uint8_t i = 0; i < std::min<std::uint8_t>(header.passCount, kMaxRasterPasses); ++i)
-                job.raster.passes.push_back(static_cast<RasterPass>(header.passes[i] & 3));
-            job.raster.pixels = [fd](int pass, const char* data, std::size_t length) {
-                return SendPixels(fd, pass, data, length);
-            };
-        }
-        BlockReader reader(fd);
-        job.read = [&reader](char* buffer, std::size_t capacity) { return reader.Read(buffer, capacity); };
-        alarm(header.timeLimitSeconds > 0 ? header.timeLimitSeconds + kAlarmMarginSeconds : 0);
-        const JobResult result = engine.Run(job);
-        reader.Drain();
-        alarm(0);
-        if (!Reply(fd, kReplyResult, static_cast<std::uint8_t>(result.status), result.reason))
-            return 0;
-    }
+    // The private folder is the temporary folder of everything in this process, for its whole life.
+    setenv("TMPDIR", config.tempFolder.c_str(), 1);
+    const int status = Serve(fd, config);
+    std::error_code ignored;
+    std::filesystem::remove_all(config.tempFolder, ignored);
+    return status;
 }

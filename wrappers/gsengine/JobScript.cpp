@@ -1,19 +1,36 @@
 #include "JobScript.h"
 
+#include <charconv>
 #include <cstdio>
 
 namespace BRASK::WRAPPERS {
 
 namespace {
 
-// Helper procedures, the job dictionary and the global-VM check, defined once per instance in local VM.
-// BraskRunJob reads exactly `count` bytes of the input through a SubFileDecode filter and runs them inside
-// save ... stopped ... restore with the job dictionary on top of the dictionary stack; afterwards it reports
-// the job's error, shows the page, switches the output back to the parking file (which finishes the job's
-// PDF) and reports whether global VM changed.
+// The standard fonts, loaded at start-up so that they belong to the baseline: a font a job loads goes at
+// its restore and would be read again by the next job.
+constexpr std::string_view kPreloadedFonts = R"PS(
+[ /Helvetica /Helvetica-Bold /Helvetica-Oblique /Helvetica-BoldOblique /Times-Roman /Times-Bold /Times-Italic
+  /Times-BoldItalic /Courier /Courier-Bold /Courier-Oblique /Courier-BoldOblique /Symbol /ZapfDingbats ]
+{ { findfont pop } stopped pop } forall
+)PS";
+
+// Defined once per instance at save level 0. Only BraskRunJob, BraskState, BraskBaseline and BraskJobDict
+// stay in userdict; the helpers are built into BraskRunJob (//) and their names removed. System parameters
+// and the random seed live outside VM, so a restore does not take them back: they are set to the baseline
+// after every job, and the glyph cache is emptied (a job's glyphs must not be drawn for another job's font
+// with the same UniqueID).
+//
+// `nonce output count BraskRunJob` copies BraskTemplate into a procedure of its own with the job's box (a
+// two-slot array: save object, job file), count, nonce and output path, and runs it execute-only. That
+// procedure refuses to run at any save level but 0 (a job that finds it on the execution stack cannot run it
+// again), saves into the box, runs the job (BraskJobBody) and finishes it (BraskAfterJob): reports the job's
+// error, a moved output, skips the job's unread bytes, shows the page, restores, switches the output back
+// to the parking file (which completes the job's file) and reports "done <save level> <global VM used>".
 constexpr std::string_view kProcedures = R"PS(
 /BraskBaseline /currentdistillerparams where { pop currentdistillerparams } { << >> } ifelse def
-/BraskReport { (%%[BraskJob: ) print print ( ]%%\n) print flush } bind def
+/BraskSystemParams currentsystemparams def
+/BraskSeed rrand def
 /BraskJobDict 40 dict def
 BraskJobDict begin
   /showpage { } def
@@ -21,8 +38,6 @@ BraskJobDict begin
   /erasepage { } def
   /quit { stop } bind def
   /setpagedevice { pop } bind def
-  /setglobal { dup { (went-global) //BraskReport exec } if //setglobal } bind def
-  /.setglobal { dup { (went-global) //BraskReport exec } if //setglobal } bind def
   /startjob { pop pop false } bind def
   /initmatrix { //BraskState /ctm get setmatrix } bind def
   /initgraphics {
@@ -31,57 +46,89 @@ BraskJobDict begin
   } bind def
   /letter { } def /legal { } def /a4 { } def /a3 { } def /note { } def /ledger { } def /11x17 { } def
 end
-/BraskMarkChanged { //BraskState /changed true put } bind def
-/BraskGlobalChanged {
-  //BraskState /changed false put
-  //BraskState /gd get length globaldict length ne { //BraskMarkChanged exec } if
-  globaldict {
-    exch dup //BraskState /gd get exch known
-    { //BraskState /gd get exch get ne { //BraskMarkChanged exec } if } { pop pop //BraskMarkChanged exec } ifelse
-  } forall
-  //BraskState /gfd get {
-    exch dup GlobalFontDirectory exch known
-    { GlobalFontDirectory exch get ne { //BraskMarkChanged exec } if } { pop pop //BraskMarkChanged exec } ifelse
-  } forall
-  GlobalFontDirectory {
-    1 index //BraskState /gfd get exch known
-    { pop pop }
-    { dup type /dicttype eq
-      { dup /FontName known { /FontName get ne { //BraskMarkChanged exec } if } { pop pop //BraskMarkChanged exec } ifelse }
-      { pop pop //BraskMarkChanged exec } ifelse }
-    ifelse
-  } forall
-  //BraskState /changed get
+/BraskMarkerStart { (%%[BraskJob: ) print print ( ) print } bind def
+/BraskMarkerEnd { ( ]%%\n) print flush } bind def
+/BraskText { mark exch { 200 string cvs } stopped { cleartomark (?) } { exch pop } ifelse } bind def
+/BraskNumbers {
+  vmstatus pop pop 20 string cvs print ( ) print
+  true setglobal vmstatus pop exch pop false setglobal 20 string cvs print
 } bind def
-/BraskRunJob {
-  //BraskState exch /count exch put
-  //BraskState /ctm matrix currentmatrix put
-  //BraskState /save save put
+/BraskCheckLevel { vmstatus pop pop 0 ne { stop } if } bind def
+/BraskSaveInto { save 0 exch put } bind def
+/BraskJobBody {
   //BraskJobDict begin
   0 setgray 1 setlinewidth [] 0 setdash 0 setlinecap 0 setlinejoin 10 setmiterlimit newpath
-  currentfile //BraskState /count get () /SubFileDecode filter
-  dup //BraskState exch /file exch put
+  currentfile exch () /SubFileDecode filter
+  2 copy 1 exch put exch pop
   cvx stopped
   cleardictstack
-  { $error /newerror get
-    { (%%[BraskJob: error ) print $error /errorname get 128 string cvs print
-      ( in ) print $error /command get 128 string cvs print ( ]%%\n) print flush
-      $error /newerror false put } if } if
-  clear
-  currentpagedevice /OutputFile get //BraskState /output get ne { (output-moved) //BraskReport exec } if
-  //BraskState /file get dup status { flushfile } { pop } ifelse
-  //BraskState /save get restore
-  showpage
-  << /OutputFile //BraskState /parking get >> setpagedevice
-  //BraskGlobalChanged exec { (global-changed) //BraskReport exec } if
-  (done) //BraskReport exec
+  count 1 roll count 1 sub { pop } repeat
 } bind def
+/BraskAfterJob {
+  4 -1 roll {
+    //$error /newerror get {
+      2 index //BraskMarkerStart exec (error ) print //$error /errorname get //BraskText exec print
+      ( in ) print //$error /command get //BraskText exec print //BraskMarkerEnd exec
+      //$error /newerror false put
+    } if
+  } if
+  currentpagedevice /OutputFile get 2 index ne {
+    2 index //BraskMarkerStart exec (output-moved) print //BraskMarkerEnd exec
+  } if
+  dup 1 get dup type /filetype eq { dup status { flushfile } { pop } ifelse } { pop } ifelse
+  showpage
+  0 get restore
+  pop
+  << /MaxFontCache 0 >> setsystemparams //BraskSystemParams setsystemparams //BraskSeed srand
+  << /OutputFile //BraskState /parking get >> setpagedevice
+  //BraskMarkerStart exec (done ) print //BraskNumbers exec //BraskMarkerEnd exec
+} bind def
+/BraskTemplate {
+  //BraskCheckLevel exec
+  null //BraskSaveInto exec
+  null null //BraskJobBody exec
+  null null null //BraskAfterJob exec
+} bind def
+/BraskRunJob {
+  //BraskState /ctm matrix currentmatrix put
+  2 array
+  //BraskTemplate dup length array copy
+  dup 2 3 index put
+  dup 5 3 index put
+  dup 11 3 index put
+  exch pop
+  dup 6 4 -1 roll put
+  dup 10 4 -1 roll put
+  dup 9 4 -1 roll put
+  cvx executeonly exec
+} bind executeonly def
+/BraskStatus { //BraskMarkerStart exec (status ) print //BraskNumbers exec //BraskMarkerEnd exec } bind def
+[ /BraskSystemParams /BraskSeed /BraskMarkerStart /BraskMarkerEnd /BraskText /BraskNumbers /BraskCheckLevel /BraskSaveInto /BraskJobBody
+  /BraskAfterJob /BraskTemplate ] { currentdict exch undef } forall
 )PS";
 
 std::string Number(double value) {
     char text[64];
     std::snprintf(text, sizeof text, "%.4f", value);
     return text;
+}
+
+// The call that ends every prologue: the job's bytes follow it.
+std::string RunJobCall(std::string_view nonce, const std::string& outputPath, std::uint64_t byteCount) {
+    return HexString(nonce) + " " + HexString(outputPath) + " " + std::to_string(byteCount) +
+           " BraskRunJob\n";
+}
+
+bool ParseNumber(std::string_view text, long long& value) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size();
+}
+
+// "<level> <used>"
+bool ParseNumbers(std::string_view text, JobMarker& marker) {
+    const std::size_t space = text.find(' ');
+    return space != std::string_view::npos && ParseNumber(text.substr(0, space), marker.saveLevel) &&
+           ParseNumber(text.substr(space + 1), marker.globalVMUsed);
 }
 
 } // namespace
@@ -99,41 +146,43 @@ std::string HexString(std::string_view bytes) {
     return hex;
 }
 
-std::string StartupScript(const std::string& parkingPath) {
+std::string StartupScript(const std::string& parkingPath, std::string_view nonce) {
     std::string script =
-        "userdict begin\n/BraskState 16 dict def\nBraskState /parking " + HexString(parkingPath) + " put\n";
+        "userdict begin\n/BraskState 8 dict def\nBraskState /parking " + HexString(parkingPath) + " put\n";
+    script += kPreloadedFonts;
     script += kProcedures;
-    script += "end\n";
+    script += HexString(nonce) + " BraskStatus\n";
+    script += "currentdict /BraskStatus undef\nend\n";
     return script;
 }
 
 std::string JobPrologue(const JobPage& page, const std::string& outputPath, std::string_view jobOptions,
-                        std::uint64_t byteCount) {
+                        std::uint64_t byteCount, std::string_view nonce) {
     std::string s = "false setglobal clear\nBraskBaseline setdistillerparams\n";
     if (page.embedAllFonts)
         s += "<< /EmbedAllFonts true /NeverEmbed [ ] >> setdistillerparams\n";
-    s += "BraskState /output " + HexString(outputPath) + " put\n<< /OutputFile " + HexString(outputPath);
+    s += "<< /OutputFile " + HexString(outputPath);
     if (page.setPageSize)
         s += " /PageSize [" + Number(page.width) + " " + Number(page.height) + "]";
     s +=
         " /HWResolution [" + Number(page.resolution) + " " + Number(page.resolution) + "] >> setpagedevice\n";
     if (!jobOptions.empty()) {
-        s += "{ " + HexString(jobOptions) +
-             " cvx exec } stopped { (options-error) BraskReport $error /newerror false put } if clear\n";
+        s += "{ " + HexString(jobOptions) + " cvx exec } stopped { " +
+             HexString(std::string(kMarkerPrefix) + std::string(nonce) + " options-error" +
+                       std::string(kMarkerSuffix) + "\n") +
+             " print flush $error /newerror false put } if clear\n";
     }
-    s += "BraskState /gd globaldict dup length dict copy put\n"
-         "BraskState /gfd GlobalFontDirectory dup length dict copy put\n"
-
-         "initgraphics\n";
+    s += "initgraphics\n";
     if (page.moveOrigin)
         s += Number(-page.left) + " " + Number(-page.bottom) + " translate\n";
-    s += std::to_string(byteCount) + " BraskRunJob\n";
+    s += RunJobCall(nonce, outputPath, byteCount);
     return s;
 }
 
 std::string RasterJobPrologue(std::string_view deviceName, const std::string& outputPath,
                               std::int32_t pixelWidth, std::int32_t pixelHeight, double xResolution,
-                              double yResolution, std::string_view background, std::uint64_t byteCount) {
+                              double yResolution, std::string_view background, std::uint64_t byteCount,
+                              std::string_view nonce) {
     // The page size is chosen so that the device's rounding gives exactly the requested pixels.
     char size[160];
     std::snprintf(size, sizeof size, "/PageSize [%.9g %.9g] /HWResolution [%.9g %.9g]",
@@ -142,15 +191,37 @@ std::string RasterJobPrologue(std::string_view deviceName, const std::string& ou
     const std::string name(deviceName);
     std::string s = "false setglobal clear\n";
     s += "currentpagedevice /OutputDevice get /" + name + " ne { (" + name + ") selectdevice } if\n";
-    s += "BraskState /output " + HexString(outputPath) + " put\n<< /OutputFile " + HexString(outputPath) +
-         " " + size + " >> setpagedevice\n";
-    s += "BraskState /gd globaldict dup length dict copy put\n"
-         "BraskState /gfd GlobalFontDirectory dup length dict copy put\n"
-         "initgraphics\n";
+    s += "<< /OutputFile " + HexString(outputPath) + " " + size + " >> setpagedevice\n";
+    s += "initgraphics\n";
     if (!background.empty())
         s += "gsave " + std::string(background) + " clippath fill grestore\n";
-    s += std::to_string(byteCount) + " BraskRunJob\n";
+    s += RunJobCall(nonce, outputPath, byteCount);
     return s;
+}
+
+JobMarker ParseJobMarker(std::string_view line, std::string_view nonce) {
+    JobMarker marker;
+    if (nonce.empty() || line.size() < kMarkerPrefix.size() + nonce.size() + 1 + kMarkerSuffix.size() ||
+        line.substr(0, kMarkerPrefix.size()) != kMarkerPrefix ||
+        line.substr(line.size() - kMarkerSuffix.size()) != kMarkerSuffix)
+        return marker;
+    std::string_view body =
+        line.substr(kMarkerPrefix.size(), line.size() - kMarkerPrefix.size() - kMarkerSuffix.size());
+    if (body.substr(0, nonce.size()) != nonce || body[nonce.size()] != ' ')
+        return marker;
+    body.remove_prefix(nonce.size() + 1);
+    if (body.substr(0, 5) == "done " && ParseNumbers(body.substr(5), marker))
+        marker.kind = JobMarker::Kind::Done;
+    else if (body.substr(0, 7) == "status " && ParseNumbers(body.substr(7), marker))
+        marker.kind = JobMarker::Kind::Status;
+    else if (body.substr(0, 6) == "error ") {
+        marker.kind = JobMarker::Kind::Error;
+        marker.text = std::string(body.substr(6));
+    } else if (body == "output-moved")
+        marker.kind = JobMarker::Kind::OutputMoved;
+    else if (body == "options-error")
+        marker.kind = JobMarker::Kind::OptionsError;
+    return marker;
 }
 
 } // namespace BRASK::WRAPPERS

@@ -21,6 +21,8 @@ struct EngineConfig {
     std::vector<std::string> extraArguments;
     // A raster interpreter (file raster devices) instead of the distiller.
     bool raster = false;
+    // The interpreter process to start; empty: brask-gsworker beside the library (GsWorkerClient).
+    std::string workerPath;
 };
 
 // How one render of a raster job paints: the device's colours and what lies under the picture. Two renders

@@ -1,6 +1,7 @@
 #include "JawsLibrary.h"
 
 #include "DevicePath.h"
+#include "OutputFile.h"
 #include "PdfColorAnalysis.h"
 
 #include <brask/IO.h>
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <unistd.h>
 
@@ -35,9 +37,49 @@ double Fixed(int32_t value) {
 
 } // namespace
 
+int32_t JawsStatus(JobStatus status) {
+    switch (status) {
+    case JobStatus::Ok:
+        return kJawsOK;
+    case JobStatus::TimedOut:
+        return kJawsTimedOut;
+    case JobStatus::NotStarted:
+        return kJawsNotStarted;
+    case JobStatus::BadParameter:
+        return kJawsBadParameter;
+    case JobStatus::OutputMissing:
+        return kJawsOutputMissing;
+    case JobStatus::Failed:
+        break;
+    }
+    return kJawsFailed;
+}
+
 JawsLibrary& JawsLibrary::Instance() {
     static JawsLibrary library;
     return library;
+}
+
+JawsLibrary::~JawsLibrary() {
+    // The logger may belong to a library that is already gone.
+    Mute(true);
+    TearDownRasterDevice();
+    mRasterEngine.reset();
+    mEngine.reset();
+    RemoveTemporaryFiles();
+}
+
+void JawsLibrary::RemoveTemporaryFiles() {
+    if (mTempFolder.empty())
+        return;
+    std::error_code ignored;
+    std::filesystem::remove_all(mTempFolder + "/fontmap", ignored);
+    if (mOwnsTempFolder)
+        std::filesystem::remove_all(mTempFolder, ignored);
+    else
+        rmdir(mTempFolder.c_str()); // the caller's folder, only when nothing else is left in it
+    mTempFolder.clear();
+    mOwnsTempFolder = false;
 }
 
 JawsLibraryMutex* JawsLibrary::Mutex() {
@@ -77,8 +119,10 @@ int32_t JawsLibrary::Startup(const char* devicePath) {
     }
     EngineConfig config;
     config.tempFolder = path->TempFolder();
+    mOwnsTempFolder = config.tempFolder.empty();
     if (config.tempFolder.empty())
         config.tempFolder = MakePrivateTempFolder();
+    mTempFolder = config.tempFolder;
     // The font stub tree becomes the interpreter's font map; without one the font folders are searched.
     const FONTMAP::StubFontMap fonts = FONTMAP::ReadStubFontMap(devicePath != nullptr ? devicePath : "");
     if (!fonts.fonts.empty() || !fonts.cidFonts.empty()) {
@@ -97,8 +141,10 @@ int32_t JawsLibrary::Startup(const char* devicePath) {
     auto engine = std::make_unique<GsWorkerClient>(config, [this](int kind, std::string_view message) {
         Log(kind == 2 ? kJawsLogError : kJawsLogInfo, message);
     });
-    if (!engine->Start())
+    if (!engine->Start()) {
+        RemoveTemporaryFiles();
         return kJawsNotStarted;
+    }
     mEngine = std::move(engine);
     // The raster interpreter process starts with the first render; made here so that Abort, which runs
     // without the lock, never sees it change.
@@ -117,6 +163,7 @@ int32_t JawsLibrary::Finish() {
     TearDownRasterDevice();
     mRasterEngine.reset();
     mEngine.reset();
+    RemoveTemporaryFiles();
     return kJawsOK;
 }
 
@@ -138,120 +185,6 @@ void JawsLibrary::Abort() {
 int32_t JawsLibrary::JobsRun() const {
     return (mEngine != nullptr ? mEngine->JobsRun() : 0) +
            (mRasterEngine != nullptr ? mRasterEngine->JobsRun() : 0);
-}
-
-int32_t JawsLibrary::SetupRasterDevice(std::int32_t width, std::int32_t height, std::int32_t xResolution,
-                                       std::int32_t yResolution, std::int16_t modelBits, RipPixmap* pixmap,
-                                       RipColorCallback* callback) {
-    TearDownRasterDevice();
-    RasterSetup setup;
-    std::string error;
-    const int32_t status =
-        MakeRasterSetup(width, height, xResolution, yResolution, modelBits, pixmap, callback, setup, error);
-    if (status != kJawsOK) {
-        Log(kJawsLogError, "the raster device cannot be opened: " + error);
-        return status;
-    }
-    if (mEngine == nullptr)
-        return kJawsNotStarted;
-    mRaster = setup;
-    return kJawsOK;
-}
-
-int32_t JawsLibrary::TearDownRasterDevice() {
-    const bool open = mRaster.has_value();
-    mRaster.reset();
-    mRasterBytes.clear();
-    mRasterBytes.shrink_to_fit();
-    mRasterFeeding = false;
-    return open ? kJawsOK : kJawsFailed; // nothing to close
-}
-
-int32_t JawsLibrary::DrawRasterBlock(std::uint32_t flags, const void* data, std::int32_t length,
-                                     const char* prologue, std::int16_t prologueLength) {
-    if (!mRaster) {
-        Log(kJawsLogError, "BEPSDrawPageContents: no raster device is open");
-        return kJawsFailed;
-    }
-    if (length < 0 || (data == nullptr && length > 0) || (prologue == nullptr && prologueLength > 0)) {
-        Log(kJawsLogError, "BEPSDrawPageContents: bad block");
-        return kJawsBadParameter;
-    }
-    // The first block (or the first after a finished job) starts a new job with the prologue.
-    if ((flags & 1u) != 0 || !mRasterFeeding) {
-        mRasterBytes.clear();
-        if (prologueLength > 0)
-            mRasterBytes.assign(prologue, static_cast<std::size_t>(prologueLength));
-        mRasterBytes.push_back('\n');
-        mRasterFeeding = true;
-    }
-    mRasterBytes.append(static_cast<const char*>(data), static_cast<std::size_t>(length));
-    if ((flags & 2u) == 0)
-        return kJawsOK;
-    mRasterFeeding = false;
-    const int32_t status = RenderRaster();
-    mRasterBytes.clear();
-    return status;
-}
-
-int32_t JawsLibrary::RenderRaster() {
-    if (mEngine == nullptr || mRasterEngine == nullptr)
-        return kJawsNotStarted;
-    const RasterSetup& setup = *mRaster;
-    JobRequest job;
-    job.raster.enabled = true;
-    job.raster.width = setup.width;
-    job.raster.height = setup.height;
-    job.raster.xResolution = setup.xResolution;
-    job.raster.yResolution = setup.yResolution;
-    job.raster.passes = setup.Passes();
-    job.raster.sendPixels = setup.hasPixmap;
-    std::vector<std::vector<char>> renders(job.raster.passes.size());
-    for (std::size_t i = 0; i < renders.size(); ++i)
-        renders[i].reserve(static_cast<std::size_t>(setup.width) * static_cast<std::size_t>(setup.height) *
-                           static_cast<std::size_t>(RasterComponents(job.raster.passes[i])));
-    job.raster.pixels = [&renders](int pass, const char* pixels, std::size_t length) {
-        if (pass < 0 || static_cast<std::size_t>(pass) >= renders.size())
-            return false;
-        std::vector<char>& render = renders[static_cast<std::size_t>(pass)];
-        if (render.size() + length > render.capacity())
-            return false;
-        render.insert(render.end(), pixels, pixels + length);
-        return true;
-    };
-    job.byteCount = mRasterBytes.size();
-    std::size_t at = 0;
-    job.read = [this, &at](char* buffer, std::size_t capacity) -> std::int64_t {
-        const std::size_t count = std::min(capacity, mRasterBytes.size() - at);
-        std::memcpy(buffer, mRasterBytes.data() + at, count);
-        at += count;
-        return static_cast<std::int64_t>(count);
-    };
-    const JobResult result = mRasterEngine->Run(job);
-    switch (result.status) {
-    case JobStatus::Ok:
-        break;
-    case JobStatus::TimedOut:
-        return kJawsTimedOut;
-    case JobStatus::NotStarted:
-        return kJawsNotStarted;
-    case JobStatus::BadParameter:
-        return kJawsBadParameter;
-    default:
-        return kJawsFailed;
-    }
-    for (std::size_t i = 0; setup.hasPixmap && i < renders.size(); ++i) {
-        if (renders[i].size() != renders[i].capacity() || renders[i].empty()) {
-            Log(kJawsLogError, "the interpreter process sent an incomplete render");
-            return kJawsFailed;
-        }
-    }
-    std::string error;
-    if (!ComposePixmap(setup, renders, error)) {
-        Log(kJawsLogError, error);
-        return kJawsFailed;
-    }
-    return kJawsOK;
 }
 
 int32_t JawsLibrary::Distil(JawsDataProvider* provider, int32_t byteCount, const char* outputPath,
@@ -300,10 +233,14 @@ int32_t JawsLibrary::RunJob(JobRequest& job, const RipDistillParams* params) {
     ColorSpaceClear();
     if (params == nullptr || params->recordSize != kRipDistillParamsSize || job.outputPath.empty()) {
         Log(kJawsLogError, "distillation refused: missing output path or bad RipDistillParams");
+        // A file at the path must not pass for this distillation's result.
+        RemoveOwnedOutput(job.outputPath);
         return kJawsBadParameter;
     }
-    if (mEngine == nullptr)
+    if (mEngine == nullptr) {
+        RemoveOwnedOutput(job.outputPath);
         return kJawsNotStarted;
+    }
     job.page.left = Fixed(params->left);
     job.page.bottom = Fixed(params->bottom);
     job.page.width = std::abs(Fixed(params->width));
@@ -314,22 +251,9 @@ int32_t JawsLibrary::RunJob(JobRequest& job, const RipDistillParams* params) {
     job.page.moveOrigin = (params->flags & kRipDistillFlagMoveOrigin) != 0;
 
     const JobResult result = mEngine->Run(job);
-    switch (result.status) {
-    case JobStatus::Ok:
+    if (result.status == JobStatus::Ok)
         Analyse(job.outputPath);
-        return kJawsOK;
-    case JobStatus::TimedOut:
-        return kJawsTimedOut;
-    case JobStatus::NotStarted:
-        return kJawsNotStarted;
-    case JobStatus::BadParameter:
-        return kJawsBadParameter;
-    case JobStatus::OutputMissing:
-        return kJawsOutputMissing;
-    case JobStatus::Failed:
-        break;
-    }
-    return kJawsFailed;
+    return JawsStatus(result.status);
 }
 
 void JawsLibrary::Analyse(const std::string& pdfPath) {

@@ -20,6 +20,8 @@ namespace BRASK::WRAPPERS {
 class JawsLibrary {
 public:
     static JawsLibrary& Instance();
+    // At unload or process end: the interpreter processes end and the files this library made go.
+    ~JawsLibrary();
 
     // The recursive lock handed out by GetJawsLibraryMutex; every entry point that touches the interpreter
     // holds it too.
@@ -48,8 +50,8 @@ public:
     uint32_t ProcessColorFlags() const;
     bool RasterJob() const { return mRasterJob; }
 
-    // The raster device (RasterDevice.h): opened over the caller's pixmap (a second open replaces the
-    // first), fed PostScript block by block, rendered at the last block.
+    // The raster device (RasterDevice.h, JawsLibraryRaster.cpp): opened over the caller's pixmap (a second
+    // open replaces the first), fed PostScript block by block, rendered at the last block.
     int32_t SetupRasterDevice(std::int32_t width, std::int32_t height, std::int32_t xResolution,
                               std::int32_t yResolution, std::int16_t modelBits, RipPixmap* pixmap,
                               RipColorCallback* callback);
@@ -62,6 +64,12 @@ private:
     int32_t RunJob(JobRequest& job, const RipDistillParams* params);
     void Analyse(const std::string& pdfPath);
     int32_t RenderRaster();
+    // The analysis render (no pixmap): the job is distilled into a scratch PDF whose colour spaces become
+    // the list, exactly as after a distillation.
+    int32_t AnalyseRaster();
+    // Removes the font map and the scratch files; the temporary folder too when this library made it or it
+    // is left empty.
+    void RemoveTemporaryFiles();
 
     std::unique_ptr<GsWorkerClient> mEngine;
     // A second interpreter process for raster jobs, started at the first render.
@@ -70,6 +78,8 @@ private:
     std::string mRasterBytes; // the PostScript of the job being fed
     bool mRasterFeeding = false;
     std::vector<std::string> mFontFolders;
+    std::string mTempFolder;      // the device path's %temp% folder, or one of our own
+    bool mOwnsTempFolder = false; // made by this library (no %temp% in the device path)
 
     std::mutex mLoggerLock;
     void* mLoggerContext = nullptr;
@@ -80,6 +90,9 @@ private:
     std::size_t mCursor = 0;
     bool mRasterJob = false;
 };
+
+// The entry points' status for a job's result.
+int32_t JawsStatus(JobStatus status);
 
 // Locks the library's recursive mutex for a scope.
 class JawsLibraryLock {

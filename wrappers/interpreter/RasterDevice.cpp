@@ -106,6 +106,8 @@ int32_t MakeRasterSetup(std::int32_t width, std::int32_t height, std::int32_t xR
         return kJawsBadParameter;
     }
     setup.modelBits = modelBits;
+    setup.widthPoints = std::abs(width / 65536.0);
+    setup.heightPoints = std::abs(height / 65536.0);
     setup.xResolution = xResolution / 65536.0;
     setup.yResolution = yResolution / 65536.0;
     setup.width = RasterPixels(width, xResolution);

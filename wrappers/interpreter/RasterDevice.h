@@ -22,6 +22,8 @@
 namespace BRASK::WRAPPERS {
 
 struct RasterSetup {
+    double widthPoints = 0; // the picture's size
+    double heightPoints = 0;
     std::int32_t width = 0;  // pixels
     std::int32_t height = 0; // pixels
     double xResolution = 0;  // dots per inch

@@ -1,0 +1,237 @@
+// The worker client against a stand-in worker that misbehaves (FakeWorker.cpp), and the worker's decoding of
+// what the client sends.
+#include "GsWorkerClient.h"
+#include "JobDecoder.h"
+
+#include "../support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <csignal>
+#include <filesystem>
+#include <functional>
+#include <limits>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+using namespace BRASK::WRAPPERS;
+using BRASK::TEST::TempDir;
+
+namespace {
+
+// The worker folders (gsworker-*) inside `folder`.
+std::vector<std::string> WorkerFolders(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().filename().string().rfind("gsworker-", 0) == 0)
+            names.push_back(entry.path().string());
+    }
+    return names;
+}
+
+class WorkerClientTest : public ::testing::Test {
+protected:
+    WorkerClientTest() {
+        EngineConfig config;
+        config.tempFolder = mDir.Path().string();
+        config.workerPath = BRASK_FAKE_WORKER;
+        mClient = std::make_unique<GsWorkerClient>(
+            config, [this](int, std::string_view message) { mMessages.emplace_back(message); });
+    }
+    // A distiller job of a few bytes whose output path tells the stand-in what to do.
+    JobResult Run(const std::string& mode) {
+        JobRequest job;
+        job.outputPath = (mDir.Path() / mode).string();
+        job.byteCount = 4;
+        job.read = [](char* buffer, std::size_t) {
+            std::copy_n("test", 4, buffer);
+            return std::int64_t(4);
+        };
+        return mClient->Run(job);
+    }
+    TempDir mDir;
+    std::vector<std::string> mMessages;
+    std::unique_ptr<GsWorkerClient> mClient;
+};
+
+} // namespace
+
+TEST_F(WorkerClientTest, AMisbehavingWorkerFailsItsJobCleanlyAndTheNextJobWorks) {
+    struct Case {
+        const char* mode;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"crash", "the interpreter process ended during the job"},
+        {"oversized", "the interpreter process sent a text of 65537 bytes; it is restarted"},
+        {"pixels", "the interpreter process sent pixels for a job that asked for none; it is restarted"},
+        {"unknown-kind", "the interpreter process sent a frame of the unknown kind 9; it is restarted"},
+        {"bad-result", "the interpreter process sent the unknown result 200; it is restarted"},
+    };
+    ASSERT_EQ(Run("ok").status, JobStatus::Ok);
+    int processes = mClient->ProcessesStarted();
+    for (const Case& c : cases) {
+        const std::vector<std::string> before = WorkerFolders(mDir.Path());
+        ASSERT_EQ(before.size(), 1u) << c.mode;
+        const JobResult failed = Run(c.mode);
+        EXPECT_EQ(failed.status, JobStatus::Failed) << c.mode;
+        EXPECT_EQ(failed.reason, c.reason);
+        EXPECT_FALSE(std::filesystem::exists(before.front()))
+            << c.mode << ": the ended worker's folder stayed";
+        EXPECT_EQ(Run("ok").status, JobStatus::Ok) << c.mode;
+        EXPECT_EQ(mClient->ProcessesStarted(), ++processes) << c.mode;
+    }
+    mClient->Stop();
+    EXPECT_TRUE(WorkerFolders(mDir.Path()).empty());
+}
+
+TEST_F(WorkerClientTest, TheWorkerRunsWithItsPrivateFolderAsTmpdir) {
+    ASSERT_EQ(Run("environment").status, JobStatus::Ok);
+    const std::vector<std::string> folders = WorkerFolders(mDir.Path());
+    ASSERT_EQ(folders.size(), 1u);
+    ASSERT_FALSE(mMessages.empty());
+    EXPECT_EQ(mMessages.back(), "TMPDIR=" + folders.front() + " temp=" + folders.front());
+}
+
+TEST_F(WorkerClientTest, AWorkerEndedBetweenJobsIsReplacedAndAbortSparesAnIdleOne) {
+    ASSERT_EQ(Run("pid").status, JobStatus::Ok);
+    mClient->Abort();
+    ASSERT_EQ(Run("pid").status, JobStatus::Ok);
+    EXPECT_EQ(mClient->ProcessesStarted(), 1) << "an abort without a job ended the worker";
+    const std::vector<std::string> folders = WorkerFolders(mDir.Path());
+    ASSERT_EQ(folders.size(), 1u);
+    ASSERT_EQ(kill(std::stoi(mMessages.back()), SIGKILL), 0);
+    usleep(100 * 1000);
+    EXPECT_EQ(Run("ok").status, JobStatus::Ok);
+    EXPECT_EQ(mClient->ProcessesStarted(), 2);
+    EXPECT_FALSE(std::filesystem::exists(folders.front())) << "the ended worker's folder stayed";
+}
+
+namespace {
+
+JobHeader GoodHeader(bool raster) {
+    JobHeader header;
+    header.pathLength = 8;
+    header.optionsLength = 3;
+    header.byteCount = 1000;
+    header.width = 200;
+    header.height = 100;
+    header.left = -5;
+    header.bottom = 7.5;
+    header.resolution = 288;
+    if (raster) {
+        header.raster = 1;
+        header.passCount = 2;
+        header.passes[0] = 0;
+        header.passes[1] = 1;
+        header.pixelWidth = 400;
+        header.pixelHeight = 200;
+        header.xResolution = 144;
+        header.yResolution = 144;
+    }
+    return header;
+}
+
+} // namespace
+
+TEST(JobDecoderTest, AGoodHeaderBecomesTheJobItDescribes) {
+    JobRequest job;
+    std::string error;
+    ASSERT_TRUE(DecodeJob(GoodHeader(false), "/out.pdf", "abc", job, error)) << error;
+    EXPECT_EQ(job.outputPath, "/out.pdf");
+    EXPECT_EQ(job.jobOptions, "abc");
+    EXPECT_EQ(job.byteCount, 1000u);
+    EXPECT_EQ(job.page.width, 200);
+    EXPECT_EQ(job.page.left, -5);
+    EXPECT_EQ(job.page.bottom, 7.5);
+    EXPECT_EQ(job.page.resolution, 288);
+    EXPECT_TRUE(job.page.setPageSize && job.page.moveOrigin && job.page.embedAllFonts);
+    EXPECT_FALSE(job.raster.enabled);
+
+    ASSERT_TRUE(DecodeJob(GoodHeader(true), "/out.pdf", "abc", job, error)) << error;
+    EXPECT_TRUE(job.raster.enabled);
+    EXPECT_EQ(job.raster.passes, (std::vector<RasterPass>{RasterPass::RgbOnWhite, RasterPass::RgbOnBlack}));
+    EXPECT_EQ(job.raster.width, 400);
+    EXPECT_EQ(job.raster.yResolution, 144);
+    EXPECT_TRUE(job.raster.sendPixels);
+}
+
+TEST(JobDecoderTest, EveryBadValueIsRefusedWithItsReason) {
+    struct Case {
+        const char* what;
+        bool raster;
+        std::function<void(JobHeader&)> spoil;
+        const char* error;
+        bool framing = false; // refused before the texts are read
+    };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const Case cases[] = {
+        {"magic", false, [](JobHeader& h) { h.magic = 0x12345678; },
+         "the job header does not start with the job magic", true},
+        {"path length", false, [](JobHeader& h) { h.pathLength = kMaxPathLength + 1; },
+         "the output path is longer than 65536 bytes", true},
+        {"options length", false, [](JobHeader& h) { h.optionsLength = kMaxOptionsLength + 1; },
+         "the job options are longer than 1048576 bytes", true},
+        {"flag", false, [](JobHeader& h) { h.embedAllFonts = 2; },
+         "a flag of the job header is neither 0 nor 1"},
+        {"raster flag", false, [](JobHeader& h) { h.raster = 7; },
+         "a flag of the job header is neither 0 nor 1"},
+        {"byte count", false, [](JobHeader& h) { h.byteCount = ~0ull; },
+         "the byte count 18446744073709551615 is too large"},
+        {"time limit", false, [](JobHeader& h) { h.timeLimitSeconds = 4000000000u; },
+         "the time limit 4000000000 s is too large"},
+        {"NaN width", false, [nan](JobHeader& h) { h.width = nan; },
+         "the page of the job header is out of range"},
+        {"negative height", false, [](JobHeader& h) { h.height = -1; },
+         "the page of the job header is out of range"},
+        {"infinite origin", false, [](JobHeader& h) { h.left = HUGE_VAL; },
+         "the page of the job header is out of range"},
+        {"zero resolution", false, [](JobHeader& h) { h.resolution = 0; },
+         "the page of the job header is out of range"},
+        {"no pass", true, [](JobHeader& h) { h.passCount = 0; }, "a raster job needs 1 to 4 passes, not 0"},
+        {"five passes", true, [](JobHeader& h) { h.passCount = 5; },
+         "a raster job needs 1 to 4 passes, not 5"},
+        {"unknown pass", true, [](JobHeader& h) { h.passes[1] = 4; }, "raster pass 1 has the unknown kind 4"},
+        {"pixel width", true, [](JobHeader& h) { h.pixelWidth = 0; },
+         "the raster of the job header is out of range"},
+        {"pixel height", true, [](JobHeader& h) { h.pixelHeight = kMaxRasterSide + 1; },
+         "the raster of the job header is out of range"},
+        {"raster resolution", true, [nan](JobHeader& h) { h.yResolution = nan; },
+         "the raster of the job header is out of range"},
+    };
+    for (const Case& c : cases) {
+        JobHeader header = GoodHeader(c.raster);
+        c.spoil(header);
+        std::string error;
+        EXPECT_EQ(CheckJobFraming(header, error), !c.framing) << c.what;
+        JobRequest job;
+        error.clear();
+        EXPECT_FALSE(DecodeJob(header, std::string(header.pathLength, 'p'),
+                               std::string(header.optionsLength, 'o'), job, error))
+            << c.what;
+        EXPECT_EQ(error, c.error) << c.what;
+    }
+    // The texts must be what the header announced, and a distiller job needs a path without NUL bytes.
+    const struct {
+        JobHeader header;
+        std::string path;
+        const char* error;
+    } texts[] = {
+        {GoodHeader(false), "/short", "the texts do not have the lengths the header announced"},
+        {GoodHeader(false), std::string("/a\0b.pdf", 8), "the output path holds a NUL byte"},
+        {[] {
+             JobHeader h = GoodHeader(false);
+             h.pathLength = 0;
+             return h;
+         }(),
+         "", "a distiller job needs an output path"},
+    };
+    for (const auto& t : texts) {
+        JobRequest job;
+        std::string error;
+        EXPECT_FALSE(DecodeJob(t.header, t.path, "abc", job, error)) << t.error;
+        EXPECT_EQ(error, t.error);
+    }
+}
