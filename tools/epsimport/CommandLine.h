@@ -24,6 +24,7 @@ struct CommandLine {
     bool interpreter = false;
     bool draft = false;
     bool verbose = false;
+    bool strictFonts = false; // --strict-fonts: a font substitution fails the placement
     FileType type = FileType::Detect;
     std::string preview;    // --preview FILE.png
     double dpi = 72;        // --dpi N (preview)

@@ -192,6 +192,17 @@ int RunPlace(HOST::Host& host, PluginLoader& plugin, const CommandLine& line, st
                 space = FindAttached<GRAPHICS::IConnectionSpace>(*tile, CLSID::ConnectionSpaceKey);
         }
 
+        // Fonts the picture asked for and did not get; with --strict-fonts the picture is not placed.
+        std::string substituted;
+        result["fontSubstitutions"] = nlohmann::ordered_json::array();
+        for (const auto& [requested, used] : log.FontSubstitutions()) {
+            result["fontSubstitutions"].push_back({{"requested", requested}, {"used", used}});
+            substituted += (substituted.empty() ? "" : ", ") + requested + " replaced by " + used;
+        }
+        const bool refused = line.strictFonts && !substituted.empty();
+        if (refused)
+            space = nullptr;
+
         const std::string pdf = OutputPath(line, file);
         result["pdf"] = nullptr;
         if (space != nullptr && !pdf.empty()) {
@@ -206,6 +217,8 @@ int RunPlace(HOST::Host& host, PluginLoader& plugin, const CommandLine& line, st
                               : space == nullptr ? std::string("the plug-in gave no connection space")
                                                  : "placement failed with status " + std::to_string(status);
         }
+        if (refused)
+            result["error"] = "font substitution refused (--strict-fonts): " + substituted;
         if (status != kOK || space == nullptr || result.contains("error"))
             exitStatus = 1;
         out << Dump(result) << '\n' << std::flush;

@@ -146,12 +146,39 @@ void GsEngine::OnLine(GsStream stream, std::string_view line) {
             mJobError = "the job switched the output to another file";
         else if (body == "options-error")
             mSink(2, "the job options raised an error");
+        else if (body.substr(0, 17) == "font-substituted ")
+            AddSubstitution(body.substr(17));
         return;
     }
     if (mJobActive && line.find("Could not open the file") != std::string_view::npos)
         mJobError = "the job switched the output to a file it may not write";
     if (!line.empty())
         mSink(stream == GsStream::Err ? 2 : 1, line);
+}
+
+void GsEngine::AddSubstitution(std::string_view report) {
+    // "<order> <requested> <used>"; names with spaces keep them in the requested part.
+    const std::size_t first = report.find(' ');
+    const std::size_t last = report.rfind(' ');
+    if (first == std::string_view::npos || last == first || last + 1 == report.size())
+        return;
+    const std::string order(report.substr(0, first));
+    char* end = nullptr;
+    const long position = std::strtol(order.c_str(), &end, 10);
+    if (end == order.c_str() || *end != '\0')
+        return;
+    mSubstitutions.push_back({position, {std::string(report.substr(first + 1, last - first - 1)),
+                                         std::string(report.substr(last + 1))}});
+}
+
+std::vector<FontSubstitution> GsEngine::TakeSubstitutions() {
+    std::sort(mSubstitutions.begin(), mSubstitutions.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<FontSubstitution> substitutions;
+    for (auto& [position, substitution] : mSubstitutions)
+        substitutions.push_back(std::move(substitution));
+    mSubstitutions.clear();
+    return substitutions;
 }
 
 JobResult GsEngine::Run(const JobRequest& job) {
@@ -185,6 +212,7 @@ JobResult GsEngine::RunLocked(const JobRequest& job) {
     mSawDone = false;
     mSawGlobalChange = false;
     mJobError.clear();
+    mSubstitutions.clear();
     mJobActive = true;
 
     bool fatal = false;
@@ -238,6 +266,7 @@ JobResult GsEngine::RunLocked(const JobRequest& job) {
 
     if (result.status == JobStatus::Ok && !IsCompletePdf(job.outputPath))
         result = {JobStatus::OutputMissing, "the job wrote no complete PDF"};
+    result.fontSubstitutions = TakeSubstitutions();
     return result;
 }
 

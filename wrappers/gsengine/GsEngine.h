@@ -44,6 +44,10 @@ private:
     bool StartLocked();
     void StopLocked();
     void OnLine(GsStream stream, std::string_view line);
+    // "<order> <requested> <used>" from the job's substitution report.
+    void AddSubstitution(std::string_view report);
+    // The job's substitutions in the order the job asked for the fonts.
+    std::vector<FontSubstitution> TakeSubstitutions();
     JobResult RunLocked(const JobRequest& job);
     // Raster jobs (GsEngineRaster.cpp): the job's bytes rendered once per pass into a raster file of the
     // private folder, whose pixels go to the request's sink.
@@ -64,6 +68,7 @@ private:
     bool mSawDone = false;
     bool mSawGlobalChange = false;
     std::string mJobError;
+    std::vector<std::pair<long, FontSubstitution>> mSubstitutions;
 };
 
 // Whether `path` holds a complete PDF: the header first, "%%EOF" last (trailing white space allowed).

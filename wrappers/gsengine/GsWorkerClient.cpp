@@ -217,7 +217,8 @@ GsWorkerClient::Wait GsWorkerClient::ReceiveLocked(void* data, std::size_t lengt
 }
 
 GsWorkerClient::Wait GsWorkerClient::AwaitResult(Deadline deadline, JobStatus& status, std::string& reason,
-                                                 const RasterRequest* raster) {
+                                                 const RasterRequest* raster,
+                                                 std::vector<FontSubstitution>* substitutions) {
     bool pixelsRefused = false;
     for (;;) {
         ReplyHeader header;
@@ -242,6 +243,12 @@ GsWorkerClient::Wait GsWorkerClient::AwaitResult(Deadline deadline, JobStatus& s
         wait = ReceiveLocked(text.data(), text.size(), deadline);
         if (wait != Wait::Ok)
             return wait;
+        if (header.type == kReplySubstitution) {
+            const std::size_t newline = text.rfind('\n');
+            if (substitutions != nullptr && newline != std::string::npos)
+                substitutions->push_back({text.substr(0, newline), text.substr(newline + 1)});
+            continue;
+        }
         if (header.type == kReplyResult) {
             status = static_cast<JobStatus>(header.code);
             reason = std::move(text);
@@ -360,10 +367,15 @@ JobResult GsWorkerClient::RunLocked(const JobRequest& job) {
 
     JobStatus status = JobStatus::Failed;
     std::string reason;
+    std::vector<FontSubstitution> substitutions;
     if (wait == Wait::Ok)
-        wait = AwaitResult(deadline, status, reason, job.raster.enabled ? &job.raster : nullptr);
-    if (wait == Wait::Ok)
-        return {status, reason};
+        wait =
+            AwaitResult(deadline, status, reason, job.raster.enabled ? &job.raster : nullptr, &substitutions);
+    if (wait == Wait::Ok) {
+        JobResult result(status, reason);
+        result.fontSubstitutions = std::move(substitutions);
+        return result;
+    }
 
     // Past the time limit, aborted or gone: the process is ended and the next job gets a new one.
     StopLocked(false);

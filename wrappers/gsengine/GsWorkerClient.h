@@ -48,9 +48,10 @@ private:
     void StopLocked(bool graceful = true);
     Wait SendLocked(const void* data, std::size_t length, Deadline deadline);
     Wait ReceiveLocked(void* data, std::size_t length, Deadline deadline);
-    // Reads frames until a result arrives; messages go to the sink.
+    // Reads frames until a result arrives; messages go to the sink, font substitutions to `substitutions`.
     Wait AwaitResult(Deadline deadline, JobStatus& status, std::string& reason,
-                     const RasterRequest* raster = nullptr);
+                     const RasterRequest* raster = nullptr,
+                     std::vector<FontSubstitution>* substitutions = nullptr);
     JobResult RunLocked(const JobRequest& job);
 
     EngineConfig mConfig;

@@ -31,6 +31,54 @@ BraskJobDict begin
   } bind def
   /letter { } def /legal { } def /a4 { } def /a3 { } def /note { } def /ledger { } def /11x17 { } def
 end
+% Font substitution: Ghostscript calls $error /SubstituteFont with the missing name on the stack just before
+% it substitutes. The names (with their order of arrival) are kept in a dictionary in global VM, which the
+% job's own save and restore do not undo; at the job's end each is reported with the font drawn instead (the
+% unaliased font that shares the substitute's glyph procedures) and the substitute is undefined again.
+/BraskFontOf {
+  FontDirectory 1 index known { FontDirectory exch get true }
+  { GlobalFontDirectory 1 index known { GlobalFontDirectory exch get true } { pop false } ifelse } ifelse
+} bind def
+/BraskUsedFont {
+  //BraskState /used /unknown put
+  //BraskFontOf exec {
+    dup type /dicttype eq { dup /CharStrings known } { false } ifelse {
+      /CharStrings get //BraskState exch /glyphs exch put
+      [ FontDirectory GlobalFontDirectory ] {
+        { exch pop
+          dup type /dicttype eq {
+            dup /.Alias known not {
+              dup /CharStrings known {
+                dup /CharStrings get //BraskState /glyphs get eq {
+                  dup /FontName known { dup /FontName get //BraskState exch /used exch put } if
+                } if
+              } if
+            } if
+          } if
+          pop
+        } forall
+      } forall
+    } { pop } ifelse
+  } if
+  //BraskState /used get
+} bind def
+/BraskReportSubstitutions {
+  //BraskState /subst get {
+    (%%[BraskJob: font-substituted ) print 12 string cvs print ( ) print
+    dup dup length string cvs print ( ) print
+    //BraskUsedFont exec dup length string cvs print
+    ( ]%%\n) print flush
+  } forall
+  % Ghostscript keeps a substitute under the missing name in global VM; without it the next job that asks
+  % for the name substitutes again, and is reported.
+  //BraskState /subst get {
+    pop true setglobal { undefinefont } stopped { pop $error /newerror false put } if false setglobal
+  } forall
+} bind def
+true setglobal BraskState /subst 1 dict put false setglobal
+$error /SubstituteFont {
+  //BraskState /subst get dup 2 index known { pop } { dup length 2 index exch put } ifelse
+} put
 /BraskMarkChanged { //BraskState /changed true put } bind def
 /BraskGlobalChanged {
   //BraskState /changed false put
@@ -55,6 +103,7 @@ end
 } bind def
 /BraskRunJob {
   //BraskState exch /count exch put
+  true setglobal //BraskState /subst 8 dict put false setglobal
   //BraskState /ctm matrix currentmatrix put
   //BraskState /save save put
   //BraskJobDict begin
@@ -68,6 +117,7 @@ end
       ( in ) print $error /command get 128 string cvs print ( ]%%\n) print flush
       $error /newerror false put } if } if
   clear
+  //BraskReportSubstitutions exec
   currentpagedevice /OutputFile get //BraskState /output get ne { (output-moved) //BraskReport exec } if
   //BraskState /file get dup status { flushfile } { pop } ifelse
   //BraskState /save get restore

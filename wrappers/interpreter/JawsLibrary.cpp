@@ -5,6 +5,7 @@
 
 #include <brask/IO.h>
 #include <fontmap/StubFontMap.h>
+#include <jaws/FontSubstitutionText.h>
 
 #include <cmath>
 #include <cstdio>
@@ -79,11 +80,12 @@ int32_t JawsLibrary::Startup(const char* devicePath) {
     config.tempFolder = path->TempFolder();
     if (config.tempFolder.empty())
         config.tempFolder = MakePrivateTempFolder();
-    // The font stub tree becomes the interpreter's font map; without one the font folders are searched.
+    // The font stub tree becomes the interpreter's font map (behind the system's cidfmap); without one the
+    // font folders are searched.
     const FONTMAP::StubFontMap fonts = FONTMAP::ReadStubFontMap(devicePath != nullptr ? devicePath : "");
     if (!fonts.fonts.empty() || !fonts.cidFonts.empty()) {
-        const FONTMAP::GhostscriptFontFiles files =
-            FONTMAP::WriteGhostscriptFontFiles(fonts, config.tempFolder + "/fontmap");
+        const FONTMAP::GhostscriptFontFiles files = FONTMAP::WriteGhostscriptFontFiles(
+            fonts, config.tempFolder + "/fontmap", FONTMAP::InstalledGhostscriptResources().systemCidfmap);
         if (files.ok)
             config.extraArguments = files.arguments;
         else
@@ -314,6 +316,8 @@ int32_t JawsLibrary::RunJob(JobRequest& job, const RipDistillParams* params) {
     job.page.moveOrigin = (params->flags & kRipDistillFlagMoveOrigin) != 0;
 
     const JobResult result = mEngine->Run(job);
+    for (const FontSubstitution& substitution : result.fontSubstitutions)
+        Log(kJawsLogWarning, JAWS::FontSubstitutionText(substitution.requested, substitution.used));
     switch (result.status) {
     case JobStatus::Ok:
         Analyse(job.outputPath);
