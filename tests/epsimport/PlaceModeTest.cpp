@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -117,13 +118,52 @@ TEST_F(Epsimport, FailuresGiveAnErrorTextAndExitStatusOne) {
     EXPECT_EQ(help.raw.rfind("usage: epsimport", 0), 0u);
 }
 
+TEST_F(Epsimport, FontSubstitutionsAreListedAndStrictFontsRefusesThem) {
+    const std::string header = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 200 50\n%%EndComments\n";
+    const std::string missing = Write(
+        "missing.eps", header + "/NoSuchFont-Regular findfont 20 scalefont setfont 10 10 moveto (Missing) "
+                                "show /Times-Roman findfont pop /Other-Missing 9 selectfont\n");
+    const std::string known =
+        Write("known.eps", header + "/Symbol findfont 20 scalefont setfont 10 10 moveto "
+                                    "(abg) show\n");
+    const nlohmann::json expected =
+        nlohmann::json::array({{{"requested", "NoSuchFont-Regular"}, {"used", "NimbusMonoPS-Regular"}},
+                               {{"requested", "Other-Missing"}, {"used", "NimbusMonoPS-Regular"}}});
+    for (const std::string path : {"", "--interpreter "}) {
+        SCOPED_TRACE(path.empty() ? "converter" : "interpreter");
+        const std::string out = (mDir.Path() / (path.empty() ? "c" : "i")).string();
+        const std::string files = "--output-dir '" + out + "' '" + missing + "' '" + known + "'";
+        // Placed as the file asks, with the substitutions named.
+        const Result placed = RunTool(path + files);
+        ASSERT_EQ(placed.exitStatus, 0) << placed.raw;
+        ASSERT_EQ(placed.lines.size(), 2u);
+        EXPECT_EQ(placed.lines[0]["status"], 0);
+        EXPECT_EQ(placed.lines[0]["fontSubstitutions"], expected);
+        EXPECT_EQ(placed.lines[0]["pdf"], out + "/missing.pdf");
+        EXPECT_EQ(placed.lines[1]["fontSubstitutions"], nlohmann::json::array());
+        std::filesystem::remove_all(out);
+        // Refused: no PDF, an error naming both fonts of each substitution, exit status 1.
+        const Result strict = RunTool(path + "--strict-fonts " + files);
+        EXPECT_EQ(strict.exitStatus, 1) << strict.raw;
+        ASSERT_EQ(strict.lines.size(), 2u);
+        EXPECT_EQ(strict.lines[0]["fontSubstitutions"], expected);
+        EXPECT_EQ(strict.lines[0]["pdf"], nullptr);
+        EXPECT_EQ(strict.lines[0]["error"],
+                  "font substitution refused (--strict-fonts): NoSuchFont-Regular replaced by "
+                  "NimbusMonoPS-Regular, Other-Missing replaced by NimbusMonoPS-Regular");
+        EXPECT_FALSE(std::filesystem::exists(out + "/missing.pdf"));
+        EXPECT_EQ(strict.lines[1]["pdf"], out + "/known.pdf");
+        EXPECT_FALSE(strict.lines[1].contains("error"));
+    }
+}
+
 TEST(CommandLineOptions, ParsedAsGiven) {
     const char* all[] = {"epsimport", "--interpreter", "--draft", "-v", "--type",
-                         "svg",       "--output-dir",  "out",     "a"};
-    const CommandLine line = ParseCommandLine(9, all);
+                         "svg",       "--output-dir",  "out",     "a",  "--strict-fonts"};
+    const CommandLine line = ParseCommandLine(10, all);
     EXPECT_TRUE(line.error.empty()) << line.error;
     EXPECT_EQ(line.mode, Mode::Place);
-    EXPECT_TRUE(line.interpreter && line.draft && line.verbose);
+    EXPECT_TRUE(line.interpreter && line.draft && line.verbose && line.strictFonts);
     EXPECT_EQ(line.type, FileType::SVG);
     EXPECT_EQ(line.outputDir, "out");
     EXPECT_EQ(line.files, std::vector<std::string>{"a"});

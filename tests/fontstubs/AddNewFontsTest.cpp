@@ -151,22 +151,6 @@ TEST_F(AddFonts, StaleStubsGoFromAllFoldersButTheirIndexLinesStay) {
     EXPECT_TRUE(std::filesystem::exists(Western() / "GoneFont.ps"));
 }
 
-TEST_F(AddFonts, AFontWhoseMainStubWasDeletedKeepsItsVariants) {
-    mFonts.Add("DejaVuSans-Bold", "/fonts/d/DejaVuSans-Bold.ttf", XF::kXTrueType, false);
-    { FontDevice first(mFonts); }
-    const Names all = {"DejaVuSans-Bold.ps", "DejaVuSans,Bold.ps", "DejaVuSansBold.ps"};
-    ASSERT_EQ(StubNames(Western()), all);
-    std::filesystem::remove(Western() / "DejaVuSans-Bold.ps");
-    { FontDevice second(mFonts); }
-    // The main stub is written again; the variants, present already, are neither rewritten nor deleted.
-    EXPECT_EQ(StubNames(Western()), all);
-    EXPECT_EQ(Read(Western() / "DejaVuSans,Bold.ps"),
-              "/DejaVuSans,Bold  (%psfont%DejaVuSans-Bold.ttf)" + kTrueTypeTail);
-    const std::string index = Read(Western() / "_edir_");
-    EXPECT_EQ(index, "/DejaVuSans-Bold  (DejaVuSans-Bold.ps)\n/DejaVuSans,Bold  (DejaVuSans,Bold.ps)\n"
-                     "/DejaVuSansBold  (DejaVuSansBold.ps)\n/DejaVuSans-Bold  (DejaVuSans-Bold.ps)\n");
-}
-
 TEST_F(AddFonts, Type1FontsByOutlineForm) {
     mFonts.Add("Utopia-Regular", "/fonts/t1/putr.pfa", XF::kXType1Text, false);
     mFonts.Add("Charter-Roman", "/fonts/t1/bchr.pfb", XF::kXType1, true); // Type 1 stubs are Western
