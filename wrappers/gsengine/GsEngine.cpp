@@ -146,7 +146,7 @@ void GsEngine::OnLine(GsStream stream, std::string_view line) {
             mJobError = "the job switched the output to another file";
         else if (body == "options-error")
             mSink(2, "the job options raised an error");
-        else if (body.substr(0, 17) == "font-substituted ")
+        else if (body.substr(0, 17) == "font-substituted " && !mConfig.raster) // renders place nothing
             AddSubstitution(body.substr(17));
         return;
     }
@@ -157,6 +157,10 @@ void GsEngine::OnLine(GsStream stream, std::string_view line) {
 }
 
 void GsEngine::AddSubstitution(std::string_view report) {
+    // A job asking for ever new missing fonts must not flood the host's log.
+    constexpr std::size_t kMostSubstitutions = 256;
+    if (mSubstitutions.size() >= kMostSubstitutions)
+        return;
     // "<order> <requested> <used>"; names with spaces keep them in the requested part.
     const std::size_t first = report.find(' ');
     const std::size_t last = report.rfind(' ');
@@ -167,8 +171,9 @@ void GsEngine::AddSubstitution(std::string_view report) {
     const long position = std::strtol(order.c_str(), &end, 10);
     if (end == order.c_str() || *end != '\0')
         return;
-    mSubstitutions.push_back({position, {std::string(report.substr(first + 1, last - first - 1)),
-                                         std::string(report.substr(last + 1))}});
+    mSubstitutions.push_back(
+        {position,
+         {std::string(report.substr(first + 1, last - first - 1)), std::string(report.substr(last + 1))}});
 }
 
 std::vector<FontSubstitution> GsEngine::TakeSubstitutions() {

@@ -62,9 +62,6 @@ struct JobRequest {
 struct FontSubstitution {
     std::string requested;
     std::string used; // the PostScript name of the font program drawn instead ("unknown" when not found)
-    bool operator==(const FontSubstitution& other) const {
-        return requested == other.requested && used == other.used;
-    }
 };
 
 struct JobResult {
