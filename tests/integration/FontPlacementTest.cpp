@@ -8,6 +8,7 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <unistd.h>
 
 using namespace BRASK;
 using BRASK::TEST::LogCapture;
@@ -143,6 +144,14 @@ TEST(FontCases, EachFontKindOnBothPaths) {
         // The same picture looks the same on both paths.
         const TEST::RasterDifference paths = TEST::CompareRasters(renders[false], renders[true]);
         EXPECT_TRUE(TEST::LookAlike(paths)) << "mean " << paths.blurredMean << ", tile " << paths.worstTile;
+        if (row.substitution != nullptr) {
+            // The interpreter's cidfmap (its per-process RIP folder) keeps the system's entries in front.
+            const auto cidfmap = PluginHost::Instance().TemporaryFolder() /
+                                 ("jaws" + std::to_string(getpid())) / "fontmap" / "cidfmap";
+            const std::string system = TEST::ReadAll("/var/lib/ghostscript/fonts/cidfmap");
+            ASSERT_FALSE(system.empty());
+            EXPECT_EQ(TEST::ReadAll(cidfmap).rfind(system, 0), 0u) << cidfmap;
+        }
         if (!row.likeGhostscript) {
             // Without the stub tree's font map Ghostscript draws another font: the case tests the map.
             const auto own = FontsOf(reference);
