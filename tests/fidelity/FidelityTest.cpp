@@ -150,11 +150,11 @@ TEST(Fidelity, EveryCorpusEpsLooksAsGhostscriptCropsItOnBothPaths) {
     jobs.clear();
     wanted.clear();
     for (const auto& [stem, file] : byStem) {
-        const RasterDifference d = CompareRasters(rasters["gs"][stem], rasters["converter"][stem]);
-        if (rasters["converter"][stem].Empty() ||
-            (std::abs(d.widthDelta) <= 1 && std::abs(d.heightDelta) <= 1))
+        const RgbRaster &gs = rasters["gs"][stem], &ours = rasters["converter"][stem];
+        if (ours.Empty() || (std::abs(gs.width - ours.width) <= 1 && std::abs(gs.height - ours.height) <= 1))
             continue;
-        EXPECT_TRUE(kGsCannotCrop.count(stem)) << stem << ": gs's page is not the box; " << Describe(d);
+        EXPECT_TRUE(kGsCannotCrop.count(stem))
+            << stem << ": gs's page of " << gs.width << " x " << gs.height << " is not the box";
         ownBox.insert(stem);
         if (boxOf(stem).Usable()) {
             jobs.push_back([&, stem = stem, file = file] {
