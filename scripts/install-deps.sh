@@ -7,7 +7,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libgs-dev ghostscript libqpdf-dev qpdf liblcms2-dev librsvg2-dev librsvg2-bin libcairo2-dev
     libfontconfig-dev libfreetype-dev libicu-dev libpng-dev nlohmann-json3-dev
-    poppler-utils fonts-dejavu-core fonts-wqy-microhei
+    poppler-utils fonts-dejavu-core fonts-wqy-microhei fonts-urw-base35
 )
 
 missing=()

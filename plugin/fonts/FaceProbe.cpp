@@ -8,6 +8,7 @@
 #include FT_CID_H
 
 #include <cstring>
+#include <fstream>
 
 namespace XF {
 
@@ -53,7 +54,14 @@ FaceProbe::~FaceProbe() {
 
 namespace {
 
-std::uint32_t TypeOf(const FacePtr& face) {
+// A PFB file starts with the marker of its first segment; a Type 1 font in text form with "%!".
+bool IsSegmentedType1(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    char head[2] = {};
+    return in.read(head, 2) && static_cast<unsigned char>(head[0]) == 0x80 && head[1] == 0x01;
+}
+
+std::uint32_t TypeOf(const FacePtr& face, const std::string& path) {
     const char* format = FT_Get_Font_Format(face.get());
     if (format == nullptr)
         return kXUnknownType;
@@ -63,7 +71,7 @@ std::uint32_t TypeOf(const FacePtr& face) {
         return HasTable(face.get(), TTAG_DSIG) ? kXOpenTypeTT : kXTrueType;
     }
     if (std::strcmp(format, "Type 1") == 0)
-        return kXType1;
+        return IsSegmentedType1(path) ? kXType1 : kXType1Text;
     if (std::strcmp(format, "CID Type 1") == 0)
         return kXComposite;
     if (std::strcmp(format, "CFF") == 0) {
@@ -106,7 +114,7 @@ FaceProbe::Facts FaceProbe::Probe(const std::string& path, int faceIndex) {
     Facts facts;
     const FacePtr face = mImpl->Open(path, faceIndex);
     if (face) {
-        facts.type = TypeOf(face);
+        facts.type = TypeOf(face, path);
         facts.ranges = RangesOf(face);
     }
     return facts;

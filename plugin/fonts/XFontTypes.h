@@ -18,12 +18,13 @@ constexpr XStatus kXNoMoreFamilies = 0x51002007;
 
 // The kind of a font's outline file.
 enum XFontType : std::uint32_t {
-    kXType1 = 0,       // Type 1 (PFB or PFA outline file)
+    kXType1 = 0,       // Type 1 in a PFB outline file (binary segments)
     kXTrueType = 1,    // TrueType
     kXOpenTypeTT = 2,  // OpenType with TrueType outlines (carries a digital signature table)
     kXOpenTypePS = 3,  // OpenType with PostScript (CFF) outlines
     kXComposite = 6,   // CID-keyed font outside an sfnt wrapper
     kXUnknownType = 8, // the file cannot be opened or has no outline format the library knows
+    kXType1Text = 9,   // Type 1 in text form (PFA, .t1): run as it stands, no PFB segments to decode
 };
 
 // Style slots of a family.

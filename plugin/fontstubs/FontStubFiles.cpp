@@ -94,6 +94,8 @@ FontStubError FontDevice::CreateFontStubFile(unsigned char* psName, const unsign
         text += " definesfntfontset 0 get definefont pop";
     else if (fontType == XF::kXType1)
         text += " (r) file /PFBDecode filter cvx exec";
+    else if (fontType == XF::kXType1Text)
+        text += " (r) file cvx exec";
     else {
         BRASK_LOG_ERROR(kSource, kCreateFontStubFile, "Invalid font type");
         return kFontStubInvalidType;

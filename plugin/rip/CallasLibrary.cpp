@@ -1,5 +1,8 @@
 #include "CallasLibrary.h"
 
+#include "JawsEntryPoints.h"
+#include "fontstubs/FontDevice.h"
+
 #include "shell/LibUtils.h"
 
 #include "brask/IClassFactory.h"
@@ -32,8 +35,30 @@ CallasLibrary::CallasLibrary(const std::string& preferredPath) {
         return;
     CALLAS_ENTRY_POINTS(BRASK_CALLAS_BIND)
 #undef BRASK_CALLAS_BIND
+#define BRASK_CALLAS_BIND_OPTIONAL(ret, name, args) bound.name = mLibrary.GetProc<PFN_##name>(#name);
+    CALLAS_OPTIONAL_ENTRY_POINTS(BRASK_CALLAS_BIND_OPTIONAL)
+#undef BRASK_CALLAS_BIND_OPTIONAL
     mEntryPoints = bound;
     mLoaded = true;
+}
+
+void CallasLibrary::ShareFonts() {
+    if (!mLoaded)
+        return;
+    std::call_once(mFontsShared, [this] {
+        if (mEntryPoints.CallasSetLogger != nullptr)
+            mEntryPoints.CallasSetLogger(nullptr, &callasLogging);
+        if (mEntryPoints.CallasSetFontPaths != nullptr) {
+            const std::string fonts = FontDevice::Instance().GetFontPathString().GetUTF8String();
+            mEntryPoints.CallasSetFontPaths(fonts.c_str());
+        }
+    });
+}
+
+void callasLogging(void* /*context*/, int kind, char* message, int /*length*/) {
+    constexpr char kFunction[] = "void __cdecl BRASK::PLUGIN::callasLogging(void *,int,char *,int)";
+    LogWrapperMessage("core/Plugins/EPSLoader/Source/src/Common/CallasRip", kFunction, __LINE__, kind,
+                      message);
 }
 
 CallasLibrary& CallasLibrary::Instance() {

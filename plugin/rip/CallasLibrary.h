@@ -7,6 +7,7 @@
 #include "platform/DynamicLibrary.h"
 
 #include <atomic>
+#include <mutex>
 #include <string>
 
 namespace BRASK::PLUGIN {
@@ -14,6 +15,8 @@ namespace BRASK::PLUGIN {
 struct CallasEntryPoints {
 #define BRASK_CALLAS_FIELD(ret, name, args) PFN_##name name = nullptr;
     CALLAS_ENTRY_POINTS(BRASK_CALLAS_FIELD)
+    // Bound when the library has them; null otherwise.
+    CALLAS_OPTIONAL_ENTRY_POINTS(BRASK_CALLAS_FIELD)
 #undef BRASK_CALLAS_FIELD
 };
 
@@ -32,12 +35,20 @@ public:
     void SetInitialised() { mInitialised.store(true, std::memory_order_release); }
     const CallasEntryPoints& EntryPoints() const { return mEntryPoints; }
     const std::string& LoadError() const { return mLibrary.Error(); }
+    // Once per library, before its first InitCallas: hands the converter the font stub directory's path
+    // string (building the directory, as the interpreter's start does) and a logger for its warnings, when
+    // the library offers those entry points.
+    void ShareFonts();
 
 private:
     PLATFORM::DynamicLibrary mLibrary;
     CallasEntryPoints mEntryPoints;
     bool mLoaded = false;
     std::atomic<bool> mInitialised{false};
+    std::once_flag mFontsShared;
 };
+
+// Receives the converter's warnings and logs them like the interpreter's (jawsLogging).
+void callasLogging(void* context, int kind, char* message, int length);
 
 } // namespace BRASK::PLUGIN

@@ -28,6 +28,7 @@ CallasRip::CallasRip(IO::IURI* uri, CallasLibrary& library) : mURI(uri), mLibrar
         BRASK_LOG_ERROR(kCallasRipSource, kFunction, "Failed to load Callas library");
         return;
     }
+    mLibrary.ShareFonts();
     const std::int32_t status = mLibrary.EntryPoints().InitCallas(nullptr, nullptr);
     if (status == 0)
         mLibrary.SetInitialised();

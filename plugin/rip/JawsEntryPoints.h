@@ -43,7 +43,11 @@ void MakeJawsDevicePath(char*& path);
 // The device path as text; its font part is the font stub directory's path string.
 CoreString BuildJawsDevicePath(const CoreString& fontPathString);
 
-// Receives the interpreter's messages and logs them as errors.
+// Logs a wrapper's message with the given source: an error record, or for a warning (kJawsLogWarning) an
+// error-type record of level 2.
+void LogWrapperMessage(const char* source, const char* function, long line, int kind, const char* message);
+
+// Receives the interpreter's messages and logs them as errors (warnings at level 2).
 void jawsLogging(void* context, int kind, char* message, int length);
 
 } // namespace BRASK::PLUGIN

@@ -110,16 +110,21 @@ void MakeJawsDevicePath(char*& path) {
     std::memcpy(path, utf8.c_str(), utf8.size() + 1);
 }
 
-void jawsLogging(void* /*context*/, int /*kind*/, char* message, int /*length*/) {
-    constexpr char kFunction[] = "void __cdecl BRASK::PLUGIN::jawsLogging(void *,int,char *,int)";
+void LogWrapperMessage(const char* source, const char* function, long line, int kind, const char* message) {
     if (message == nullptr)
         return;
     std::wostringstream stream;
-    // Each byte widened to one unit, as the interpreter's text arrives.
+    // Each byte widened to one unit, as the wrapper's text arrives.
     for (const char* p = message; *p != '\0'; ++p)
         stream << static_cast<wchar_t>(static_cast<unsigned char>(*p));
-    BLoggerLibInterface::GetInstance()->BLogMessage(kLogTypeError, kJawsUtilsSource, kFunction, __LINE__,
-                                                    stream, kLogLevelError);
+    // A warning (a font substitution in a job that succeeded) is an error-type record of the lower level.
+    BLoggerLibInterface::GetInstance()->BLogMessage(kLogTypeError, source, function, line, stream,
+                                                    kind == kJawsLogWarning ? kLogLevelInfo : kLogLevelError);
+}
+
+void jawsLogging(void* /*context*/, int kind, char* message, int /*length*/) {
+    constexpr char kFunction[] = "void __cdecl BRASK::PLUGIN::jawsLogging(void *,int,char *,int)";
+    LogWrapperMessage(kJawsUtilsSource, kFunction, __LINE__, kind, message);
 }
 
 } // namespace BRASK::PLUGIN

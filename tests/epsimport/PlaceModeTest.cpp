@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <optional>
 
 using namespace BRASK;
@@ -156,13 +157,52 @@ TEST_F(Epsimport, InfoPassesUTF8AndReadsOtherTextAsWindows1252) {
         EXPECT_EQ(result.lines[i]["title"], cases[i].expected) << i;
 }
 
+TEST_F(Epsimport, FontSubstitutionsAreListedAndStrictFontsRefusesThem) {
+    const std::string header = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 200 50\n%%EndComments\n";
+    const std::string missing = Write(
+        "missing.eps", header + "/NoSuchFont-Regular findfont 20 scalefont setfont 10 10 moveto (Missing) "
+                                "show /Times-Roman findfont pop /Other-Missing 9 selectfont\n");
+    const std::string known =
+        Write("known.eps", header + "/Symbol findfont 20 scalefont setfont 10 10 moveto "
+                                    "(abg) show\n");
+    const nlohmann::json expected =
+        nlohmann::json::array({{{"requested", "NoSuchFont-Regular"}, {"used", "NimbusMonoPS-Regular"}},
+                               {{"requested", "Other-Missing"}, {"used", "NimbusMonoPS-Regular"}}});
+    for (const std::string path : {"", "--interpreter "}) {
+        SCOPED_TRACE(path.empty() ? "converter" : "interpreter");
+        const std::string out = Path(path.empty() ? "c" : "i");
+        const std::string files = "--output-dir " + Quoted(out) + " " + Quoted(missing) + " " + Quoted(known);
+        // Placed as the file asks, with the substitutions named.
+        const auto placed = RunEpsimport(path + files);
+        ASSERT_EQ(placed.exitStatus, 0) << placed.raw;
+        ASSERT_EQ(placed.lines.size(), 2u);
+        EXPECT_EQ(placed.lines[0]["status"], 0);
+        EXPECT_EQ(placed.lines[0]["fontSubstitutions"], expected);
+        EXPECT_EQ(placed.lines[0]["pdf"], out + "/missing.pdf");
+        EXPECT_EQ(placed.lines[1]["fontSubstitutions"], nlohmann::json::array());
+        std::filesystem::remove_all(out);
+        // Refused: no PDF, an error naming both fonts of each substitution, exit status 1.
+        const auto strict = RunEpsimport(path + "--strict-fonts " + files);
+        EXPECT_EQ(strict.exitStatus, 1) << strict.raw;
+        ASSERT_EQ(strict.lines.size(), 2u);
+        EXPECT_EQ(strict.lines[0]["fontSubstitutions"], expected);
+        EXPECT_EQ(strict.lines[0]["pdf"], nullptr);
+        EXPECT_EQ(strict.lines[0]["error"],
+                  "font substitution refused (--strict-fonts): NoSuchFont-Regular replaced by "
+                  "NimbusMonoPS-Regular, Other-Missing replaced by NimbusMonoPS-Regular");
+        EXPECT_FALSE(std::filesystem::exists(out + "/missing.pdf"));
+        EXPECT_EQ(strict.lines[1]["pdf"], out + "/known.pdf");
+        EXPECT_FALSE(strict.lines[1].contains("error"));
+    }
+}
+
 TEST(CommandLineOptions, ParsedAsGiven) {
     const char* all[] = {"epsimport",    "--interpreter", "--draft", "-v", "--type", "svg",
-                         "--output-dir", "out",           "-j",      "3",  "a"};
-    const CommandLine line = ParseCommandLine(11, all);
+                         "--output-dir", "out",           "-j",      "3",  "a",      "--strict-fonts"};
+    const CommandLine line = ParseCommandLine(12, all);
     EXPECT_TRUE(line.error.empty()) << line.error;
     EXPECT_EQ(line.mode, Mode::Place);
-    EXPECT_TRUE(line.interpreter && line.draft && line.verbose);
+    EXPECT_TRUE(line.interpreter && line.draft && line.verbose && line.strictFonts);
     EXPECT_EQ(line.type, FileType::SVG);
     EXPECT_EQ(line.outputDir, "out");
     EXPECT_EQ(line.jobs, 3);

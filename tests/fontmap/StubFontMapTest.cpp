@@ -16,7 +16,7 @@ namespace {
 const std::string kDejaVuBold = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
 const std::string kMicroHei = "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc";
 
-std::string Run(const std::string& command, int& status) {
+std::string RunCommand(const std::string& command, int& status) {
     std::string output;
     FILE* pipe = popen((command + " 2>&1").c_str(), "r");
     char buffer[4096];
@@ -33,9 +33,10 @@ std::string DistilledFonts(const std::filesystem::path& eps, const std::vector<s
         command += " '" + argument + "'";
     const std::string pdf = eps.string() + std::to_string(arguments.size()) + ".pdf";
     int status = 0;
-    const std::string log = Run(command + " -sOutputFile='" + pdf + "' '" + eps.string() + "'", status);
+    const std::string log =
+        RunCommand(command + " -sOutputFile='" + pdf + "' '" + eps.string() + "'", status);
     EXPECT_EQ(status, 0) << log;
-    return Run("pdffonts '" + pdf + "'", status);
+    return RunCommand("pdffonts '" + pdf + "'", status);
 }
 
 std::filesystem::path WriteEps(const std::filesystem::path& path, const std::string& body) {
@@ -167,7 +168,10 @@ TEST(InstalledFontMap, EveryFaceByPostScriptNameAndCollectionsAsCIDFonts) {
     const StubFontMap map = ReadInstalledFontMap();
     ASSERT_NE(Find(map.fonts, "DejaVuSans-Bold"), nullptr);
     EXPECT_EQ(Find(map.fonts, "DejaVuSans-Bold")->path, kDejaVuBold);
-    EXPECT_NE(Find(map.fonts, "NimbusSans-Regular"), nullptr);
+    // Ghostscript's own base fonts stay its own.
+    EXPECT_EQ(Find(map.fonts, "NimbusSans-Regular"), nullptr);
+    EXPECT_NE(std::find(map.leftToGhostscript.begin(), map.leftToGhostscript.end(), "StandardSymbolsPS"),
+              map.leftToGhostscript.end());
     ASSERT_NE(Find(map.fonts, "WenQuanYiMicroHei"), nullptr);
     EXPECT_EQ(Find(map.fonts, "WenQuanYiMicroHei")->path, kMicroHei);
     EXPECT_EQ(Find(map.fonts, "WenQuanYiMicroHeiMono"), nullptr);
@@ -197,4 +201,141 @@ TEST(InstalledFontMap, EveryFaceByPostScriptNameAndCollectionsAsCIDFonts) {
     // Ghostscript's own font search finds the simple font but not the CIDFont.
     const std::string own = DistilledFonts(eps, {});
     EXPECT_EQ(own.find("+WenQuanYiMicroHei "), std::string::npos) << own;
+}
+
+TEST(GhostscriptResources, OwnFontsTheAliasesThatReachThemAndTheFirstCidfmap) {
+    BRASK::TEST::TempDir temp;
+    const auto data = temp.Path() / "10.00.0";
+    std::filesystem::create_directories(data / "Resource" / "Font");
+    std::filesystem::create_directories(data / "Resource" / "Init");
+    for (const char* font : {"NimbusSans-Regular", "StandardSymbolsPS"})
+        std::ofstream(data / "Resource" / "Font" / font) << "%!";
+    std::ofstream(data / "Resource" / "Init" / "Fontmap.GS")
+        << "% comment /Commented /NimbusSans-Regular ;\n"
+           "/Helvetica\t\t/NimbusSans-Regular ;\n"
+           "/Symbol /StandardSymbolsPS\t;  % trailing comment\n"
+           "/Arial /Helvetica ;\n"   // a chain of two
+           "/Charter (bchr.pfa) ;\n" // a file entry: the file may be missing
+           "/Lost /NotInstalled ;\n" // leads nowhere
+           "/Loop1 /Loop2 ;\n/Loop2 /Loop1 ;\n";
+    const auto first = temp.Path() / "a", second = temp.Path() / "b", third = temp.Path() / "c";
+    for (const auto& folder : {first, second, third})
+        std::filesystem::create_directories(folder);
+    std::ofstream(second / "cidfmap") << "/X /Y ;";
+    std::ofstream(third / "cidfmap") << "/Z /Y ;";
+
+    const GhostscriptResources resources =
+        ReadGhostscriptResources(data.string(), {first.string(), second.string(), third.string()});
+    EXPECT_EQ(resources.ownFonts, (std::set<std::string>{"NimbusSans-Regular", "StandardSymbolsPS"}));
+    EXPECT_EQ(resources.ownAliases, (std::set<std::string>{"Helvetica", "Symbol", "Arial"}));
+    EXPECT_EQ(resources.systemCidfmap, (second / "cidfmap").string());
+    for (const char* name : {"Charter", "Lost", "Loop1", "Commented"})
+        EXPECT_FALSE(resources.Owns(name)) << name;
+    EXPECT_TRUE(ReadGhostscriptResources((temp.Path() / "none").string(), {}).ownFonts.empty());
+
+    // The installed Ghostscript: its base 35 and their classic names, and Debian's cidfmap.
+    const GhostscriptResources& installed = InstalledGhostscriptResources();
+    for (const char* name : {"StandardSymbolsPS", "D050000L", "Symbol", "ZapfDingbats", "Times-Roman",
+                             "Helvetica-Narrow-BoldOblique", "NewCenturySchlbk-Italic", "AvantGarde-Demi"})
+        EXPECT_TRUE(installed.Owns(name)) << name;
+    EXPECT_EQ(installed.ownFonts.size(), 35u);
+    EXPECT_FALSE(installed.Owns("DejaVuSans"));
+    EXPECT_EQ(installed.systemCidfmap, "/var/lib/ghostscript/fonts/cidfmap");
+}
+
+TEST_F(StubFontMapTest, GhostscriptsBaseFontsKeepTheirEncodings) {
+    // The URW OpenType files carry the Symbol and Dingbats designs without their encodings: mapped by name,
+    // they would replace Ghostscript's Type 1 copies, to which its aliases Symbol and ZapfDingbats lead.
+    const std::string otf = "/usr/share/fonts/opentype/urw-base35/";
+    mFonts.Add("StandardSymbolsPS", otf + "StandardSymbolsPS.otf", XF::kXOpenTypePS, false);
+    mFonts.Add("D050000L", otf + "D050000L.otf", XF::kXOpenTypePS, false);
+    PLUGIN::FontDevice device(mFonts);
+    const std::string tmp = (mTemp.Path() / "tmp").string();
+    const std::string devicePath = "%os%=;" + device.GetFontPathString().GetUTF8String() + "%temp%=" + tmp;
+    const auto encodings =
+        WriteEps(mTemp.Path() / "encodings.eps", "/Symbol findfont /Encoding get 110 get ==\n"
+                                                 "/ZapfDingbats findfont /Encoding get 52 get ==\n"
+                                                 "/StandardSymbolsPS findfont /FontType get ==\n");
+    struct Row {
+        const char* label; // also the folder of the map files
+        GhostscriptResources resources;
+        const char* printed;
+    } rows[] = {{"owned-names-left", InstalledGhostscriptResources(), "/nu\n/a20\n1\n"},
+                {"every-stub-mapped", GhostscriptResources{}, "/.notdef\n/a20\n2\n"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        const StubFontMap map = ReadStubFontMap(devicePath, row.resources);
+        EXPECT_EQ(Find(map.fonts, "StandardSymbolsPS") == nullptr, !row.resources.ownFonts.empty());
+        EXPECT_NE(Find(map.fonts, "Arial-BoldMT"), nullptr);
+        const GhostscriptFontFiles files =
+            WriteGhostscriptFontFiles(map, (mTemp.Path() / row.label).string(), row.resources.systemCidfmap);
+        ASSERT_TRUE(files.ok);
+        std::string command = "gs -q -dSAFER -dBATCH -dNOPAUSE -dNODISPLAY";
+        for (const auto& argument : files.arguments)
+            command += " '" + argument + "'";
+        int status = 0;
+        EXPECT_EQ(RunCommand(command + " '" + encodings.string() + "'", status), row.printed);
+    }
+    const StubFontMap map = ReadStubFontMap(devicePath);
+    EXPECT_EQ(std::set<std::string>(map.leftToGhostscript.begin(), map.leftToGhostscript.end()),
+              (std::set<std::string>{"D050000L", "StandardSymbolsPS"}));
+    // The system cidfmap comes first in the one Ghostscript reads.
+    const GhostscriptFontFiles files = WriteGhostscriptFontFiles(
+        map, (mTemp.Path() / "merged").string(), InstalledGhostscriptResources().systemCidfmap);
+    EXPECT_EQ(Read(files.cidfmapPath).rfind(Read(InstalledGhostscriptResources().systemCidfmap), 0), 0u);
+}
+
+TEST_F(StubFontMapTest, FilesOfOneNameInTwoFoldersAreToldApartByTheirFaces) {
+    // The stubs name bare files; two folders hold a "Face.ttf", each with another font.
+    const auto sans = mTemp.Path() / "sans", serif = mTemp.Path() / "serif";
+    for (const auto& [folder, source] :
+         {std::pair{sans, "DejaVuSans-Bold.ttf"}, {serif, "DejaVuSerif-Bold.ttf"}}) {
+        std::filesystem::create_directories(folder);
+        std::filesystem::copy_file(std::string("/usr/share/fonts/truetype/dejavu/") + source,
+                                   folder / "Face.ttf");
+    }
+    mFonts.families.clear();
+    mFonts.Add("DejaVuSerif-Bold", (serif / "Face.ttf").string(), XF::kXTrueType, false);
+    mFonts.Add("DejaVuSans-Bold", (sans / "Face.ttf").string(), XF::kXTrueType, false);
+    PLUGIN::FontDevice device(mFonts);
+    const StubFontMap map = Map(device);
+    // The serif's folder comes first in the font path, yet each name gets the file with its face.
+    for (const auto& [name, folder] : {std::pair{"DejaVuSans-Bold", sans},
+                                       {"DejaVuSans,Bold", sans},
+                                       {"DejaVuSansBold", sans},
+                                       {"DejaVuSerif-Bold", serif},
+                                       {"DejaVuSerifBold", serif}}) {
+        ASSERT_NE(Find(map.fonts, name), nullptr) << name;
+        EXPECT_EQ(Find(map.fonts, name)->path, (folder / "Face.ttf").string()) << name;
+    }
+}
+
+TEST_F(StubFontMapTest, TextFormType1FontsGetAStubThatLoadsThem) {
+    // A Type 1 font in text form under a name no other font has: the URW Sans with its name changed.
+    std::ifstream in("/usr/share/fonts/type1/urw-base35/NimbusSans-Regular.t1", std::ios::binary);
+    std::string font{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string from = "/FontName /NimbusSans-Regular def";
+    ASSERT_NE(font.find(from), std::string::npos);
+    font.replace(font.find(from), from.size(), "/FontName /BraskTextSans-Regular def");
+    const auto folder = mTemp.Path() / "type1";
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "brasktext.t1", std::ios::binary) << font;
+    mFonts.families.clear();
+    mFonts.Add("BraskTextSans-Regular", (folder / "brasktext.t1").string(), XF::kXType1Text, false);
+    PLUGIN::FontDevice device(mFonts);
+    EXPECT_EQ(Read(Western() / "BraskTextSans-Regular.ps"),
+              "/BraskTextSans-Regular  (%psfont%brasktext.t1) (r) file cvx exec");
+    const StubFontMap map = Map(device);
+    for (const char* name : {"BraskTextSans-Regular", "BraskTextSans,Regular", "BraskTextSansRegular"}) {
+        ASSERT_NE(Find(map.fonts, name), nullptr) << name;
+        EXPECT_EQ(Find(map.fonts, name)->path, (folder / "brasktext.t1").string());
+    }
+    const GhostscriptFontFiles files = WriteGhostscriptFontFiles(map, (mTemp.Path() / "gs").string());
+    ASSERT_TRUE(files.ok);
+    const auto eps =
+        WriteEps(mTemp.Path() / "type1.eps",
+                 "/BraskTextSans,Regular findfont 20 scalefont setfont 10 10 moveto (Text) show\n");
+    const std::string fonts = DistilledFonts(eps, files.arguments);
+    EXPECT_NE(fonts.find("+BraskTextSans-Regular "), std::string::npos) << fonts;
+    EXPECT_EQ(DistilledFonts(eps, {}).find("BraskTextSans-Regular"), std::string::npos);
 }

@@ -24,18 +24,20 @@ TEST(StubText, EveryStubFormTheDeviceWritesAndNothingElse) {
         std::string text;
         Kind kind;
         std::string name, fileName, setName, aliasOf, category;
-    } rows[] = {{"/Arial-BoldMT  (%psfont%arialbd.ttf)" + tt, Kind::kFontFile, "Arial-BoldMT", "arialbd.ttf",
-                 "", "", ""},
-                {"/Ryumin  (%psfont%ryumin.pfb) (r) file /PFBDecode filter cvx exec", Kind::kFontFile,
-                 "Ryumin", "ryumin.pfb", "", "", ""},
-                {"/MS,Mincho  (%psfont%MSMINCHO.TTC) definesfntfontset /FontSet defineresource ",
-                 Kind::kFontSetFile, "MS,Mincho", "MSMINCHO.TTC", "", "", ""},
-                {"/MS-Mincho" + set + "/MS-Mincho /CIDFont findresource ", Kind::kSetMember, "MS-Mincho", "",
-                 "MS-Mincho", "", "CIDFont"},
-                {"/MS-Mincho" + set + "/MS,Mincho /MS-Mincho /Font findresource  /Font defineresource ",
-                 Kind::kSetAlias, "MS,Mincho", "", "MS-Mincho", "MS-Mincho", "Font"},
-                // Balanced parentheses and escapes inside the file name are read as PostScript reads them.
-                {"/X  (%psfont%a(1)\\).ttf)" + tt, Kind::kFontFile, "X", "a(1)).ttf", "", "", ""}};
+    } rows[] = {
+        {"/Arial-BoldMT  (%psfont%arialbd.ttf)" + tt, Kind::kFontFile, "Arial-BoldMT", "arialbd.ttf", "", "",
+         ""},
+        {"/Ryumin  (%psfont%ryumin.pfb) (r) file /PFBDecode filter cvx exec", Kind::kFontFile, "Ryumin",
+         "ryumin.pfb", "", "", ""},
+        {"/Utopia  (%psfont%putr.pfa) (r) file cvx exec", Kind::kFontFile, "Utopia", "putr.pfa", "", "", ""},
+        {"/MS,Mincho  (%psfont%MSMINCHO.TTC) definesfntfontset /FontSet defineresource ", Kind::kFontSetFile,
+         "MS,Mincho", "MSMINCHO.TTC", "", "", ""},
+        {"/MS-Mincho" + set + "/MS-Mincho /CIDFont findresource ", Kind::kSetMember, "MS-Mincho", "",
+         "MS-Mincho", "", "CIDFont"},
+        {"/MS-Mincho" + set + "/MS,Mincho /MS-Mincho /Font findresource  /Font defineresource ",
+         Kind::kSetAlias, "MS,Mincho", "", "MS-Mincho", "MS-Mincho", "Font"},
+        // Balanced parentheses and escapes inside the file name are read as PostScript reads them.
+        {"/X  (%psfont%a(1)\\).ttf)" + tt, Kind::kFontFile, "X", "a(1)).ttf", "", "", ""}};
     for (const Row& row : rows) {
         const auto stub = ParseStub(row.text);
         ASSERT_TRUE(stub) << row.text;
@@ -49,6 +51,23 @@ TEST(StubText, EveryStubFormTheDeviceWritesAndNothingElse) {
              "/P" + set + "/N /Encoding findresource ",
              "/P" + set + "/N /P /Font findresource /CIDFont defineresource ", "{ (%psfont%a.ttf) } exec"})
         EXPECT_FALSE(ParseStub(text)) << text;
+}
+
+TEST(StubText, StubNamesMatchTheirFacesPostScriptNames) {
+    struct Row {
+        const char *stub, *ps;
+        int match;
+    } rows[] = {{"DejaVuSans-Bold", "DejaVuSans-Bold", 0},
+                {"DejaVuSans,Bold", "DejaVuSans-Bold", 1},
+                {"DejaVuSansBold", "DejaVuSans-Bold", 1},
+                {"Arial,Bold", "Arial-BoldMT", 2},
+                {"Arial", "ArialMT", 2},
+                {"DejaVuSerif-Bold", "DejaVuSans-Bold", -1},
+                {"DejaVuSans-BoldOblique", "DejaVuSans-Bold", -1},
+                {"", "DejaVuSans", -1},
+                {"--", "DejaVuSans", -1}};
+    for (const Row& row : rows)
+        EXPECT_EQ(StubNameMatch(row.stub, row.ps), row.match) << row.stub << " / " << row.ps;
 }
 
 TEST(StubText, NamesAndStrings) {

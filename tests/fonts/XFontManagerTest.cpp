@@ -1,5 +1,6 @@
 // The font library against the fonts installed on the machine (DejaVu, the URW base 35, WenQuanYi Micro Hei).
 #include "fonts/XFontManager.h"
+#include "fonts/FaceProbe.h"
 
 #include <gtest/gtest.h>
 
@@ -139,4 +140,22 @@ TEST_F(InstalledFonts, NamesCutToTheBufferUnknownFontsAndASecondRefresh) {
     const Face bold = mFaces.at("DejaVuSerif-Bold");
     ASSERT_EQ(mManager.GetPSFontName(bold.familyId, bold.style, serif, sizeof serif), kXNoErr);
     EXPECT_STREQ(serif, "DejaVuSerif-Bold");
+}
+
+TEST(FaceProbeTest, TypesByOutlineFile) {
+    // The URW base 35 come as OpenType, as PFB and as Type 1 text (.t1): the text form is no PFB.
+    struct Row {
+        const char* path;
+        int face;
+        std::uint32_t type;
+    } rows[] = {{"/usr/share/fonts/type1/urw-base35/NimbusSans-Regular.t1", 0, kXType1Text},
+                {"/usr/share/fonts/X11/Type1/NimbusSans-Regular.pfb", 0, kXType1},
+                {"/usr/share/fonts/opentype/urw-base35/NimbusSans-Regular.otf", 0, kXOpenTypePS},
+                {"/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", 0, kXTrueType},
+                {"/usr/share/fonts/truetype/wqy/wqy-microhei.ttc", 1, kXTrueType},
+                {"/usr/share/fonts/type1/urw-base35/NimbusSans-Regular.afm", 0, kXUnknownType},
+                {"/no/such/font.ttf", 0, kXUnknownType}};
+    FaceProbe probe;
+    for (const Row& row : rows)
+        EXPECT_EQ(probe.FontType(row.path, row.face), row.type) << row.path;
 }

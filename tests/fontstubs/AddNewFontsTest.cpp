@@ -151,6 +151,16 @@ TEST_F(AddFonts, StaleStubsGoFromAllFoldersButTheirIndexLinesStay) {
     EXPECT_TRUE(std::filesystem::exists(Western() / "GoneFont.ps"));
 }
 
+TEST_F(AddFonts, Type1FontsByOutlineForm) {
+    mFonts.Add("Utopia-Regular", "/fonts/t1/putr.pfa", XF::kXType1Text, false);
+    mFonts.Add("Charter-Roman", "/fonts/t1/bchr.pfb", XF::kXType1, true); // Type 1 stubs are Western
+    FontDevice device(mFonts);
+    EXPECT_EQ(Read(Western() / "Utopia,Regular.ps"), "/Utopia,Regular  (%psfont%putr.pfa) (r) file cvx exec");
+    EXPECT_EQ(Read(Western() / "Charter-Roman.ps"),
+              "/Charter-Roman  (%psfont%bchr.pfb) (r) file /PFBDecode filter cvx exec");
+    EXPECT_TRUE(StubNames(EastAsian()).empty());
+}
+
 TEST_F(AddFonts, UnsafeAndOverlongNamesAndFailedQueries) {
     mFonts.Add("Foo Bar", "/fonts/f/foobar.ttf", XF::kXTrueType, false);
     mFonts.Add("Never-Seen", "/fonts/f/never.ttf", XF::kXTrueType, false).nameFails = true;

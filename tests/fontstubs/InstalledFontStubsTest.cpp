@@ -60,6 +60,17 @@ TEST_F(InstalledFontStubs, EveryInstalledFaceHasAStubAndASecondStartWritesNone) 
     after.erase("_edir_");
     before.erase("_edir_");
     EXPECT_EQ(after, before);
+
+    // Only the main stub of an installed font deleted: it comes back, and its variants stay as they were.
+    std::filesystem::remove(Western() / "DejaVuSans-Bold.ps");
+    { FontDevice third(*GetFakeFontMgr()); }
+    after = Snapshot();
+    after.erase("_edir_");
+    after.erase("WesternFonts/_edir_");
+    before.erase("WesternFonts/_edir_");
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(Read(Western() / "DejaVuSans,Bold.ps"),
+              "/DejaVuSans,Bold  (%psfont%DejaVuSans-Bold.ttf)" + BRASK::TEST::kTrueTypeTail);
 }
 
 TEST_F(InstalledFontStubs, TheProcessWideDeviceIsBuiltOnceForAllThreads) {

@@ -1,51 +1,162 @@
-// A picture that names an installed font without embedding it comes out with that very font, on both paths.
+// Pictures that name fonts without embedding them, placed on both paths: the fonts in the PDF (pdffonts), its
+// pixels against Ghostscript's own crop of the file, and the warning when a font had to be substituted.
+#include "../support/PdfRaster.h"
 #include "CorpusFiles.h"
 #include "PluginHost.h"
 
-#include <array>
-#include <cstdio>
+#include <algorithm>
 #include <fstream>
-#include <memory>
+#include <map>
+#include <sstream>
+#include <unistd.h>
 
 using namespace BRASK;
+using BRASK::TEST::LogCapture;
 using BRASK::TEST::Placement;
 using BRASK::TEST::PluginHost;
 
 namespace {
 
-// The pdffonts line of the font whose name ends with `name` (subset prefixes aside), or empty.
-std::string FontLine(const std::string& pdf, const std::string& name) {
-    const std::string listing = TEST::Capture("pdffonts '" + pdf + "'");
-    std::size_t start = 0;
-    for (std::size_t end; (end = listing.find('\n', start)) != std::string::npos; start = end + 1) {
-        const std::string line = listing.substr(start, end - start);
-        const std::string first = line.substr(0, line.find(' '));
-        if (first.size() >= name.size() && first.compare(first.size() - name.size(), name.size(), name) == 0)
-            return line;
+struct PdfFont {
+    std::string name; // without the subset prefix
+    std::string type;
+    bool embedded = false;
+    bool operator==(const PdfFont& other) const {
+        return name == other.name && type == other.type && embedded == other.embedded;
     }
-    return {};
+    friend void PrintTo(const PdfFont& font, std::ostream* out) {
+        *out << font.name << " (" << font.type << (font.embedded ? ", embedded)" : ")");
+    }
+};
+
+std::string Trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(' ');
+    return first == std::string::npos ? std::string()
+                                      : text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// The fonts pdffonts lists; its columns are as wide as the dashes under the header.
+std::vector<PdfFont> FontsOf(const std::string& pdf) {
+    std::vector<PdfFont> fonts;
+    std::istringstream lines(TEST::Capture("pdffonts '" + pdf + "' 2>/dev/null"));
+    std::string header, dashes, line;
+    std::getline(lines, header);
+    std::getline(lines, dashes);
+    std::vector<std::pair<std::size_t, std::size_t>> columns; // start, length
+    for (std::size_t start = 0; (start = dashes.find('-', start)) != std::string::npos;) {
+        const std::size_t end = std::min(dashes.find(' ', start), dashes.size());
+        columns.emplace_back(start, end - start);
+        start = end;
+    }
+    while (std::getline(lines, line) && columns.size() >= 4) {
+        const auto column = [&](std::size_t i) {
+            return Trimmed(columns[i].first < line.size() ? line.substr(columns[i].first, columns[i].second)
+                                                          : "");
+        };
+        PdfFont font{column(0), column(1), column(3) == "yes"};
+        if (font.name.size() > 7 && font.name[6] == '+') // subset prefix
+            font.name = font.name.substr(7);
+        fonts.push_back(font);
+    }
+    return fonts;
+}
+
+std::string WriteEps(const std::string& name, const std::string& body) {
+    const std::string path = (PluginHost::Instance().OutputFolder() / name).string();
+    std::ofstream(path) << "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 240 40\n%%EndComments\n"
+                        << body << "\nshowpage\n%%EOF\n";
+    return path;
 }
 
 } // namespace
 
-TEST(FontsByName, InstalledTrueTypeFontIsEmbeddedItself) {
-    // DejaVu Sans Bold is a TrueType font (fonts-dejavu-core); a substitute would be a Type 1 font.
-    const std::string eps = (PluginHost::Instance().OutputFolder() / "named-font.eps").string();
-    std::ofstream(eps) << "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 300 60\n"
-                          "%%DocumentNeededResources: font DejaVuSans-Bold\n%%EndComments\n"
-                          "/DejaVuSans-Bold findfont 28 scalefont setfont 10 20 moveto (Stubbed font) show\n"
-                          "showpage\n%%EOF\n";
-    for (const bool interpreter : {false, true}) {
-        SCOPED_TRACE(interpreter ? "interpreter" : "converter");
-        Placement placement = PluginHost::Instance().Place(eps, interpreter);
-        ASSERT_EQ(placement.status, kOK);
-        ASSERT_NE(placement.connectionSpace, nullptr);
-        const std::string pdf =
-            PluginHost::Instance().SavePDF(placement, interpreter ? "font-i.pdf" : "font-c.pdf");
-        const std::string line = FontLine(pdf, "DejaVuSans-Bold");
-        ASSERT_FALSE(line.empty()) << TEST::Capture("pdffonts '" + pdf + "'");
-        EXPECT_NE(line.find("TrueType"), std::string::npos) << line;
-        EXPECT_NE(line.find(" yes "), std::string::npos) << line; // embedded
-        EXPECT_NE(TEST::Capture("pdftotext '" + pdf + "' -").find("Stubbed font"), std::string::npos);
+TEST(FontCases, EachFontKindOnBothPaths) {
+    const std::string kSubstituted = "Font substitution: NoSuchFont-Regular replaced by NimbusMonoPS-Regular";
+    struct Row {
+        const char* name;
+        std::string body;
+        PdfFont font;             // the font the PDF holds, on both paths
+        bool likeGhostscript;     // the pixels of gs's own crop; otherwise gs draws another font
+        const char* substitution; // the warning logged, or null
+    } rows[] = {
+        // Ghostscript's base fonts with their own encodings: Greek letters and dingbats, not blanks.
+        {"symbol",
+         "/Symbol findfont 24 scalefont setfont 10 12 moveto (abgdmp\\261DW) show",
+         {"Symbol", "Type 1C", true},
+         true,
+         nullptr},
+        {"dingbats",
+         "/ZapfDingbats findfont 24 scalefont setfont 10 12 moveto (3456789HI) show",
+         {"ZapfDingbats", "Type 1C", true},
+         true,
+         nullptr},
+        // A variant name only the stub tree gives (the joined form of DejaVuSerif-Bold): the installed face.
+        {"stub-variant",
+         "/DejaVuSerifBold findfont 24 scalefont setfont 10 12 moveto (Stub variant) show",
+         {"DejaVuSerif-Bold", "TrueType", true},
+         false,
+         nullptr},
+        // A Chinese TrueType font as a CIDFont with a Unicode CMap.
+        {"cjk-cidfont",
+         "/WenQuanYiMicroHei-UniGB-UCS2-H findfont 24 scalefont setfont 10 10 moveto <4F60597D4E16754C> show",
+         {"WenQuanYiMicroHei", "CID TrueType", true},
+         false,
+         nullptr},
+        // Installed under no name: substituted, as gs does, and said.
+        {"missing",
+         "/NoSuchFont-Regular findfont 24 scalefont setfont 10 12 moveto (Missing font) show",
+         {"NoSuchFont-Regular", "Type 1C", true},
+         true,
+         kSubstituted.c_str()},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string eps = WriteEps(std::string(row.name) + ".eps", row.body);
+        const std::string reference =
+            (PluginHost::Instance().OutputFolder() / (std::string(row.name) + "-gs.pdf")).string();
+        ASSERT_TRUE(TEST::WriteGhostscriptPdf(eps, reference));
+        const TEST::RgbRaster gs = TEST::RenderPdf(reference, reference);
+        std::map<bool, TEST::RgbRaster> renders;
+        for (const bool interpreter : {false, true}) {
+            SCOPED_TRACE(interpreter ? "interpreter" : "converter");
+            LogCapture log;
+            Placement placement = PluginHost::Instance().Place(eps, interpreter);
+            ASSERT_EQ(placement.status, kOK);
+            ASSERT_NE(placement.connectionSpace, nullptr);
+            const std::string pdf = PluginHost::Instance().SavePDF(
+                placement, std::string(row.name) + (interpreter ? "-i.pdf" : "-c.pdf"));
+            const auto fonts = FontsOf(pdf);
+            EXPECT_EQ(fonts, std::vector<PdfFont>{row.font});
+
+            renders[interpreter] = TEST::RenderPdf(pdf, pdf);
+            EXPECT_GT(renders[interpreter].Ink(), 150u) << "the glyphs are not there";
+            const TEST::RasterDifference fromGs = TEST::CompareRasters(gs, renders[interpreter]);
+            EXPECT_EQ(TEST::LookAlike(fromGs), row.likeGhostscript)
+                << "mean " << fromGs.blurredMean << ", tile " << fromGs.worstTile;
+
+            std::vector<std::string> warnings;
+            for (const auto& record : log.Records())
+                if (record.type == kLogTypeError && record.level == kLogLevelInfo)
+                    warnings.push_back(record.MessageUTF8());
+            EXPECT_EQ(warnings, row.substitution != nullptr ? std::vector<std::string>{row.substitution}
+                                                            : std::vector<std::string>{});
+        }
+        // The same picture looks the same on both paths.
+        const TEST::RasterDifference paths = TEST::CompareRasters(renders[false], renders[true]);
+        EXPECT_TRUE(TEST::LookAlike(paths)) << "mean " << paths.blurredMean << ", tile " << paths.worstTile;
+        if (row.substitution != nullptr) {
+            // The interpreter's cidfmap (its per-process RIP folder) keeps the system's entries in front.
+            const auto cidfmap = PluginHost::Instance().TemporaryFolder() /
+                                 ("jaws" + std::to_string(getpid())) / "fontmap" / "cidfmap";
+            const std::string system = TEST::ReadAll("/var/lib/ghostscript/fonts/cidfmap");
+            ASSERT_FALSE(system.empty());
+            EXPECT_EQ(TEST::ReadAll(cidfmap).rfind(system, 0), 0u) << cidfmap;
+        }
+        if (!row.likeGhostscript) {
+            // Without the stub tree's font map Ghostscript draws another font: the case tests the map.
+            const auto own = FontsOf(reference);
+            EXPECT_TRUE(std::none_of(own.begin(), own.end(), [&](const PdfFont& f) { return f == row.font; }))
+                << testing::PrintToString(own);
+        }
     }
 }

@@ -11,6 +11,8 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <dlfcn.h>
+#include <mutex>
 #include <thread>
 
 using namespace BRASK::TEST;
@@ -43,6 +45,17 @@ protected:
                                    eps ? 1 : 0, output.c_str());
     }
     TempDir mDir;
+};
+
+// The messages a wrapper's logger receives, with their kinds.
+struct Messages {
+    std::mutex lock;
+    std::vector<std::pair<int, std::string>> received;
+    static void Receive(void* context, int kind, char* message, int length) {
+        auto* self = static_cast<Messages*>(context);
+        std::lock_guard<std::mutex> guard(self->lock);
+        self->received.emplace_back(kind, std::string(message, static_cast<std::size_t>(length)));
+    }
 };
 
 } // namespace
@@ -244,4 +257,72 @@ TEST_F(ConverterTest, InstalledFontsAreEmbeddedFromTheirOwnFiles) {
     EXPECT_NE(facts.fontFiles.front().find("DejaVuSans-Bold FontFile2"), std::string::npos)
         << facts.fontFiles.front();
     EXPECT_NE(PdfToText(Out("dejavu.pdf")).find("Installed"), std::string::npos);
+}
+
+TEST_F(ConverterTest, BothWrappersWarnOfEveryFontSubstitutionOfEachJob) {
+    ASSERT_NE(Jaws(), nullptr);
+    ASSERT_EQ(StartJaws(), kJawsOK);
+    // The converter's warnings reach a logger set through its optional entry point.
+    void* converter = dlopen(CallasLibraryPath().c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(converter, nullptr);
+    const auto setLogger = reinterpret_cast<PFN_CallasSetLogger>(dlsym(converter, "CallasSetLogger"));
+    ASSERT_NE(setLogger, nullptr);
+    const auto warn = [](const char* requested, const char* used) {
+        return std::string("Font substitution: ") + requested + " replaced by " + used;
+    };
+    const std::string mono = "NimbusMonoPS-Regular";
+    struct Row {
+        const char* label;
+        std::string body;
+        std::vector<std::string> warnings; // in the order the job asked for the fonts
+    } rows[] = {{"findfont",
+                 "/NoSuchFont-Regular findfont 20 scalefont setfont 10 10 moveto (Missing) show\n",
+                 {warn("NoSuchFont-Regular", mono.c_str())}},
+                // Asked for twice, inside the job's own save and restore, through every way of asking.
+                {"ways",
+                 "save /Gone-A findfont pop restore /Gone-B /Font findresource pop /Gone-C 10 selectfont\n"
+                 "/Gone-A findfont 10 scalefont setfont 10 10 moveto (A) show\n",
+                 {warn("Gone-A", mono.c_str()), warn("Gone-B", mono.c_str()), warn("Gone-C", mono.c_str())}},
+                // A Fontmap-looking name gets the nearer face; asked for again in the next job, warned again.
+                {"near name",
+                 "/Helvetica-Narrow-BoldX findfont pop\n",
+                 {warn("Helvetica-Narrow-BoldX", "NimbusSansNarrow-Bold")}},
+                {"near name again",
+                 "/Helvetica-Narrow-BoldX findfont pop\n",
+                 {warn("Helvetica-Narrow-BoldX", "NimbusSansNarrow-Bold")}},
+                // Ghostscript's own fonts and their classic names are no substitutions.
+                {"base fonts",
+                 "/Symbol findfont 20 scalefont setfont 10 10 moveto (abg) show /Times-Roman findfont pop "
+                 "/ZapfDingbats findfont pop /DejaVuSans findfont pop\n",
+                 {}}};
+    for (const bool interpreter : {true, false}) {
+        Messages messages;
+        if (interpreter)
+            Jaws()->BSetLogger(&messages, &Messages::Receive);
+        else
+            setLogger(&messages, &Messages::Receive);
+        for (const Row& row : rows) {
+            SCOPED_TRACE(std::string(interpreter ? "interpreter: " : "converter: ") + row.label);
+            const std::string eps = Out("substitution.eps"), pdf = Out("substitution.pdf");
+            WriteFile(eps, "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 200 100\n" + row.body);
+            {
+                std::lock_guard<std::mutex> guard(messages.lock);
+                messages.received.clear();
+            }
+            ASSERT_EQ(interpreter ? DistilEps(eps, pdf, 0, 0, 200, 100)
+                                  : Callas()->SaveAsPDF(eps.c_str(), nullptr, nullptr, nullptr, nullptr,
+                                                        nullptr, 0, 1, pdf.c_str()),
+                      0);
+            std::vector<std::string> warnings;
+            std::lock_guard<std::mutex> guard(messages.lock);
+            for (const auto& [kind, text] : messages.received)
+                if (kind == kJawsLogWarning)
+                    warnings.push_back(text);
+            EXPECT_EQ(warnings, row.warnings);
+        }
+        if (interpreter)
+            Jaws()->BSetLogger(nullptr, nullptr);
+        else
+            setLogger(nullptr, nullptr);
+    }
 }

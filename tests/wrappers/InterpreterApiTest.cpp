@@ -81,8 +81,12 @@ TEST(WrapperExportsTest, InterpreterExportsExactlyTheEntryPoints) {
     EXPECT_EQ(ExportedNames(JawsLibraryPath()), Sorted(kJawsEntryPointNames));
 }
 
-TEST(WrapperExportsTest, ConverterExportsExactlyTheEntryPoints) {
-    EXPECT_EQ(ExportedNames(CallasLibraryPath()), Sorted(kCallasEntryPointNames));
+TEST(WrapperExportsTest, ConverterExportsExactlyTheEntryPointsAndItsOptionalOnes) {
+    std::vector<std::string> names = Sorted(kCallasEntryPointNames);
+    names.insert(names.end(), std::begin(kCallasOptionalEntryPointNames),
+                 std::end(kCallasOptionalEntryPointNames));
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(ExportedNames(CallasLibraryPath()), names);
 }
 
 TEST(RipDistillParamsTest, RecordIsLaidOutByteForByte) {

@@ -58,6 +58,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
             line.interpreter = true;
         } else if (arg == "--draft") {
             line.draft = true;
+        } else if (arg == "--strict-fonts") {
+            line.strictFonts = true;
         } else if (arg == "-v" || arg == "--verbose") {
             line.verbose = true;
         } else if (arg == "-j" || arg == "--jobs" || (arg.size() > 2 && arg.substr(0, 2) == "-j")) {
@@ -122,6 +124,7 @@ const char* UsageText() {
            "  --interpreter      distil EPS with the PostScript interpreter straight from the data\n"
            "  --draft            convert at draft resolution\n"
            "  --type eps|svg     override the detection (SVG when the content starts with '<')\n"
+           "  --strict-fonts     fail a placement whose fonts were substituted\n"
            "  --dpi N            preview resolution (72)\n"
            "  --cmyk             render CMYK, shown through the host's CMYK -> RGB profile transform\n"
            "  --translate        convert the render's colours through the host's ICC profiles\n"

@@ -24,6 +24,7 @@ struct CommandLine {
     bool interpreter = false;
     bool draft = false;
     bool verbose = false;
+    bool strictFonts = false; // --strict-fonts: a font substitution fails the placement
     FileType type = FileType::Detect;
     int jobs = 0;           // -j N: worker processes for a batch; 0 until given (the number of cores)
     std::string preview;    // --preview FILE.png

@@ -97,6 +97,17 @@ PlacedPicture PicturePlacer::Place(const std::string& file, const std::string& p
     }
     const std::string standardError = mCapture.End();
 
+    // Fonts the picture asked for and did not get; with --strict-fonts the picture is not placed.
+    std::string substituted;
+    result["fontSubstitutions"] = nlohmann::ordered_json::array();
+    for (const auto& [requested, used] : mLog.FontSubstitutions()) {
+        result["fontSubstitutions"].push_back({{"requested", requested}, {"used", used}});
+        substituted += (substituted.empty() ? "" : ", ") + requested + " replaced by " + used;
+    }
+    const bool refused = mLine.strictFonts && !substituted.empty();
+    if (refused)
+        space = nullptr;
+
     result["pdf"] = nullptr;
     if (space != nullptr && !pdfPath.empty()) {
         if (WritePDF(pdfPath, *space))
@@ -111,6 +122,8 @@ PlacedPicture PicturePlacer::Place(const std::string& file, const std::string& p
                           : space == nullptr ? std::string("the plug-in gave no connection space")
                                              : "placement failed with status " + std::to_string(status);
     }
+    if (refused)
+        result["error"] = "font substitution refused (--strict-fonts): " + substituted;
     return {DumpLine(result), !result.contains("error")};
 }
 

@@ -5,6 +5,8 @@
 
 #include <fontmap/StubFontMap.h>
 #include <jaws/CallasApi.h>
+#include <jaws/FontSubstitutionText.h>
+#include <jaws/JawsApi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -65,9 +67,13 @@ int32_t CallasLibrary::Init() {
     mTempFolder = pattern;
     EngineConfig config;
     config.tempFolder = mTempFolder;
-    // Installed fonts by their PostScript names, so that an EPS naming one gets that font.
-    const FONTMAP::GhostscriptFontFiles files =
-        FONTMAP::WriteGhostscriptFontFiles(FONTMAP::ReadInstalledFontMap(), mTempFolder + "/fontmap");
+    // The stub tree the host announced, as the interpreter wrapper maps it, so that a picture gets the same
+    // fonts on both paths; without one the installed fonts by their PostScript names.
+    FONTMAP::StubFontMap fonts = FONTMAP::ReadStubFontMap(mDevicePath);
+    if (fonts.fonts.empty() && fonts.cidFonts.empty())
+        fonts = FONTMAP::ReadInstalledFontMap();
+    const FONTMAP::GhostscriptFontFiles files = FONTMAP::WriteGhostscriptFontFiles(
+        fonts, mTempFolder + "/fontmap", FONTMAP::InstalledGhostscriptResources().systemCidfmap);
     if (files.ok)
         config.extraArguments = files.arguments;
     else
@@ -78,6 +84,29 @@ int32_t CallasLibrary::Init() {
             Report(message);
     });
     return kCallasOK;
+}
+
+int32_t CallasLibrary::SetFontPaths(const char* devicePath) {
+    std::lock_guard<std::mutex> guard(mLock);
+    if (mEngine)
+        return kCallasFailed; // the engine's font map is made once, by the first InitCallas
+    mDevicePath = devicePath != nullptr ? devicePath : "";
+    return kCallasOK;
+}
+
+void CallasLibrary::SetLogger(void* context, CallasLogCallback logger) {
+    std::lock_guard<std::mutex> guard(mLoggerLock);
+    mLoggerContext = context;
+    mLogger = logger;
+}
+
+void CallasLibrary::Warn(const std::string& message) {
+    std::lock_guard<std::mutex> guard(mLoggerLock);
+    std::string text = message;
+    if (mLogger != nullptr)
+        mLogger(mLoggerContext, kJawsLogWarning, text.data(), static_cast<int>(text.size()));
+    else
+        Report(text);
 }
 
 bool CallasLibrary::Initialised() const {
@@ -122,6 +151,8 @@ int32_t CallasLibrary::SaveEps(const std::string& source, const char* jobOptions
         engine = mEngine.get();
     }
     const JobResult result = engine->Run(job);
+    for (const FontSubstitution& substitution : result.fontSubstitutions)
+        Warn(JAWS::FontSubstitutionText(substitution.requested, substitution.used));
     if (result.status != JobStatus::Ok) {
         Report(source + ": " + result.reason);
         return kCallasFailed;

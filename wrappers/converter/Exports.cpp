@@ -45,6 +45,17 @@ CALLAS_EXPORT int32_t SaveAsPDF(const char* sourcePath, const char* jobOptionsPa
     });
 }
 
+CALLAS_EXPORT int32_t CallasSetFontPaths(const char* devicePath) {
+    return Guarded([&](CallasLibrary& lib) { return lib.SetFontPaths(devicePath); });
+}
+
+CALLAS_EXPORT void CallasSetLogger(void* context, CallasLogCallback logger) {
+    Guarded([&](CallasLibrary& lib) {
+        lib.SetLogger(context, logger);
+        return kCallasOK;
+    });
+}
+
 CALLAS_EXPORT int32_t AddColorBar(const char*, const char*) {
     return kCallasNotSupported;
 }

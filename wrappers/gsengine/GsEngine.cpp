@@ -176,6 +176,10 @@ void GsEngine::OnLine(GsStream stream, std::string_view line) {
         case JobMarker::Kind::OptionsError:
             mSink(2, "the job options raised an error");
             return;
+        case JobMarker::Kind::FontSubstituted:
+            if (!mConfig.raster) // renders place nothing
+                AddSubstitution(marker.text);
+            return;
         }
     }
     if (mJobActive && line.find("Could not open the file") != std::string_view::npos)
@@ -246,6 +250,36 @@ void GsEngine::SweepScratchFiles() {
     }
 }
 
+void GsEngine::AddSubstitution(std::string_view report) {
+    // A job asking for ever new missing fonts must not flood the host's log.
+    constexpr std::size_t kMostSubstitutions = 256;
+    if (mSubstitutions.size() >= kMostSubstitutions)
+        return;
+    // "<order> <requested> <used>"; names with spaces keep them in the requested part.
+    const std::size_t first = report.find(' ');
+    const std::size_t last = report.rfind(' ');
+    if (first == std::string_view::npos || last == first || last + 1 == report.size())
+        return;
+    const std::string order(report.substr(0, first));
+    char* end = nullptr;
+    const long position = std::strtol(order.c_str(), &end, 10);
+    if (end == order.c_str() || *end != '\0')
+        return;
+    mSubstitutions.push_back(
+        {position,
+         {std::string(report.substr(first + 1, last - first - 1)), std::string(report.substr(last + 1))}});
+}
+
+std::vector<FontSubstitution> GsEngine::TakeSubstitutions() {
+    std::sort(mSubstitutions.begin(), mSubstitutions.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<FontSubstitution> substitutions;
+    for (auto& [position, substitution] : mSubstitutions)
+        substitutions.push_back(std::move(substitution));
+    mSubstitutions.clear();
+    return substitutions;
+}
+
 JobResult GsEngine::Run(const JobRequest& job) {
     std::lock_guard<std::recursive_mutex> guard(mLock);
     JobResult result = RunLocked(job);
@@ -276,6 +310,7 @@ JobResult GsEngine::RunLocked(const JobRequest& job) {
     }
 
     unlink(mJobPdfPath.c_str());
+    mSubstitutions.clear();
     mInstance->PermitWriting(mJobPdfPath);
     std::vector<char> block(kBlockSize);
     std::uint64_t remaining = job.byteCount;
@@ -313,6 +348,7 @@ JobResult GsEngine::RunLocked(const JobRequest& job) {
     if (result.status != JobStatus::Ok)
         output.Discard();
     SweepScratchFiles();
+    result.fontSubstitutions = TakeSubstitutions();
     return result;
 }
 

@@ -65,6 +65,10 @@ private:
     // Removes everything in the private folder but the parking file: the job's files and whatever scratch
     // files (.tempfile) it made, which the next job would otherwise find.
     void SweepScratchFiles();
+    // "<order> <requested> <used>" from the job's substitution report.
+    void AddSubstitution(std::string_view report);
+    // The job's substitutions in the order the job asked for the fonts.
+    std::vector<FontSubstitution> TakeSubstitutions();
     JobResult RunLocked(const JobRequest& job);
     // Raster jobs (GsEngineRaster.cpp): the job's bytes rendered once per pass into a raster file of the
     // private folder, whose pixels go to the request's sink.
@@ -91,6 +95,7 @@ private:
     long long mSaveLevel = -1;
     long long mGlobalVM = -1;
     std::string mJobError;
+    std::vector<std::pair<long, FontSubstitution>> mSubstitutions;
 };
 
 // Whether `path` holds a complete PDF: the header first, "%%EOF" last (trailing white space allowed).

@@ -290,10 +290,15 @@ JobResult GsWorkerClient::RunLocked(const JobRequest& job) {
 
     JobStatus status = JobStatus::Failed;
     std::string reason;
+    std::vector<FontSubstitution> substitutions;
     if (wait == Wait::Ok)
-        wait = AwaitResult(deadline, status, reason, job.raster.enabled ? &job.raster : nullptr);
-    if (wait == Wait::Ok)
-        return {status, reason};
+        wait =
+            AwaitResult(deadline, status, reason, job.raster.enabled ? &job.raster : nullptr, &substitutions);
+    if (wait == Wait::Ok) {
+        JobResult result(status, reason);
+        result.fontSubstitutions = std::move(substitutions);
+        return result;
+    }
 
     // Past the time limit, aborted or gone: the process is ended and the next job gets a new one.
     StopLocked(false);

@@ -49,9 +49,10 @@ private:
     void StopLocked(bool graceful = true);
     Wait SendLocked(const void* data, std::size_t length, Deadline deadline);
     Wait ReceiveLocked(void* data, std::size_t length, Deadline deadline);
-    // Reads frames until a result arrives; messages go to the sink.
+    // Reads frames until a result arrives; messages go to the sink, font substitutions to `substitutions`.
     Wait AwaitResult(Deadline deadline, JobStatus& status, std::string& reason,
-                     const RasterRequest* raster = nullptr);
+                     const RasterRequest* raster = nullptr,
+                     std::vector<FontSubstitution>* substitutions = nullptr);
     // The text of a message or result frame; a frame of another kind or an oversized one is refused.
     Wait ReceiveText(const ReplyHeader& header, Deadline deadline, std::string& text);
     // Notes why the worker's stream cannot be trusted any more; the worker is then ended like a gone one.

@@ -42,7 +42,8 @@ GsWorkerClient::Wait GsWorkerClient::ReceiveLocked(void* data, std::size_t lengt
 }
 
 GsWorkerClient::Wait GsWorkerClient::AwaitResult(Deadline deadline, JobStatus& status, std::string& reason,
-                                                 const RasterRequest* raster) {
+                                                 const RasterRequest* raster,
+                                                 std::vector<FontSubstitution>* substitutions) {
     bool pixelsRefused = false;
     for (;;) {
         ReplyHeader header;
@@ -67,6 +68,15 @@ GsWorkerClient::Wait GsWorkerClient::AwaitResult(Deadline deadline, JobStatus& s
         wait = ReceiveText(header, deadline, text);
         if (wait != Wait::Ok)
             return wait;
+        if (header.type == kReplySubstitution) {
+            // "<requested>\n<used>"
+            const std::size_t newline = text.rfind('\n');
+            if (newline == std::string::npos)
+                return BadFrame("a font substitution without the font used");
+            if (substitutions != nullptr)
+                substitutions->push_back({text.substr(0, newline), text.substr(newline + 1)});
+            continue;
+        }
         if (header.type == kReplyResult) {
             if (header.code > static_cast<std::uint8_t>(JobStatus::OutputMissing))
                 return BadFrame("the unknown result " + std::to_string(header.code));
@@ -84,7 +94,7 @@ GsWorkerClient::Wait GsWorkerClient::AwaitResult(Deadline deadline, JobStatus& s
 
 GsWorkerClient::Wait GsWorkerClient::ReceiveText(const ReplyHeader& header, Deadline deadline,
                                                  std::string& text) {
-    if (header.type != kReplyMessage && header.type != kReplyResult)
+    if (header.type != kReplyMessage && header.type != kReplyResult && header.type != kReplySubstitution)
         return BadFrame("a frame of the unknown kind " + std::to_string(header.type));
     if (header.length > kMaxReplyText)
         return BadFrame("a text of " + std::to_string(header.length) + " bytes");

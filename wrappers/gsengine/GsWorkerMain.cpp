@@ -127,6 +127,9 @@ int Serve(int fd, const EngineConfig& config) {
         const JobResult result = engine.Run(job);
         reader.Drain();
         alarm(0);
+        for (const FontSubstitution& substitution : result.fontSubstitutions)
+            if (!Reply(fd, kReplySubstitution, 0, substitution.requested + "\n" + substitution.used))
+                return 0;
         if (!Reply(fd, kReplyResult, static_cast<std::uint8_t>(result.status), result.reason))
             return 0;
     }

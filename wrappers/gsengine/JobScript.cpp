@@ -55,7 +55,52 @@ end
 } bind def
 /BraskCheckLevel { vmstatus pop pop 0 ne { stop } if } bind def
 /BraskSaveInto { save 0 exch put } bind def
+% Font substitution: Ghostscript calls $error /SubstituteFont with the missing name on the stack just before
+% it substitutes. The names (with their order of arrival) are kept in a dictionary in global VM, made after
+% the job's save, which the job's own save and restore do not undo; before the restore each is reported with
+% the font drawn instead (the unaliased font that shares the substitute's glyph procedures).
+/BraskFontOf {
+  FontDirectory 1 index known { FontDirectory exch get true }
+  { GlobalFontDirectory 1 index known { GlobalFontDirectory exch get true } { pop false } ifelse } ifelse
+} bind def
+/BraskUsedFont {
+  //BraskState /used /unknown put
+  //BraskFontOf exec {
+    dup type /dicttype eq { dup /CharStrings known } { false } ifelse {
+      /CharStrings get //BraskState exch /glyphs exch put
+      [ FontDirectory GlobalFontDirectory ] {
+        { exch pop
+          dup type /dicttype eq {
+            dup /.Alias known not {
+              dup /CharStrings known {
+                dup /CharStrings get //BraskState /glyphs get eq {
+                  dup /FontName known { dup /FontName get //BraskState exch /used exch put } if
+                } if
+              } if
+            } if
+          } if
+          pop
+        } forall
+      } forall
+    } { pop } ifelse
+  } if
+  //BraskState /used get
+} bind def
+/BraskReportSubstitutions {
+  //BraskState /subst get {
+    2 index //BraskMarkerStart exec (font-substituted ) print 12 string cvs print ( ) print
+    dup dup length string cvs print ( ) print
+    //BraskUsedFont exec dup length string cvs print
+    //BraskMarkerEnd exec
+  } forall
+  pop
+} bind def
+true setglobal BraskState /subst 1 dict put false setglobal
+$error /SubstituteFont {
+  //BraskState /subst get dup 2 index known { pop } { dup length 2 index exch put } ifelse
+} put
 /BraskJobBody {
+  true setglobal //BraskState /subst 8 dict put false setglobal
   //BraskJobDict begin
   0 setgray 1 setlinewidth [] 0 setdash 0 setlinecap 0 setlinejoin 10 setmiterlimit newpath
   currentfile exch () /SubFileDecode filter
@@ -75,6 +120,7 @@ end
   currentpagedevice /OutputFile get 2 index ne {
     2 index //BraskMarkerStart exec (output-moved) print //BraskMarkerEnd exec
   } if
+  2 index //BraskReportSubstitutions exec
   dup 1 get dup type /filetype eq { dup status { flushfile } { pop } ifelse } { pop } ifelse
   showpage
   0 get restore
@@ -104,7 +150,7 @@ end
 } bind executeonly def
 /BraskStatus { //BraskMarkerStart exec (status ) print //BraskNumbers exec //BraskMarkerEnd exec } bind def
 [ /BraskSystemParams /BraskSeed /BraskMarkerStart /BraskMarkerEnd /BraskText /BraskNumbers /BraskCheckLevel /BraskSaveInto /BraskJobBody
-  /BraskAfterJob /BraskTemplate ] { currentdict exch undef } forall
+  /BraskAfterJob /BraskTemplate /BraskFontOf /BraskUsedFont /BraskReportSubstitutions ] { currentdict exch undef } forall
 )PS";
 
 std::string Number(double value) {
@@ -221,6 +267,10 @@ JobMarker ParseJobMarker(std::string_view line, std::string_view nonce) {
         marker.kind = JobMarker::Kind::OutputMoved;
     else if (body == "options-error")
         marker.kind = JobMarker::Kind::OptionsError;
+    else if (body.substr(0, 17) == "font-substituted ") {
+        marker.kind = JobMarker::Kind::FontSubstituted;
+        marker.text = std::string(body.substr(17));
+    }
     return marker;
 }
 

@@ -53,9 +53,9 @@ std::string HexString(std::string_view bytes);
 
 // What one marker line says, for the engine. Lines that are not markers of `nonce` give kind None.
 struct JobMarker {
-    enum class Kind { None, Done, Error, OutputMoved, OptionsError, Status };
+    enum class Kind { None, Done, Error, OutputMoved, OptionsError, Status, FontSubstituted };
     Kind kind = Kind::None;
-    std::string text;            // Error: "name in command"
+    std::string text;            // Error: "name in command"; FontSubstituted: "<order> <requested> <used>"
     long long saveLevel = -1;    // Status, Done
     long long globalVMUsed = -1; // Status, Done
 };

@@ -60,9 +60,19 @@ struct JobRequest {
     RasterRequest raster;
 };
 
+// A font the job asked for that the interpreter replaced by another.
+struct FontSubstitution {
+    std::string requested;
+    std::string used; // the PostScript name of the font program drawn instead ("unknown" when not found)
+};
+
 struct JobResult {
+    JobResult(JobStatus status = JobStatus::Failed, std::string reason = {})
+        : status(status), reason(std::move(reason)) {}
+
     JobStatus status = JobStatus::Failed;
     std::string reason; // why the job failed, for the log
+    std::vector<FontSubstitution> fontSubstitutions;
 };
 
 } // namespace BRASK::WRAPPERS

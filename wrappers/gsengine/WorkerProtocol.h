@@ -4,8 +4,9 @@
 //                      length and its bytes; a length of kEndOfData ends them, kReadError reports a read
 //                      error.
 //   worker -> wrapper: frames (ReplyHeader + text): messages while it works, the pixels of a raster job
-//                      (code = pass, in pieces of at most kMaxRasterChunk bytes), one result per job, and one
-//                      result (the start-up status) right after it starts.
+//                      (code = pass, in pieces of at most kMaxRasterChunk bytes), the job's font
+//                      substitutions ("requested\nused", one frame each) before its result, one result per
+//                      job, and one result (the start-up status) right after it starts.
 #pragma once
 
 #include <cstddef>
@@ -37,7 +38,12 @@ struct JobHeader {
     double xResolution = 72, yResolution = 72;
 };
 
-enum ReplyType : std::uint8_t { kReplyMessage = 1, kReplyResult = 2, kReplyPixels = 3 };
+enum ReplyType : std::uint8_t {
+    kReplyMessage = 1,
+    kReplyResult = 2,
+    kReplyPixels = 3,
+    kReplySubstitution = 4
+};
 
 struct ReplyHeader {
     std::uint8_t type = kReplyMessage;

@@ -6,6 +6,7 @@
 
 #include <brask/IO.h>
 #include <fontmap/StubFontMap.h>
+#include <jaws/FontSubstitutionText.h>
 
 #include <cmath>
 #include <cstdio>
@@ -123,11 +124,12 @@ int32_t JawsLibrary::Startup(const char* devicePath) {
     if (config.tempFolder.empty())
         config.tempFolder = MakePrivateTempFolder();
     mTempFolder = config.tempFolder;
-    // The font stub tree becomes the interpreter's font map; without one the font folders are searched.
+    // The font stub tree becomes the interpreter's font map (behind the system's cidfmap); without one the
+    // font folders are searched.
     const FONTMAP::StubFontMap fonts = FONTMAP::ReadStubFontMap(devicePath != nullptr ? devicePath : "");
     if (!fonts.fonts.empty() || !fonts.cidFonts.empty()) {
-        const FONTMAP::GhostscriptFontFiles files =
-            FONTMAP::WriteGhostscriptFontFiles(fonts, config.tempFolder + "/fontmap");
+        const FONTMAP::GhostscriptFontFiles files = FONTMAP::WriteGhostscriptFontFiles(
+            fonts, config.tempFolder + "/fontmap", FONTMAP::InstalledGhostscriptResources().systemCidfmap);
         if (files.ok)
             config.extraArguments = files.arguments;
         else
@@ -251,6 +253,8 @@ int32_t JawsLibrary::RunJob(JobRequest& job, const RipDistillParams* params) {
     job.page.moveOrigin = (params->flags & kRipDistillFlagMoveOrigin) != 0;
 
     const JobResult result = mEngine->Run(job);
+    for (const FontSubstitution& substitution : result.fontSubstitutions)
+        Log(kJawsLogWarning, JAWS::FontSubstitutionText(substitution.requested, substitution.used));
     if (result.status == JobStatus::Ok)
         Analyse(job.outputPath);
     return JawsStatus(result.status);

@@ -30,15 +30,19 @@ std::string Join(const std::string& folder, const std::string& name) {
 FontFolderIndex::FontFolderIndex(std::vector<std::string> folders)
     : mFolders(std::move(folders)), mListings(mFolders.size()) {}
 
-std::string FontFolderIndex::Find(const std::string& fileName) {
+std::vector<std::string> FontFolderIndex::FindAll(const std::string& fileName) {
+    std::vector<std::string> paths;
     if (fileName.empty() || fileName.find('/') != std::string::npos || fileName == "." || fileName == "..")
-        return {};
+        return paths;
     std::error_code error;
     for (const auto& folder : mFolders) {
         const std::string path = Join(folder, fileName);
-        if (std::filesystem::is_regular_file(path, error))
-            return path;
+        if (std::filesystem::is_regular_file(path, error) &&
+            std::find(paths.begin(), paths.end(), path) == paths.end())
+            paths.push_back(path);
     }
+    if (!paths.empty())
+        return paths;
     const std::string lower = Lower(fileName);
     for (std::size_t i = 0; i < mFolders.size(); ++i) {
         Listing& listing = mListings[i];
@@ -54,11 +58,12 @@ std::string FontFolderIndex::Find(const std::string& fileName) {
         const auto found = listing.byLowerName.find(lower);
         if (found != listing.byLowerName.end()) {
             const std::string path = Join(mFolders[i], found->second);
-            if (std::filesystem::is_regular_file(path, error))
-                return path;
+            if (std::filesystem::is_regular_file(path, error) &&
+                std::find(paths.begin(), paths.end(), path) == paths.end())
+                paths.push_back(path);
         }
     }
-    return {};
+    return paths;
 }
 
 struct FontFaces::Impl {

@@ -8,14 +8,13 @@
 
 namespace BRASK::FONTMAP {
 
-// Looks bare file names up in an ordered list of folders: the first folder holding the name wins; a name
-// found in no folder with that exact spelling is matched without regard to case (font files named on a
-// case-blind system).
+// Looks bare file names up in an ordered list of folders; a name found in no folder with that exact spelling
+// is matched without regard to case (font files named on a case-blind system).
 class FontFolderIndex {
 public:
     explicit FontFolderIndex(std::vector<std::string> folders);
-    // The full path, or empty.
-    std::string Find(const std::string& fileName);
+    // The full paths of every folder's file of that name, in folder order; empty when none.
+    std::vector<std::string> FindAll(const std::string& fileName);
 
 private:
     struct Listing {

@@ -84,7 +84,7 @@ std::vector<Face> ListFaces() {
 
 } // namespace
 
-StubFontMap ReadInstalledFontMap() {
+StubFontMap ReadInstalledFontMap(const GhostscriptResources& resources) {
     StubFontMap map;
     try {
         FcInitBringUptoDate();
@@ -96,7 +96,10 @@ StubFontMap ReadInstalledFontMap() {
             if (!IsPlainName(face.psName))
                 continue;
             const std::string folder = std::filesystem::path(face.path).parent_path().string();
-            if (face.index == 0 && fonts.insert(face.psName).second) {
+            if (face.index == 0 && resources.Owns(face.psName)) {
+                if (fonts.insert(face.psName).second)
+                    map.leftToGhostscript.push_back(face.psName);
+            } else if (face.index == 0 && fonts.insert(face.psName).second) {
                 map.fonts.push_back({face.psName, face.path, {}});
                 if (folders.insert(folder).second)
                     map.fontFolders.push_back(folder);

@@ -60,7 +60,8 @@ struct ReadStub {
 
 class Builder {
 public:
-    Builder(StubFontMap& map) : mMap(map), mFolders(map.fontFolders) {}
+    Builder(StubFontMap& map, const GhostscriptResources& resources)
+        : mMap(map), mResources(resources), mFolders(map.fontFolders) {}
 
     void Run() {
         std::string rootIndex;
@@ -125,14 +126,36 @@ private:
         }
     }
 
+    // The file a stub names on the %psfont% device. Stubs carry bare file names: of files of one name in
+    // several folders, the one with the face the stub is named after.
     std::string FindFile(const StubDefinition& stub) {
-        const std::string path = mFolders.Find(stub.fileName);
-        if (path.empty())
+        const std::vector<std::string> paths = mFolders.FindAll(stub.fileName);
+        if (paths.empty()) {
             Problem(stub.name, "font file " + stub.fileName + " not found in the font folders");
-        return path;
+            return {};
+        }
+        std::string chosen = paths.front();
+        int best = paths.size() > 1 ? 3 : -1;
+        for (std::size_t i = 0; i < paths.size() && best > 0; ++i) {
+            for (const FaceInfo& face : mFaces.Faces(paths[i])) {
+                const int match = StubNameMatch(stub.name, face.psName);
+                if (match >= 0 && match < best) {
+                    best = match;
+                    chosen = paths[i];
+                }
+            }
+        }
+        return chosen;
     }
 
     void AddFont(const std::string& name, const std::string& path, const std::string& aliasOf) {
+        // Ghostscript's own fonts and the names its Fontmap gives them stay Ghostscript's: its base fonts
+        // carry the encodings PostScript files expect (the URW OpenType Symbol has none).
+        if (mResources.Owns(name)) {
+            if (mLeftToGhostscript.insert(name).second)
+                mMap.leftToGhostscript.push_back(name);
+            return;
+        }
         if (mFontNames.insert(name).second)
             mMap.fonts.push_back({name, path, aliasOf});
     }
@@ -205,7 +228,7 @@ private:
                 AddCIDFont(stub.name, {}, 0, nullptr, stub.aliasOf);
             else
                 Problem(stub.name, "alias of the unmapped CIDFont " + stub.aliasOf);
-        } else if (mFontNames.count(stub.aliasOf)) {
+        } else if (mFontNames.count(stub.aliasOf) || mLeftToGhostscript.count(stub.aliasOf)) {
             AddFont(stub.name, {}, stub.aliasOf);
         } else {
             Problem(stub.name, "alias of the unmapped font " + stub.aliasOf);
@@ -213,12 +236,14 @@ private:
     }
 
     StubFontMap& mMap;
+    const GhostscriptResources& mResources;
     FontFolderIndex mFolders;
     FontFaces mFaces;
     std::vector<ReadStub> mStubs;
     std::map<std::string, std::string> mSets;
     std::set<std::string> mFontNames;
     std::set<std::string> mCIDFontNames;
+    std::set<std::string> mLeftToGhostscript;
     std::set<std::string> mReported;
 };
 
@@ -249,27 +274,28 @@ std::string StubFontMap::CidfmapText() const {
     return text;
 }
 
-StubFontMap ReadStubFontMap(const std::string& stubRoot, const std::vector<std::string>& fontFolders) {
+StubFontMap ReadStubFontMap(const std::string& stubRoot, const std::vector<std::string>& fontFolders,
+                            const GhostscriptResources& resources) {
     StubFontMap map;
     map.stubRoot = stubRoot;
     map.fontFolders = fontFolders;
     if (stubRoot.empty())
         return map;
     try {
-        Builder(map).Run();
+        Builder(map, resources).Run();
     } catch (const std::exception& error) {
         map.problems.push_back(std::string("stub tree: ") + error.what());
     }
     return map;
 }
 
-StubFontMap ReadStubFontMap(std::string_view devicePath) {
+StubFontMap ReadStubFontMap(std::string_view devicePath, const GhostscriptResources& resources) {
     std::string root;
     std::string folders;
     DeviceValue(devicePath, "xfont", root);
     DeviceValue(devicePath, "psfont", folders);
     try {
-        return ReadStubFontMap(root, SplitFolders(folders));
+        return ReadStubFontMap(root, SplitFolders(folders), resources);
     } catch (const std::exception& error) {
         StubFontMap map;
         map.problems.push_back(std::string("stub tree: ") + error.what());

@@ -122,7 +122,8 @@ std::optional<StubDefinition> ParseStub(std::string_view text) {
     std::vector<std::string> c;
     StubDefinition stub;
     if (Match(*tokens, {"/", "(", "definesfntfontset", "0", "get", "definefont", "pop"}, c) ||
-        Match(*tokens, {"/", "(", "(r)", "file", "/PFBDecode", "filter", "cvx", "exec"}, c)) {
+        Match(*tokens, {"/", "(", "(r)", "file", "/PFBDecode", "filter", "cvx", "exec"}, c) ||
+        Match(*tokens, {"/", "(", "(r)", "file", "cvx", "exec"}, c)) {
         stub.kind = StubDefinition::Kind::kFontFile;
         stub.name = c[0];
         if (!DeviceFile(c[1], stub.fileName))
@@ -158,6 +159,26 @@ std::optional<StubDefinition> ParseStub(std::string_view text) {
     if (stub.category != "Font" && stub.category != "CIDFont")
         return std::nullopt;
     return stub;
+}
+
+int StubNameMatch(std::string_view stubName, std::string_view psName) {
+    if (stubName.empty() || psName.empty())
+        return -1;
+    if (stubName == psName)
+        return 0;
+    const auto joined = [](std::string_view name) {
+        std::string out;
+        for (char c : name)
+            if (c != '-' && c != ',')
+                out += c;
+        return out;
+    };
+    const std::string stub = joined(stubName), ps = joined(psName);
+    if (stub.empty())
+        return -1;
+    if (stub == ps)
+        return 1;
+    return ps.compare(0, stub.size(), stub) == 0 ? 2 : -1;
 }
 
 bool IsPlainName(std::string_view name) {

@@ -18,7 +18,7 @@ std::vector<EdirLine> ParseEdir(std::string_view text);
 
 struct StubDefinition {
     enum class Kind {
-        kFontFile,    // name loads the file (TrueType/OpenType via definefont, Type 1 via PFBDecode)
+        kFontFile,    // name loads the file (TrueType/OpenType via definefont, Type 1 PFB or text form)
         kFontSetFile, // name is a FontSet: every face of the collection file
         kSetMember,   // name is the face of that name in FontSet `setName`
         kSetAlias,    // name is defined as resource `aliasOf` (after loading FontSet `setName`)
@@ -33,6 +33,11 @@ struct StubDefinition {
 
 // Nullopt when the text is none of the stub forms the plug-in writes.
 std::optional<StubDefinition> ParseStub(std::string_view text);
+
+// How well a stub name names a face of PostScript name `psName`: 0 the same name, 1 the same once hyphens and
+// commas are dropped (the plug-in's comma and joined variants), 2 a leading part of it so (the Arial aliases:
+// "Arial,Bold" for "Arial-BoldMT"), -1 not at all.
+int StubNameMatch(std::string_view stubName, std::string_view psName);
 
 // True when `name` can stand as a PostScript name token (regular characters only).
 bool IsPlainName(std::string_view name);

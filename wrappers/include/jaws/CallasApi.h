@@ -30,8 +30,24 @@ enum {
     X(int32_t, CropPDFToBBox, (const char* pdfPath, const char* outputPath))                                 \
     X(int32_t, ExecuteProfile, (const char* pdfPath, const char* profilePath, const char* outputPath))
 
+// Receives the converter's warnings (kind 3, kJawsLogWarning: a font substitution, text as in
+// jaws/FontSubstitutionText.h): context as given to CallasSetLogger, the kind, the NUL-terminated text and
+// its length in bytes.
+typedef void (*CallasLogCallback)(void* context, int kind, char* message, int length);
+
+// Optional entry points, bound when present and not among the six:
+//   CallasSetFontPaths: the font entries of a device path ("%xfont%+<stub root>;%psfont%=<folders>;"); the
+//     EPS conversions then use the font map of that stub tree, as the interpreter wrapper does. Takes effect
+//     when called before the first InitCallas (kCallasFailed afterwards); without it the installed fonts are
+//     mapped from fontconfig.
+//   CallasSetLogger: where warnings go (standard error while none is set).
+#define CALLAS_OPTIONAL_ENTRY_POINTS(X)                                                                      \
+    X(int32_t, CallasSetFontPaths, (const char* devicePath))                                                 \
+    X(void, CallasSetLogger, (void* context, CallasLogCallback logger))
+
 #define CALLAS_DECLARE_PFN(ret, name, args) typedef ret(*PFN_##name) args;
 CALLAS_ENTRY_POINTS(CALLAS_DECLARE_PFN)
+CALLAS_OPTIONAL_ENTRY_POINTS(CALLAS_DECLARE_PFN)
 #undef CALLAS_DECLARE_PFN
 
 #ifdef __cplusplus
@@ -45,4 +61,9 @@ inline constexpr const char* kCallasEntryPointNames[] = {
 inline constexpr size_t kCallasEntryPointCount =
     sizeof(kCallasEntryPointNames) / sizeof(kCallasEntryPointNames[0]);
 static_assert(kCallasEntryPointCount == 6, "the converter exports 6 entry points");
+inline constexpr const char* kCallasOptionalEntryPointNames[] = {
+#define CALLAS_NAME_STRING(ret, name, args) #name,
+    CALLAS_OPTIONAL_ENTRY_POINTS(CALLAS_NAME_STRING)
+#undef CALLAS_NAME_STRING
+};
 #endif

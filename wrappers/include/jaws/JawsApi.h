@@ -117,8 +117,9 @@ typedef struct RipColorCallback {
 
 // ---- Callbacks and the library lock. ----
 // Receives every message of the interpreter: context as given to BSetLogger, the kind (kJawsLog...),
-// the NUL-terminated text and its length in bytes.
-enum { kJawsLogInfo = 1, kJawsLogError = 2 };
+// the NUL-terminated text and its length in bytes. A warning reports a font the job asked for and the font
+// drawn instead (text: jaws/FontSubstitutionText.h); the job still succeeded.
+enum { kJawsLogInfo = 1, kJawsLogError = 2, kJawsLogWarning = 3 };
 typedef void (*JawsLogCallback)(void* context, int kind, char* message, int length);
 
 // The library's recursive lock (a pthread mutex of type PTHREAD_MUTEX_RECURSIVE); callers lock and unlock

@@ -3,6 +3,7 @@
 // asking for an installed font by name gets that font's file.
 #pragma once
 
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,11 +28,30 @@ struct CIDFontEntry {
     std::string aliasOf;
 };
 
+// What Ghostscript brings itself, which a font map leaves alone.
+struct GhostscriptResources {
+    std::set<std::string> ownFonts;   // the fonts of its Resource/Font folder (the URW base 35)
+    std::set<std::string> ownAliases; // Fontmap.GS names that lead to them (Times-Roman, Symbol, ...)
+    std::string systemCidfmap;        // the cidfmap its search path gives, empty when none
+
+    bool Owns(const std::string& name) const { return ownFonts.count(name) || ownAliases.count(name); }
+};
+
+// Reads the data folder of one Ghostscript version (<dataFolder>/Resource/Font, .../Init/Fontmap.GS); the
+// system cidfmap is the first file of that name in `cidfmapFolders`.
+GhostscriptResources ReadGhostscriptResources(const std::string& dataFolder,
+                                              const std::vector<std::string>& cidfmapFolders);
+// Those of the installed Ghostscript (the newest /usr/share/ghostscript/<version>, its search path as
+// Debian builds it), read once.
+const GhostscriptResources& InstalledGhostscriptResources();
+
 struct StubFontMap {
     std::string stubRoot;                 // the %xfont% folder, empty when the device path names none
     std::vector<std::string> fontFolders; // the %psfont% folders in their order
     std::vector<FontEntry> fonts;
     std::vector<CIDFontEntry> cidFonts;
+    // Names the stubs give that Ghostscript owns (GhostscriptResources::Owns): left out of the map.
+    std::vector<std::string> leftToGhostscript;
     // One line per resource name that could not be mapped ("<name>: <reason>").
     std::vector<std::string> problems;
 
@@ -41,17 +61,20 @@ struct StubFontMap {
     std::string CidfmapText() const;
 };
 
-// Splits a device path ("%os%=;%xfont%+<root>;%psfont%=<a>,<b>;...") and reads the stub tree it names.
-// A device path without %xfont% gives an empty map. Never throws.
-StubFontMap ReadStubFontMap(std::string_view devicePath);
+// Splits a device path ("%os%=;%xfont%+<root>;%psfont%=<a>,<b>;...") and reads the stub tree it names: each
+// stub name maps to the file its stub names, in the folder where that file's face carries the name. Names
+// Ghostscript owns are left out. A device path without %xfont% gives an empty map. Never throws.
+StubFontMap ReadStubFontMap(std::string_view devicePath,
+                            const GhostscriptResources& resources = InstalledGhostscriptResources());
 // The same from the stub root and the font folders directly.
-StubFontMap ReadStubFontMap(const std::string& stubRoot, const std::vector<std::string>& fontFolders);
+StubFontMap ReadStubFontMap(const std::string& stubRoot, const std::vector<std::string>& fontFolders,
+                            const GhostscriptResources& resources = InstalledGhostscriptResources());
 
-// The same kind of map straight from fontconfig, for a caller given no device path: every installed outline
+// The same kind of map straight from fontconfig, for a caller given no stub tree: every installed outline
 // face by its PostScript name (first faces of collections only), and the TrueType faces that cover Japanese,
 // Chinese or Korean also as CIDFonts (any face of a collection). `fontFolders` lists the folders of the
 // files.
-StubFontMap ReadInstalledFontMap();
+StubFontMap ReadInstalledFontMap(const GhostscriptResources& resources = InstalledGhostscriptResources());
 
 struct GhostscriptFontFiles {
     bool ok = false;
@@ -62,9 +85,9 @@ struct GhostscriptFontFiles {
     std::vector<std::string> arguments;
 };
 
-// Writes the two map files into `folder` (made when missing). `inheritedCidfmap`, when it names a readable
-// file, is copied in front of the stub entries: Ghostscript reads only the first cidfmap on its search path,
-// and later entries of one file win. Never throws.
+// Writes the two map files into `folder` (made when missing). `inheritedCidfmap` (the system's, see
+// GhostscriptResources), when it names a readable file, is copied in front of the stub entries: Ghostscript
+// reads only the first cidfmap on its search path, and later entries of one file win. Never throws.
 GhostscriptFontFiles WriteGhostscriptFontFiles(const StubFontMap& map, const std::string& folder,
                                                const std::string& inheritedCidfmap = {});
 

@@ -1,0 +1,237 @@
+// Every EPS of the shared corpus placed on both paths (one epsimport process per path), its PDF rendered by
+// poppler at 72 dpi and compared with the same render of the PDF that `gs -dEPSCrop` writes from the file.
+//
+// Renders look alike as LookAlike (support/PdfRaster.h) says.
+// A file that differs more is compared again with gs distilling at the path's own resolution (2400 dpi on
+// the converter path, 288 dpi on the interpreter path): hairlines, hatching and images drawn pixel for pixel
+// then fall on the same device pixels as in the plug-in's PDF; the table lists them as alike at that
+// resolution. Files gs cannot crop are compared with gs drawing them on their own box.
+#include "../support/PdfRaster.h"
+#include "../support/TempDir.h"
+#include "CorpusFiles.h"
+
+#include <nlohmann/json.hpp>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <set>
+#include <sstream>
+#include <thread>
+
+using namespace BRASK::TEST;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::vector<std::string> kPaths = {"converter", "interpreter"};
+const std::map<std::string, int> kPathResolution = {{"converter", 2400}, {"interpreter", 288}};
+
+// Files the plug-in does not place (on either path), as the corpus placement test expects.
+const std::map<std::string, std::string> kNotPlaced = {
+    {"filetype__fixture", "%%BoundingBox, %%HiResBoundingBox and %%CropBox all 0 0 0 0"},
+    {"ghostpdl__escher", "no %%BoundingBox at all"},
+    {"pillow__zero_bb_eof_before_boundingbox", "its (atend) box comes only after %%EOF"},
+    {"tika__testAI_PS", "a truncated header-only fragment"},
+};
+
+// Files Ghostscript does not crop to their box: compared with gs drawing them on their own box instead.
+const std::map<std::string, std::string> kGsCannotCrop = {
+    {"pillow__zero_bb_trailer", "%%BoundingBox: (atend): gs reads no trailer box"},
+    {"tesi__summary", "%%BoundingBox: (atend): gs reads no trailer box"},
+    {"metropolis__oscillator", "first line \"%!Postscript\" lacks EPSF: gs crops EPS files only"},
+    {"pillow__reqd_showpage", "first line \"%!PS-Adobe-2.0\" lacks EPSF: gs crops EPS files only"},
+    {"tesi__figura2_6", "first line \"%!\" lacks EPSF: gs crops EPS files only"},
+    {"aspose-page-foss__PAGENET-575_1", "first line lacks EPSF: gs crops EPS files only"},
+    {"aspose-page-foss__template", "the wrapped print job sets its own page size, which gs obeys"},
+    {"marcel__photoshop", "%%BoundingBox: 0 0 0 0 (the picture is one 0.24 pt pixel): nothing to crop to"},
+};
+
+// Files that look different on a path for reasons other than fonts (path "both" for both paths).
+const std::map<std::pair<std::string, std::string>, std::string> kKnownDifferences = {
+    {{"frontiers2013__logo2", "both"},
+     "single-file DCS 2.0: gs draws the plates' images, the plug-in's PDF of the composite is empty"},
+    {{"metropolis__oscillator_1", "both"},
+     "a 9-page dvips document, not an EPS: the plug-in draws every page into the one picture"},
+};
+
+// Runs the jobs two at a time (the machine has two cores).
+void RunInPairs(const std::vector<std::function<void()>>& jobs) {
+    std::atomic<std::size_t> next{0};
+    const auto worker = [&] {
+        for (std::size_t i; (i = next++) < jobs.size();)
+            jobs[i]();
+    };
+    std::thread other(worker);
+    worker();
+    other.join();
+}
+
+std::string Describe(const RasterDifference& d) {
+    char text[160];
+    std::snprintf(text, sizeof text, "shift %d,%d mean %.2f tile %.1f size %+d,%+d", d.dx, d.dy,
+                  d.blurredMean, d.worstTile, d.widthDelta, d.heightDelta);
+    return text;
+}
+
+} // namespace
+
+TEST(Fidelity, EveryCorpusEpsLooksAsGhostscriptCropsItOnBothPaths) {
+    if (!fs::is_directory(BRASK_CORPUS_DIR))
+        GTEST_SKIP() << "the shared corpus folder " << BRASK_CORPUS_DIR << " is absent";
+    const auto files = CorpusFiles({".eps", ".ai", ".ps", ".epsf", ".epsi"});
+    ASSERT_FALSE(files.empty());
+    std::map<std::string, fs::path> byStem; // epsimport --output-dir names each PDF after its file's stem
+    for (const auto& file : files)
+        ASSERT_TRUE(byStem.emplace(file.stem().string(), file).second)
+            << "two corpus files named " << file.stem();
+
+    TempDir temp;
+    const auto pdfOf = [&](const std::string& source, const std::string& stem) {
+        return temp.Path() / source / (stem + ".pdf");
+    };
+
+    // The plug-in's PDFs, one epsimport process per path.
+    std::string list;
+    for (const auto& file : files)
+        list += " " + ShellQuote(file.string());
+    std::map<std::string, std::map<std::string, nlohmann::json>> placed; // path -> stem -> JSON line
+    for (const std::string& path : kPaths) {
+        const std::string command = std::string(BRASK_EPSIMPORT) +
+                                    (path == "interpreter" ? " --interpreter" : "") + " --output-dir " +
+                                    ShellQuote((temp.Path() / path).string()) + list + " 2>/dev/null";
+        std::istringstream lines(Capture(command));
+        for (std::string line; std::getline(lines, line);) {
+            const auto json = nlohmann::json::parse(line);
+            placed[path][fs::path(json["file"].get<std::string>()).stem().string()] = json;
+        }
+        ASSERT_EQ(placed[path].size(), files.size()) << path;
+    }
+
+    // Renders, made two at a time; `source` is a folder of PDFs named by stem.
+    std::map<std::string, std::map<std::string, RgbRaster>> rasters; // source -> stem -> render
+    std::mutex lock;
+    const auto render = [&](const std::vector<std::pair<std::string, std::string>>& wanted) {
+        std::vector<std::function<void()>> jobs;
+        for (const auto& [source, stem] : wanted)
+            jobs.push_back([&, source = source, stem = stem] {
+                const fs::path pdf = pdfOf(source, stem);
+                RgbRaster raster = fs::exists(pdf) ? RenderPdf(pdf.string(), pdf.string()) : RgbRaster{};
+                std::lock_guard<std::mutex> guard(lock);
+                rasters[source][stem] = std::move(raster);
+            });
+        RunInPairs(jobs);
+    };
+    const auto boxOf = [&](const std::string& stem) {
+        const auto& json = placed["converter"][stem]["boundingBox"];
+        return PdfBox{json.value("left", 0.0), json.value("bottom", 0.0), json.value("right", 0.0),
+                      json.value("top", 0.0)};
+    };
+
+    // Ghostscript's own crop; where its page is not the file's box, gs on that box instead.
+    fs::create_directories(temp.Path() / "gs");
+    std::vector<std::function<void()>> jobs;
+    std::vector<std::pair<std::string, std::string>> wanted;
+    for (const auto& [stem, file] : byStem) {
+        jobs.push_back([&, stem = stem, file = file] {
+            WriteGhostscriptPdf(file.string(), pdfOf("gs", stem).string(), 0, nullptr);
+        });
+        for (const std::string source : {"gs", "converter", "interpreter"})
+            wanted.emplace_back(source, stem);
+    }
+    RunInPairs(jobs);
+    render(wanted);
+    std::set<std::string> ownBox;
+    jobs.clear();
+    wanted.clear();
+    for (const auto& [stem, file] : byStem) {
+        const RgbRaster &gs = rasters["gs"][stem], &ours = rasters["converter"][stem];
+        if (ours.Empty() || (std::abs(gs.width - ours.width) <= 1 && std::abs(gs.height - ours.height) <= 1))
+            continue;
+        EXPECT_TRUE(kGsCannotCrop.count(stem))
+            << stem << ": gs's page of " << gs.width << " x " << gs.height << " is not the box";
+        ownBox.insert(stem);
+        if (boxOf(stem).Usable()) {
+            jobs.push_back([&, stem = stem, file = file] {
+                const PdfBox box = boxOf(stem);
+                WriteGhostscriptPdf(file.string(), pdfOf("gs", stem).string(), 0, &box);
+            });
+            wanted.emplace_back("gs", stem);
+        }
+    }
+    RunInPairs(jobs);
+    render(wanted);
+
+    // Compare; a file that differs is tried again against gs at the path's resolution.
+    std::map<std::pair<std::string, std::string>, RasterDifference> differences;
+    std::map<std::pair<std::string, std::string>, std::string> verdicts;
+    jobs.clear();
+    wanted.clear();
+    for (const auto& [stem, file] : byStem) {
+        for (const std::string& path : kPaths) {
+            const bool isPlaced = placed[path][stem]["status"] == 0 && !rasters[path][stem].Empty();
+            if (!isPlaced) {
+                verdicts[{stem, path}] = "not placed";
+                continue;
+            }
+            if (ownBox.count(stem) && !boxOf(stem).Usable()) {
+                verdicts[{stem, path}] = "no box to compare on";
+                continue;
+            }
+            const RasterDifference d = CompareRasters(rasters["gs"][stem], rasters[path][stem]);
+            differences[{stem, path}] = d;
+            if (LookAlike(d)) {
+                verdicts[{stem, path}] = "alike";
+                continue;
+            }
+            const std::string source = "gs-" + path;
+            fs::create_directories(temp.Path() / source);
+            jobs.push_back([&, stem = stem, file = file, path = path, source = source] {
+                const PdfBox box = boxOf(stem);
+                WriteGhostscriptPdf(file.string(), pdfOf(source, stem).string(), kPathResolution.at(path),
+                                    ownBox.count(stem) ? &box : nullptr);
+            });
+            wanted.emplace_back(source, stem);
+        }
+    }
+    RunInPairs(jobs);
+    render(wanted);
+
+    std::printf("%-45s %-11s %-30s %s\n", "file", "path", "verdict", "difference from gs");
+    for (const auto& [stem, file] : byStem) {
+        for (const std::string& path : kPaths) {
+            std::string& verdict = verdicts[{stem, path}];
+            if (verdict.empty()) {
+                const RasterDifference d = CompareRasters(rasters["gs-" + path][stem], rasters[path][stem]);
+                verdict = LookAlike(d) ? "alike at " + std::to_string(kPathResolution.at(path)) + " dpi"
+                                       : "different";
+            }
+            std::string reason;
+            if (verdict == "not placed") {
+                EXPECT_TRUE(kNotPlaced.count(stem)) << stem << " was not placed on the " << path << " path";
+                reason = kNotPlaced.count(stem) ? kNotPlaced.at(stem) : "";
+            } else if (verdict == "different") {
+                for (const std::string& key : {path, std::string("both")})
+                    if (kKnownDifferences.count({stem, key}))
+                        reason = kKnownDifferences.at({stem, key});
+                EXPECT_FALSE(reason.empty())
+                    << stem << " on the " << path
+                    << " path looks unlike gs's: " << Describe(differences[{stem, path}]);
+            } else {
+                EXPECT_FALSE(kNotPlaced.count(stem)) << stem << " is placed now: take it off the list";
+            }
+            if (ownBox.count(stem))
+                reason += (reason.empty() ? "" : "; ") + std::string("gs on the file's box: ") +
+                          (kGsCannotCrop.count(stem) ? kGsCannotCrop.at(stem) : "");
+            std::printf("%-45s %-11s %-30s %s%s%s\n", stem.substr(0, 45).c_str(), path.c_str(),
+                        verdict.c_str(),
+                        differences.count({stem, path}) ? Describe(differences[{stem, path}]).c_str() : "",
+                        reason.empty() ? "" : "  -- ", reason.c_str());
+        }
+    }
+}
