@@ -283,17 +283,16 @@ TEST_F(DSCScan, PhotoshopAndIccSectionsDecodeTheirHexData) {
     EXPECT_EQ(bytes[1], 0x0B);
 }
 
-// The memory manager refuses blocks once its ceiling is reached: the scan goes on without them.
+// The memory manager refuses blocks past an allocation limit: the scan goes on without them.
 TEST_F(DSCScan, RefusedBlocksLeaveTheScanSafe) {
-    const std::uint64_t ceiling = MEMFIX::MemoryCeiling();
-    MEMFIX::SetMemoryCeiling(MEMFIX::BytesInUse() + 256);
+    MEMFIX::SetAllocationLimit(MEMFIX::BytesInUse() + 256);
     std::string hex = "\n% ";
     for (int i = 0; i < 500; ++i)
         hex += "7F";
     const ScannedEPS eps =
         ScanText(Eps("%BeginPhotoshop: 100000" + hex + "\n%EndPhotoshop\n%%BeginICCProfile: x" + hex + hex +
                      "\n%%EndICCProfile\n%%BoundingBox: 0 0 5 5\n"));
-    MEMFIX::SetMemoryCeiling(ceiling);
+    MEMFIX::SetAllocationLimit(0);
     EXPECT_EQ(eps.status, DSCNoError);
     EXPECT_EQ(eps.reader->GetRight(), Pt(5));
     for (MEMFIX::Handle block : {eps.reader->GetPhotoshopResources(), eps.reader->GetICCProfile()})
