@@ -68,7 +68,19 @@ TEST_F(DSCScan, CommentRules) {
                 "stroke\n%%Trailer\ncleartomark\n%%BoundingBox: 0 0 100 50\n%%EOF\n%%BoundingBox: 9 9 9 9\n",
             {0, 0, Pt(100), Pt(50)}),
         Row(kHead + "%%BoundingBox: (atend)\nnewpath\n%%Trailer\n%%BoundingBox: 0 0 100 50\n%%EOF\n"),
-        Row(atend + "%%Trailer\n%%BoundingBox: 1 2 3 4"), // the unterminated last line is not taken
+        // A box on the file's last line is found without a line end.
+        Row(atend + "%%Trailer\n%%BoundingBox: 0 0 30 40", {0, 0, Pt(30), Pt(40)}),
+        // After %%EndComments and outside the trailer a box counts only when the header gave none.
+        Row(kHead + "%%BoundingBox: 0 0 8 8\n%%EndComments\n%%BoundingBox: 0 0 90 90\nnewpath\n",
+            {0, 0, Pt(8), Pt(8)}),
+        Row(kHead + "%%EndComments\n%%BoundingBox: 0 0 90 70\nnewpath\n", {0, 0, Pt(90), Pt(70)}),
+        Row(kHead + "%%EndComments\n%%BoundingBox: (atend)\nnewpath\n%%Trailer\n%%BoundingBox: 0 0 9 7\n",
+            {0, 0, Pt(9), Pt(7)}),
+        Row(kHead + "%%BoundingBox: 0 0 8 8\n%%EndComments\n%%BoundingBox: (atend)\nnewpath\n%%Trailer\n"
+                    "%%BoundingBox: 0 0 9 7\n",
+            {0, 0, Pt(8), Pt(8)}),
+        Row(kHead + "%%BoundingBox: (atend)\n%%EndComments\n%%HiResBoundingBox: 0 0 5.5 6.5\nnewpath\n",
+            {0, 0, Pt(5.5), Pt(6.5)}),
         Row(atend + "%%Trailer\n%%BoundingBox: (atend)\n%%EOF\n", {}, 0, 0, {}, DSCBadFormat),
         // %%HiResBoundingBox: wins before %%BoundingBox: and overwrites it after.
         Row(Eps("%%HiResBoundingBox: 0.5 1.25 10.75 20.5\n%%BoundingBox: 0 1 11 21\n"),
