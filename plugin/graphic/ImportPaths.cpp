@@ -1,6 +1,7 @@
 // The EPS and SVG conversion paths: a graphic processor writes the intermediate PDF, the host turns it into a
 // PDF graphic whose connection space this graphic keeps, and the filter dictionary learns what was placed.
 #include "GraphicLog.h"
+#include "IntermediatePDF.h"
 #include "PDFBasedCG.h"
 
 #include "shell/ClassFactorySlot.h"
@@ -99,10 +100,14 @@ Status PDFBasedCG::ConvertAndAdoptPDF(PLUGIN::GraphicProcessor& processor, IClas
                                       const IDictionary* options, IDictionary& filterDictionary,
                                       const CoreString& pdfPath, float& userWidth, float& userHeight,
                                       bool svgRules, const char* function) {
-    const Status converted = processor.CreatePDF();
-    const Status adopted = AdoptIntermediatePDF(factory, options, filterDictionary, pdfPath, userWidth,
-                                                userHeight, svgRules, function);
-    return converted != kOK ? converted : adopted;
+    IntermediatePDF pdf(pdfPath.GetUTF8String(), function);
+    Status status = pdf.Prepare();
+    if (status == kOK)
+        status = pdf.Check(processor.CreatePDF());
+    if (status != kOK)
+        return status;
+    return AdoptIntermediatePDF(factory, options, filterDictionary, pdfPath, userWidth, userHeight, svgRules,
+                                function);
 }
 
 Status PDFBasedCG::AdoptIntermediatePDF(IClassFactory& factory, const IDictionary* options,
@@ -115,7 +120,6 @@ Status PDFBasedCG::AdoptIntermediatePDF(IClassFactory& factory, const IDictionar
     if (status == kOK)
         status = IO::CreateUriDataProvider(&factory, pdfProvider, *pdfURI, IO::kReadOnlyMode, nullptr);
     if (status != kOK || !pdfProvider) {
-        // No intermediate PDF: the conversion failed, which the status must tell the host.
         BRASK_LOG_ERROR(kPDFBasedCGSource, function, "Could not create IDataProviderPtr");
         return status != kOK ? status : kLibUtilFailed;
     }

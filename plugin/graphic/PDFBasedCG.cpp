@@ -97,7 +97,7 @@ Status PDFBasedCG::Init(IClassFactory& factory, IO::IDataProvider& source, const
         }
     }
 
-    mPDFPath = IntermediatePDFPath();
+    mPDFPath = IntermediatePDFPath(factory);
 
     if (fileType == GRAPHICS::kTypeSVG)
         return ProcessSVGToConnectionSpace(factory, source, mSourceURI.Get(), options, processorFlag,
@@ -212,15 +212,17 @@ void CreateUniqueTempFile(TInterfacePtr<FILE_SYS::IFile>& file, const char* suff
                                                                 << kMaxTempFileAttempts << " attempts");
 }
 
-CoreString IntermediatePDFPath() {
+CoreString IntermediatePDFPath(IClassFactory& factory) {
+    IClassFactory* registry = GetCoreRegistry();
+    TInterfacePtr<FILE_SYS::ISystemDirContainer> container;
+    container.Adopt(FILE_SYS::CreateSystemDirContainer(registry != nullptr ? registry : &factory));
+    TInterfacePtr<FILE_SYS::IDir> tempDir;
     CoreString tempPath;
-    if (IClassFactory* registry = GetCoreRegistry()) {
-        TInterfacePtr<FILE_SYS::ISystemDirContainer> container;
-        container.Adopt(FILE_SYS::CreateSystemDirContainer(registry));
-        TInterfacePtr<FILE_SYS::IDir> tempDir;
-        if (container && container->GetSpecialDir(FILE_SYS::kTemporaryDir, tempDir) == kOK && tempDir)
-            tempPath = tempDir->GetPath(true);
-    }
+    if (container && container->GetSpecialDir(FILE_SYS::kTemporaryDir, tempDir) == kOK && tempDir)
+        tempPath = tempDir->GetPath(true);
+    // Without a temporary folder there is no path: never one at the file-system root.
+    if (tempPath.empty())
+        return tempPath;
     const std::string name = std::to_string(PLATFORM::CurrentThreadId()) + "temp.pdf";
     return JoinPath(tempPath, CoreString::FromUTF8(name));
 }

@@ -80,7 +80,8 @@ private:
     // Writes the bounding box, size checks, colour spaces, flags, custom colours and ICC profile of the EPS.
     void WriteEPSFilterInfo(PLUGIN::PDFOutputEPSGraphicProcessor& processor, IDictionary& filterDictionary,
                             float userWidth, float userHeight);
-    // Has the processor write the intermediate PDF, then adopts it; the conversion's status comes first.
+    // Makes the intermediate PDF's path safe, has the processor write the PDF there and adopts it when it is
+    // the file this conversion made; a failed conversion fails with its own status.
     Status ConvertAndAdoptPDF(PLUGIN::GraphicProcessor& processor, IClassFactory& factory,
                               const IDictionary* options, IDictionary& filterDictionary,
                               const CoreString& pdfPath, float& userWidth, float& userHeight, bool svgRules,
@@ -100,7 +101,8 @@ private:
 // name. `file` stays empty when no class factory is set or no name could be created.
 void CreateUniqueTempFile(TInterfacePtr<FILE_SYS::IFile>& file, const char* suffix);
 
-// The intermediate PDF path for the calling thread: <temporary folder>/<thread id>temp.pdf.
-CoreString IntermediatePDFPath();
+// The intermediate PDF path for the calling thread: <temporary folder>/<thread id>temp.pdf, the folder taken
+// from the core registry, else from `factory`. Empty when neither gives a temporary folder.
+CoreString IntermediatePDFPath(IClassFactory& factory);
 
 } // namespace BRASK::COREREGISTRY

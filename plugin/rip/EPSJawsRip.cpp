@@ -60,14 +60,24 @@ Status EPSJawsRip::CreatePDFGraphics(const char* outputPath) {
     const std::int32_t byteCount = mReader->GetPostScriptEnd() - start;
     mDataProvider->SetPosition(start, IO::IDataProvider::kFromStart);
     const RipDistillParams params = MakeDistillParams();
-    if (!LoadJawsLibrary(JawsLibraryLoaded()))
-        return kOK;
+    if (!LoadJawsLibrary(JawsLibraryLoaded())) {
+        BRASK_LOG_ERROR(kEPSJawsRipSource, kFunction, "The interpreter library is not available.");
+        return kRenderFailed;
+    }
+    std::int32_t status = 0;
     try {
-        GetJawsEntryPoints().BPDFStartDistillUsingDataProvider(mDataProvider, byteCount, outputPath, &params);
+        status = GetJawsEntryPoints().BPDFStartDistillUsingDataProvider(mDataProvider, byteCount, outputPath,
+                                                                        &params);
     } catch (...) {
         BRASK_LOG_ERROR(kEPSJawsRipSource, kFunction,
                         "BPDFStartDistillUsingDataProvider threw an exception.");
-        return 7;
+        return kRenderFailed;
+    }
+    if (status != 0) {
+        // The interpreter's own reason reached the log through its logger.
+        BRASK_LOG_ERROR(kEPSJawsRipSource, kFunction,
+                        "BPDFStartDistillUsingDataProvider failed. Error = " << status);
+        return kRenderFailed;
     }
     return kOK;
 }

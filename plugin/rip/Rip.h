@@ -112,7 +112,8 @@ public:
     // Opens a raster device of the picture's size at 36 dpi without pixmap and runs the PostScript through
     // it: CreatePixelData's result, or 43 when the device could not be opened.
     Status Init() override;
-    // Hands the PostScript section to the interpreter's distiller. 0, or 7 when the call raised an exception.
+    // Hands the PostScript section to the interpreter's distiller. 0, or 7 when the library is missing, the
+    // distiller refused or it raised an exception.
     Status CreatePDFGraphics(const char* outputPath) override;
     Fixed GetFixedWidth() override;
     Fixed GetFixedHeight() override;

@@ -223,7 +223,7 @@ TEST_F(CompositeGraphicInit, IntermediatePdfIsNamedAfterTheThread) {
     EXPECT_EQ(graphic->GetPDFPath().GetUTF8String(), expected());
 
     std::string other;
-    std::thread([&] { other = IntermediatePDFPath().GetUTF8String(); }).join();
+    std::thread([&] { other = IntermediatePDFPath(*mHost).GetUTF8String(); }).join();
     EXPECT_NE(other, expected());
     EXPECT_EQ(other.find(mTempDir.Path().string()), 0u);
 }
