@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -178,8 +179,18 @@ JobResult GsEngine::RunLocked(const JobRequest& job) {
     if (!StartLocked())
         return {JobStatus::NotStarted, "the interpreter is not running"};
 
-    // A file left at the output path must not pass for this job's result.
-    unlink(job.outputPath.c_str());
+    // A file left at the output path must not pass for this job's result. One the caller made for the job
+    // (a regular file of this user with one link) is emptied and written in place, so that it stays the
+    // caller's file; anything else is removed.
+    const int output = open(job.outputPath.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    struct stat outputInfo {};
+    const bool callersFile = output >= 0 && fstat(output, &outputInfo) == 0 && S_ISREG(outputInfo.st_mode) &&
+                             outputInfo.st_nlink == 1 && outputInfo.st_uid == geteuid() &&
+                             ftruncate(output, 0) == 0;
+    if (output >= 0)
+        close(output);
+    if (!callersFile)
+        unlink(job.outputPath.c_str());
     mInstance->PermitWriting(job.outputPath);
 
     mSawDone = false;
