@@ -73,7 +73,8 @@ private:
     // `markerAt`, the EPSF marker is written once before that source byte.
     static Status CopyProviderBytes(IO::IDataProvider& source, IO::IDataProvider& target,
                                     std::optional<std::uint32_t> markerAt, const char* function);
-    // Repairs an Illustrator file whose first line lacks the EPSF marker: a copy with the marker inserted.
+    // Repairs an Illustrator file whose first line lacks the EPSF marker: a copy with the marker inserted,
+    // whose DOS binary header (when it has one) is made to describe the copy.
     Status InsertEPSFStringHeader(IO::IDataProvider& source, IO::IURI& uri,
                                   TInterfacePtr<IO::IDataProvider>& repaired,
                                   PLUGIN::EPSGraphicProcessor* processor);

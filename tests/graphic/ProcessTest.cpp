@@ -261,3 +261,97 @@ TEST_F(ImportPaths, SVGWritesOnlyTheSizeAndTheImportedFlag) {
     bool imported = false;
     EXPECT_EQ(Dictionary(*failed).GetBool(39, imported), kOK);
 }
+
+TEST_F(ImportPaths, IllustratorFileWithoutMarkerIsRepairedFromACopy) {
+    const std::string text = "%!PS-Adobe-3.0\r\n%%BoundingBox: 0 0 50 60\r\n%%EndComments\r\nshowpage\r\n";
+    LogCapture log;
+    Status status = -1;
+    auto graphic = PlaceText(text, false, &status, "drawing.Ai");
+    EXPECT_EQ(status, kOK);
+    const std::string path = (mAppDir.Path() / "drawing.Ai").string();
+    const auto records = log.WithMessage(path + " File does not contains EPSF- string in the header");
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].type, 1);
+    EXPECT_EQ(records[0].level, 2);
+    // The picture is read from the repaired copy: the marker sits before the first line's end.
+    ASSERT_TRUE(graphic->GetTempFile());
+    const std::string copy = graphic->GetTempFile()->GetPath(true).GetUTF8String();
+    std::ifstream in(copy, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}),
+              "%!PS-Adobe-3.0 EPSF-3.0 \r\n%%BoundingBox: 0 0 50 60\r\n%%EndComments\r\nshowpage\r\n");
+    EXPECT_EQ(graphic->GetSourceURI()->GetPath(), graphic->GetTempFile()->GetPath(true));
+    EXPECT_EQ(std::string(Fake<const char* (*)()>("/PDFToolBox/libCallasWrapper.so", "fake_source")()), copy);
+    EXPECT_FLOAT_EQ(Key(*graphic, 2004), 60);
+
+    log.Clear();
+    auto plain = PlaceText(text, false, &status, "drawing.eps");
+    const std::string eps = (mAppDir.Path() / "drawing.eps").string();
+    const auto logged = log.WithMessage(eps + " File does not contains EPSF- string in the header");
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_EQ(logged[0].type, 2);
+    EXPECT_FALSE(plain->GetTempFile());
+}
+
+TEST_F(ImportPaths, RepairedDOSBinaryCopyHasAHeaderThatDescribesIt) {
+    const std::string postScript =
+        "%!PS-Adobe-3.0\n%%BoundingBox: 0 0 50 60\n%%EndComments\nshowpage\n%%EOF\n";
+    const std::string marked =
+        "%!PS-Adobe-3.0 EPSF-3.0 \n%%BoundingBox: 0 0 50 60\n%%EndComments\nshowpage\n%%EOF\n";
+    const std::string preview(40, '\x7F');
+    const auto u32 = [](const std::string& bytes, std::size_t at) {
+        std::uint32_t v = 0;
+        for (int i = 3; i >= 0; --i)
+            v = v << 8 | static_cast<std::uint8_t>(bytes[at + static_cast<std::size_t>(i)]);
+        return v;
+    };
+    struct Case {
+        const char* name;
+        bool previewFirst, wmf;
+    };
+    for (const Case& c : {Case{"TIFF preview behind", false, false}, Case{"WMF preview behind", false, true},
+                          Case{"TIFF preview in front", true, false}}) {
+        SCOPED_TRACE(c.name);
+        // Header: magic, PostScript offset and length, WMF offset and length, TIFF offset and length,
+        // checksum.
+        const std::uint32_t psOffset = c.previewFirst ? 30 + 40 : 30;
+        const std::uint32_t previewOffset =
+            c.previewFirst ? 30 : 30 + static_cast<std::uint32_t>(postScript.size());
+        const std::uint32_t fields[] = {0xC6D3D0C5u,
+                                        psOffset,
+                                        static_cast<std::uint32_t>(postScript.size()),
+                                        c.wmf ? previewOffset : 0,
+                                        c.wmf ? 40u : 0,
+                                        c.wmf ? 0 : previewOffset,
+                                        c.wmf ? 0 : 40u};
+        std::string file;
+        for (std::uint32_t v : fields)
+            for (int i = 0; i < 4; ++i)
+                file += static_cast<char>(v >> (8 * i));
+        std::uint8_t sum = 0;
+        for (char b : file)
+            sum ^= static_cast<std::uint8_t>(b);
+        file += static_cast<char>(sum);
+        file += '\0';
+        file += c.previewFirst ? preview + postScript : postScript + preview;
+
+        Status status = -1;
+        auto graphic = PlaceText(file, false, &status, "binary.ai");
+        EXPECT_EQ(status, kOK);
+        ASSERT_TRUE(graphic->GetTempFile());
+        std::ifstream in(graphic->GetTempFile()->GetPath(true).GetUTF8String(), std::ios::binary);
+        const std::string copy(std::istreambuf_iterator<char>(in), {});
+        ASSERT_EQ(copy.size(), file.size() + 10);
+        const std::uint32_t movedPreview = c.previewFirst ? previewOffset : previewOffset + 10;
+        EXPECT_EQ(u32(copy, 0), 0xC6D3D0C5u);
+        EXPECT_EQ(u32(copy, 4), psOffset);
+        EXPECT_EQ(u32(copy, 8), postScript.size() + 10);
+        EXPECT_EQ(u32(copy, 12), c.wmf ? movedPreview : 0u);
+        EXPECT_EQ(u32(copy, 16), c.wmf ? 40u : 0u);
+        EXPECT_EQ(u32(copy, 20), c.wmf ? 0u : movedPreview);
+        EXPECT_EQ(u32(copy, 24), c.wmf ? 0u : 40u);
+        EXPECT_EQ(static_cast<std::uint8_t>(copy[28]), 0xFF);
+        EXPECT_EQ(static_cast<std::uint8_t>(copy[29]), 0xFF);
+        EXPECT_EQ(copy.substr(psOffset, marked.size()), marked); // the section keeps its last bytes
+        EXPECT_EQ(copy.substr(movedPreview, 40), preview);
+    }
+}

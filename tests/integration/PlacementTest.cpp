@@ -46,6 +46,44 @@ std::string CustomColors(const IDictionary& dictionary) {
     return ascii;
 }
 
+// A DOS binary EPS of the corpus whose first line loses its " EPSF-3.0", with a header that still describes
+// it, written as `name` into the output folder.
+std::string WithoutMarker(const std::string& corpusFile, const std::string& name) {
+    std::string bytes = TEST::ReadAll(std::string(BRASK_CORPUS_DIR) + "/" + corpusFile);
+    const auto get = [&](std::size_t at) {
+        std::uint32_t v = 0;
+        for (int i = 3; i >= 0; --i)
+            v = v << 8 | static_cast<std::uint8_t>(bytes[at + static_cast<std::size_t>(i)]);
+        return v;
+    };
+    const auto put = [&](std::size_t at, std::uint32_t v, int size) {
+        for (int i = 0; i < size; ++i)
+            bytes[at + static_cast<std::size_t>(i)] = static_cast<char>(v >> (8 * i));
+    };
+    const std::uint32_t section = get(4);
+    const std::size_t marker = bytes.find(" EPSF-3.0", section);
+    EXPECT_LT(marker, section + 40u) << corpusFile;
+    bytes.erase(marker, 9);
+    put(8, get(8) - 9, 4);
+    for (std::size_t field : {12u, 20u}) // previews behind the section move with it
+        if (get(field) > section)
+            put(field, get(field) - 9, 4);
+    std::uint8_t sum = 0;
+    for (int i = 0; i < 28; ++i)
+        sum ^= static_cast<std::uint8_t>(bytes[static_cast<std::size_t>(i)]);
+    put(28, sum, 2);
+    const std::string path = (PluginHost::Instance().OutputFolder() / name).string();
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+}
+
+// The first page rendered in grey at 20 dpi.
+std::string Rendered(const std::string& pdf) {
+    const std::string root = pdf + "-render";
+    std::system(("pdftoppm -r 20 -gray -singlefile '" + pdf + "' '" + root + "'").c_str());
+    return TEST::ReadAll(root + ".pgm");
+}
+
 class Placing : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { PluginHost::Instance(); }
@@ -107,4 +145,25 @@ TEST_F(Placing, NothingStaysInTheTemporaryFolder) {
         if (entry.is_regular_file())
             left.push_back(entry.path().filename().string());
     EXPECT_TRUE(left.empty()) << left.front();
+}
+
+TEST_F(Placing, IllustratorDOSBinaryFileWithoutMarkerPlacesLikeTheSameBytesNamedEPS) {
+    // Previews behind and in front of the PostScript section.
+    for (const char* file : {"eps-customcolor/aspose-imaging__Sample.eps",
+                             "eps-atend/pillow__1_boundingbox_after_imagedata.eps"}) {
+        for (const bool interpreter : {false, true}) {
+            SCOPED_TRACE(std::string(file) + (interpreter ? " (interpreter)" : " (converter)"));
+            LogCapture log;
+            Placement ai = PluginHost::Instance().Place(WithoutMarker(file, "repair.ai"), interpreter);
+            Placement eps = PluginHost::Instance().Place(WithoutMarker(file, "repair.eps"), interpreter);
+            ASSERT_EQ(ai.status, kOK);
+            ASSERT_EQ(eps.status, kOK);
+            ASSERT_TRUE(ai.connectionSpace != nullptr && eps.connectionSpace != nullptr);
+            for (std::int32_t key : {14, 15, 2001, 2002, 2003, 2004})
+                EXPECT_FLOAT_EQ(ai.Float(key), eps.Float(key)) << key;
+            const std::string aiRender = Rendered(PluginHost::Instance().SavePDF(ai, "repair-ai.pdf"));
+            EXPECT_FALSE(aiRender.empty());
+            EXPECT_EQ(aiRender, Rendered(PluginHost::Instance().SavePDF(eps, "repair-eps.pdf")));
+        }
+    }
 }
