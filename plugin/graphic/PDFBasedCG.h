@@ -40,6 +40,7 @@ public:
 
     PDFBasedCG() = default;
 
+    // The host's entry points; an exception inside is logged and answered with 7.
     Status AdaptTile(GRAPHICS::ITile* inputTile, GRAPHICS::ITile* outputTile) override;
     Status Init(IClassFactory& factory, IO::IDataProvider& source, const IDictionary* options) override;
 
@@ -67,6 +68,8 @@ protected:
     TInterfacePtr<GRAPHICS::ICompositeGraphic> mPDFGraphic;
 
 private:
+    // Init's work; Init runs it behind the guard of host calls.
+    Status InitUnguarded(IClassFactory& factory, IO::IDataProvider& source, const IDictionary* options);
     // Copies `source` into a new temporary file and points mSourceURI at it.
     Status CopySourceToTempFile(IO::IDataProvider& source, std::uint32_t fileType);
     // Copies every byte of `source` to `target` through one buffer (halved until it can be had); with
