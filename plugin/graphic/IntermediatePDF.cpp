@@ -7,6 +7,11 @@
 
 namespace BRASK::COREREGISTRY {
 
+IntermediatePDF::~IntermediatePDF() {
+    if (mMade.IsHeld() && PLATFORM::LookUpEntry(mPath).IsSameFile(mMade.Entry()))
+        RemoveOurs();
+}
+
 Status IntermediatePDF::Prepare() {
     const CoreString path = CoreString::FromUTF8(mPath);
     if (mPath.empty()) {

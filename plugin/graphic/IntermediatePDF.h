@@ -19,6 +19,10 @@ public:
 
     // `function` names the conversion path in log records.
     IntermediatePDF(std::string path, const char* function) : mPath(std::move(path)), mFunction(function) {}
+    // A file made but never checked (the conversion threw) is removed.
+    ~IntermediatePDF();
+    IntermediatePDF(const IntermediatePDF&) = delete;
+    IntermediatePDF& operator=(const IntermediatePDF&) = delete;
 
     // Removes an entry of ours left at the path (a link is removed, never followed) and creates the file
     // exclusively with mode 0600. Another user's entry, or one that cannot be removed or created, is refused.

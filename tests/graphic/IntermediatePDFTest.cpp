@@ -130,8 +130,7 @@ TEST_F(IntermediatePDFTest, AnotherUsersFileIsLeftAloneAndTheConversionRefused) 
 }
 
 TEST_F(IntermediatePDFTest, TheFileIsMadeExclusivelyForThisUserOnly) {
-    // Seen from inside the conversion: the stand-in is told to write nothing, so the file Prepare made stays
-    // for the length of the conversion only; examine it through the platform layer instead.
+    // The file lives for the length of a conversion only: examined here between Prepare and Check.
     IntermediatePDF pdf(PDFPath(), "test");
     ASSERT_EQ(pdf.Prepare(), kOK);
     struct stat info {};
@@ -140,6 +139,12 @@ TEST_F(IntermediatePDFTest, TheFileIsMadeExclusivelyForThisUserOnly) {
     EXPECT_EQ(info.st_mode & 07777, 0600u);
     EXPECT_EQ(info.st_size, 0);
     EXPECT_EQ(pdf.Check(kOK), 7); // nothing written: refused and removed
+    EXPECT_FALSE(std::filesystem::exists(PDFPath()));
+
+    {
+        IntermediatePDF unchecked(PDFPath(), "test"); // a conversion that threw never gets to Check
+        ASSERT_EQ(unchecked.Prepare(), kOK);
+    }
     EXPECT_FALSE(std::filesystem::exists(PDFPath()));
 }
 
