@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang (libFuzzer + AddressSanitizer) and runs each for its share of about
-# a minute: the EPS comment scan on a seed corpus made from the shared sample files, and the worker's reading
-# of job requests. Exits non-zero when a fuzzer finds a crash; the crashing input is left in
-# <build>/fuzz-artifacts/.
+# a minute, on seeds made from the shared sample files: the EPS comment scan, the Photoshop resource parser and
+# the worker's reading of job requests. Exits non-zero when a fuzzer finds a crash; the crashing input is left
+# in <build>/fuzz-artifacts/<target>/.
 #   BUILD_DIR     build folder (default: build-fuzz)
 #   FUZZ_SECONDS  run time of all targets together (default: 60)
 #   CORPUS_DIR    sample files (default: ../shared/corpus beside the checkout)
@@ -13,9 +13,31 @@ build=${BUILD_DIR:-$root/build-fuzz}
 seconds=${FUZZ_SECONDS:-60}
 samples=${CORPUS_DIR:-$root/../shared/corpus}
 
-targets=(eps_info_fuzzer worker_job_fuzzer)
-share=$(( seconds / ${#targets[@]} ))
-[ "$share" -ge 1 ] || share=1
+# Every target, the dictionary it runs with and the longest input it is given.
+targets=(eps_info_fuzzer photoshop_resources_fuzzer worker_job_fuzzer)
+declare -A dictionary=([eps_info_fuzzer]=dsc.dict [photoshop_resources_fuzzer]=photoshop.dict
+                       [worker_job_fuzzer]=worker_job.dict)
+declare -A max_len=([eps_info_fuzzer]=131072 [photoshop_resources_fuzzer]=65536 [worker_job_fuzzer]=4096)
+
+# Seeds of the comment scan: every EPS-like sample, named by its folder so equal names do not collide.
+seeds_eps_info_fuzzer() {
+    find "$samples" -type f ! -path '*/svg/*' ! -name 'MANIFEST.tsv' | while read -r f; do
+        cp "$f" "$1/$(basename "$(dirname "$f")")__$(basename "$f")"
+    done
+}
+# Seeds of the Photoshop resource parser: the 8BIM blocks of the samples' Photoshop sections (the hex
+# lines between %BeginPhotoshop and %EndPhotoshop).
+seeds_photoshop_resources_fuzzer() {
+    grep -rlaF '%BeginPhotoshop' "$samples" | while read -r f; do
+        LC_ALL=C tr '\r' '\n' <"$f" |
+            LC_ALL=C awk '/^%BeginPhotoshop/ { on = 1; next } /^%EndPhotoshop/ { on = 0 } on && /^% / { print substr($0, 3) }' |
+            xxd -r -p >"$1/$(basename "$(dirname "$f")")__$(basename "$f").8bim"
+    done
+}
+# The worker's job requests start from nothing but the dictionary.
+seeds_worker_job_fuzzer() {
+    :
+}
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
@@ -23,28 +45,19 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DBRASK_BUILD_FUZZ=ON -DBRASK_BUILD_TESTS=ON >/dev/null
 ninja -C "$build" "${targets[@]}"
 
-seeds=$(mktemp -d)
-work=$(mktemp -d)
-trap 'rm -rf "$seeds" "$work"' EXIT
-mkdir -p "$build/fuzz-artifacts"
-
-# run_target NAME SEEDS [libFuzzer options...]: NAME for its share of the time, new inputs kept in a work
-# folder of its own, starting from the seed folder SEEDS (may be empty).
-run_target() {
-    local name=$1 seed_folder=$2
-    shift 2
-    mkdir -p "$work/$name" "$seed_folder"
-    ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1} "$build/bin/$name" \
-        -max_total_time="$share" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-        -artifact_prefix="$build/fuzz-artifacts/$name-" "$@" "$work/$name" "$seed_folder"
-}
-
-mkdir -p "$seeds/eps"
-if [ -d "$samples" ]; then
-    # Every EPS-like sample, named by its folder so equal names do not collide.
-    find "$samples" -type f ! -path '*/svg/*' ! -name 'MANIFEST.tsv' | while read -r f; do
-        cp "$f" "$seeds/eps/$(basename "$(dirname "$f")")__$(basename "$f")"
-    done
-fi
-run_target eps_info_fuzzer "$seeds/eps" -max_len=131072 -dict="$root/tests/fuzz/dsc.dict"
-run_target worker_job_fuzzer "$seeds/worker" -max_len=4096 -dict="$root/tests/fuzz/worker_job.dict"
+share=$((seconds / ${#targets[@]}))
+[ "$share" -ge 1 ] || share=1
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+for target in "${targets[@]}"; do
+    seeds="$scratch/$target-seeds"
+    work="$scratch/$target-work"
+    artifacts="$build/fuzz-artifacts/$target"
+    mkdir -p "$seeds" "$work" "$artifacts"
+    [ -d "$samples" ] && "seeds_$target" "$seeds"
+    echo "== $target: ${share} s on $(find "$seeds" -type f | wc -l) seeds"
+    ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1} "$build/bin/$target" \
+        -max_total_time="$share" -max_len="${max_len[$target]}" -timeout=10 -rss_limit_mb=2048 \
+        -print_final_stats=1 -dict="$root/tests/fuzz/${dictionary[$target]}" -artifact_prefix="$artifacts/" \
+        "$work" "$seeds"
+done

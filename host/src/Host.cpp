@@ -11,6 +11,7 @@
 #include "SystemDir.h"
 #include "SystemDirContainer.h"
 #include "SystemFile.h"
+#include "TemporaryFolder.h"
 #include "Tile.h"
 #include "URI.h"
 #include "URIRegistry.h"
@@ -30,8 +31,9 @@ TInterfacePtr<Host> Host::Create(const HostOptions& options) {
 
 Host::Host(const HostOptions& options)
     : mApplicationDir(options.applicationDir.empty() ? ProgramDir() : AbsolutePath(options.applicationDir)),
-      mTemporaryDir(options.temporaryDir.empty() ? DefaultTemporaryDir()
-                                                 : AbsolutePath(options.temporaryDir)) {
+      mTemporaryDir(options.temporaryDir.empty()
+                        ? TemporaryFolder::Private(DefaultTemporaryDir())
+                        : TemporaryFolder::Given(AbsolutePath(options.temporaryDir))) {
     mGraphicsEnvironment.Adopt(new GraphicsEnvironment);
     RegisterBuiltInClasses();
 }
@@ -40,9 +42,13 @@ Host::~Host() {
     UnpublishCoreRegistry();
 }
 
+const std::string& Host::TemporaryDir() const {
+    return mTemporaryDir->Path();
+}
+
 void Host::RegisterBuiltInClasses() {
     const std::string appDir = mApplicationDir;
-    const std::string tempDir = mTemporaryDir;
+    std::shared_ptr<const TemporaryFolder> tempDir = mTemporaryDir;
     RegisterClass(CLSID::SystemDirContainer,
                   [appDir, tempDir]() -> IObject* { return new SystemDirContainer(appDir, tempDir); });
     RegisterClass(CLSID::URI, []() -> IObject* { return new URI; });

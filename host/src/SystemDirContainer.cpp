@@ -12,7 +12,9 @@ Status SystemDirContainer::GetSpecialDir(std::int32_t which, TInterfacePtr<FILE_
         dir.Adopt(new SystemDir(FromNative(mApplicationDir)));
         return kOK;
     case FILE_SYS::kTemporaryDir:
-        dir.Adopt(new SystemDir(FromNative(mTemporaryDir)));
+        if (mTemporaryDir->Path().empty())
+            return FILE_SYS::IDir::kCreateFailed;
+        dir.Adopt(new SystemDir(FromNative(mTemporaryDir->Path())));
         return kOK;
     default:
         return kUnknownDir;

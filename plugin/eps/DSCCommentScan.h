@@ -89,6 +89,7 @@ private:
     Keyword mCurrentKeyword = Keyword::None;
     bool mEndCommentsSeen = false;
     bool mHiResTaken = false;
+    bool mHeaderBoxTaken = false; // a box with numbers came before %%EndComments
     bool mCreatorIsPhotoshop = false;
     bool mCyanSeen = false;
     bool mMagentaSeen = false;

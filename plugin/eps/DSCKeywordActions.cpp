@@ -66,8 +66,9 @@ DSCCommentScan::Next DSCCommentScan::ApplyValue(Keyword keyword, std::string_vie
         break;
     case Keyword::BoundingBox:
     case Keyword::HiResBoundingBox:
-        // Between %%EndComments and the trailer a box describes some other, wrapped document.
-        if (mEndCommentsSeen && mState != ScanState::Trailer)
+        // Between %%EndComments and the trailer a box only counts when the header gave none: after a header
+        // box it describes some other, wrapped document.
+        if (mEndCommentsSeen && mState != ScanState::Trailer && mHeaderBoxTaken)
             break;
         if (keyword == Keyword::BoundingBox && mHiResTaken)
             break;
@@ -194,6 +195,8 @@ DSCCommentScan::Next DSCCommentScan::ApplyBoundingBox(std::string_view value, bo
     mReader.mUpperRightY = numbers[3];
     if (hiRes)
         mHiResTaken = true;
+    if (!mEndCommentsSeen)
+        mHeaderBoxTaken = true;
     return Next::Value;
 }
 

@@ -40,7 +40,9 @@ DSCError DSCReader::ReadDSCComment(std::int32_t position, bool skipNonComments, 
             if (fileOffset + request > end)
                 request = end - fileOffset;
             if (request < 1) {
-                result = DSCEndOfData;
+                // The data ends here: a last line without a line end is still a line.
+                if (stored == 0 || skipLine)
+                    result = DSCEndOfData;
                 break;
             }
             auto count = static_cast<std::uint32_t>(request);

@@ -3,6 +3,7 @@
 
 #include "GraphicLog.h"
 #include "shell/ClassFactorySlot.h"
+#include "shell/HostBoundary.h"
 #include "shell/LibUtils.h"
 
 #include "brask/ClassIds.h"
@@ -47,15 +48,20 @@ Status PDFBasedCG::CreateDictionaryWithFilterInfoKeys() {
 Status PDFBasedCG::AdaptTile(GRAPHICS::ITile* inputTile, GRAPHICS::ITile* outputTile) {
     constexpr char kFunction[] = "long __cdecl BRASK::COREREGISTRY::PDFBasedCG::AdaptTile(class "
                                  "BRASK::GRAPHICS::ITile *,class BRASK::GRAPHICS::ITile *)";
-    if (inputTile == nullptr && outputTile == nullptr) {
-        BRASK_LOG_ERROR(kPDFBasedCGSource, kFunction, "Need either a inputTile or outputTile");
-        return kNoFileURI;
-    }
-    IObject* connectionSpace = nullptr;
-    if (GetInterface(CLSID::ConnectionSpaceKey, &connectionSpace) == kOK && connectionSpace != nullptr &&
-        outputTile != nullptr)
-        outputTile->AttachInterface(connectionSpace, CLSID::ConnectionSpaceKey);
-    return kOK;
+    return GuardHostCall(
+        kPDFBasedCGSource, kFunction,
+        [&]() -> Status {
+            if (inputTile == nullptr && outputTile == nullptr) {
+                BRASK_LOG_ERROR(kPDFBasedCGSource, kFunction, "Need either a inputTile or outputTile");
+                return kNoFileURI;
+            }
+            IObject* connectionSpace = nullptr;
+            if (GetInterface(CLSID::ConnectionSpaceKey, &connectionSpace) == kOK &&
+                connectionSpace != nullptr && outputTile != nullptr)
+                outputTile->AttachInterface(connectionSpace, CLSID::ConnectionSpaceKey);
+            return kOK;
+        },
+        kInternalError);
 }
 
 bool PDFBasedCG::GetConnectionSpaceForInputGraphic(GRAPHICS::IConnectionSpace*& connectionSpace) {

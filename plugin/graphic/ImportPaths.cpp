@@ -1,6 +1,7 @@
 // The EPS and SVG conversion paths: a graphic processor writes the intermediate PDF, the host turns it into a
 // PDF graphic whose connection space this graphic keeps, and the filter dictionary learns what was placed.
 #include "GraphicLog.h"
+#include "IntermediatePDF.h"
 #include "PDFBasedCG.h"
 
 #include "shell/ClassFactorySlot.h"
@@ -12,7 +13,10 @@
 #include "platform/Platform.h"
 
 #include <cctype>
+#include <climits>
 #include <cmath>
+#include <cstdint>
+#include <vector>
 
 namespace BRASK::COREREGISTRY {
 
@@ -70,6 +74,37 @@ std::string UpperExtension(const CoreString& path) {
     return extension;
 }
 
+using Bytes = std::vector<std::uint8_t>;
+
+void PutLittleEndian(Bytes& bytes, std::uint32_t value, int size) {
+    for (int i = 0; i < size; ++i)
+        bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+// The 30 bytes of the DOS binary header of a copy with the EPSF marker inserted at file offset `insertion`;
+// the checksum is 0xFFFF (none computed).
+Bytes RepairedBinaryHeader(const PLUGIN::EPSVectorFileReader& reader, std::uint32_t insertion) {
+    const PLUGIN::DOSBinaryHeader& header = reader.GetEPSInfo()->binaryHeader;
+    const auto moved = [insertion](std::uint32_t offset) {
+        return offset >= insertion && offset <= UINT32_MAX - PDFBasedCG::kEPSFMarkerLength
+                   ? offset + PDFBasedCG::kEPSFMarkerLength
+                   : offset;
+    };
+    // The section as the copy holds it: the bytes read from the file and the marker.
+    const auto sectionLength =
+        static_cast<std::uint32_t>(reader.GetPostScriptEnd() - reader.GetPostScriptStart());
+    Bytes bytes;
+    PutLittleEndian(bytes, header.magic, 4);
+    PutLittleEndian(bytes, header.postScriptOffset, 4);
+    PutLittleEndian(bytes, sectionLength + PDFBasedCG::kEPSFMarkerLength, 4);
+    PutLittleEndian(bytes, moved(header.wmfOffset), 4);
+    PutLittleEndian(bytes, header.wmfLength, 4);
+    PutLittleEndian(bytes, moved(header.tiffOffset), 4);
+    PutLittleEndian(bytes, header.tiffLength, 4);
+    PutLittleEndian(bytes, PLUGIN::DOSBinaryHeader::kNoChecksum, 2);
+    return bytes;
+}
+
 template <class T> struct Releaser {
     void operator()(T* object) const { object->Release(); }
 };
@@ -99,10 +134,14 @@ Status PDFBasedCG::ConvertAndAdoptPDF(PLUGIN::GraphicProcessor& processor, IClas
                                       const IDictionary* options, IDictionary& filterDictionary,
                                       const CoreString& pdfPath, float& userWidth, float& userHeight,
                                       bool svgRules, const char* function) {
-    const Status converted = processor.CreatePDF();
-    const Status adopted = AdoptIntermediatePDF(factory, options, filterDictionary, pdfPath, userWidth,
-                                                userHeight, svgRules, function);
-    return converted != kOK ? converted : adopted;
+    IntermediatePDF pdf(pdfPath.GetUTF8String(), function);
+    Status status = pdf.Prepare();
+    if (status == kOK)
+        status = pdf.Check(processor.CreatePDF());
+    if (status != kOK)
+        return status;
+    return AdoptIntermediatePDF(factory, options, filterDictionary, pdfPath, userWidth, userHeight, svgRules,
+                                function);
 }
 
 Status PDFBasedCG::AdoptIntermediatePDF(IClassFactory& factory, const IDictionary* options,
@@ -115,7 +154,6 @@ Status PDFBasedCG::AdoptIntermediatePDF(IClassFactory& factory, const IDictionar
     if (status == kOK)
         status = IO::CreateUriDataProvider(&factory, pdfProvider, *pdfURI, IO::kReadOnlyMode, nullptr);
     if (status != kOK || !pdfProvider) {
-        // No intermediate PDF: the conversion failed, which the status must tell the host.
         BRASK_LOG_ERROR(kPDFBasedCGSource, function, "Could not create IDataProviderPtr");
         return status != kOK ? status : kLibUtilFailed;
     }
@@ -267,7 +305,19 @@ Status PDFBasedCG::InsertEPSFStringHeader(IO::IDataProvider& source, IO::IURI& /
     // The first line is measured from the start of the PostScript section.
     const std::uint32_t position =
         static_cast<std::uint32_t>(reader->GetPostScriptStart()) + reader->GetHeaderLineLength();
-    return CopyProviderBytes(source, *repaired, position, kInsertHeaderFunction);
+    const Status copied = CopyProviderBytes(source, *repaired, position, kInsertHeaderFunction);
+    if (copied != kOK || !reader->GetEPSInfo()->binaryHeader.IsPresent())
+        return copied;
+    // A DOS binary header must describe the copy: its PostScript section is 10 bytes longer, and the previews
+    // behind the insertion lie 10 bytes further on.
+    const Bytes header = RepairedBinaryHeader(*reader, position);
+    Status status = repaired->SetPosition(0, IO::IDataProvider::kFromStart);
+    if (status == kOK)
+        status = repaired->Write(header.data(), static_cast<std::uint32_t>(header.size()));
+    if (status != kOK)
+        BRASK_LOG_ERROR(kPDFBasedCGSource, kInsertHeaderFunction,
+                        "Could not write the binary header of the repaired EPS. Status = " << status);
+    return status;
 }
 
 Status PDFBasedCG::ProcessSVGToConnectionSpace(IClassFactory& factory, IO::IDataProvider& /*source*/,

@@ -2,6 +2,7 @@
 
 #include "GraphicLog.h"
 #include "shell/ClassFactorySlot.h"
+#include "shell/HostBoundary.h"
 #include "shell/LibUtils.h"
 #include "shell/PathJoin.h"
 
@@ -21,6 +22,10 @@
 namespace BRASK::COREREGISTRY {
 
 namespace {
+
+constexpr char kInitFunction[] =
+    "long __cdecl BRASK::COREREGISTRY::PDFBasedCG::Init(class BRASK::IClassFactory "
+    "&,class BRASK::IO::IDataProvider &,const class BRASK::IDictionary *)";
 
 // Attempts at a fresh temporary name before giving up (the names carry the time and a random number, so a
 // clash that survives this many tries means the folder cannot take files).
@@ -50,14 +55,16 @@ std::uint32_t ReadFileType(const IDictionary& options) {
 
 PDFBasedCG::~PDFBasedCG() {
     constexpr char kFunction[] = "__cdecl BRASK::COREREGISTRY::PDFBasedCG::~PDFBasedCG(void)";
-    if (mTempFile) {
+    GuardHostCall(kPDFBasedCGSource, kFunction, [&] {
+        if (!mTempFile)
+            return;
         const Status status = mTempFile->Delete();
         if (status == FILE_SYS::IFile::kNotFound)
             BRASK_LOG_ERROR(kPDFBasedCGSource, kFunction, "Unable to delete temp file for EPS");
         else if (status != kOK)
             BRASK_LOG_ERROR(kPDFBasedCGSource, kFunction,
                             "Unable to delete temp file for EPS. FileSys error = " << status);
-    }
+    });
     mTempFile.Reset();
     mSourceURI.Reset();
     mPDFGraphic.Reset();
@@ -65,9 +72,14 @@ PDFBasedCG::~PDFBasedCG() {
 }
 
 Status PDFBasedCG::Init(IClassFactory& factory, IO::IDataProvider& source, const IDictionary* options) {
-    constexpr char kFunction[] =
-        "long __cdecl BRASK::COREREGISTRY::PDFBasedCG::Init(class BRASK::IClassFactory "
-        "&,class BRASK::IO::IDataProvider &,const class BRASK::IDictionary *)";
+    return GuardHostCall(
+        kPDFBasedCGSource, kInitFunction, [&] { return InitUnguarded(factory, source, options); },
+        kInternalError);
+}
+
+Status PDFBasedCG::InitUnguarded(IClassFactory& factory, IO::IDataProvider& source,
+                                 const IDictionary* options) {
+    constexpr const char* kFunction = kInitFunction;
     auto* filterDictionary = FindAttached<IDictionary>(*this, CLSID::FilterDictionaryKey);
     if (filterDictionary == nullptr) {
         BRASK_LOG_ERROR(kPDFBasedCGSource, kFunction, "Could not get dictionary");
@@ -97,7 +109,7 @@ Status PDFBasedCG::Init(IClassFactory& factory, IO::IDataProvider& source, const
         }
     }
 
-    mPDFPath = IntermediatePDFPath();
+    mPDFPath = IntermediatePDFPath(factory);
 
     if (fileType == GRAPHICS::kTypeSVG)
         return ProcessSVGToConnectionSpace(factory, source, mSourceURI.Get(), options, processorFlag,
@@ -107,9 +119,7 @@ Status PDFBasedCG::Init(IClassFactory& factory, IO::IDataProvider& source, const
 }
 
 Status PDFBasedCG::CopySourceToTempFile(IO::IDataProvider& source, std::uint32_t fileType) {
-    constexpr char kFunction[] =
-        "long __cdecl BRASK::COREREGISTRY::PDFBasedCG::Init(class BRASK::IClassFactory "
-        "&,class BRASK::IO::IDataProvider &,const class BRASK::IDictionary *)";
+    constexpr const char* kFunction = kInitFunction;
     CreateUniqueTempFile(mTempFile, fileType == GRAPHICS::kTypeSVG ? ".svg" : ".ps");
     if (mTempFile)
         IO::CreateURI(ClassFactorySlot::Get(), mSourceURI, mTempFile->GetPath(true));
@@ -212,15 +222,17 @@ void CreateUniqueTempFile(TInterfacePtr<FILE_SYS::IFile>& file, const char* suff
                                                                 << kMaxTempFileAttempts << " attempts");
 }
 
-CoreString IntermediatePDFPath() {
+CoreString IntermediatePDFPath(IClassFactory& factory) {
+    IClassFactory* registry = GetCoreRegistry();
+    TInterfacePtr<FILE_SYS::ISystemDirContainer> container;
+    container.Adopt(FILE_SYS::CreateSystemDirContainer(registry != nullptr ? registry : &factory));
+    TInterfacePtr<FILE_SYS::IDir> tempDir;
     CoreString tempPath;
-    if (IClassFactory* registry = GetCoreRegistry()) {
-        TInterfacePtr<FILE_SYS::ISystemDirContainer> container;
-        container.Adopt(FILE_SYS::CreateSystemDirContainer(registry));
-        TInterfacePtr<FILE_SYS::IDir> tempDir;
-        if (container && container->GetSpecialDir(FILE_SYS::kTemporaryDir, tempDir) == kOK && tempDir)
-            tempPath = tempDir->GetPath(true);
-    }
+    if (container && container->GetSpecialDir(FILE_SYS::kTemporaryDir, tempDir) == kOK && tempDir)
+        tempPath = tempDir->GetPath(true);
+    // Without a temporary folder there is no path: never one at the file-system root.
+    if (tempPath.empty())
+        return tempPath;
     const std::string name = std::to_string(PLATFORM::CurrentThreadId()) + "temp.pdf";
     return JoinPath(tempPath, CoreString::FromUTF8(name));
 }

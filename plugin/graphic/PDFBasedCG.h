@@ -40,6 +40,7 @@ public:
 
     PDFBasedCG() = default;
 
+    // The host's entry points; an exception inside is logged and answered with 7.
     Status AdaptTile(GRAPHICS::ITile* inputTile, GRAPHICS::ITile* outputTile) override;
     Status Init(IClassFactory& factory, IO::IDataProvider& source, const IDictionary* options) override;
 
@@ -67,20 +68,24 @@ protected:
     TInterfacePtr<GRAPHICS::ICompositeGraphic> mPDFGraphic;
 
 private:
+    // Init's work; Init runs it behind the guard of host calls.
+    Status InitUnguarded(IClassFactory& factory, IO::IDataProvider& source, const IDictionary* options);
     // Copies `source` into a new temporary file and points mSourceURI at it.
     Status CopySourceToTempFile(IO::IDataProvider& source, std::uint32_t fileType);
     // Copies every byte of `source` to `target` through one buffer (halved until it can be had); with
     // `markerAt`, the EPSF marker is written once before that source byte.
     static Status CopyProviderBytes(IO::IDataProvider& source, IO::IDataProvider& target,
                                     std::optional<std::uint32_t> markerAt, const char* function);
-    // Repairs an Illustrator file whose first line lacks the EPSF marker: a copy with the marker inserted.
+    // Repairs an Illustrator file whose first line lacks the EPSF marker: a copy with the marker inserted,
+    // whose DOS binary header (when it has one) is made to describe the copy.
     Status InsertEPSFStringHeader(IO::IDataProvider& source, IO::IURI& uri,
                                   TInterfacePtr<IO::IDataProvider>& repaired,
                                   PLUGIN::EPSGraphicProcessor* processor);
     // Writes the bounding box, size checks, colour spaces, flags, custom colours and ICC profile of the EPS.
     void WriteEPSFilterInfo(PLUGIN::PDFOutputEPSGraphicProcessor& processor, IDictionary& filterDictionary,
                             float userWidth, float userHeight);
-    // Has the processor write the intermediate PDF, then adopts it; the conversion's status comes first.
+    // Makes the intermediate PDF's path safe, has the processor write the PDF there and adopts it when it is
+    // the file this conversion made; a failed conversion fails with its own status.
     Status ConvertAndAdoptPDF(PLUGIN::GraphicProcessor& processor, IClassFactory& factory,
                               const IDictionary* options, IDictionary& filterDictionary,
                               const CoreString& pdfPath, float& userWidth, float& userHeight, bool svgRules,
@@ -100,7 +105,8 @@ private:
 // name. `file` stays empty when no class factory is set or no name could be created.
 void CreateUniqueTempFile(TInterfacePtr<FILE_SYS::IFile>& file, const char* suffix);
 
-// The intermediate PDF path for the calling thread: <temporary folder>/<thread id>temp.pdf.
-CoreString IntermediatePDFPath();
+// The intermediate PDF path for the calling thread: <temporary folder>/<thread id>temp.pdf, the folder taken
+// from the core registry, else from `factory`. Empty when neither gives a temporary folder.
+CoreString IntermediatePDFPath(IClassFactory& factory);
 
 } // namespace BRASK::COREREGISTRY

@@ -84,8 +84,9 @@ OSErr ResizeHandle(Zone& zone, Handle h, std::uint32_t size) {
         // A refused shrink keeps the larger block, which still holds the data.
         MoveData(zone, h, *entry, needed);
     }
-    // A locked block never moves: the process allocator does not promise to shrink in place, so a locked
-    // handle keeps its larger block until it is unlocked and resized again.
+    // A locked block never moves, and realloc may move a block even to shrink it (AddressSanitizer's always
+    // does): a locked handle that shrinks keeps its larger block, and its capacity, until it is unlocked
+    // and resized again. Shrinking it in place would leave whoever holds its data with a dangling pointer.
     StoreU32(BlockOf(entry->data), size);
     SetLastMemError(noErr);
     return noErr;

@@ -38,4 +38,10 @@ void SetMemoryCeiling(std::uint64_t bytes) {
     zone.SetCeiling(bytes);
 }
 
+void SetAllocationLimit(std::uint64_t bytes) {
+    Zone& zone = Zone::Instance();
+    auto lock = zone.Lock();
+    zone.SetLimit(bytes);
+}
+
 } // namespace BRASK::MEMFIX

@@ -27,16 +27,21 @@ OSErr TearDownMemoryManager();
 OSErr MemError();
 // Sum of the heap sizes of every live block of both heaps.
 std::uint64_t BytesInUse();
-// The most the manager's heaps may hold together: the machine's physical memory, read at set-up.
-// A request that would take the bytes in use past it is refused (-108).
+// The machine's physical memory, read at set-up. Once the bytes in use reach it every allocation first
+// compacts both heaps; it refuses nothing itself (the heaps refuse what they cannot give).
 std::uint64_t MemoryCeiling();
-// Lowers or raises the ceiling until the next set-up (an embedding program's limit; tests use it).
+// Lowers or raises the ceiling until the next set-up.
 void SetMemoryCeiling(std::uint64_t bytes);
+// An embedding program's hard limit on the bytes in use: a request that would pass it is refused (-108).
+// None unless one is set (the plug-in sets none); 0 removes it.
+void SetAllocationLimit(std::uint64_t bytes);
 
 // Handles.
 Handle NewHandle(std::uint32_t size);
 Handle NewHandleClear(std::uint32_t size);
 std::uint32_t GetHandleSize(Handle h);
+// Resizes; an unlocked handle may move, a locked one never does: it cannot grow past its block, and a
+// locked handle that shrinks keeps its block (the allocator does not promise to shrink in place).
 void SetHandleSize(Handle h, std::uint32_t size);
 // As SetHandleSize, returning the error; -108 also when the size afterwards differs from `size`.
 OSErr SetHandleSizeChecked(Handle h, std::uint32_t size);

@@ -42,7 +42,7 @@ std::int32_t Zone::Initialise() {
     if (mInitialised)
         return mInitResult;
     const std::uint64_t physical = PhysicalMemory();
-    // Without a reading the ceiling is not enforced rather than blocking every allocation.
+    // Without a reading the heaps are never compacted for want of memory.
     mCeiling = physical != 0 ? physical : std::numeric_limits<std::uint64_t>::max();
     mInitialised = true;
     mInitResult = physical != 0 ? 0 : -1;
@@ -60,12 +60,15 @@ OSErr Zone::TearDown() {
         mPointerHeap.Free(LAYOUT::BlockOf(pointer));
     mPointers.clear();
     mInitialised = false;
+    mLimit = 0;
     return noErr;
 }
 
-bool Zone::WithinCeiling(std::uint64_t extra) const {
+bool Zone::WithinLimit(std::uint64_t extra) const {
+    if (mLimit == 0)
+        return true;
     const std::uint64_t inUse = BytesInUse();
-    return inUse <= mCeiling && extra <= mCeiling - inUse;
+    return inUse <= mLimit && extra <= mLimit - inUse;
 }
 
 bool Zone::CompactionStep(bool forced) {
@@ -87,7 +90,7 @@ char* Zone::AllocateBlock(Heap& heap, std::uint64_t bytes) {
     }
     CompactionStep(false);
     for (int retry = 0;; ++retry) {
-        void* block = WithinCeiling(bytes) ? heap.Allocate(bytes) : nullptr;
+        void* block = WithinLimit(bytes) ? heap.Allocate(bytes) : nullptr;
         if (block != nullptr) {
             SetLastMemError(noErr);
             return static_cast<char*>(block);
@@ -109,7 +112,7 @@ char* Zone::ResizeBlock(Heap& heap, char* block, std::uint64_t bytes) {
     if (growth > 0)
         CompactionStep(false);
     for (int retry = 0;; ++retry) {
-        void* moved = WithinCeiling(growth) ? heap.Resize(block, bytes) : nullptr;
+        void* moved = WithinLimit(growth) ? heap.Resize(block, bytes) : nullptr;
         if (moved != nullptr) {
             SetLastMemError(noErr);
             return static_cast<char*>(moved);

@@ -1,4 +1,4 @@
-// The manager's process-wide state: both heaps, the memory ceiling, and the registry of every live
+// The manager's process-wide state: both heaps, the memory ceiling and limit, and the registry of every live
 // handle and pointer block. One mutex guards all of it; callers hold the lock (Lock()) while they use
 // a Zone method. A handle or pointer is recognised only through the registry, so an address the manager
 // did not give out is rejected without being read.
@@ -32,6 +32,7 @@ public:
     std::uint64_t BytesInUse() const { return mHandleHeap.LiveBytes() + mPointerHeap.LiveBytes(); }
     std::uint64_t Ceiling() const { return mCeiling; }
     void SetCeiling(std::uint64_t bytes) { mCeiling = bytes; }
+    void SetLimit(std::uint64_t bytes) { mLimit = bytes; }
 
     Heap& HandleHeap() { return mHandleHeap; }
     Heap& PointerHeap() { return mPointerHeap; }
@@ -55,13 +56,14 @@ private:
     Zone();
     // One compaction step; true when it made progress.
     bool CompactionStep(bool forced);
-    bool WithinCeiling(std::uint64_t extra) const;
+    bool WithinLimit(std::uint64_t extra) const;
 
     std::mutex mMutex;
     bool mInitialised = false;
     std::int32_t mInitResult = 0;
     bool mCompacting = false;
     std::uint64_t mCeiling = 0;
+    std::uint64_t mLimit = 0; // 0: none
     Heap mHandleHeap;
     Heap mPointerHeap;
     std::unordered_map<Handle, HandleEntry> mHandles;

@@ -75,7 +75,8 @@ public:
                                  bool useCallas, bool processorFlag);
 
     void SetOutputResolution(float resolution) override;
-    // Writes the PDF through the converter or the interpreter; always 0 (a missing PDF shows later).
+    // Writes the PDF through the converter or the interpreter: the RIP's status, 7 when the conversion
+    // could not run or failed.
     Status CreatePDF() override;
 
     const std::string& GetOutputPath() const { return mOutputPath; }
@@ -93,7 +94,7 @@ public:
 
     Status Init() override { return kOK; }
     void SetOutputResolution(float) override {}
-    // Converts the SVG through the converter; always 0.
+    // Converts the SVG through the converter: 0, or 7 when the conversion could not run or failed.
     Status CreatePDF() override;
 
 private:

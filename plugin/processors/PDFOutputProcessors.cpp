@@ -43,8 +43,7 @@ Status PDFOutputEPSGraphicProcessor::CreatePDF() {
         if (!mCallasRip)
             mCallasRip = std::make_unique<CallasRip>(mURI);
         SetDistillerParams(mProcessorFlag != 0);
-        mCallasRip->CreatePDFGraphics(mOutputPath.c_str(), true);
-        return kOK;
+        return mCallasRip->CreatePDFGraphics(mOutputPath.c_str(), true);
     }
     JawsLibraryMutex* mutex = nullptr;
     if (LoadJawsLibrary(JawsLibraryLoaded()))
@@ -52,10 +51,10 @@ Status PDFOutputEPSGraphicProcessor::CreatePDF() {
     LibraryLock lock(mutex);
     if (!mRip)
         mRip = std::make_unique<EPSJawsRip>(mURI, mDataProvider, mFileReader.get());
-    mRip->CreatePDFGraphics(mOutputPath.c_str());
+    const Status status = mRip->CreatePDFGraphics(mOutputPath.c_str());
     // Taken while the library's lock still holds, so another thread's job cannot replace these colour spaces.
     mRip->GetColorSpaceList();
-    return kOK;
+    return status;
 }
 
 PDFOutputSVGGraphicProcessor::PDFOutputSVGGraphicProcessor(IO::IURI* uri, const CoreString& pdfPath,
@@ -66,8 +65,7 @@ Status PDFOutputSVGGraphicProcessor::CreatePDF() {
     if (!mCallasRip)
         mCallasRip = std::make_unique<CallasRip>(mURI);
     SetDistillerParams(mProcessorFlag != 0);
-    mCallasRip->CreatePDFGraphics(mOutputPath.c_str(), false);
-    return kOK;
+    return mCallasRip->CreatePDFGraphics(mOutputPath.c_str(), false);
 }
 
 } // namespace BRASK::PLUGIN

@@ -41,7 +41,9 @@ Status CallasRip::CreatePDFGraphics(const char* pdfPath, bool isEPS) {
     constexpr char kFunction[] =
         "long __cdecl BRASK::PLUGIN::CallasRip::CreatePDFGraphics(const char *,bool)";
     JobDictionary& job = JobDictionary::Instance();
-    Status result = kOK;
+    // Every way the conversion does not happen is a failure: the missing or uninitialised library was
+    // logged when this object was made.
+    Status result = kConversionFailed;
     try {
         const std::string jobFile = job.GetJobFile();
         if (mURI == nullptr) {
@@ -49,8 +51,13 @@ Status CallasRip::CreatePDFGraphics(const char* pdfPath, bool isEPS) {
             BRASK_LOG_ERROR(kCallasRipSource, kFunction, "The picture has no file to convert.");
         } else if (mLibrary.IsLoaded() && mLibrary.IsInitialised()) {
             const std::string source = mURI->GetPath().GetUTF8String();
-            mLibrary.EntryPoints().SaveAsPDF(source.c_str(), jobFile.empty() ? nullptr : jobFile.c_str(),
-                                             nullptr, nullptr, nullptr, nullptr, 0, isEPS ? 1 : 0, pdfPath);
+            const std::int32_t status = mLibrary.EntryPoints().SaveAsPDF(
+                source.c_str(), jobFile.empty() ? nullptr : jobFile.c_str(), nullptr, nullptr, nullptr,
+                nullptr, 0, isEPS ? 1 : 0, pdfPath);
+            if (status == 0)
+                result = kOK;
+            else
+                BRASK_LOG_ERROR(kCallasRipSource, kFunction, "SaveAsPDF failed. Error = " << status);
         }
         DeleteJobFile(jobFile);
     } catch (const std::exception&) {

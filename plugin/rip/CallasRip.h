@@ -13,8 +13,10 @@ public:
     // Keeps `uri` (borrowed; may be null when the picture has no file) and initialises the converter.
     explicit CallasRip(IO::IURI* uri, CallasLibrary& library = CallasLibrary::Instance());
 
+    static constexpr Status kConversionFailed = 7;
+
     // Writes the job-options file, converts the picture to `pdfPath` and removes the job options again.
-    // 0, or 7 when the conversion raised an exception.
+    // 0, or 7 when the converter is missing, the picture has no file, the converter refused or it threw.
     Status CreatePDFGraphics(const char* pdfPath, bool isEPS);
 
 private:

@@ -60,14 +60,24 @@ Status EPSJawsRip::CreatePDFGraphics(const char* outputPath) {
     const std::int32_t byteCount = mReader->GetPostScriptEnd() - start;
     mDataProvider->SetPosition(start, IO::IDataProvider::kFromStart);
     const RipDistillParams params = MakeDistillParams();
-    if (!LoadJawsLibrary(JawsLibraryLoaded()))
-        return kOK;
+    if (!LoadJawsLibrary(JawsLibraryLoaded())) {
+        BRASK_LOG_ERROR(kEPSJawsRipSource, kFunction, "The interpreter library is not available.");
+        return kRenderFailed;
+    }
+    std::int32_t status = 0;
     try {
-        GetJawsEntryPoints().BPDFStartDistillUsingDataProvider(mDataProvider, byteCount, outputPath, &params);
+        status = GetJawsEntryPoints().BPDFStartDistillUsingDataProvider(mDataProvider, byteCount, outputPath,
+                                                                        &params);
     } catch (...) {
         BRASK_LOG_ERROR(kEPSJawsRipSource, kFunction,
                         "BPDFStartDistillUsingDataProvider threw an exception.");
-        return 7;
+        return kRenderFailed;
+    }
+    if (status != 0) {
+        // The interpreter's own reason reached the log through its logger.
+        BRASK_LOG_ERROR(kEPSJawsRipSource, kFunction,
+                        "BPDFStartDistillUsingDataProvider failed. Error = " << status);
+        return kRenderFailed;
     }
     return kOK;
 }
@@ -122,18 +132,26 @@ Status EPSJawsRip::CreatePixelData() {
 
     if (LibraryAvailable())
         GetJawsEntryPoints().BPDFColorSpaceClear();
-    if (remaining > 0 && mDataProvider == nullptr)
-        return kOK;
+    if (remaining > 0 && mDataProvider == nullptr) {
+        BRASK_LOG_ERROR(kEPSJawsRipSource, kCreatePixelDataFunction,
+                        "No data provider to read the EPS from.");
+        return kRenderFailed;
+    }
     if (mDataProvider != nullptr)
         mDataProvider->SetPosition(start, IO::IDataProvider::kFromStart);
 
     std::uint32_t flags = kFirstBlock;
     while (remaining > 0) {
         std::uint32_t count = static_cast<std::uint32_t>(std::min<std::int64_t>(blockSize, remaining));
-        // A failed read ends the feed; so does one that delivers nothing, which would otherwise never end.
-        if (mDataProvider->Read(block.get(), count) != kOK || count == 0)
-            return kOK;
-        remaining -= std::min<std::int64_t>(count, remaining);
+        // A picture that could not be read whole must not pass for a rendered one.
+        const Status read = mDataProvider->Read(block.get(), count);
+        if (read != kOK) {
+            BRASK_LOG_ERROR(kEPSJawsRipSource, kCreatePixelDataFunction,
+                            "Unable to read from EPS file data provider. Status = " << read);
+            return kRenderFailed;
+        }
+        // Data that ends before the section does ends the picture: the last block, empty, says so.
+        remaining = count == 0 ? 0 : remaining - std::min<std::int64_t>(count, remaining);
         if (remaining == 0)
             flags |= kLastBlock;
         std::int32_t status = kNoLibrary;

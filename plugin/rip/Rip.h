@@ -75,7 +75,8 @@ public:
     // The host graphics colour-space code of an interpreter colour space (0 for one it does not know).
     Status GetGraphicsColorSpace(JawsColorSpace space) const;
 
-    // Feeds the picture's PostScript to the open raster device: 0, or 7 when the interpreter failed.
+    // Feeds the picture's PostScript to the open raster device: 0, or 7 when it could not be read or the
+    // interpreter failed.
     virtual Status CreatePixelData() = 0;
 
     // What the last Rasterize kept: pixel size, pixmap depth (bits per pixel, 0 when none) and row length.
@@ -111,7 +112,8 @@ public:
     // Opens a raster device of the picture's size at 36 dpi without pixmap and runs the PostScript through
     // it: CreatePixelData's result, or 43 when the device could not be opened.
     Status Init() override;
-    // Hands the PostScript section to the interpreter's distiller. 0, or 7 when the call raised an exception.
+    // Hands the PostScript section to the interpreter's distiller. 0, or 7 when the library is missing, the
+    // distiller refused or it raised an exception.
     Status CreatePDFGraphics(const char* outputPath) override;
     Fixed GetFixedWidth() override;
     Fixed GetFixedHeight() override;
@@ -124,7 +126,8 @@ public:
     RipDistillParams MakeDistillParams();
 
     // Feeds the PostScript section in blocks of at most 32 MiB, each with the prologue that moves the
-    // box's origin to 0 0. 0 when fed (or when reading stopped); 7 when the interpreter refused or threw.
+    // box's origin to 0 0; data that ends early ends the picture. 0 when fed; 7 when a read failed or the
+    // interpreter refused or threw.
     Status CreatePixelData() override;
     // The prologue text: "-left -bottom translate\n" in points, empty for a box at the origin.
     std::string MakePrologue();

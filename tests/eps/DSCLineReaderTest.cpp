@@ -38,15 +38,18 @@ using DSCLines = EpsTest;
 TEST_F(DSCLines, LinesAreDeliveredWithACarriageReturnAndTheirByteCount) {
     struct Read {
         std::string text;
-        std::int32_t count; // negative for a line not beginning with "%" or one that ends with the data
+        std::int32_t count; // negative for a line not beginning with "%" or a read that found no line
         DSCError result = DSCNoError;
         bool skipNonComments = false;
     };
     const std::string longLine = "%%" + std::string(1498, 'x');
     const std::pair<std::string, std::vector<Read>> files[] = {
-        // Carriage return, line feed and both end lines alike; the last line ends with the data.
+        // Carriage return, line feed and both end lines alike; a last line without a line end is a line.
         {"%%A: 1\r\n%%B: 2\r%%C: 3\n%%D: 4",
-         {{"%%A: 1", 8}, {"%%B: 2", 7}, {"%%C: 3", 7}, {"%%D: 4", -6, DSCEndOfData}}},
+         {{"%%A: 1", 8}, {"%%B: 2", 7}, {"%%C: 3", 7}, {"%%D: 4", 6}, {"", 0, DSCEndOfData}}},
+        {"%%A\ncode", {{"%%A", 4}, {"code", -4}, {"", 0, DSCEndOfData}}},
+        // A last line that is skipped is no line.
+        {"%%A\n%!x", {{"%%A", 4}, {"%!", -3, DSCEndOfData}}},
         // A long line is cut at 1198 characters and counted whole.
         {longLine + "\r\n%%Next\n", {{longLine.substr(0, 1198), 1502}, {"%%Next", 7}}},
         // Blank lines and leading blanks cost bytes but never end a read.

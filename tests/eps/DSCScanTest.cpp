@@ -68,7 +68,19 @@ TEST_F(DSCScan, CommentRules) {
                 "stroke\n%%Trailer\ncleartomark\n%%BoundingBox: 0 0 100 50\n%%EOF\n%%BoundingBox: 9 9 9 9\n",
             {0, 0, Pt(100), Pt(50)}),
         Row(kHead + "%%BoundingBox: (atend)\nnewpath\n%%Trailer\n%%BoundingBox: 0 0 100 50\n%%EOF\n"),
-        Row(atend + "%%Trailer\n%%BoundingBox: 1 2 3 4"), // the unterminated last line is not taken
+        // A box on the file's last line is found without a line end.
+        Row(atend + "%%Trailer\n%%BoundingBox: 0 0 30 40", {0, 0, Pt(30), Pt(40)}),
+        // After %%EndComments and outside the trailer a box counts only when the header gave none.
+        Row(kHead + "%%BoundingBox: 0 0 8 8\n%%EndComments\n%%BoundingBox: 0 0 90 90\nnewpath\n",
+            {0, 0, Pt(8), Pt(8)}),
+        Row(kHead + "%%EndComments\n%%BoundingBox: 0 0 90 70\nnewpath\n", {0, 0, Pt(90), Pt(70)}),
+        Row(kHead + "%%EndComments\n%%BoundingBox: (atend)\nnewpath\n%%Trailer\n%%BoundingBox: 0 0 9 7\n",
+            {0, 0, Pt(9), Pt(7)}),
+        Row(kHead + "%%BoundingBox: 0 0 8 8\n%%EndComments\n%%BoundingBox: (atend)\nnewpath\n%%Trailer\n"
+                    "%%BoundingBox: 0 0 9 7\n",
+            {0, 0, Pt(8), Pt(8)}),
+        Row(kHead + "%%BoundingBox: (atend)\n%%EndComments\n%%HiResBoundingBox: 0 0 5.5 6.5\nnewpath\n",
+            {0, 0, Pt(5.5), Pt(6.5)}),
         Row(atend + "%%Trailer\n%%BoundingBox: (atend)\n%%EOF\n", {}, 0, 0, {}, DSCBadFormat),
         // %%HiResBoundingBox: wins before %%BoundingBox: and overwrites it after.
         Row(Eps("%%HiResBoundingBox: 0.5 1.25 10.75 20.5\n%%BoundingBox: 0 1 11 21\n"),
@@ -283,17 +295,16 @@ TEST_F(DSCScan, PhotoshopAndIccSectionsDecodeTheirHexData) {
     EXPECT_EQ(bytes[1], 0x0B);
 }
 
-// The memory manager refuses blocks once its ceiling is reached: the scan goes on without them.
+// The memory manager refuses blocks past an allocation limit: the scan goes on without them.
 TEST_F(DSCScan, RefusedBlocksLeaveTheScanSafe) {
-    const std::uint64_t ceiling = MEMFIX::MemoryCeiling();
-    MEMFIX::SetMemoryCeiling(MEMFIX::BytesInUse() + 256);
+    MEMFIX::SetAllocationLimit(MEMFIX::BytesInUse() + 256);
     std::string hex = "\n% ";
     for (int i = 0; i < 500; ++i)
         hex += "7F";
     const ScannedEPS eps =
         ScanText(Eps("%BeginPhotoshop: 100000" + hex + "\n%EndPhotoshop\n%%BeginICCProfile: x" + hex + hex +
                      "\n%%EndICCProfile\n%%BoundingBox: 0 0 5 5\n"));
-    MEMFIX::SetMemoryCeiling(ceiling);
+    MEMFIX::SetAllocationLimit(0);
     EXPECT_EQ(eps.status, DSCNoError);
     EXPECT_EQ(eps.reader->GetRight(), Pt(5));
     for (MEMFIX::Handle block : {eps.reader->GetPhotoshopResources(), eps.reader->GetICCProfile()})

@@ -9,6 +9,7 @@
 
 #include <fstream>
 #include <random>
+#include <stdexcept>
 #include <sys/syscall.h>
 #include <thread>
 #include <unistd.h>
@@ -49,6 +50,32 @@ public:
     }
     Status Write(const void*, std::uint32_t) override { return 20; }
     int reads = 0;
+};
+
+// A source that throws once `goodReads` reads were served: the host's code failing inside the plug-in.
+class ThrowingProvider : public TObject<IO::IDataProvider> {
+public:
+    explicit ThrowingProvider(std::string bytes) : mBytes(std::move(bytes)) {}
+    std::int32_t GetSize() override { return static_cast<std::int32_t>(mBytes.size()); }
+    std::int32_t GetPosition() override { return mPosition; }
+    Status SetPosition(std::int32_t offset, std::int32_t) override {
+        mPosition = offset;
+        return kOK;
+    }
+    Status Read(void*, std::uint32_t&) override { throw std::runtime_error("provider exploded"); }
+    Status Write(const void*, std::uint32_t) override { return 20; }
+
+private:
+    std::string mBytes;
+    std::int32_t mPosition = 0;
+};
+
+// A tile that cannot take what it is given.
+class ThrowingTile : public TObject<GRAPHICS::ITile> {
+public:
+    Status Init(const GRAPHICS::Rect<float>&) override { return kOK; }
+    GRAPHICS::Rect<float> GetBounds() const override { return {}; }
+    void AttachInterface(IObject*, const GUID&) override { throw std::bad_alloc(); }
 };
 
 class CompositeGraphicInit : public BRASK::TEST::GraphicFixture {
@@ -223,7 +250,7 @@ TEST_F(CompositeGraphicInit, IntermediatePdfIsNamedAfterTheThread) {
     EXPECT_EQ(graphic->GetPDFPath().GetUTF8String(), expected());
 
     std::string other;
-    std::thread([&] { other = IntermediatePDFPath().GetUTF8String(); }).join();
+    std::thread([&] { other = IntermediatePDFPath(*mHost).GetUTF8String(); }).join();
     EXPECT_NE(other, expected());
     EXPECT_EQ(other.find(mTempDir.Path().string()), 0u);
 }
@@ -243,4 +270,54 @@ TEST(JoinPath, OneSlashBetweenFolderAndName) {
     for (const auto& c : cases)
         EXPECT_EQ(JoinPath(BXString(c.dir), BXString(c.name)).GetUTF8String(), c.joined)
             << c.dir << " + " << c.name;
+}
+
+TEST_F(CompositeGraphicInit, NoExceptionReachesTheHost) {
+    constexpr char kInit[] = "long __cdecl BRASK::COREREGISTRY::PDFBasedCG::Init(class BRASK::IClassFactory "
+                             "&,class BRASK::IO::IDataProvider &,const class BRASK::IDictionary *)";
+    TInterfacePtr<ThrowingProvider> source;
+    source.Adopt(new ThrowingProvider("%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 1 1\n"));
+    for (const bool interpreter : {false, true}) { // the copy reads the source; the comment scan reads it
+        auto options = Options();
+        options->SetBool(PDFBasedCG::kOptionUseInterpreter, interpreter);
+        auto graphic = NewGraphic();
+        LogCapture log;
+        EXPECT_EQ(graphic->Init(*mHost, *source, options.Get()), 7) << interpreter;
+        const auto records = log.WithMessage("Unexpected exception: provider exploded");
+        ASSERT_EQ(records.size(), 1u) << interpreter;
+        EXPECT_EQ(records[0].function, kInit);
+        EXPECT_EQ(records[0].file, "core/Plugins/EPSLoader/Source/src/Common/PDFBasedCG");
+        EXPECT_EQ(records[0].type, 2);
+    }
+
+    // The graphic's other entry points: a tile and a next adaptor that throw.
+    auto graphic = NewGraphic();
+    TInterfacePtr<BRASK::TEST::StubConnectionSpace> space;
+    space.Adopt(new BRASK::TEST::StubConnectionSpace);
+    graphic->AttachInterface(space.Get(), CLSID::ConnectionSpaceKey);
+    TInterfacePtr<ThrowingTile> tile;
+    tile.Adopt(new ThrowingTile);
+    LogCapture log;
+    EXPECT_EQ(graphic->AdaptTile(nullptr, tile.Get()), 7);
+    EXPECT_EQ(log.WithMessage("Unexpected exception: std::bad_alloc").size(), 1u);
+
+    class ThrowingAdaptor : public BRASK::TEST::StubPDFGraphic {
+    public:
+        ThrowingAdaptor() : StubPDFGraphic(nullptr, 0, 0, false) {}
+        Status FindInterface(const GUID&, IObject**, IObject**) override {
+            throw std::logic_error("chain broke");
+        }
+        std::int32_t ForwardToTileAdaptor(void*, GRAPHICS::ITileAdaptor*, void*) override {
+            throw std::logic_error("chain broke");
+        }
+    };
+    TInterfacePtr<ThrowingAdaptor> next;
+    next.Adopt(new ThrowingAdaptor);
+    graphic->SetTileAdaptor(next.Get());
+    IObject* found = nullptr;
+    log.Clear();
+    EXPECT_EQ(graphic->FindInterface(CLSID::ClippingPathKey, nullptr, &found), 7);
+    EXPECT_EQ(graphic->FindInterfaceInTile(CLSID::ClippingPathKey, nullptr, &found), 7);
+    EXPECT_EQ(graphic->ForwardToTileAdaptor(nullptr, nullptr, nullptr), 7);
+    EXPECT_EQ(log.WithMessage("Unexpected exception: chain broke").size(), 3u);
 }

@@ -1,6 +1,8 @@
 // Special folders, folders and files on disk.
 #include "HostTestSupport.h"
 
+#include <sys/stat.h>
+
 namespace BRASK::HOST::TEST {
 namespace {
 
@@ -16,25 +18,68 @@ std::string SpecialDir(Host& host, std::int32_t which, Status expected = kOK) {
     return dir ? Utf8(dir->GetPath(true)) : "<none>";
 }
 
-TEST_F(FileSystemTest, SpecialFoldersAreTheGivenOrDefaultApplicationAndTemporaryFolders) {
+TEST_F(FileSystemTest, SpecialFoldersAreTheGivenOrDefaultOnes) {
     EXPECT_EQ(SpecialDir(*mHost, 0), std::filesystem::path(BRASK_APP_DIR).lexically_normal().string());
     EXPECT_EQ(SpecialDir(*mHost, 4), mTempDir);
     for (std::int32_t which : {1, 2, 3, 5, -1, 1000})
         EXPECT_EQ(SpecialDir(*mHost, which, FILE_SYS::ISystemDirContainer::kUnknownDir), "<none>");
 
-    // Not given: the program's folder, and $TMPDIR without its trailing separator, else /tmp.
+    // Not given: the program's folder.
+    EXPECT_EQ(SpecialDir(*Host::Create(HostOptions{"", ""}), 0),
+              std::filesystem::canonical("/proc/self/exe").parent_path().string());
+}
+
+// Not given, the temporary folder is a private folder of this user under $TMPDIR (else /tmp), made when
+// first asked for and removed with its contents when the host and the objects naming it are gone.
+TEST_F(FileSystemTest, DefaultTemporaryFolderIsPrivateAndGoesWithTheHost) {
     const char* old = std::getenv("TMPDIR");
     const std::string saved = old != nullptr ? old : "";
+    struct Case {
+        const char* tmpdir; // null: unset
+        std::string parent;
+    };
+    for (const Case& c : {Case{nullptr, "/tmp"}, Case{"", "/tmp"}}) {
+        if (c.tmpdir == nullptr)
+            ::unsetenv("TMPDIR");
+        else
+            ::setenv("TMPDIR", c.tmpdir, 1);
+        auto host = Host::Create();
+        const std::string folder = SpecialDir(*host, 4);
+        EXPECT_EQ(std::filesystem::path(folder).parent_path().string(), c.parent) << folder;
+    }
     ::setenv("TMPDIR", (mTempDir + "/").c_str(), 1);
     auto host = Host::Create(HostOptions{"", ""});
-    EXPECT_EQ(SpecialDir(*host, 0), std::filesystem::canonical("/proc/self/exe").parent_path().string());
-    EXPECT_EQ(SpecialDir(*host, 4), mTempDir);
-    ::setenv("TMPDIR", "", 1);
-    EXPECT_EQ(SpecialDir(*Host::Create(), 4), "/tmp");
-    ::unsetenv("TMPDIR");
-    EXPECT_EQ(SpecialDir(*Host::Create(), 4), "/tmp");
-    if (old != nullptr)
-        ::setenv("TMPDIR", saved.c_str(), 1);
+    ::setenv("TMPDIR", saved.c_str(), 1);
+    if (old == nullptr)
+        ::unsetenv("TMPDIR");
+    EXPECT_TRUE(std::filesystem::is_empty(mTempDir)); // nothing made before it is asked for
+    const std::string folder = SpecialDir(*host, 4);
+    EXPECT_EQ(std::filesystem::path(folder).parent_path().string(), mTempDir);
+    EXPECT_EQ(SpecialDir(*host, 4), folder); // one folder per host
+    struct stat info {};
+    ASSERT_EQ(::lstat(folder.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISDIR(info.st_mode));
+    EXPECT_EQ(info.st_mode & 07777, 0700u);
+    EXPECT_NE(SpecialDir(*Host::Create(HostOptions{"", ""}), 4), folder); // another host, another folder
+    WriteFile(folder + "/left.pdf", "x");
+    std::filesystem::create_directory(folder + "/sub");
+    WriteFile(folder + "/sub/deeper", "y");
+    std::filesystem::create_directory_symlink(mTempDir, folder + "/outside"); // removed, not followed
+    TInterfacePtr<FILE_SYS::ISystemDirContainer> container;
+    ASSERT_EQ(BRASK::CreateInstance(host.Get(), CLSID::SystemDirContainer, container), kOK);
+    host.Reset();
+    EXPECT_TRUE(std::filesystem::exists(folder)); // still named by the container
+    container.Reset();
+    EXPECT_FALSE(std::filesystem::exists(folder));
+    EXPECT_TRUE(std::filesystem::is_empty(mTempDir));
+
+    // A parent where no folder can be made: no temporary folder, never the root.
+    ::setenv("TMPDIR", (mTempDir + "/missing").c_str(), 1);
+    auto nowhere = Host::Create();
+    ::setenv("TMPDIR", saved.c_str(), 1);
+    if (old == nullptr)
+        ::unsetenv("TMPDIR");
+    EXPECT_EQ(SpecialDir(*nowhere, 4, IDir::kCreateFailed), "<none>");
 }
 
 TEST_F(FileSystemTest, DirCreatesMissingParentsAndNeverOverAFile) {

@@ -48,7 +48,8 @@ TEST_F(HandleTest, LockedHandleChangesSizeOnlyWithinItsBlock) {
     EXPECT_EQ(MemError(), memFullErr);
     EXPECT_EQ(GetHandleSize(h), 1000u);
     EXPECT_EQ(SetHandleSizeChecked(h, 10), noErr);
-    EXPECT_EQ(SetHandleSizeChecked(h, 1000), noErr); // the shrink kept the capacity
+    EXPECT_EQ(GetHandleCapacity(h), 1024u); // a locked block keeps its size when it shrinks
+    EXPECT_EQ(SetHandleSizeChecked(h, 1000), noErr);
     EXPECT_EQ(SetHandleSizeChecked(h, 1017), memFullErr);
     EXPECT_EQ(*h, pinned);
     EXPECT_TRUE(HoldsPattern(*h, 10, 11));
@@ -104,7 +105,7 @@ TEST_F(HandleTest, EmptyReallocateCopyClearAndState) {
     EXPECT_EQ(NewHandleInto(nullptr, 10, false), nilHandleErr);
 }
 
-TEST_F(HandleTest, HugeRequestsAndTheCeilingFailCleanly) {
+TEST_F(HandleTest, HugeRequestsAndTheAllocationLimitFailCleanly) {
     EXPECT_EQ(NewHandle(0xFFFFFFF0u), nullptr);
     EXPECT_EQ(MemError(), memFullErr);
     EXPECT_EQ(NewHandleClear(0xFFFFFFFFu), nullptr);
@@ -118,16 +119,29 @@ TEST_F(HandleTest, HugeRequestsAndTheCeilingFailCleanly) {
     EXPECT_EQ(GetHandleSize(h), 100u);
     EXPECT_TRUE(HoldsPattern(*h, 100, 1));
 
-    const std::uint64_t ceiling = MemoryCeiling();
-    SetMemoryCeiling(BytesInUse() + 4096); // refused after bounded retries, not a hang
+    SetAllocationLimit(BytesInUse() + 4096); // refused after bounded retries, not a hang
     EXPECT_EQ(NewHandle(8192), nullptr);
     EXPECT_EQ(MemError(), memFullErr);
     EXPECT_EQ(SetHandleSizeChecked(h, 8192), memFullErr);
     EXPECT_EQ(GetHandleSize(h), 100u);
+    EXPECT_TRUE(HoldsPattern(*h, 100, 1));
     EXPECT_EQ(NewPtr(8192), nullptr);
     EXPECT_EQ(MemError(), memFullErr);
-    SetMemoryCeiling(ceiling);
+    SetAllocationLimit(0);
     EXPECT_EQ(SetHandleSizeChecked(h, 8192), noErr);
+
+    // The ceiling (physical memory) only makes allocations compact the heaps first; it refuses nothing.
+    const std::uint64_t ceiling = MemoryCeiling();
+    EXPECT_GT(ceiling, 0u);
+    SetMemoryCeiling(BytesInUse());
+    Handle past = NewHandle(8192);
+    EXPECT_NE(past, nullptr);
+    EXPECT_EQ(SetHandleSizeChecked(h, 16384), noErr);
+    Ptr pointer = NewPtr(8192);
+    EXPECT_NE(pointer, nullptr);
+    SetMemoryCeiling(ceiling);
+    DisposePtr(pointer);
+    DisposeHandle(past);
     DisposeHandle(h);
 }
 

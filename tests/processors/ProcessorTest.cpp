@@ -137,6 +137,13 @@ TEST_F(Processors, InterpreterPathHandsThePostScriptSectionToTheDistiller) {
     EXPECT_EQ(params.width, 100 << 16);
     EXPECT_EQ(params.height, 50 << 16);
     EXPECT_EQ(params.flags, 3u);
+
+    // A distiller that refuses the job fails the conversion with 7 and its status logged.
+    LogCapture log;
+    Jaws<void (*)(int)>("fake_set_output_mode")(3);
+    EXPECT_EQ(processor->CreatePDF(), 7);
+    Jaws<void (*)(int)>("fake_set_output_mode")(0);
+    EXPECT_EQ(log.WithMessage("BPDFStartDistillUsingDataProvider failed. Error = -1").size(), 1u);
 }
 
 TEST_F(Processors, ColourSpacesMapToHostCodesOnceAndAreKept) {
@@ -191,7 +198,7 @@ TEST_F(Processors, SvgWithoutAFileIsReportedNotConverted) {
     Held<PDFOutputSVGGraphicProcessor> svg(
         new PDFOutputSVGGraphicProcessor(nullptr, BXString("/out/x.pdf"), true));
     const int before = Callas<int (*)()>("fake_save_calls") ? Callas<int (*)()>("fake_save_calls")() : 0;
-    EXPECT_EQ(svg->CreatePDF(), kOK);
+    EXPECT_EQ(svg->CreatePDF(), 7);
     EXPECT_EQ(Callas<int (*)()>("fake_save_calls")(), before);
     EXPECT_EQ(log.WithMessage("The picture has no file to convert.").size(), 1u);
 }

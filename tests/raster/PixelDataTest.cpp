@@ -3,6 +3,7 @@
 #include "../support/CorpusSkip.h"
 #include "RasterFixture.h"
 
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -58,14 +59,10 @@ TEST_F(PixelDataTest, SectionShapes) {
         std::int32_t start, end;
         std::vector<std::uint32_t> flags;
     };
-    for (const Case& c :
-         std::vector<Case>{{"one block at the origin is first and last, without prologue", 400, 0, 400, {3}},
-                           {"an empty section feeds nothing", 400, 3, 3, {}},
-                           {"a section past the data ends where the data ends, instead of asking forever",
-                            100,
-                            0,
-                            300,
-                            {1}}}) {
+    for (const Case& c : std::vector<Case>{
+             {"one block at the origin is first and last, without prologue", 400, 0, 400, {3}},
+             {"an empty section feeds nothing", 400, 3, 3, {}},
+             {"a section past the data ends with the data, its last block empty", 100, 0, 300, {1, 2}}}) {
         SCOPED_TRACE(c.name);
         ResetDevice();
         const std::string eps = Section(c.bytes);
@@ -122,6 +119,73 @@ TEST_F(PixelDataTest, RefusedThrowingOrMissingRenderersEndWith7) {
     EXPECT_EQ(rip.Init(), 43);
     ExpectLogged(log, "BPDFSetupRasterDevice failed", kSource, kInit);
     EXPECT_EQ(SetupCount(), 0);
+}
+
+// A provider over some bytes that refuses every read once `goodReads` reads have been served.
+class FailingProvider : public TObject<IO::IDataProvider> {
+public:
+    FailingProvider(std::string bytes, int goodReads) : mBytes(std::move(bytes)), mGoodReads(goodReads) {}
+    std::int32_t GetSize() override { return static_cast<std::int32_t>(mBytes.size()); }
+    std::int32_t GetPosition() override { return mPosition; }
+    Status SetPosition(std::int32_t offset, std::int32_t) override {
+        mPosition = offset;
+        return kOK;
+    }
+    Status Read(void* buffer, std::uint32_t& count) override {
+        if (mGoodReads-- <= 0) {
+            count = 0;
+            return 4;
+        }
+        count = std::min<std::uint32_t>(count, static_cast<std::uint32_t>(mBytes.size()) - mPosition);
+        std::memcpy(buffer, mBytes.data() + mPosition, count);
+        mPosition += static_cast<std::int32_t>(count);
+        return kOK;
+    }
+    Status Write(const void*, std::uint32_t) override { return 20; }
+
+private:
+    std::string mBytes;
+    int mGoodReads;
+    std::int32_t mPosition = 0;
+};
+
+TEST_F(PixelDataTest, AReadErrorEndsTheRenderWith7NotABlankRaster) {
+    const std::string eps = Section(3000);
+    BoxReader reader;
+    reader.end = 3000;
+    for (int goodReads : {0, 2}) {
+        SCOPED_TRACE(goodReads);
+        ResetDevice();
+        TInterfacePtr<FailingProvider> provider;
+        provider.Adopt(new FailingProvider(eps, goodReads));
+        TestRip rip(nullptr, provider.Get(), &reader);
+        // Blocks of 750 bytes (pixmaps are larger and still had).
+        rip.refuse = [](std::size_t bytes, std::size_t) { return bytes > 1000 && bytes <= 3000; };
+        LogCapture log;
+        EXPECT_EQ(rip.CreatePixelData(), 7);
+        ExpectLogged(log, "Unable to read from EPS file data provider. Status = 4", kSource,
+                     kCreatePixelData);
+        EXPECT_EQ(DrawCount(), goodReads); // the blocks read before the failure, none flagged last
+        for (int i = 0; i < DrawCount(); ++i)
+            EXPECT_EQ(DrawFlags(i) & 2u, 0u);
+
+        // Through Rasterize the render fails and says so.
+        ResetDevice();
+        provider.Adopt(new FailingProvider(eps, goodReads));
+        TestRip rasterRip(nullptr, provider.Get(), &reader);
+        rasterRip.refuse = rip.refuse;
+        auto raster = Raster(100, 100, 3, true);
+        log.Clear();
+        EXPECT_EQ(rasterRip.Rasterize(raster, 72.0f, 1, 0), 7);
+        EXPECT_EQ(log.WithMessage("CreatePixelData failed").size(), 1u);
+    }
+    // No provider at all: nothing can be read.
+    ResetDevice();
+    TestRip noProvider(nullptr, nullptr, &reader);
+    LogCapture log;
+    EXPECT_EQ(noProvider.CreatePixelData(), 7);
+    ExpectLogged(log, "No data provider to read the EPS from.", kSource, kCreatePixelData);
+    EXPECT_EQ(DrawCount(), 0);
 }
 
 TEST_F(PixelDataTest, InitRendersAt36DpiWithoutPixmapAndPassesFailuresOn) {

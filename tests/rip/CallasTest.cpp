@@ -89,7 +89,7 @@ TEST_F(Callas, EmptyParametersStillWriteTheDistillerBlock) {
     job.Clear();
 }
 
-TEST_F(Callas, MissingOrFailingConverterIsLoggedAndWritesNothing) {
+TEST_F(Callas, MissingOrFailingConverterIsLoggedAndFails) {
     LogCapture log;
     CallasLibrary absent((mTempDir.Path() / "none.so").string());
     EXPECT_FALSE(absent.IsLoaded());
@@ -101,7 +101,7 @@ TEST_F(Callas, MissingOrFailingConverterIsLoggedAndWritesNothing) {
     EXPECT_EQ(log.Records()[0].function,
               "__cdecl BRASK::PLUGIN::CallasRip::CallasRip(class BRASK::IO::IURI &)");
     SetDistillerParams(true);
-    EXPECT_EQ(noLibrary.CreatePDFGraphics("/out/x.pdf", true), kOK);
+    EXPECT_EQ(noLibrary.CreatePDFGraphics("/out/x.pdf", true), 7);
     EXPECT_TRUE(mTempDir.Files().empty()); // the job options were removed again
 
     log.Clear();
@@ -110,8 +110,18 @@ TEST_F(Callas, MissingOrFailingConverterIsLoggedAndWritesNothing) {
     CallasRip notInitialised(uri.Get(), failing);
     EXPECT_EQ(log.WithMessage("Error code: 5 occured while Callas initialization.").size(), 1u);
     SetDistillerParams(true);
-    notInitialised.CreatePDFGraphics("/out/x.pdf", true);
+    EXPECT_EQ(notInitialised.CreatePDFGraphics("/out/x.pdf", true), 7);
     EXPECT_EQ(FakeSymbol<int (*)()>(FakeCallas("initfails"), "fake_save_calls")(), 0);
+
+    // A converter that refuses the job: its status is logged and the conversion fails.
+    CallasLibrary refusing(FakeCallas("ok"));
+    CallasRip refused(uri.Get(), refusing);
+    log.Clear();
+    Fake<void (*)(int)>("fake_set_output_mode")(3);
+    SetDistillerParams(true);
+    EXPECT_EQ(refused.CreatePDFGraphics("/out/x.pdf", true), 7);
+    Fake<void (*)(int)>("fake_set_output_mode")(0);
+    EXPECT_EQ(log.WithMessage("SaveAsPDF failed. Error = -1").size(), 1u);
 }
 
 TEST_F(Callas, ConcurrentConversionsKeepTheirOwnOptions) {

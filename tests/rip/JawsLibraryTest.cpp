@@ -130,7 +130,7 @@ TEST(JawsFolderNames, OnlyTheFirstBackslashTurns) {
     EXPECT_EQ(ReplaceFirstBackslash(BXString("/tmp/jaws42/")).GetUTF8String(), "/tmp/jaws42/");
 }
 
-TEST_F(JawsLibrary, DistillWithoutTheLibraryWritesNothingAndSucceeds) {
+TEST_F(JawsLibrary, DistillWithoutTheLibraryWritesNothingAndFails) {
     // The only test here that uses the process-wide flag: nothing loads a wrapper from this folder.
     UseApplicationFolder("nowhere");
     EPSVectorFileReader reader;
@@ -142,7 +142,9 @@ TEST_F(JawsLibrary, DistillWithoutTheLibraryWritesNothingAndSucceeds) {
     IO::CreateReadOnlyDataProvider(mHost.Get(), provider, eps.data(), static_cast<std::int32_t>(eps.size()));
     ASSERT_EQ(reader.Init(provider.Get()), DSCNoError);
     EPSJawsRip withProvider(nullptr, provider.Get(), &reader);
-    EXPECT_EQ(withProvider.CreatePDFGraphics(pdf.c_str()), kOK);
+    LogCapture log;
+    EXPECT_EQ(withProvider.CreatePDFGraphics(pdf.c_str()), 7);
+    EXPECT_EQ(log.WithMessage("The interpreter library is not available.").size(), 1u);
     EXPECT_FALSE(std::filesystem::exists(pdf));
     EXPECT_EQ(withProvider.GetColorSpaceCount(), 0);
     EXPECT_EQ(withProvider.GetColorSpaceList(), nullptr);

@@ -15,6 +15,7 @@
 #include <dlfcn.h>
 #include <memory>
 #include <set>
+#include <stdexcept>
 
 using namespace BRASK;
 using BRASK::TEST::LogCapture;
@@ -171,4 +172,41 @@ TEST_F(LoadedPlugin, UnknownIdIsPrintedOnStandardOutput) {
     sGetClassObject(&high, nullptr, &out);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "CreateClassFactory: No interface for 0xDEADBEEF-0xFFFF-0xA0B0-255-128-127-0-0-0-0-1\n");
+}
+
+TEST_F(LoadedPlugin, AnExceptionFromTheHostIsLoggedAndAnsweredWith7) {
+    // A class factory and a GUID list whose own code throws into the plug-in.
+    class ThrowingFactory : public TObject<IClassFactory> {
+    public:
+        Status CreateInstance(const GUID&, IObject**) override {
+            throw std::runtime_error("factory exploded");
+        }
+    };
+    class ThrowingList : public TObject<IGuidList> {
+    public:
+        Status Add(const GUID*) override { throw std::length_error("list is full"); }
+        std::uint32_t GetCount() const override { return 0; }
+        GUID GetAt(std::uint32_t) const override { return {}; }
+    };
+    TInterfacePtr<ThrowingFactory> factory;
+    factory.Adopt(new ThrowingFactory);
+    ASSERT_EQ(sInit(nullptr, factory.Get()), kOK);
+    LogCapture log;
+    IObject* out = reinterpret_cast<IObject*>(0x1);
+    EXPECT_EQ(sGetClassObject(&CLSID::EPSCompositeGraphic, nullptr, &out), 7);
+    EXPECT_EQ(out, nullptr);
+    auto records = log.WithMessage("Unexpected exception: factory exploded");
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].function,
+              "long __cdecl GetClassObject(const struct _GUID *,void *,class BRASK::IObject * *)");
+    ASSERT_EQ(sInit(nullptr, mHost.Get()), kOK);
+
+    ASSERT_EQ(sGetClassObject(&CLSID::PluginClassFactoriesIID, nullptr, &out), kOK);
+    auto* registry = dynamic_cast<COREREGISTRY::IPluginClassFactories*>(out);
+    TInterfacePtr<IGuidList> list;
+    list.Adopt(new ThrowingList);
+    EXPECT_EQ(registry->GetInterfaceIDs(list), 7);
+    EXPECT_EQ(registry->GetClassIDs(CLSID::FirstOfferedIID, list), 7);
+    EXPECT_EQ(log.WithMessage("Unexpected exception: list is full").size(), 2u);
+    out->Release();
 }

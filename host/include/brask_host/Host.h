@@ -6,15 +6,20 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <shared_mutex>
 #include <string>
 
 namespace BRASK::HOST {
 
+class TemporaryFolder;
+
 struct HostOptions {
     // Special folder 0. Empty: the folder of the running program.
     std::string applicationDir;
-    // Special folder 4. Empty: $TMPDIR, or /tmp when that is unset or empty.
+    // Special folder 4. Empty: a private folder (mode 0700) made on first request under $TMPDIR, or /tmp
+    // when that is unset or empty, and removed with its contents when the host and every object that
+    // named it are gone.
     std::string temporaryDir;
 };
 
@@ -40,7 +45,8 @@ public:
     void UnpublishCoreRegistry();
 
     const std::string& ApplicationDir() const { return mApplicationDir; }
-    const std::string& TemporaryDir() const { return mTemporaryDir; }
+    // Empty when the private folder could not be made.
+    const std::string& TemporaryDir() const;
 
 protected:
     explicit Host(const HostOptions& options);
@@ -50,7 +56,7 @@ private:
     void RegisterBuiltInClasses();
 
     std::string mApplicationDir;
-    std::string mTemporaryDir;
+    std::shared_ptr<TemporaryFolder> mTemporaryDir;
     TInterfacePtr<IObject> mGraphicsEnvironment;
     mutable std::shared_mutex mClassesLock;
     std::map<GUID, Creator, GuidLess> mClasses;

@@ -1,5 +1,6 @@
 // A stand-in converter wrapper that records each SaveAsPDF call, including the job-options text (the
-// plug-in deletes that file right after the call).
+// plug-in deletes that file right after the call), and writes its output as the test asks.
+#include "FakeOutput.h"
 #include "jaws/CallasApi.h"
 
 #include <fstream>
@@ -20,7 +21,12 @@ std::string gJobPath;
 std::string gJobText;
 std::string gOutput;
 int gIsEPS = -1;
+int gOutputMode = FAKE::kWritePDF;
 } // namespace
+
+EXPORT void fake_set_output_mode(int mode) {
+    gOutputMode = mode;
+}
 
 EXPORT int fake_init_calls() {
     return gInitCalls;
@@ -57,7 +63,7 @@ EXPORT int32_t SaveAsPDF(const char* source, const char* jobOptions, void*, void
     gJobText.assign(std::istreambuf_iterator<char>(in), {});
     gOutput = output != nullptr ? output : "";
     gIsEPS = isEPS;
-    return 0;
+    return FAKE::Produce(gOutputMode, output);
 }
 EXPORT int32_t AddColorBar(const char*, const char*) {
     return kCallasNotSupported;

@@ -1,7 +1,9 @@
 // A stand-in interpreter wrapper that records what the plug-in passes. Built in several variants (start-up
 // status, already started, a missing export, a throwing distiller) to reach failures the real wrapper
-// cannot be made to give; its raster device is steered at run time (refusals, throws, a translation run).
+// cannot be made to give; its distiller's output and its raster device are steered at run time (refusals,
+// throws, a translation run).
 #include "FakeJawsRaster.h"
+#include "FakeOutput.h"
 #include "jaws/JawsApi.h"
 
 #include <cstring>
@@ -36,6 +38,7 @@ std::vector<JawsColorSpace> gSpaces;
 size_t gSpaceIndex = 0;
 int gClearCalls = 0;
 int32_t gRasterJob = 0;
+int gOutputMode = FAKE::kWritePDF;
 pthread_mutex_t gMutex = PTHREAD_RECURSIVE_MUTEX_INITIALIZER_NP;
 
 // Raster device.
@@ -121,6 +124,9 @@ EXPORT void fake_set_colorspaces(const int* spaces, int count) {
     for (int i = 0; i < count; ++i)
         gSpaces.push_back(static_cast<JawsColorSpace>(spaces[i]));
     gSpaceIndex = 0;
+}
+EXPORT void fake_set_output_mode(int mode) {
+    gOutputMode = mode;
 }
 EXPORT void fake_set_raster_job(int32_t value) {
     gRasterJob = value;
@@ -223,7 +229,7 @@ EXPORT int32_t BPDFStartDistillUsingDataProvider(JawsDataProvider* provider, int
     gDistillBytes = byteCount;
     gDistillOutput = outputPath != nullptr ? outputPath : "";
     std::memcpy(gDistillParams, params, sizeof gDistillParams);
-    return 0;
+    return FAKE::Produce(gOutputMode, outputPath);
 }
 EXPORT void BPDFColorSpaceClear(void) {
     ++gClearCalls;
