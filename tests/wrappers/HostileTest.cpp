@@ -233,3 +233,44 @@ TEST_F(HostileTest, TwoThreadsDistilAtOnce) {
     EXPECT_NE(facts[1].content.find(" k\n"), std::string::npos) << facts[1].content;
     EXPECT_EQ(facts[1].content.find("Tj"), std::string::npos) << "the other thread's text reached this page";
 }
+
+TEST_F(HostileTest, MarkedContentKeepsOnlyPropertiesPdfwriteFrees) {
+    // pdfwrite never frees the dictionary of a mark's properties given inline, or of a named object whose
+    // namespace is popped, and that dictionary points at a resource the output switch frees: a garbage
+    // collection jobs later followed the pointer. Those marks keep their tag only; a named object outside
+    // any namespace keeps its properties.
+    const std::string define =
+        "[/_objdef {props} /type /dict /OBJ pdfmark [{props} << /Lang (fr) >> /PUT pdfmark\n";
+    const std::string square = " 10 10 50 50 rectfill [/EMC pdfmark\n";
+    struct Case {
+        const char* name;
+        std::string job;
+        const char* kept;    // what the content holds
+        const char* dropped; // what it must not hold
+    };
+    const Case cases[] = {
+        {"inline BDC", "[/Inline << /Lang (en) >> /BDC pdfmark" + square, "/Inline BMC", "BDC"},
+        {"inline DP", "[/Point << /MCID 3 >> /DP pdfmark 10 10 50 50 rectfill\n", "/Point MP", "DP"},
+        {"as Illustrator writes it",
+         "userdict /AI11_PDFMark5 /pdfmark load put\n"
+         "[/Document1 1 dict begin /Lang (en) def currentdict end /BDC AI11_PDFMark5" +
+             square,
+         "/Document1 BMC", "BDC"},
+        {"named object in a namespace",
+         "[/NamespacePush pdfmark " + define + "[/Inner {props} /BDC pdfmark" + square +
+             "[/NamespacePop pdfmark\n",
+         "/Inner BMC", "BDC"},
+        {"named object outside namespaces",
+         "[/NamespacePush pdfmark [/NamespacePop pdfmark " + define + "[/Named {props} /BDC pdfmark" + square,
+         "/Named/R", "BMC"},
+    };
+    MessageCapture log;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RunThenCheckNext(c.job, kJawsOK, log);
+        const PdfFacts facts = InspectPdf(Out("hostile.pdf"));
+        ASSERT_TRUE(facts.ok) << facts.error;
+        EXPECT_NE(facts.content.find(c.kept), std::string::npos) << facts.content;
+        EXPECT_EQ(facts.content.find(c.dropped), std::string::npos) << facts.content;
+    }
+}

@@ -31,8 +31,30 @@ constexpr std::string_view kProcedures = R"PS(
 /BraskBaseline /currentdistillerparams where { pop currentdistillerparams } { << >> } ifelse def
 /BraskSystemParams currentsystemparams def
 /BraskSeed rrand def
+% pdfwrite never frees the dictionary that holds a marked-content mark's properties (BDC, DP) when they are
+% given inline, or when the named object belongs to a namespace that is popped; that dictionary keeps pointing
+% at the properties resource, which the next output switch frees, and a later garbage collection follows the
+% dangling pointer (a crash or corrupt memory in a later job). Such marks keep their tag without properties
+% (BMC, MP). pdfmark is an operator, so // runs it.
+/BraskNamespaces [ 0 ] def
+/BraskPdfmark /pdfmark load def
 /BraskJobDict 40 dict def
 BraskJobDict begin
+  /pdfmark {
+    counttomark 3 eq {
+      dup /BDC eq 1 index /DP eq or {
+        1 index type /dicttype eq //BraskNamespaces 0 get 0 gt or {
+          /BDC eq { /BMC } { /MP } ifelse exch pop
+        } if
+      } if
+    } {
+      counttomark 1 eq {
+        dup /NamespacePush eq { //BraskNamespaces 0 2 copy get 1 add put } if
+        dup /NamespacePop eq { //BraskNamespaces 0 2 copy get dup 0 gt { 1 sub } if put } if
+      } if
+    } ifelse
+    //BraskPdfmark
+  } bind def
   /showpage { } def
   /copypage { } def
   /erasepage { } def
@@ -149,7 +171,7 @@ $error /SubstituteFont {
   cvx executeonly exec
 } bind executeonly def
 /BraskStatus { //BraskMarkerStart exec (status ) print //BraskNumbers exec //BraskMarkerEnd exec } bind def
-[ /BraskSystemParams /BraskSeed /BraskMarkerStart /BraskMarkerEnd /BraskText /BraskNumbers /BraskCheckLevel /BraskSaveInto /BraskJobBody
+[ /BraskNamespaces /BraskPdfmark /BraskSystemParams /BraskSeed /BraskMarkerStart /BraskMarkerEnd /BraskText /BraskNumbers /BraskCheckLevel /BraskSaveInto /BraskJobBody
   /BraskAfterJob /BraskTemplate /BraskFontOf /BraskUsedFont /BraskReportSubstitutions ] { currentdict exch undef } forall
 )PS";
 
