@@ -8,8 +8,11 @@
 //   pixels        sends pixels to a distiller job
 //   unknown-kind  sends a frame of a kind the protocol does not have
 //   bad-result    answers with a result code no job status has
+//   stopped       answers with success and says that its interpreter was stopped
+// Like the real worker it says so too after every --recycle jobs.
 #include "WorkerProtocol.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <string>
@@ -20,10 +23,12 @@ using namespace BRASK::WRAPPERS;
 
 namespace {
 
-bool Send(int fd, std::uint8_t type, std::uint8_t code, const std::string& text, std::uint32_t length) {
+bool Send(int fd, std::uint8_t type, std::uint8_t code, const std::string& text, std::uint32_t length,
+          std::uint16_t flags = 0) {
     ReplyHeader header;
     header.type = type;
     header.code = code;
+    header.flags = flags;
     header.length = length;
     return SendAll(fd, &header, sizeof header) && SendAll(fd, text.data(), text.size());
 }
@@ -50,16 +55,19 @@ bool SkipData(int fd) {
 int main(int argc, char** argv) {
     int fd = -1;
     std::string temp;
+    int recycle = 1000000;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
         if (option == "--fd")
             fd = std::atoi(argv[i + 1]);
         else if (option == "--temp")
             temp = argv[i + 1];
+        else if (option == "--recycle")
+            recycle = std::max(1, std::atoi(argv[i + 1]));
     }
     if (fd < 0 || !Send(fd, kReplyResult, 0))
         return 2;
-    for (;;) {
+    for (int jobs = 1;; ++jobs) {
         JobHeader header;
         if (!ReceiveAll(fd, &header, sizeof header) || header.pathLength > kMaxPathLength ||
             header.optionsLength > kMaxOptionsLength)
@@ -88,7 +96,8 @@ int main(int argc, char** argv) {
         } else if (mode == "bad-result") {
             sent = Send(fd, kReplyResult, 200, "?");
         }
-        if (!sent || !Send(fd, kReplyResult, 0))
+        const bool stopped = mode == "stopped" || jobs % recycle == 0;
+        if (!sent || !Send(fd, kReplyResult, 0, {}, 0, stopped ? kResultInterpreterStopped : 0))
             return 0;
     }
 }

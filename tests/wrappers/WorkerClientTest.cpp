@@ -33,10 +33,12 @@ std::vector<std::string> WorkerFolders(const std::filesystem::path& folder) {
 
 class WorkerClientTest : public ::testing::Test {
 protected:
-    WorkerClientTest() {
+    WorkerClientTest() { MakeClient(300); }
+    void MakeClient(int recycleAfterJobs) {
         EngineConfig config;
         config.tempFolder = mDir.Path().string();
         config.workerPath = BRASK_FAKE_WORKER;
+        config.recycleAfterJobs = recycleAfterJobs;
         mClient = std::make_unique<GsWorkerClient>(
             config, [this](int, std::string_view message) { mMessages.emplace_back(message); });
     }
@@ -51,6 +53,13 @@ protected:
         };
         return mClient->Run(job);
     }
+    // The private folder of the process that runs the next job.
+    std::string ActiveFolder() {
+        if (Run("environment").status != JobStatus::Ok || mMessages.empty())
+            return "?";
+        const std::string& line = mMessages.back();
+        return line.substr(7, line.find(' ') - 7);
+    }
     TempDir mDir;
     std::vector<std::string> mMessages;
     std::unique_ptr<GsWorkerClient> mClient;
@@ -58,7 +67,7 @@ protected:
 
 } // namespace
 
-TEST_F(WorkerClientTest, AMisbehavingWorkerFailsItsJobCleanlyAndTheNextJobWorks) {
+TEST_F(WorkerClientTest, AMisbehavingWorkerFailsItsJobCleanlyAndASpareTakesOver) {
     struct Case {
         const char* mode;
         const char* reason;
@@ -71,18 +80,57 @@ TEST_F(WorkerClientTest, AMisbehavingWorkerFailsItsJobCleanlyAndTheNextJobWorks)
         {"bad-result", "the interpreter process sent the unknown result 200; it is restarted"},
     };
     ASSERT_EQ(Run("ok").status, JobStatus::Ok);
-    int processes = mClient->ProcessesStarted();
+    EXPECT_FALSE(mClient->HasSpare()) << "a clean run started a spare";
+    EXPECT_EQ(mClient->ProcessesStarted(), 1);
     for (const Case& c : cases) {
-        const std::vector<std::string> before = WorkerFolders(mDir.Path());
-        ASSERT_EQ(before.size(), 1u) << c.mode;
+        const std::string ended = ActiveFolder();
         const JobResult failed = Run(c.mode);
         EXPECT_EQ(failed.status, JobStatus::Failed) << c.mode;
         EXPECT_EQ(failed.reason, c.reason);
-        EXPECT_FALSE(std::filesystem::exists(before.front()))
-            << c.mode << ": the ended worker's folder stayed";
-        EXPECT_EQ(Run("ok").status, JobStatus::Ok) << c.mode;
-        EXPECT_EQ(mClient->ProcessesStarted(), ++processes) << c.mode;
+        EXPECT_FALSE(std::filesystem::exists(ended)) << c.mode << ": the ended worker's folder stayed";
+        // The spare waits before the next job asks for it, and that job runs in it.
+        ASSERT_TRUE(mClient->HasSpare()) << c.mode;
+        const std::vector<std::string> waiting = WorkerFolders(mDir.Path());
+        ASSERT_EQ(waiting.size(), 1u) << c.mode;
+        EXPECT_EQ(ActiveFolder(), waiting.front()) << c.mode;
+        // From then on one spare is kept in reserve.
+        EXPECT_TRUE(mClient->HasSpare()) << c.mode;
+        EXPECT_EQ(WorkerFolders(mDir.Path()).size(), 2u) << c.mode;
     }
+    // One process for the first job, then one spare per failure, started before it was needed.
+    EXPECT_EQ(mClient->ProcessesStarted(), 2 + static_cast<int>(std::size(cases)));
+    mClient->Stop();
+    EXPECT_TRUE(WorkerFolders(mDir.Path()).empty());
+}
+
+TEST_F(WorkerClientTest, RecyclingAndStoppedInterpretersHandOverToTheSpare) {
+    MakeClient(4);
+    // The spare starts one job ahead of recycling; the fourth job's process is replaced by it.
+    std::string first;
+    for (int job = 1; job <= 3; ++job) {
+        const std::string folder = ActiveFolder();
+        EXPECT_TRUE(first.empty() || folder == first) << "job " << job;
+        first = folder;
+        EXPECT_EQ(mClient->HasSpare(), job == 3) << "job " << job;
+    }
+    ASSERT_EQ(WorkerFolders(mDir.Path()).size(), 2u);
+    const std::string spare = WorkerFolders(mDir.Path()).front() == first
+                                  ? WorkerFolders(mDir.Path()).back()
+                                  : WorkerFolders(mDir.Path()).front();
+    ASSERT_EQ(Run("ok").status, JobStatus::Ok); // the fourth job: the worker recycles after it
+    EXPECT_FALSE(std::filesystem::exists(first)) << "the recycled worker's folder stayed";
+    EXPECT_EQ(ActiveFolder(), spare);
+    EXPECT_FALSE(mClient->HasSpare()) << "planned recycling keeps no spare in reserve";
+    EXPECT_EQ(mClient->ProcessesStarted(), 2);
+
+    // A worker whose interpreter stopped for another reason is replaced too, and a spare is kept from then
+    // on.
+    ASSERT_EQ(Run("stopped").status, JobStatus::Ok);
+    EXPECT_FALSE(std::filesystem::exists(spare));
+    const std::vector<std::string> waiting = WorkerFolders(mDir.Path());
+    ASSERT_EQ(waiting.size(), 1u);
+    EXPECT_EQ(ActiveFolder(), waiting.front());
+    EXPECT_TRUE(mClient->HasSpare());
     mClient->Stop();
     EXPECT_TRUE(WorkerFolders(mDir.Path()).empty());
 }
@@ -105,8 +153,10 @@ TEST_F(WorkerClientTest, AWorkerEndedBetweenJobsIsReplacedAndAbortSparesAnIdleOn
     ASSERT_EQ(kill(std::stoi(mMessages.back()), SIGKILL), 0);
     usleep(100 * 1000);
     EXPECT_EQ(Run("ok").status, JobStatus::Ok);
-    EXPECT_EQ(mClient->ProcessesStarted(), 2);
     EXPECT_FALSE(std::filesystem::exists(folders.front())) << "the ended worker's folder stayed";
+    // The replacement, and a spare kept from then on.
+    EXPECT_EQ(mClient->ProcessesStarted(), 3);
+    EXPECT_TRUE(mClient->HasSpare());
 }
 
 namespace {

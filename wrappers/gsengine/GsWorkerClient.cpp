@@ -92,12 +92,18 @@ bool GsWorkerClient::Start() {
 
 bool GsWorkerClient::IsRunning() const {
     std::lock_guard<std::mutex> guard(mLock);
-    return mSocket >= 0;
+    return mActive.socket >= 0;
+}
+
+bool GsWorkerClient::HasSpare() const {
+    std::lock_guard<std::mutex> guard(mLock);
+    return mSpare.socket >= 0;
 }
 
 void GsWorkerClient::Stop() {
     std::lock_guard<std::mutex> guard(mLock);
     StopLocked();
+    EndProcess(mSpare, true);
 }
 
 void GsWorkerClient::Abort() {
@@ -110,59 +116,57 @@ void GsWorkerClient::Abort() {
         kill(pid, SIGKILL);
 }
 
-void GsWorkerClient::StopLocked(bool graceful) {
-    if (mSocket >= 0) {
-        close(mSocket); // the worker ends when its socket closes
-        mSocket = -1;
+void GsWorkerClient::EndProcess(Process& process, bool graceful) {
+    if (process.socket >= 0) {
+        close(process.socket); // the worker ends when its socket closes
+        process.socket = -1;
     }
-    const pid_t pid = mPid.exchange(-1);
-    if (pid > 0) {
+    if (process.pid > 0) {
         // A worker between jobs closes its interpreter and leaves; one still busy is ended at once.
         bool ended = false;
         for (int i = 0; graceful && !ended && i < 500; ++i) {
-            ended = waitpid(pid, nullptr, WNOHANG) == pid;
+            ended = waitpid(process.pid, nullptr, WNOHANG) == process.pid;
             if (!ended)
                 usleep(2000);
         }
         if (!ended) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
+            kill(process.pid, SIGKILL);
+            waitpid(process.pid, nullptr, 0);
         }
     }
     // Whatever the interpreter left (scratch files of an ended job, the parking file) goes with its folder.
-    if (!mWorkerFolder.empty()) {
+    if (!process.folder.empty()) {
         std::error_code ignored;
-        std::filesystem::remove_all(mWorkerFolder, ignored);
-        mWorkerFolder.clear();
+        std::filesystem::remove_all(process.folder, ignored);
     }
+    process = Process{};
 }
 
-bool GsWorkerClient::StartLocked() {
-    // A worker that ended between jobs (a crash, a kill from outside) is cleared away first.
-    if (mSocket >= 0 && mPid > 0 && waitpid(mPid, nullptr, WNOHANG) == mPid) {
-        mPid = -1;
-        StopLocked(false);
-    }
-    if (mSocket >= 0)
-        return true;
+void GsWorkerClient::StopLocked(bool graceful) {
+    mPid = -1;
+    EndProcess(mActive, graceful);
+}
+
+bool GsWorkerClient::Spawn(Process& process) {
     const std::string worker = mConfig.workerPath.empty() ? WorkerPath() : mConfig.workerPath;
     if (worker.empty()) {
         mSink(2, "the interpreter process brask-gsworker is missing beside the library");
         return false;
     }
-    mWorkerFolder = MakeWorkerFolder(mConfig.tempFolder);
-    if (mWorkerFolder.empty()) {
+    process.folder = MakeWorkerFolder(mConfig.tempFolder);
+    if (process.folder.empty()) {
         mSink(2, "cannot create a temporary folder in " + mConfig.tempFolder);
         return false;
     }
     int sockets[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) {
         mSink(2, std::string("socketpair failed: ") + std::strerror(errno));
-        StopLocked(false);
+        EndProcess(process, false);
         return false;
     }
+    // The worker never recycles its interpreter before this client expects it to.
     std::vector<std::string> args = {
-        worker, "--fd", "3", "--temp", mWorkerFolder, "--recycle", std::to_string(mConfig.recycleAfterJobs)};
+        worker, "--fd", "3", "--temp", process.folder, "--recycle", std::to_string(mConfig.recycleAfterJobs)};
     for (const std::string& folder : mConfig.fontFolders) {
         args.push_back("--font");
         args.push_back(folder);
@@ -179,7 +183,7 @@ bool GsWorkerClient::StartLocked() {
     for (std::string& arg : args)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
-    std::vector<std::string> environment = WorkerEnvironment(mWorkerFolder);
+    std::vector<std::string> environment = WorkerEnvironment(process.folder);
     std::vector<char*> envp;
     for (std::string& variable : environment)
         envp.push_back(variable.data());
@@ -197,13 +201,16 @@ bool GsWorkerClient::StartLocked() {
     if (spawned != 0) {
         close(sockets[0]);
         mSink(2, "cannot start " + worker + ": " + std::strerror(spawned));
-        StopLocked(false);
+        EndProcess(process, false);
         return false;
     }
-    mSocket = sockets[0];
-    mPid = pid;
+    process.socket = sockets[0];
+    process.pid = pid;
     ++mProcessesStarted;
+    return true;
+}
 
+bool GsWorkerClient::AwaitStartLocked() {
     JobStatus status = JobStatus::Failed;
     std::string reason;
     if (AwaitResult(std::chrono::steady_clock::now() + kStartLimit, status, reason) != Wait::Ok ||
@@ -212,17 +219,87 @@ bool GsWorkerClient::StartLocked() {
         StopLocked(false);
         return false;
     }
+    mActive.ready = true;
     return true;
+}
+
+void GsWorkerClient::StartSpareLocked() {
+    // A spare that ended while it waited is cleared away first.
+    if (mSpare.pid > 0 && waitpid(mSpare.pid, nullptr, WNOHANG) == mSpare.pid) {
+        mSpare.pid = -1;
+        EndProcess(mSpare, false);
+    }
+    if (mSpare.socket < 0)
+        Spawn(mSpare);
+}
+
+bool GsWorkerClient::StartLocked() {
+    // A worker that ended between jobs (a crash, a kill from outside) is cleared away first.
+    if (mActive.socket >= 0 && mActive.pid > 0 && waitpid(mActive.pid, nullptr, WNOHANG) == mActive.pid) {
+        mActive.pid = -1;
+        StopLocked(false);
+        mKeepSpare = true;
+    }
+    if (mActive.socket >= 0 && mActive.ready)
+        return true;
+    bool fromSpare = false;
+    if (mActive.socket < 0) {
+        // The spare takes over; without one a process is started now.
+        fromSpare = mSpare.socket >= 0;
+        if (fromSpare)
+            std::swap(mActive, mSpare);
+        else if (!Spawn(mActive))
+            return false;
+        mPid = mActive.pid;
+    }
+    if (!AwaitStartLocked()) {
+        // A spare that ended while it waited is replaced once by a new process.
+        if (!fromSpare || !Spawn(mActive))
+            return false;
+        mPid = mActive.pid;
+        if (!AwaitStartLocked())
+            return false;
+    }
+    if (mKeepSpare)
+        StartSpareLocked();
+    return true;
+}
+
+void GsWorkerClient::AfterJobLocked(bool interpreterStopped) {
+    if (mActive.socket < 0) {
+        // Ended during the job (time limit, abort, crash, a broken frame): the replacement starts now.
+        mKeepSpare = true;
+        StartSpareLocked();
+        return;
+    }
+    ++mActive.jobs;
+    if (interpreterStopped) {
+        // A process whose interpreter stopped is replaced by the spare (started now when none waits); a
+        // stop other than recycling means more may follow.
+        if (mActive.jobs < mConfig.recycleAfterJobs)
+            mKeepSpare = true;
+        StopLocked();
+        StartSpareLocked();
+        return;
+    }
+    // Recycling is expected: the spare starts some jobs ahead.
+    const int lead = std::max(1, mConfig.recycleAfterJobs / 10);
+    if (mActive.jobs >= mConfig.recycleAfterJobs - lead)
+        StartSpareLocked();
 }
 
 JobResult GsWorkerClient::Run(const JobRequest& job) {
     std::lock_guard<std::mutex> guard(mLock);
     mAborted = false;
     mBadFrame.clear();
+    mResultFlags = 0;
+    mJobSent = false;
     mBusy = true;
     JobResult result = RunLocked(job);
     mBusy = false;
     ++mJobsRun;
+    if (mJobSent)
+        AfterJobLocked((mResultFlags & kResultInterpreterStopped) != 0);
     // A failed job leaves no file the worker could have written (links and other users' files stay).
     if (result.status != JobStatus::Ok && !job.raster.enabled)
         RemoveOwnedOutput(job.outputPath);
@@ -235,6 +312,7 @@ JobResult GsWorkerClient::RunLocked(const JobRequest& job) {
         return {JobStatus::BadParameter, "bad job parameters"};
     if (!StartLocked())
         return {JobStatus::NotStarted, "the interpreter is not running"};
+    mJobSent = true;
 
     const std::chrono::milliseconds limit = TimeLimit();
     const Deadline deadline = std::chrono::steady_clock::now() + limit;

@@ -1,6 +1,12 @@
 // A wrapper's handle on its interpreter process (brask-gsworker): starts it, sends it jobs, relays its
-// messages, and ends it when a job runs past the time limit, when it is aborted or when it stops answering;
-// the next job starts a new process. Jobs are serialised.
+// messages, and ends it when a job runs past the time limit, when it is aborted or when it stops answering.
+// Jobs are serialised.
+//
+// A process is replaced when it ended during a job, or when it reports that its interpreter was stopped after
+// one (recycling after a number of jobs, a job that left the interpreter off its baseline). The replacement
+// is a spare started in the background, at most one at a time: when the active process nears its recycling
+// count, and, after a replacement that was not planned, at once and from then on (a set of pictures that
+// needed one restart is likely to need more). A clean run starts no spare before recycling is near.
 #pragma once
 
 #include "JobTypes.h"
@@ -31,10 +37,14 @@ public:
     JobResult Run(const JobRequest& job);
     // Ends the running job (and its process) at once; callable from any thread. Without a job, nothing.
     void Abort();
+    // Ends the active process and the spare.
     void Stop();
 
     int JobsRun() const { return mJobsRun; }
+    // Processes started, spares included.
     int ProcessesStarted() const { return mProcessesStarted; }
+    // Whether a spare process has been started and waits to take over.
+    bool HasSpare() const;
 
     // The job time limit: BRASK_JOB_TIMEOUT_SECONDS when set to a positive number, else 60 s.
     static std::chrono::milliseconds TimeLimit();
@@ -45,8 +55,28 @@ private:
     using Deadline = std::chrono::steady_clock::time_point;
     enum class Wait { Ok, TimedOut, Gone };
 
+    // One interpreter process: its pid, the socket to it and its private folder (its TMPDIR).
+    struct Process {
+        pid_t pid = -1;
+        int socket = -1;
+        std::string folder;
+        bool ready = false; // its start-up result was read
+        int jobs = 0;       // jobs it has run
+    };
+
     bool StartLocked();
+    // Starts a process without waiting for its start-up result; false (and nothing left) when it fails.
+    bool Spawn(Process& process);
+    // Reads the start-up result of the active process; false when it did not start.
+    bool AwaitStartLocked();
+    // Ends a process and removes its folder; a graceful end lets one between jobs close its interpreter.
+    void EndProcess(Process& process, bool graceful);
     void StopLocked(bool graceful = true);
+    // Starts the spare when none waits.
+    void StartSpareLocked();
+    // After a job: replaces the active process when it reports its interpreter stopped, and starts the
+    // spare when recycling nears.
+    void AfterJobLocked(bool interpreterStopped);
     Wait SendLocked(const void* data, std::size_t length, Deadline deadline);
     Wait ReceiveLocked(void* data, std::size_t length, Deadline deadline);
     // Reads frames until a result arrives; messages go to the sink.
@@ -61,10 +91,13 @@ private:
     EngineConfig mConfig;
     MessageSink mSink;
     mutable std::mutex mLock;
-    std::string mWorkerFolder; // the running worker's own temporary folder (its TMPDIR), removed when it ends
-    std::string mBadFrame;     // what the worker sent that broke the protocol during the current job
-    int mSocket = -1;
-    std::atomic<pid_t> mPid{-1};
+    Process mActive;
+    Process mSpare;
+    bool mKeepSpare = false;        // a replacement that was not planned happened: keep one spare in reserve
+    std::string mBadFrame;          // what the worker sent that broke the protocol during the current job
+    std::uint16_t mResultFlags = 0; // the flags of the last result read
+    bool mJobSent = false;          // the current job reached a process
+    std::atomic<pid_t> mPid{-1};    // the active process, for Abort
     std::atomic<bool> mAborted{false};
     std::atomic<bool> mBusy{false}; // a job is in progress
     std::atomic<int> mJobsRun{0};

@@ -22,10 +22,11 @@ namespace {
 
 constexpr unsigned kAlarmMarginSeconds = 5;
 
-bool Reply(int fd, ReplyType type, std::uint8_t code, std::string_view text) {
+bool Reply(int fd, ReplyType type, std::uint8_t code, std::string_view text, std::uint16_t flags = 0) {
     ReplyHeader header;
     header.type = type;
     header.code = code;
+    header.flags = flags;
     header.length = static_cast<std::uint32_t>(std::min<std::size_t>(text.size(), kMaxReplyText));
     return SendAll(fd, &header, sizeof header) && SendAll(fd, text.data(), header.length);
 }
@@ -127,7 +128,9 @@ int Serve(int fd, const EngineConfig& config) {
         const JobResult result = engine.Run(job);
         reader.Drain();
         alarm(0);
-        if (!Reply(fd, kReplyResult, static_cast<std::uint8_t>(result.status), result.reason))
+        // A stopped interpreter tells the wrapper that a spare process, when it has one, can take over.
+        if (!Reply(fd, kReplyResult, static_cast<std::uint8_t>(result.status), result.reason,
+                   engine.IsRunning() ? 0 : kResultInterpreterStopped))
             return 0;
     }
 }

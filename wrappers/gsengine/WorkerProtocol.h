@@ -4,8 +4,9 @@
 //                      length and its bytes; a length of kEndOfData ends them, kReadError reports a read
 //                      error.
 //   worker -> wrapper: frames (ReplyHeader + text): messages while it works, the pixels of a raster job
-//                      (code = pass, in pieces of at most kMaxRasterChunk bytes), one result per job, and one
-//                      result (the start-up status) right after it starts.
+//                      (code = pass, in pieces of at most kMaxRasterChunk bytes), one result per job (its
+//                      flags say whether the interpreter was stopped after it), and one result (the start-up
+//                      status) right after it starts.
 #pragma once
 
 #include <cstddef>
@@ -39,10 +40,13 @@ struct JobHeader {
 
 enum ReplyType : std::uint8_t { kReplyMessage = 1, kReplyResult = 2, kReplyPixels = 3 };
 
+// Result flag: the worker's interpreter was stopped after this job; its next job starts a new one.
+inline constexpr std::uint16_t kResultInterpreterStopped = 1;
+
 struct ReplyHeader {
     std::uint8_t type = kReplyMessage;
-    std::uint8_t code = 0; // message: kind (1 info, 2 error); result: JobStatus
-    std::uint16_t reserved = 0;
+    std::uint8_t code = 0;    // message: kind (1 info, 2 error); result: JobStatus
+    std::uint16_t flags = 0;  // result: kResult... bits
     std::uint32_t length = 0; // text bytes that follow
 };
 
