@@ -75,6 +75,39 @@ TEST_F(ParallelPlace, BatchOf200GivesTheLinesOfOneProcess) {
     EXPECT_GT(placed, files.size() * 9 / 10);
 }
 
+TEST_F(ParallelPlace, APictureThatEndsAUsedInterpreterIsPlacedByAFreshOne) {
+    if (!fs::is_directory(BRASK_CORPUS_DIR))
+        GTEST_SKIP() << "no corpus at " << BRASK_CORPUS_DIR;
+    // After these pictures, in this order, Ghostscript 10.0 crashes on the last one, which alone converts:
+    // the interpreter runs it again in a fresh process, so the batch places every picture, as -j 2 does
+    // whatever each worker placed before.
+    const std::vector<std::string> names = {
+        "eps-atend/tesi__summary.eps",
+        "eps-binary-preview/aspose-page-foss__PAGENET-575_2.EPS",
+        "eps-binary-preview/exiv2__eps-nested_xmp_ai-3-lev3.eps",
+        "eps-icc/exiv2__eps-flat_photoshop-cs5-ascii-colorprofile.eps",
+        "eps-illustrator/exiv2__eps-flat_oodraw_ai-8-lev3.eps",
+        "eps-illustrator/ghostpdl__golfer.eps",
+        "eps-binary-preview/exiv2__eps-nested_noxmp_oodraw-lev2-pre.eps",
+        "eps-customcolor/aspose-page-foss__PAGEJAVA-73-2.eps",
+        "eps-illustrator/exiv2__eps-flat_oodraw_ai-8-lev3.eps",
+        "eps-illustrator/ghostpdl__golfer.eps",
+        "eps-photoshop/exiftool__PostScript.eps",
+        "eps-photoshop/exiv2__eps-flat_photoshop-cs5-ascii.eps",
+        "eps-photoshop/exiv2__eps-flat_photoshop-cs5-ascii85.eps",
+        "eps-atend/pillow__1_boundingbox_after_imagedata.eps",
+        "eps-plain/ghostpdl__ridt91.eps",
+    };
+    std::string arguments = "-j 1 --output-dir " + Quoted(Path("pdf"));
+    for (const std::string& name : names)
+        arguments += " " + Quoted(std::string(BRASK_CORPUS_DIR) + "/" + name);
+    const auto result = RunEpsimport(arguments);
+    EXPECT_EQ(result.exitStatus, 0);
+    ASSERT_EQ(result.lines.size(), names.size()) << result.raw;
+    for (const auto& line : result.lines)
+        EXPECT_EQ(line["status"], 0) << line.dump();
+}
+
 TEST_F(ParallelPlace, AWorkerThatEndsFailsOnlyItsPicture) {
     // The application folder, with a converter that ends its process on pictures named "crash...".
     const fs::path app = Path("app");

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <filesystem>
@@ -42,8 +43,9 @@ protected:
         mClient = std::make_unique<GsWorkerClient>(
             config, [this](int, std::string_view message) { mMessages.emplace_back(message); });
     }
-    // A distiller job of a few bytes whose output path tells the stand-in what to do.
-    JobResult Run(const std::string& mode) {
+    // A distiller job of a few bytes whose output path tells the stand-in what to do; `rewinds` counts the
+    // times it was put back to its start, when it may be.
+    JobResult Run(const std::string& mode, int* rewinds = nullptr) {
         JobRequest job;
         job.outputPath = (mDir.Path() / mode).string();
         job.byteCount = 4;
@@ -51,6 +53,8 @@ protected:
             std::copy_n("test", 4, buffer);
             return std::int64_t(4);
         };
+        if (rewinds != nullptr)
+            job.rewind = [rewinds] { return ++*rewinds > 0; };
         return mClient->Run(job);
     }
     // The private folder of the process that runs the next job.
@@ -101,6 +105,37 @@ TEST_F(WorkerClientTest, AMisbehavingWorkerFailsItsJobCleanlyAndASpareTakesOver)
     EXPECT_EQ(mClient->ProcessesStarted(), 2 + static_cast<int>(std::size(cases)));
     mClient->Stop();
     EXPECT_TRUE(WorkerFolders(mDir.Path()).empty());
+}
+
+TEST_F(WorkerClientTest, AJobThatEndsAUsedWorkerRunsOnceMoreInAFreshOne) {
+    // What earlier jobs left inside a worker may end it during the next job: that job runs again in a fresh
+    // process when it can be read again, and only once. A job that ends a fresh worker is not run again.
+    struct Case {
+        const char* mode;
+        bool rewindable;
+        JobStatus status;
+        int rewinds;
+    };
+    const Case cases[] = {
+        {"crash-if-used", true, JobStatus::Ok, 1},
+        {"crash-if-used", false, JobStatus::Failed, 0},
+        {"crash", true, JobStatus::Failed, 1},
+    };
+    for (const Case& c : cases) {
+        MakeClient(300);
+        ASSERT_EQ(Run("ok").status, JobStatus::Ok);
+        int rewinds = 0;
+        mMessages.clear();
+        const JobResult result = Run(c.mode, c.rewindable ? &rewinds : nullptr);
+        EXPECT_EQ(result.status, c.status) << c.mode << (c.rewindable ? " rewindable" : "");
+        EXPECT_EQ(rewinds, c.rewinds) << c.mode;
+        const bool reported = std::find(mMessages.begin(), mMessages.end(),
+                                        "the interpreter process ended during the job") != mMessages.end();
+        EXPECT_EQ(reported, c.status != JobStatus::Ok) << c.mode;
+        EXPECT_EQ(Run("ok").status, JobStatus::Ok) << c.mode;
+        mClient->Stop();
+        EXPECT_TRUE(WorkerFolders(mDir.Path()).empty()) << c.mode;
+    }
 }
 
 TEST_F(WorkerClientTest, RecyclingAndStoppedInterpretersHandOverToTheSpare) {

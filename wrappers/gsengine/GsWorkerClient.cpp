@@ -296,10 +296,24 @@ JobResult GsWorkerClient::Run(const JobRequest& job) {
     mJobSent = false;
     mBusy = true;
     JobResult result = RunLocked(job);
-    mBusy = false;
-    ++mJobsRun;
     if (mJobSent)
         AfterJobLocked((mResultFlags & kResultInterpreterStopped) != 0);
+    // A process that ended during a job after running others may have been brought down by what those left
+    // in the interpreter's own memory, out of reach of any restore: the job runs once more, in a fresh
+    // process.
+    if (mEndedAfterJobs > 0 && job.rewind && job.rewind()) {
+        mSink(1, "the interpreter process ended during the job; it runs again in a new one");
+        mBadFrame.clear();
+        mResultFlags = 0;
+        mJobSent = false;
+        result = RunLocked(job);
+        if (mJobSent)
+            AfterJobLocked((mResultFlags & kResultInterpreterStopped) != 0);
+    }
+    if (mEndedAfterJobs >= 0)
+        mSink(2, result.reason);
+    mBusy = false;
+    ++mJobsRun;
     // A failed job leaves no file the worker could have written (links and other users' files stay).
     if (result.status != JobStatus::Ok && !job.raster.enabled)
         RemoveOwnedOutput(job.outputPath);
@@ -307,6 +321,7 @@ JobResult GsWorkerClient::Run(const JobRequest& job) {
 }
 
 JobResult GsWorkerClient::RunLocked(const JobRequest& job) {
+    mEndedAfterJobs = -1;
     if ((job.outputPath.empty() && !job.raster.enabled) || job.outputPath.size() > kMaxPathLength ||
         job.jobOptions.size() > kMaxOptionsLength || !job.read)
         return {JobStatus::BadParameter, "bad job parameters"};
@@ -374,6 +389,7 @@ JobResult GsWorkerClient::RunLocked(const JobRequest& job) {
         return {status, reason};
 
     // Past the time limit, aborted or gone: the process is ended and the next job gets a new one.
+    const int earlierJobs = mActive.jobs;
     StopLocked(false);
     if (wait == Wait::TimedOut) {
         const std::string message = "the job ran longer than the time limit and was stopped";
@@ -383,7 +399,10 @@ JobResult GsWorkerClient::RunLocked(const JobRequest& job) {
     const std::string message = mAborted             ? "the job was aborted"
                                 : !mBadFrame.empty() ? mBadFrame + "; it is restarted"
                                                      : "the interpreter process ended during the job";
-    mSink(2, message);
+    if (!mAborted && mBadFrame.empty())
+        mEndedAfterJobs = earlierJobs; // reported by Run, which may run the job again
+    else
+        mSink(2, message);
     return {JobStatus::Failed, message};
 }
 

@@ -7,6 +7,11 @@
 // is a spare started in the background, at most one at a time: when the active process nears its recycling
 // count, and, after a replacement that was not planned, at once and from then on (a set of pictures that
 // needed one restart is likely to need more). A clean run starts no spare before recycling is near.
+//
+// A job during which a process that had run other jobs ended runs once more in a fresh process, when the
+// job can be read again (JobRequest::rewind): Ghostscript keeps some state out of reach of the restore after
+// each job, and a later job can crash on it (a sequence of corpus files does so reproducibly), while the same
+// job alone does not.
 #pragma once
 
 #include "JobTypes.h"
@@ -97,7 +102,8 @@ private:
     std::string mBadFrame;          // what the worker sent that broke the protocol during the current job
     std::uint16_t mResultFlags = 0; // the flags of the last result read
     bool mJobSent = false;          // the current job reached a process
-    std::atomic<pid_t> mPid{-1};    // the active process, for Abort
+    int mEndedAfterJobs = -1;    // the process ended during the job after this many others (-1: it did not)
+    std::atomic<pid_t> mPid{-1}; // the active process, for Abort
     std::atomic<bool> mAborted{false};
     std::atomic<bool> mBusy{false}; // a job is in progress
     std::atomic<int> mJobsRun{0};

@@ -86,6 +86,10 @@ JobRequest JawsLibrary::RasterBytesJob() const {
             *at += static_cast<std::uint64_t>(got);
         return got;
     };
+    job.rewind = [at] {
+        *at = 0;
+        return true;
+    };
     return job;
 }
 
@@ -128,6 +132,11 @@ int32_t JawsLibrary::RenderRaster() {
     PixmapComposer composer(setup);
     job.raster.pixels = [&composer](int pass, const char* pixels, std::size_t length) {
         return composer.Take(pass, pixels, length);
+    };
+    // A job run again delivers its renders again from the first.
+    job.rewind = [&composer, &setup, rewind = job.rewind] {
+        composer = PixmapComposer(setup);
+        return rewind();
     };
     const JobResult result = mRasterEngine->Run(job);
     std::string error;
