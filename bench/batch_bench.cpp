@@ -212,7 +212,14 @@ int TimeBatches(int rounds, std::size_t epsCount) {
     return 0;
 }
 
-// Resident kilobytes of `pid` and its descendants, and of the largest of them.
+std::string CommandName(pid_t pid) {
+    std::string name;
+    std::getline(std::ifstream("/proc/" + std::to_string(pid) + "/comm"), name);
+    return name;
+}
+
+// Resident kilobytes of `pid` and its descendants, and of the largest of them. A child still between its
+// spawn and its exec shares its parent's memory and carries its parent's name: it is not counted.
 void TreeResident(pid_t pid, long& sum, long& largest) {
     long own = 0;
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
@@ -221,11 +228,13 @@ void TreeResident(pid_t pid, long& sum, long& largest) {
             own = std::atol(line.c_str() + 6);
     sum += own;
     largest = std::max(largest, own);
+    const std::string name = CommandName(pid);
     std::error_code error;
     for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
         std::ifstream children(task.path() / "children");
         for (pid_t child; children >> child;)
-            TreeResident(child, sum, largest);
+            if (CommandName(child) != name)
+                TreeResident(child, sum, largest);
     }
 }
 
