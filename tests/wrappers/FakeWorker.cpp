@@ -9,11 +9,8 @@
 //   pixels        sends pixels to a distiller job
 //   unknown-kind  sends a frame of a kind the protocol does not have
 //   bad-result    answers with a result code no job status has
-//   stopped       answers with success and says that its interpreter was stopped
-// Like the real worker it says so too after every --recycle jobs.
 #include "WorkerProtocol.h"
 
-#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <string>
@@ -24,12 +21,10 @@ using namespace BRASK::WRAPPERS;
 
 namespace {
 
-bool Send(int fd, std::uint8_t type, std::uint8_t code, const std::string& text, std::uint32_t length,
-          std::uint16_t flags = 0) {
+bool Send(int fd, std::uint8_t type, std::uint8_t code, const std::string& text, std::uint32_t length) {
     ReplyHeader header;
     header.type = type;
     header.code = code;
-    header.flags = flags;
     header.length = length;
     return SendAll(fd, &header, sizeof header) && SendAll(fd, text.data(), text.size());
 }
@@ -56,15 +51,12 @@ bool SkipData(int fd) {
 int main(int argc, char** argv) {
     int fd = -1;
     std::string temp;
-    int recycle = 1000000;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
         if (option == "--fd")
             fd = std::atoi(argv[i + 1]);
         else if (option == "--temp")
             temp = argv[i + 1];
-        else if (option == "--recycle")
-            recycle = std::max(1, std::atoi(argv[i + 1]));
     }
     if (fd < 0 || !Send(fd, kReplyResult, 0))
         return 2;
@@ -97,8 +89,7 @@ int main(int argc, char** argv) {
         } else if (mode == "bad-result") {
             sent = Send(fd, kReplyResult, 200, "?");
         }
-        const bool stopped = mode == "stopped" || jobs % recycle == 0;
-        if (!sent || !Send(fd, kReplyResult, 0, {}, 0, stopped ? kResultInterpreterStopped : 0))
+        if (!sent || !Send(fd, kReplyResult, 0))
             return 0;
     }
 }

@@ -97,7 +97,6 @@ bool GsWorkerClient::StartLocked() {
     if (mActive.socket >= 0 && mActive.pid > 0 && waitpid(mActive.pid, nullptr, WNOHANG) == mActive.pid) {
         mActive.pid = -1;
         StopLocked(false);
-        mKeepSpare = true;
     }
     if (mActive.socket >= 0 && mActive.ready)
         return true;
@@ -111,63 +110,28 @@ bool GsWorkerClient::StartLocked() {
             return false;
         mPid = mActive.pid;
     }
-    if (!AwaitStartLocked()) {
-        // A spare that ended while it waited is replaced once by a new process.
-        if (!fromSpare || !Spawn(mActive))
-            return false;
-        mPid = mActive.pid;
-        if (!AwaitStartLocked())
-            return false;
-    }
-    if (mKeepSpare)
-        StartSpareLocked();
-    return true;
-}
-
-void GsWorkerClient::AfterJobLocked(bool interpreterStopped) {
-    if (mActive.socket < 0) {
-        // Ended during the job (time limit, abort, crash, a broken frame): the replacement starts now.
-        mKeepSpare = true;
-        StartSpareLocked();
-        return;
-    }
-    ++mActive.jobs;
-    if (interpreterStopped) {
-        // A process whose interpreter stopped is replaced by the spare (started now when none waits); a
-        // stop other than recycling means more may follow.
-        if (mActive.jobs < mConfig.recycleAfterJobs)
-            mKeepSpare = true;
-        StopLocked();
-        StartSpareLocked();
-        return;
-    }
-    // Recycling is expected: the spare starts some jobs ahead.
-    const int lead = std::max(1, mConfig.recycleAfterJobs / 10);
-    if (mActive.jobs >= mConfig.recycleAfterJobs - lead)
-        StartSpareLocked();
+    if (AwaitStartLocked())
+        return true;
+    // A spare that ended while it waited is replaced once by a new process.
+    if (!fromSpare || !Spawn(mActive))
+        return false;
+    mPid = mActive.pid;
+    return AwaitStartLocked();
 }
 
 JobResult GsWorkerClient::Run(const JobRequest& job) {
     std::lock_guard<std::mutex> guard(mLock);
     mAborted = false;
     mBadFrame.clear();
-    mResultFlags = 0;
-    mJobSent = false;
     mBusy = true;
     JobResult result = RunLocked(job);
-    if (mJobSent)
-        AfterJobLocked((mResultFlags & kResultInterpreterStopped) != 0);
     // A process that ended during a job after running others may have been brought down by what those left
     // in the interpreter's own memory, out of reach of any restore: the job runs once more, in a fresh
     // process.
     if (mEndedAfterJobs > 0 && job.rewind && job.rewind()) {
         mSink(1, "the interpreter process ended during the job; it runs again in a new one");
         mBadFrame.clear();
-        mResultFlags = 0;
-        mJobSent = false;
         result = RunLocked(job);
-        if (mJobSent)
-            AfterJobLocked((mResultFlags & kResultInterpreterStopped) != 0);
     }
     if (mEndedAfterJobs >= 0)
         mSink(2, result.reason);
@@ -186,7 +150,6 @@ JobResult GsWorkerClient::RunLocked(const JobRequest& job) {
         return {JobStatus::BadParameter, "bad job parameters"};
     if (!StartLocked())
         return {JobStatus::NotStarted, "the interpreter is not running"};
-    mJobSent = true;
 
     const std::chrono::milliseconds limit = TimeLimit();
     const Deadline deadline = std::chrono::steady_clock::now() + limit;
@@ -244,12 +207,15 @@ JobResult GsWorkerClient::RunLocked(const JobRequest& job) {
     std::string reason;
     if (wait == Wait::Ok)
         wait = AwaitResult(deadline, status, reason, job.raster.enabled ? &job.raster : nullptr);
-    if (wait == Wait::Ok)
+    if (wait == Wait::Ok) {
+        ++mActive.jobs;
         return {status, reason};
+    }
 
-    // Past the time limit, aborted or gone: the process is ended and the next job gets a new one.
+    // Past the time limit, aborted or gone: the process is ended and its replacement starts at once.
     const int earlierJobs = mActive.jobs;
     StopLocked(false);
+    StartSpareLocked();
     if (wait == Wait::TimedOut) {
         const std::string message = "the job ran longer than the time limit and was stopped";
         mSink(2, message);

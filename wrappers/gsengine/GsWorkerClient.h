@@ -2,11 +2,10 @@
 // messages, and ends it when a job runs past the time limit, when it is aborted or when it stops answering.
 // Jobs are serialised.
 //
-// A process is replaced when it ended during a job, or when it reports that its interpreter was stopped after
-// one (recycling after a number of jobs, a job that left the interpreter off its baseline). The replacement
-// is a spare started in the background, at most one at a time: when the active process nears its recycling
-// count, and, after a replacement that was not planned, at once and from then on (a set of pictures that
-// needed one restart is likely to need more). A clean run starts no spare before recycling is near.
+// A process that ended during a job (time limit, abort, crash, a broken frame) is replaced by a spare started
+// in the background at once, so that the next job finds it ready or nearly so; there is never more than one.
+// (An interpreter that must restart for another reason, recycling or a job that left it off its baseline,
+// does so inside its process right after the job: cheaper than a new process, and as early.)
 //
 // A job during which a process that had run other jobs ended runs once more in a fresh process, when the
 // job can be read again (JobRequest::rewind): Ghostscript keeps some state out of reach of the restore after
@@ -74,14 +73,11 @@ private:
     bool Spawn(Process& process);
     // Reads the start-up result of the active process; false when it did not start.
     bool AwaitStartLocked();
-    // Ends a process and removes its folder; a graceful end lets one between jobs close its interpreter.
+    // Ends a process and removes its folder; a graceful end lets one between jobs leave by itself.
     void EndProcess(Process& process, bool graceful);
     void StopLocked(bool graceful = true);
     // Starts the spare when none waits.
     void StartSpareLocked();
-    // After a job: replaces the active process when it reports its interpreter stopped, and starts the
-    // spare when recycling nears.
-    void AfterJobLocked(bool interpreterStopped);
     Wait SendLocked(const void* data, std::size_t length, Deadline deadline);
     Wait ReceiveLocked(void* data, std::size_t length, Deadline deadline);
     // Reads frames until a result arrives; messages go to the sink.
@@ -98,10 +94,7 @@ private:
     mutable std::mutex mLock;
     Process mActive;
     Process mSpare;
-    bool mKeepSpare = false;        // a replacement that was not planned happened: keep one spare in reserve
-    std::string mBadFrame;          // what the worker sent that broke the protocol during the current job
-    std::uint16_t mResultFlags = 0; // the flags of the last result read
-    bool mJobSent = false;          // the current job reached a process
+    std::string mBadFrame;       // what the worker sent that broke the protocol during the current job
     int mEndedAfterJobs = -1;    // the process ended during the job after this many others (-1: it did not)
     std::atomic<pid_t> mPid{-1}; // the active process, for Abort
     std::atomic<bool> mAborted{false};

@@ -72,7 +72,6 @@ GsWorkerClient::Wait GsWorkerClient::AwaitResult(Deadline deadline, JobStatus& s
                 return BadFrame("the unknown result " + std::to_string(header.code));
             status = static_cast<JobStatus>(header.code);
             reason = std::move(text);
-            mResultFlags = header.flags;
             if (pixelsRefused && status == JobStatus::Ok) {
                 status = JobStatus::Failed;
                 reason = "the interpreter process sent more pixels than the raster holds";

@@ -33,11 +33,10 @@ std::string gPrivateFolder; // removed whichever way the process ends
     std::_Exit(status);
 }
 
-bool Reply(int fd, ReplyType type, std::uint8_t code, std::string_view text, std::uint16_t flags = 0) {
+bool Reply(int fd, ReplyType type, std::uint8_t code, std::string_view text) {
     ReplyHeader header;
     header.type = type;
     header.code = code;
-    header.flags = flags;
     header.length = static_cast<std::uint32_t>(std::min<std::size_t>(text.size(), kMaxReplyText));
     return SendAll(fd, &header, sizeof header) && SendAll(fd, text.data(), header.length);
 }
@@ -140,10 +139,12 @@ int Serve(int fd, const EngineConfig& config) {
         const JobResult result = engine.Run(job);
         reader.Drain();
         alarm(0);
-        // A stopped interpreter tells the wrapper that a spare process, when it has one, can take over.
-        if (!Reply(fd, kReplyResult, static_cast<std::uint8_t>(result.status), result.reason,
-                   engine.IsRunning() ? 0 : kResultInterpreterStopped))
+        if (!Reply(fd, kReplyResult, static_cast<std::uint8_t>(result.status), result.reason))
             Leave(0);
+        // An interpreter the job stopped (recycling, a job that left it off its baseline) starts again at
+        // once, while the wrapper is busy with the result, rather than when the next job arrives.
+        if (!engine.IsRunning())
+            engine.Start();
     }
 }
 

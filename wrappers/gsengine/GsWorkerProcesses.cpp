@@ -103,8 +103,6 @@ bool GsWorkerClient::Spawn(Process& process) {
         EndProcess(process, false);
         return false;
     }
-    // The worker recycles its interpreter after as many jobs as this client counts; its report then lets the
-    // spare take over.
     std::vector<std::string> args = {
         worker, "--fd", "3", "--temp", process.folder, "--recycle", std::to_string(mConfig.recycleAfterJobs)};
     for (const std::string& folder : mConfig.fontFolders) {

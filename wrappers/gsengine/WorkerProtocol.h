@@ -4,9 +4,8 @@
 //                      length and its bytes; a length of kEndOfData ends them, kReadError reports a read
 //                      error.
 //   worker -> wrapper: frames (ReplyHeader + text): messages while it works, the pixels of a raster job
-//                      (code = pass, in pieces of at most kMaxRasterChunk bytes), one result per job (its
-//                      flags say whether the interpreter was stopped after it), and one result (the start-up
-//                      status) right after it starts.
+//                      (code = pass, in pieces of at most kMaxRasterChunk bytes), one result per job, and one
+//                      result (the start-up status) right after it starts.
 #pragma once
 
 #include <cstddef>
@@ -39,9 +38,6 @@ struct JobHeader {
 };
 
 enum ReplyType : std::uint8_t { kReplyMessage = 1, kReplyResult = 2, kReplyPixels = 3 };
-
-// Result flag: the worker's interpreter was stopped after this job; its next job starts a new one.
-inline constexpr std::uint16_t kResultInterpreterStopped = 1;
 
 struct ReplyHeader {
     std::uint8_t type = kReplyMessage;
