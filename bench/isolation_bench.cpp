@@ -1,5 +1,5 @@
-// The per-job cost of job isolation, for farm-bench: one process starts the interpreter wrapper of an
-// application folder and distils a clean job N times through the warm worker. Timing N = 1 and N = 201 of
+// The per-job cost of job isolation, timed from outside (e.g. /usr/bin/time): one process starts the
+// interpreter wrapper of an application folder and distils a clean job N times through the warm worker. Timing N = 1 and N = 201 of
 // the same build gives the per-job cost as (T201 - T1) / 200; the same program against the application
 // folder of an older build gives that build's figure.
 //   isolation_bench APP_DIR JOBS shapes|text|file:PATH

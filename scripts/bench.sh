@@ -1,12 +1,25 @@
 #!/usr/bin/env bash
-# Builds the benchmarks in Release and runs them. Extra arguments go to the benchmark program
-# (for example --benchmark_format=json).
+# Builds the benchmarks in Release and runs one of them: scripts/bench.sh [NAME] [ARGUMENTS...]
+#   scan       the DSC scan of (atend) EPS files of 1 MiB and 1 GiB (the default; Google Benchmark arguments)
+#   batch      the corpus batch: epsimport -j 1 / -j 2 against gs and rsvg-convert processes, with the ratios
+#              (batch_bench --rounds N, --eps-count N; --preview DPI [EPS] for the preview's peak memory)
+#   wrappers   each corpus file converted in-process against one gs / rsvg-convert process per file
+#   raster     rendering through the RIP against one gs process per picture
+#   fontstubs  building the font stub tree
 #   BUILD_DIR  build folder (default: build-bench)
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build-bench}
+name=scan
+case "${1:-}" in
+    scan | batch | wrappers | raster | fontstubs) name=$1; shift ;;
+esac
+case "$name" in
+    scan) target=eps_scan_bench ;;
+    *) target=${name}_bench ;;
+esac
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBRASK_BUILD_BENCH=ON -DBRASK_BUILD_TESTS=OFF >/dev/null
-ninja -C "$build" eps_scan_bench
-"$build/bin/eps_scan_bench" "$@"
+ninja -C "$build" "$target"
+"$build/bin/$target" "$@"

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <set>
 
 using BRASK::TEST::Quoted;
@@ -94,8 +96,13 @@ TEST_F(ParallelPlace, EveryPassOverTheCorpusInOneProcessGivesTheResultsOfTheFirs
         for (const std::string& file : files)
             arguments += " " + Quoted(file);
     for (const std::string path : {"", "--interpreter "}) {
-        const auto result = RunEpsimport("-j 1 " + path + arguments);
+        // A crashed interpreter would be replaced and the picture placed again: the log tells.
+        const std::string log = Path("log");
+        const auto result = RunEpsimport("-j 1 -v " + path + arguments, true, "", log);
         ASSERT_EQ(result.lines.size(), 3 * files.size()) << path << result.raw;
+        std::ifstream logText(log);
+        const std::string logged{std::istreambuf_iterator<char>(logText), std::istreambuf_iterator<char>()};
+        EXPECT_EQ(logged.find("the interpreter process ended during the job"), std::string::npos) << path;
         for (std::size_t i = files.size(); i < result.lines.size(); ++i) {
             const auto& first = result.lines[i % files.size()];
             EXPECT_EQ(result.lines[i]["status"], first["status"]) << path << result.lines[i].dump();

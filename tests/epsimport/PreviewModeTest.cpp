@@ -5,12 +5,14 @@
 #include "../support/TempDir.h"
 
 #include "CommandLine.h"
+#include "PngRowRaster.h"
 
 #include <gtest/gtest.h>
 #include <lcms2.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sys/wait.h>
 
@@ -79,13 +81,6 @@ TEST_F(Preview, PngMatchesTheGsCommandWithAlpha) {
 }
 
 TEST_F(Preview, CmykPreviewIsShownThroughTheProfileTransform) {
-    std::ofstream(Path("cyan.eps")) << kCyan;
-    ASSERT_EQ(RunTool("--preview " + Path("cyan.png") + " --cmyk " + Path("cyan.eps")), 0);
-    RgbaImage image;
-    ASSERT_TRUE(BRASK::TEST::ReadPng(Path("cyan.png"), image));
-    ASSERT_EQ(image.width, 100);
-    ASSERT_EQ(image.height, 50);
-
     const std::string profiles = std::string(BRASK_APP_DIR) + "/Profiles/";
     cmsHPROFILE cmyk = cmsOpenProfileFromFile((profiles + "BraskGenericCMYK.icc").c_str(), "r");
     cmsHPROFILE rgb = cmsOpenProfileFromFile((profiles + "BraskGenericRGB.icc").c_str(), "r");
@@ -100,10 +95,83 @@ TEST_F(Preview, CmykPreviewIsShownThroughTheProfileTransform) {
     cmsCloseProfile(cmyk);
     cmsCloseProfile(rgb);
 
-    for (int c = 0; c < 3; ++c)
-        EXPECT_NEAR(image.At(20, 20)[c], expected[c], 1) << c;
-    EXPECT_EQ(image.At(20, 20)[3], 255);
-    EXPECT_EQ(image.At(80, 20)[3], 0);
+    std::ofstream(Path("cyan.eps")) << kCyan;
+    // At 2100 dpi (4.25 million pixels) the rows are translated in more than one run.
+    for (const int dpi : {72, 2100}) {
+        ASSERT_EQ(RunTool("--preview " + Path("cyan.png") + " --cmyk --dpi " + std::to_string(dpi) + " " +
+                          Path("cyan.eps")),
+                  0);
+        RgbaImage image;
+        ASSERT_TRUE(BRASK::TEST::ReadPng(Path("cyan.png"), image));
+        ASSERT_EQ(image.width, 100 * dpi / 72);
+        ASSERT_EQ(image.height, 50 * dpi / 72);
+        for (const int y : {image.height * 2 / 5, image.height - 1}) {
+            for (int c = 0; c < 3; ++c)
+                EXPECT_NEAR(image.At(image.width / 5, y)[c], expected[c], 1) << dpi << " dpi, row " << y;
+            EXPECT_EQ(image.At(image.width / 5, y)[3], 255) << dpi << " dpi, row " << y;
+            EXPECT_EQ(image.At(image.width * 4 / 5, y)[3], 0) << dpi << " dpi, row " << y;
+        }
+    }
+}
+
+TEST(PngRowRaster, RowsGoOutInOrderWhateverOrderTheyCompleteIn) {
+    BRASK::TEST::TempDir dir;
+    const std::string path = (dir.Path() / "rows.png").string();
+    // Rows complete bottom first, one channel at a time over all rows; pixel (x, y) is (x, y, x + y, 10 y).
+    {
+        TInterfacePtr<EPSIMPORT::PngRowRaster> png;
+        png.Adopt(new EPSIMPORT::PngRowRaster(path));
+        ASSERT_EQ(png->Init(5, 4, 3), kOK);
+        ASSERT_EQ(png->AddExtraChannel(GRAPHICS::kAlphaChannelType), kOK);
+        const auto value = [](int channel, int x, int y) {
+            return static_cast<std::uint8_t>(channel == 0   ? x
+                                             : channel == 1 ? y
+                                             : channel == 2 ? x + y
+                                                            : 10 * y);
+        };
+        for (int channel = 0; channel < 4; ++channel) {
+            GRAPHICS::IRasterChannel* plane =
+                channel < 3 ? png->GetColorChannel(channel) : png->GetExtraChannel(0);
+            ASSERT_NE(plane, nullptr);
+            for (int y = 3; y >= 0; --y) {
+                std::uint8_t row[5];
+                for (int x = 0; x < 5; ++x)
+                    row[x] = value(channel, x, y);
+                ASSERT_EQ(plane->WriteRow(y, row, 5), kOK);
+            }
+        }
+        EXPECT_FALSE(std::ifstream(path).good()) << "the PNG has its name before it is complete";
+        std::string error;
+        ASSERT_TRUE(png->Finish(error)) << error;
+        RgbaImage image;
+        ASSERT_TRUE(BRASK::TEST::ReadPng(path, image));
+        ASSERT_EQ(image.width, 5);
+        ASSERT_EQ(image.height, 4);
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 5; ++x)
+                for (int c = 0; c < 4; ++c)
+                    ASSERT_EQ(image.At(x, y)[c], value(c, x, y)) << x << "," << y << "," << c;
+    }
+    // A raster left incomplete, or with a row written again after it went out, leaves the old file alone.
+    for (const bool again : {false, true}) {
+        TInterfacePtr<EPSIMPORT::PngRowRaster> png;
+        png.Adopt(new EPSIMPORT::PngRowRaster(path));
+        ASSERT_EQ(png->Init(5, 4, 3), kOK);
+        const std::uint8_t row[5] = {};
+        for (int y = 0; y < (again ? 4 : 3); ++y)
+            for (int c = 0; c < 3; ++c)
+                png->GetColorChannel(c)->WriteRow(y, row, 5);
+        if (again)
+            EXPECT_NE(png->GetColorChannel(0)->WriteRow(0, row, 5), kOK);
+        std::string error;
+        EXPECT_FALSE(png->Finish(error));
+        EXPECT_FALSE(error.empty());
+        RgbaImage image;
+        ASSERT_TRUE(BRASK::TEST::ReadPng(path, image)) << "the earlier PNG is gone";
+        EXPECT_EQ(image.At(4, 3)[3], 30);
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1)
+        << "scratch files stayed";
 }
 
 TEST_F(Preview, ResolutionSetsThePixelSizeTruncated) {

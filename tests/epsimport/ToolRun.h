@@ -23,12 +23,14 @@ struct ToolResult {
     std::string raw;
 };
 
-// `arguments` as a shell reads them; `environment` goes before the program ("NAME=value ...").
+// `arguments` as a shell reads them; `environment` goes before the program ("NAME=value ..."); standard
+// error goes to `errorPath`.
 inline ToolResult RunEpsimport(const std::string& arguments, bool json = true,
-                               const std::string& environment = std::string()) {
+                               const std::string& environment = std::string(),
+                               const std::string& errorPath = "/dev/null") {
     ToolResult result;
     const std::string command =
-        environment + " " + std::string(BRASK_EPSIMPORT) + " " + arguments + " 2>/dev/null";
+        environment + " " + std::string(BRASK_EPSIMPORT) + " " + arguments + " 2>'" + errorPath + "'";
     FILE* pipe = popen(command.c_str(), "r");
     std::array<char, 8192> chunk{};
     while (pipe != nullptr && std::fgets(chunk.data(), chunk.size(), pipe) != nullptr)

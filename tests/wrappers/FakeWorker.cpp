@@ -4,6 +4,7 @@
 //   environment   sends "TMPDIR=<its TMPDIR> temp=<--temp>" as a message, then success
 //   pid           sends its process id as a message, then success
 //   crash         ends itself before reading the job's bytes
+//   crash-if-used ends itself so unless this is its first job
 //   oversized     sends a message frame longer than the protocol allows
 //   pixels        sends pixels to a distiller job
 //   unknown-kind  sends a frame of a kind the protocol does not have
@@ -59,7 +60,7 @@ int main(int argc, char** argv) {
     }
     if (fd < 0 || !Send(fd, kReplyResult, 0))
         return 2;
-    for (;;) {
+    for (int jobs = 1;; ++jobs) {
         JobHeader header;
         if (!ReceiveAll(fd, &header, sizeof header) || header.pathLength > kMaxPathLength ||
             header.optionsLength > kMaxOptionsLength)
@@ -68,7 +69,7 @@ int main(int argc, char** argv) {
         if (!ReceiveAll(fd, path.data(), path.size()) || !ReceiveAll(fd, options.data(), options.size()))
             return 0;
         const std::string mode = path.substr(path.rfind('/') + 1);
-        if (mode == "crash")
+        if (mode == "crash" || (mode == "crash-if-used" && jobs > 1))
             raise(SIGKILL);
         if (!SkipData(fd))
             return 0;

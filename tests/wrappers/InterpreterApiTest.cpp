@@ -159,11 +159,15 @@ TEST_F(InterpreterTest, ReportsTheColourSpacesTheJobUsed) {
         const char* name;
         std::string postScript;
         std::vector<JawsColorSpace> expected;
+        const char* content = ""; // the colour as the page content must keep it
     };
     const std::vector<Case> cases = {
-        {"cmyk", "0.1 0.2 0.3 0.4 setcmykcolor 10 10 50 50 rectfill\n", {kJawsColorSpaceCMYK}},
-        {"rgb", "1 0 0 setrgbcolor 10 10 50 50 rectfill\n", {kJawsColorSpaceRGB}},
-        {"gray", "0.5 setgray 10 10 50 50 rectfill\n", {kJawsColorSpaceGray}},
+        {"cmyk",
+         "0.1 0.2 0.3 0.4 setcmykcolor 10 10 50 50 rectfill\n",
+         {kJawsColorSpaceCMYK},
+         "0.100098 0.199951 0.300049 0.399902 k"},
+        {"rgb", "1 0 0.25 setrgbcolor 10 10 50 50 rectfill\n", {kJawsColorSpaceRGB}, "1 0 0.25 rg"},
+        {"gray", "0.5 setgray 10 10 50 50 rectfill\n", {kJawsColorSpaceGray}, "0.5 g"},
         {"gray and rgb",
          "0.5 setgray 10 10 50 50 rectfill 0 1 0 setrgbcolor 70 10 50 50 rectfill\n",
          {kJawsColorSpaceGray, kJawsColorSpaceRGB}},
@@ -188,6 +192,7 @@ TEST_F(InterpreterTest, ReportsTheColourSpacesTheJobUsed) {
         EXPECT_EQ(WalkColorSpaces(), c.expected) << c.name;
         EXPECT_EQ(Jaws()->BPDFColorSpaceCount(), static_cast<int32_t>(c.expected.size())) << c.name;
         EXPECT_EQ(Jaws()->BPDFIsRasterJob(), 0) << c.name;
+        EXPECT_NE(InspectPdf(pdf).content.find(c.content), std::string::npos) << c.name;
     }
 }
 
@@ -324,6 +329,25 @@ struct Messages {
 };
 
 } // namespace
+
+TEST_F(InterpreterTest, JobsFindTheSystemFontMapAlreadyBuilt) {
+    // The interpreter builds its map of the system's fonts when a font is first missing; a job's restore
+    // would take it back, so it is built before the first job and every job finds it.
+    Messages messages;
+    Jaws()->BSetLogger(&messages, &Messages::Receive);
+    const std::string probe = "systemdict /.nativefontmapbuilt .knownget not { false } if "
+                              "{ (font map built) } { (font map missing) } ifelse =\n";
+    EXPECT_EQ(DistilText(kHeader + probe, Out("first.pdf")), kJawsOK);
+    EXPECT_EQ(DistilText(kHeader + "/BraskNoSuchFont findfont pop\n" + probe, Out("missing.pdf")), kJawsOK);
+    EXPECT_EQ(DistilText(kHeader + probe, Out("after.pdf")), kJawsOK);
+    Jaws()->BSetLogger(nullptr, nullptr);
+    std::lock_guard<std::mutex> guard(messages.lock);
+    std::vector<std::string> answers;
+    for (const auto& [kind, text] : messages.received)
+        if (text.rfind("font map ", 0) == 0)
+            answers.push_back(text);
+    EXPECT_EQ(answers, std::vector<std::string>(3, "font map built"));
+}
 
 TEST_F(InterpreterTest, InterpreterMessagesReachTheLoggerUnlessMuted) {
     Messages messages;

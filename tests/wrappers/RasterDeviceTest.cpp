@@ -205,6 +205,58 @@ TEST_F(RasterDeviceTest, ColourCallbackConvertsCmykRendersToRgbAndRgbRendersToCm
     EXPECT_EQ(std::vector<int>(r.At(125, 64), r.At(125, 64) + 4), std::vector<int>({0, 255, 255, 0}));
 }
 
+TEST_F(RasterDeviceTest, LargeRendersComeOutAsSmallOnes) {
+    // At 360 dpi the picture is 1000 x 500 pixels: its renders reach the wrapper in pieces that end inside
+    // rows and pixels, and the callback's runs (up to 256 Ki pixels) end at row 262. Each region's pixels,
+    // on both sides of that row, are those of the 72 dpi render.
+    struct Case {
+        const char* name;
+        std::int16_t bits;
+        bool callback;
+        std::int32_t depth;
+    };
+    const Case cases[] = {{"rgb", 24, false, 32},
+                          {"cmyk", 32, false, 32},
+                          {"rgb from cmyk through the callback", 24, true, 32},
+                          {"cmyk from rgb through the callback", 32, true, 32},
+                          {"rgb in 16 bits", 24, false, 16}};
+    for (const Case& c : cases) {
+        CallbackLog log;
+        RipColorCallback callback{};
+        callback.translate = &NaiveTranslate;
+        callback.context = &log;
+        Render small, large;
+        ASSERT_EQ(
+            RenderText(kTwoSquares, 200, 100, 72, c.bits, small, c.callback ? &callback : nullptr, c.depth),
+            kJawsOK)
+            << c.name;
+        log = CallbackLog{};
+        ASSERT_EQ(
+            RenderText(kTwoSquares, 200, 100, 360, c.bits, large, c.callback ? &callback : nullptr, c.depth),
+            kJawsOK)
+            << c.name;
+        ASSERT_EQ(large.width, 1000);
+        const int bytes = c.depth / 8;
+        // The cyan square's columns, the red one's and the gap's, on rows either side of 262 and lower down.
+        for (const std::int32_t x : {35, 125, 80})
+            for (const std::int32_t y : {261, 262, 263, 400}) {
+                const std::vector<int> expected(small.At(x, y / 5), small.At(x, y / 5) + bytes);
+                EXPECT_EQ(std::vector<int>(large.At(x * 5, y), large.At(x * 5, y) + bytes), expected)
+                    << c.name << " at " << x * 5 << "," << y;
+            }
+        if (!c.callback)
+            continue;
+        std::uint64_t pixels = 0;
+        for (const ColorTransCBRec& record : log.records) {
+            EXPECT_EQ(record.pixelCount % 1000, 0u) << c.name << ": runs of whole rows";
+            EXPECT_LE(record.pixelCount, 256u * 1024u) << c.name;
+            pixels += record.pixelCount;
+        }
+        EXPECT_EQ(pixels, 1000u * 500u) << c.name;
+        EXPECT_EQ(log.records.size(), 2u) << c.name;
+    }
+}
+
 TEST_F(RasterDeviceTest, FailingCallbackFailsTheRender) {
     CallbackLog log;
     log.answer = 242;

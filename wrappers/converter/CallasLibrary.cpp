@@ -139,6 +139,11 @@ int32_t CallasLibrary::SaveEps(const std::string& source, const char* jobOptions
         in->read(buffer, static_cast<std::streamsize>(capacity));
         return in->bad() ? -1 : in->gcount();
     };
+    job.rewind = [in, offset = section->offset] {
+        in->clear();
+        in->seekg(static_cast<std::streamoff>(offset));
+        return static_cast<bool>(*in);
+    };
     const EpsBox& box = *section->box;
     job.page.left = box.left;
     job.page.bottom = box.bottom;

@@ -122,6 +122,12 @@ bool GsEngine::StartLocked() {
                                      "-dNOOUTERSAVE",
                                      mConfig.raster ? "-sDEVICE=ppmraw" : "-sDEVICE=pdfwrite",
                                      "-sOutputFile=" + mParkingPath};
+    // The distiller leaves colours as the job gave them (the baseline and the plug-in's job options), so the
+    // ICC links Ghostscript would build from the device colour spaces to its output's own (about 60 ms of
+    // LittleCMS work for CMYK at each start) never reach the PDF. A job that asks for colour conversion
+    // gets the device-colour formulas instead.
+    if (!mConfig.raster)
+        args.push_back("-dUseFastColor");
     if (!mConfig.fontFolders.empty()) {
         std::string fontPath;
         for (const std::string& folder : mConfig.fontFolders) {

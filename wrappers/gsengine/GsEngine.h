@@ -20,6 +20,8 @@
 
 namespace BRASK::WRAPPERS {
 
+class SpoolFile;
+
 class GsEngine {
 public:
     // kind 1 informational, 2 error.
@@ -73,7 +75,9 @@ private:
     // Raster jobs (GsEngineRaster.cpp): the job's bytes rendered once per pass into a raster file of the
     // private folder, whose pixels go to the request's sink.
     JobResult RunRasterLocked(const JobRequest& job);
-    JobResult RenderPass(const JobRequest& job, std::size_t pass, const std::string& data, bool& recycle);
+    JobResult RenderPass(const JobRequest& job, std::size_t pass, const SpoolFile& data, bool& recycle);
+    // Checks the raster file of a pass against the request and hands its pixels to the sink in pieces.
+    JobResult SendRaster(const JobRequest& job, std::size_t pass, const std::string& path);
 
     EngineConfig mConfig;
     MessageSink mSink;

@@ -4,53 +4,15 @@
 #include "WorkerProtocol.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
-#include <dlfcn.h>
-#include <fcntl.h>
-#include <filesystem>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
-#include <vector>
-
-extern char** environ;
 
 namespace BRASK::WRAPPERS {
 
 namespace {
 
 constexpr std::chrono::seconds kStartLimit{60};
-
-bool IsExecutable(const std::string& path) {
-    return access(path.c_str(), X_OK) == 0;
-}
-
-// The environment of a worker: this process's, with TMPDIR naming the worker's private folder.
-std::vector<std::string> WorkerEnvironment(const std::string& folder) {
-    std::vector<std::string> variables;
-    for (char** variable = environ; variable != nullptr && *variable != nullptr; ++variable) {
-        if (std::strncmp(*variable, "TMPDIR=", 7) != 0)
-            variables.emplace_back(*variable);
-    }
-    variables.push_back("TMPDIR=" + folder);
-    return variables;
-}
-
-// A folder of its own for one worker inside `parent` (made when missing); empty when it cannot be made.
-std::string MakeWorkerFolder(const std::string& parent) {
-    std::error_code ignored;
-    std::filesystem::create_directories(parent, ignored);
-    std::string pattern = parent + "/gsworker-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr)
-        return {};
-    return pattern;
-}
 
 } // namespace
 
@@ -62,20 +24,6 @@ std::chrono::milliseconds GsWorkerClient::TimeLimit() {
             return std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
     }
     return std::chrono::seconds(60);
-}
-
-std::string GsWorkerClient::WorkerPath() {
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&GsWorkerClient::WorkerPath), &info) == 0 || info.dli_fname == nullptr)
-        return {};
-    std::string folder = info.dli_fname;
-    const std::size_t slash = folder.rfind('/');
-    folder = slash == std::string::npos ? "." : folder.substr(0, slash);
-    for (const std::string& candidate : {folder + "/brask-gsworker", folder + "/../brask-gsworker"}) {
-        if (IsExecutable(candidate))
-            return candidate;
-    }
-    return {};
 }
 
 GsWorkerClient::GsWorkerClient(EngineConfig config, MessageSink sink)
@@ -92,12 +40,18 @@ bool GsWorkerClient::Start() {
 
 bool GsWorkerClient::IsRunning() const {
     std::lock_guard<std::mutex> guard(mLock);
-    return mSocket >= 0;
+    return mActive.socket >= 0;
+}
+
+bool GsWorkerClient::HasSpare() const {
+    std::lock_guard<std::mutex> guard(mLock);
+    return mSpare.socket >= 0;
 }
 
 void GsWorkerClient::Stop() {
     std::lock_guard<std::mutex> guard(mLock);
     StopLocked();
+    EndProcess(mSpare, true);
 }
 
 void GsWorkerClient::Abort() {
@@ -111,99 +65,11 @@ void GsWorkerClient::Abort() {
 }
 
 void GsWorkerClient::StopLocked(bool graceful) {
-    if (mSocket >= 0) {
-        close(mSocket); // the worker ends when its socket closes
-        mSocket = -1;
-    }
-    const pid_t pid = mPid.exchange(-1);
-    if (pid > 0) {
-        // A worker between jobs closes its interpreter and leaves; one still busy is ended at once.
-        bool ended = false;
-        for (int i = 0; graceful && !ended && i < 500; ++i) {
-            ended = waitpid(pid, nullptr, WNOHANG) == pid;
-            if (!ended)
-                usleep(2000);
-        }
-        if (!ended) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-    }
-    // Whatever the interpreter left (scratch files of an ended job, the parking file) goes with its folder.
-    if (!mWorkerFolder.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove_all(mWorkerFolder, ignored);
-        mWorkerFolder.clear();
-    }
+    mPid = -1;
+    EndProcess(mActive, graceful);
 }
 
-bool GsWorkerClient::StartLocked() {
-    // A worker that ended between jobs (a crash, a kill from outside) is cleared away first.
-    if (mSocket >= 0 && mPid > 0 && waitpid(mPid, nullptr, WNOHANG) == mPid) {
-        mPid = -1;
-        StopLocked(false);
-    }
-    if (mSocket >= 0)
-        return true;
-    const std::string worker = mConfig.workerPath.empty() ? WorkerPath() : mConfig.workerPath;
-    if (worker.empty()) {
-        mSink(2, "the interpreter process brask-gsworker is missing beside the library");
-        return false;
-    }
-    mWorkerFolder = MakeWorkerFolder(mConfig.tempFolder);
-    if (mWorkerFolder.empty()) {
-        mSink(2, "cannot create a temporary folder in " + mConfig.tempFolder);
-        return false;
-    }
-    int sockets[2];
-    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) {
-        mSink(2, std::string("socketpair failed: ") + std::strerror(errno));
-        StopLocked(false);
-        return false;
-    }
-    std::vector<std::string> args = {
-        worker, "--fd", "3", "--temp", mWorkerFolder, "--recycle", std::to_string(mConfig.recycleAfterJobs)};
-    for (const std::string& folder : mConfig.fontFolders) {
-        args.push_back("--font");
-        args.push_back(folder);
-    }
-    if (mConfig.raster) {
-        args.push_back("--raster");
-        args.push_back("1");
-    }
-    for (const std::string& argument : mConfig.extraArguments) {
-        args.push_back("--arg");
-        args.push_back(argument);
-    }
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> environment = WorkerEnvironment(mWorkerFolder);
-    std::vector<char*> envp;
-    for (std::string& variable : environment)
-        envp.push_back(variable.data());
-    envp.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, sockets[1], 3);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addclosefrom_np(&actions, 4); // none of the host's other files
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, worker.c_str(), &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    close(sockets[1]);
-    if (spawned != 0) {
-        close(sockets[0]);
-        mSink(2, "cannot start " + worker + ": " + std::strerror(spawned));
-        StopLocked(false);
-        return false;
-    }
-    mSocket = sockets[0];
-    mPid = pid;
-    ++mProcessesStarted;
-
+bool GsWorkerClient::AwaitStartLocked() {
     JobStatus status = JobStatus::Failed;
     std::string reason;
     if (AwaitResult(std::chrono::steady_clock::now() + kStartLimit, status, reason) != Wait::Ok ||
@@ -212,7 +78,45 @@ bool GsWorkerClient::StartLocked() {
         StopLocked(false);
         return false;
     }
+    mActive.ready = true;
     return true;
+}
+
+void GsWorkerClient::StartSpareLocked() {
+    // A spare that ended while it waited is cleared away first.
+    if (mSpare.pid > 0 && waitpid(mSpare.pid, nullptr, WNOHANG) == mSpare.pid) {
+        mSpare.pid = -1;
+        EndProcess(mSpare, false);
+    }
+    if (mSpare.socket < 0)
+        Spawn(mSpare);
+}
+
+bool GsWorkerClient::StartLocked() {
+    // A worker that ended between jobs (a crash, a kill from outside) is cleared away first.
+    if (mActive.socket >= 0 && mActive.pid > 0 && waitpid(mActive.pid, nullptr, WNOHANG) == mActive.pid) {
+        mActive.pid = -1;
+        StopLocked(false);
+    }
+    if (mActive.socket >= 0 && mActive.ready)
+        return true;
+    bool fromSpare = false;
+    if (mActive.socket < 0) {
+        // The spare takes over; without one a process is started now.
+        fromSpare = mSpare.socket >= 0;
+        if (fromSpare)
+            std::swap(mActive, mSpare);
+        else if (!Spawn(mActive))
+            return false;
+        mPid = mActive.pid;
+    }
+    if (AwaitStartLocked())
+        return true;
+    // A spare that ended while it waited is replaced once by a new process.
+    if (!fromSpare || !Spawn(mActive))
+        return false;
+    mPid = mActive.pid;
+    return AwaitStartLocked();
 }
 
 JobResult GsWorkerClient::Run(const JobRequest& job) {
@@ -221,6 +125,16 @@ JobResult GsWorkerClient::Run(const JobRequest& job) {
     mBadFrame.clear();
     mBusy = true;
     JobResult result = RunLocked(job);
+    // A process that ended during a job after running others may have been brought down by what those left
+    // in the interpreter's own memory, out of reach of any restore: the job runs once more, in a fresh
+    // process.
+    if (mEndedAfterJobs > 0 && job.rewind && job.rewind()) {
+        mSink(1, "the interpreter process ended during the job; it runs again in a new one");
+        mBadFrame.clear();
+        result = RunLocked(job);
+    }
+    if (mEndedAfterJobs >= 0)
+        mSink(2, result.reason);
     mBusy = false;
     ++mJobsRun;
     // A failed job leaves no file the worker could have written (links and other users' files stay).
@@ -230,6 +144,7 @@ JobResult GsWorkerClient::Run(const JobRequest& job) {
 }
 
 JobResult GsWorkerClient::RunLocked(const JobRequest& job) {
+    mEndedAfterJobs = -1;
     if ((job.outputPath.empty() && !job.raster.enabled) || job.outputPath.size() > kMaxPathLength ||
         job.jobOptions.size() > kMaxOptionsLength || !job.read)
         return {JobStatus::BadParameter, "bad job parameters"};
@@ -295,13 +210,16 @@ JobResult GsWorkerClient::RunLocked(const JobRequest& job) {
         wait =
             AwaitResult(deadline, status, reason, job.raster.enabled ? &job.raster : nullptr, &substitutions);
     if (wait == Wait::Ok) {
+        ++mActive.jobs;
         JobResult result(status, reason);
         result.fontSubstitutions = std::move(substitutions);
         return result;
     }
 
-    // Past the time limit, aborted or gone: the process is ended and the next job gets a new one.
+    // Past the time limit, aborted or gone: the process is ended and its replacement starts at once.
+    const int earlierJobs = mActive.jobs;
     StopLocked(false);
+    StartSpareLocked();
     if (wait == Wait::TimedOut) {
         const std::string message = "the job ran longer than the time limit and was stopped";
         mSink(2, message);
@@ -310,7 +228,10 @@ JobResult GsWorkerClient::RunLocked(const JobRequest& job) {
     const std::string message = mAborted             ? "the job was aborted"
                                 : !mBadFrame.empty() ? mBadFrame + "; it is restarted"
                                                      : "the interpreter process ended during the job";
-    mSink(2, message);
+    if (!mAborted && mBadFrame.empty())
+        mEndedAfterJobs = earlierJobs; // reported by Run, which may run the job again
+    else
+        mSink(2, message);
     return {JobStatus::Failed, message};
 }
 

@@ -24,13 +24,13 @@ int Milliseconds(std::chrono::steady_clock::time_point deadline) {
 GsWorkerClient::Wait GsWorkerClient::ReceiveLocked(void* data, std::size_t length, Deadline deadline) {
     char* p = static_cast<char*>(data);
     while (length > 0) {
-        pollfd fd{mSocket, POLLIN, 0};
+        pollfd fd{mActive.socket, POLLIN, 0};
         const int ready = poll(&fd, 1, Milliseconds(deadline));
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready == 0)
             return Wait::TimedOut;
-        const ssize_t got = recv(mSocket, p, length, MSG_DONTWAIT);
+        const ssize_t got = recv(mActive.socket, p, length, MSG_DONTWAIT);
         if (got < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
         if (got <= 0)
@@ -110,7 +110,7 @@ GsWorkerClient::Wait GsWorkerClient::BadFrame(const std::string& what) {
 GsWorkerClient::Wait GsWorkerClient::SendLocked(const void* data, std::size_t length, Deadline deadline) {
     const char* p = static_cast<const char*>(data);
     while (length > 0) {
-        pollfd fd{mSocket, POLLOUT | POLLIN, 0};
+        pollfd fd{mActive.socket, POLLOUT | POLLIN, 0};
         const int ready = poll(&fd, 1, Milliseconds(deadline));
         if (ready < 0 && errno == EINTR)
             continue;
@@ -132,7 +132,7 @@ GsWorkerClient::Wait GsWorkerClient::SendLocked(const void* data, std::size_t le
         }
         if (fd.revents & (POLLERR | POLLHUP))
             return Wait::Gone;
-        const ssize_t sent = send(mSocket, p, length, MSG_NOSIGNAL | MSG_DONTWAIT);
+        const ssize_t sent = send(mActive.socket, p, length, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (sent < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
         if (sent <= 0)

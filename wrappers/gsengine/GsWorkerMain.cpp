@@ -22,6 +22,17 @@ namespace {
 
 constexpr unsigned kAlarmMarginSeconds = 5;
 
+std::string gPrivateFolder; // removed whichever way the process ends
+
+// Ends the process once its wrapper is gone or has closed the socket: the private folder goes, and the
+// interpreter is not shut down (nothing it holds between jobs is needed: the parking file is never read),
+// which spares its few milliseconds of closing.
+[[noreturn]] void Leave(int status) {
+    std::error_code ignored;
+    std::filesystem::remove_all(gPrivateFolder, ignored);
+    std::_Exit(status);
+}
+
 bool Reply(int fd, ReplyType type, std::uint8_t code, std::string_view text) {
     ReplyHeader header;
     header.type = type;
@@ -55,7 +66,7 @@ public:
         if (mRemaining == 0) {
             std::uint32_t length = 0;
             if (!ReceiveAll(mFd, &length, sizeof length))
-                std::_Exit(3); // the wrapper is gone
+                Leave(3); // the wrapper is gone
             if (length == kEndOfData || length == kReadError || length > kMaxBlock) {
                 mEnded = true;
                 mFailed = length != kEndOfData;
@@ -65,7 +76,7 @@ public:
         }
         const std::size_t count = std::min<std::size_t>(capacity, mRemaining);
         if (!ReceiveAll(mFd, buffer, count))
-            std::_Exit(3);
+            Leave(3);
         mRemaining -= static_cast<std::uint32_t>(count);
         return static_cast<std::int64_t>(count);
     }
@@ -83,7 +94,8 @@ private:
     bool mFailed = false;
 };
 
-// Runs jobs until the wrapper closes the socket (0) or sends what cannot be read (2).
+// Runs jobs until the wrapper closes the socket (the process then leaves at once) or sends what cannot be
+// read (2).
 int Serve(int fd, const EngineConfig& config) {
     GsEngine engine(config, [fd](int kind, std::string_view message) {
         Reply(fd, kReplyMessage, static_cast<std::uint8_t>(kind), message);
@@ -97,7 +109,7 @@ int Serve(int fd, const EngineConfig& config) {
     for (;;) {
         JobHeader header;
         if (!ReceiveAll(fd, &header, sizeof header))
-            return 0; // the wrapper closed the socket
+            Leave(0); // the wrapper closed the socket
         std::string error;
         if (!CheckJobFraming(header, error)) {
             // Nothing after this header can be found: refuse and leave.
@@ -108,13 +120,13 @@ int Serve(int fd, const EngineConfig& config) {
         std::string jobOptions(header.optionsLength, '\0');
         if (!ReceiveAll(fd, outputPath.data(), outputPath.size()) ||
             !ReceiveAll(fd, jobOptions.data(), jobOptions.size()))
-            return 0;
+            Leave(0);
         BlockReader reader(fd);
         JobRequest job;
         if (!DecodeJob(header, std::move(outputPath), std::move(jobOptions), job, error)) {
             reader.Drain();
             if (!Reply(fd, kReplyResult, static_cast<std::uint8_t>(JobStatus::BadParameter), error))
-                return 0;
+                Leave(0);
             continue;
         }
         if (job.raster.enabled) {
@@ -131,7 +143,11 @@ int Serve(int fd, const EngineConfig& config) {
             if (!Reply(fd, kReplySubstitution, 0, substitution.requested + "\n" + substitution.used))
                 return 0;
         if (!Reply(fd, kReplyResult, static_cast<std::uint8_t>(result.status), result.reason))
-            return 0;
+            Leave(0);
+        // An interpreter the job stopped (recycling, a job that left it off its baseline) starts again at
+        // once, while the wrapper is busy with the result, rather than when the next job arrives.
+        if (!engine.IsRunning())
+            engine.Start();
     }
 }
 
@@ -159,6 +175,7 @@ int main(int argc, char** argv) {
         return 2;
 
     // The private folder is the temporary folder of everything in this process, for its whole life.
+    gPrivateFolder = config.tempFolder;
     setenv("TMPDIR", config.tempFolder.c_str(), 1);
     const int status = Serve(fd, config);
     std::error_code ignored;

@@ -8,11 +8,14 @@ namespace BRASK::WRAPPERS {
 namespace {
 
 // The standard fonts, loaded at start-up so that they belong to the baseline: a font a job loads goes at
-// its restore and would be read again by the next job.
+// its restore and would be read again by the next job. So would the interpreter's scan of the font folders
+// and its map of the system's fonts (fontconfig), which it builds the first time a font is not found: one
+// search for a missing name builds both before the baseline.
 constexpr std::string_view kPreloadedFonts = R"PS(
 [ /Helvetica /Helvetica-Bold /Helvetica-Oblique /Helvetica-BoldOblique /Times-Roman /Times-Bold /Times-Italic
   /Times-BoldItalic /Courier /Courier-Bold /Courier-Oblique /Courier-BoldOblique /Symbol /ZapfDingbats ]
 { { findfont pop } stopped pop } forall
+{ /BraskMissingFont findfont pop } stopped pop /BraskMissingFont undefinefont $error /newerror false put
 )PS";
 
 // Defined once per instance at save level 0. Only BraskRunJob, BraskState, BraskBaseline and BraskJobDict

@@ -57,6 +57,9 @@ struct JobRequest {
     std::uint64_t byteCount = 0;
     // Fills up to `capacity` bytes; returns the number delivered, 0 at the end, negative on a read error.
     std::function<std::int64_t(char* buffer, std::size_t capacity)> read;
+    // Puts `read` (and whatever the raster sink received) back to the start so that the job can run again;
+    // false when it cannot. Without it a job never runs twice.
+    std::function<bool()> rewind;
     RasterRequest raster;
 };
 

@@ -43,21 +43,23 @@ bool Number(const std::string& word, long long& value) {
 
 } // namespace
 
-bool ReadPnm(const std::string& path, PnmImage& image, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+bool PnmReader::Open(const std::string& path, std::string& error) {
+    mIn = std::ifstream(path, std::ios::binary);
+    mWidth = mHeight = mComponents = 0;
+    mRemaining = 0;
+    if (!mIn) {
         error = "the render left no raster file";
         return false;
     }
     std::string word;
     long long width = 0, height = 0, depth = 0, maxValue = 0;
-    if (!NextWord(in, word)) {
+    if (!NextWord(mIn, word)) {
         error = "the raster file is empty";
         return false;
     }
     if (word == "P6") {
         std::string w, h, m;
-        if (!NextWord(in, w) || !NextWord(in, h) || !NextWord(in, m) || !Number(w, width) ||
+        if (!NextWord(mIn, w) || !NextWord(mIn, h) || !NextWord(mIn, m) || !Number(w, width) ||
             !Number(h, height) || !Number(m, maxValue)) {
             error = "the PPM header cannot be read";
             return false;
@@ -65,15 +67,17 @@ bool ReadPnm(const std::string& path, PnmImage& image, std::string& error) {
         depth = 3;
     } else if (word == "P7") {
         for (;;) {
-            if (!NextWord(in, word)) {
+            if (!NextWord(mIn, word)) {
                 error = "the PAM header cannot be read";
                 return false;
             }
             if (word == "ENDHDR")
                 break;
             std::string value;
-            if (!NextWord(in, value))
+            if (!NextWord(mIn, value)) {
+                error = "the PAM header cannot be read";
                 return false;
+            }
             if (word == "WIDTH")
                 Number(value, width);
             else if (word == "HEIGHT")
@@ -92,15 +96,25 @@ bool ReadPnm(const std::string& path, PnmImage& image, std::string& error) {
         error = "the raster file has an unexpected size or depth";
         return false;
     }
-    image.width = static_cast<std::int32_t>(width);
-    image.height = static_cast<std::int32_t>(height);
-    image.components = static_cast<int>(depth);
-    image.pixels.resize(static_cast<std::size_t>(width * height * depth));
-    in.read(image.pixels.data(), static_cast<std::streamsize>(image.pixels.size()));
-    if (static_cast<std::size_t>(in.gcount()) != image.pixels.size()) {
-        error = "the raster file is shorter than its header says";
+    mWidth = static_cast<std::int32_t>(width);
+    mHeight = static_cast<std::int32_t>(height);
+    mComponents = static_cast<int>(depth);
+    mRemaining = static_cast<std::uint64_t>(width * height * depth);
+    return true;
+}
+
+bool PnmReader::Read(char* buffer, std::size_t length, std::string& error) {
+    if (length > mRemaining) {
+        error = "more pixels were asked for than the raster file holds";
         return false;
     }
+    mIn.read(buffer, static_cast<std::streamsize>(length));
+    if (static_cast<std::size_t>(mIn.gcount()) != length) {
+        error = "the raster file is shorter than its header says";
+        mRemaining = 0;
+        return false;
+    }
+    mRemaining -= length;
     return true;
 }
 

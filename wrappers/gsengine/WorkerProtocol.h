@@ -47,8 +47,8 @@ enum ReplyType : std::uint8_t {
 
 struct ReplyHeader {
     std::uint8_t type = kReplyMessage;
-    std::uint8_t code = 0; // message: kind (1 info, 2 error); result: JobStatus
-    std::uint16_t reserved = 0;
+    std::uint8_t code = 0;    // message: kind (1 info, 2 error); result: JobStatus
+    std::uint16_t flags = 0;  // result: kResult... bits
     std::uint32_t length = 0; // text bytes that follow
 };
 

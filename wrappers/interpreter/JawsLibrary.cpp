@@ -203,6 +203,9 @@ int32_t JawsLibrary::Distil(JawsDataProvider* provider, int32_t byteCount, const
             return -1;
         return count;
     };
+    job.rewind = [provider, start = provider->GetPosition()] {
+        return start >= 0 && provider->SetPosition(start, IO::IDataProvider::kFromStart) == 0;
+    };
     if (outputPath != nullptr)
         job.outputPath = outputPath;
     return RunJob(job, params);
@@ -225,6 +228,11 @@ int32_t JawsLibrary::DistilFile(const char* postScriptPath, const char* outputPa
     job.read = [in](char* buffer, std::size_t capacity) -> std::int64_t {
         in->read(buffer, static_cast<std::streamsize>(capacity));
         return in->gcount();
+    };
+    job.rewind = [in] {
+        in->clear();
+        in->seekg(0);
+        return static_cast<bool>(*in);
     };
     if (outputPath != nullptr)
         job.outputPath = outputPath;

@@ -4,6 +4,7 @@
 
 #include "GsWorkerClient.h"
 #include "RasterDevice.h"
+#include "SpoolFile.h"
 
 #include <jaws/JawsApi.h>
 
@@ -64,6 +65,8 @@ private:
     int32_t RunJob(JobRequest& job, const RipDistillParams* params);
     void Analyse(const std::string& pdfPath);
     int32_t RenderRaster();
+    // A job that reads the collected PostScript from its start.
+    JobRequest RasterBytesJob() const;
     // The analysis render (no pixmap): the job is distilled into a scratch PDF whose colour spaces become
     // the list, exactly as after a distillation.
     int32_t AnalyseRaster();
@@ -75,7 +78,7 @@ private:
     // A second interpreter process for raster jobs, started at the first render.
     std::unique_ptr<GsWorkerClient> mRasterEngine;
     std::optional<RasterSetup> mRaster;
-    std::string mRasterBytes; // the PostScript of the job being fed
+    SpoolFile mRasterBytes; // the PostScript of the job being fed, kept on disk rather than in memory
     bool mRasterFeeding = false;
     std::vector<std::string> mFontFolders;
     std::string mTempFolder;      // the device path's %temp% folder, or one of our own

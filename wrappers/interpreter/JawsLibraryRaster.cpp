@@ -1,10 +1,13 @@
-// The interpreter wrapper's raster device: opened over the caller's pixmap, fed block by block, rendered by
-// the raster interpreter process at the last block; without a pixmap, distilled for its colour spaces.
+// The interpreter wrapper's raster device: opened over the caller's pixmap, fed block by block (collected in
+// a scratch file), rendered by the raster interpreter process at the last block and written into the pixmap
+// as the pixels arrive; without a pixmap, distilled for its colour spaces.
 #include "JawsLibrary.h"
+#include "PixmapComposer.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <unistd.h>
 
 namespace BRASK::WRAPPERS {
@@ -30,8 +33,7 @@ int32_t JawsLibrary::SetupRasterDevice(std::int32_t width, std::int32_t height, 
 int32_t JawsLibrary::TearDownRasterDevice() {
     const bool open = mRaster.has_value();
     mRaster.reset();
-    mRasterBytes.clear();
-    mRasterBytes.shrink_to_fit();
+    mRasterBytes.Close();
     mRasterFeeding = false;
     return open ? kJawsOK : kJawsFailed; // nothing to close
 }
@@ -48,19 +50,47 @@ int32_t JawsLibrary::DrawRasterBlock(std::uint32_t flags, const void* data, std:
     }
     // The first block (or the first after a finished job) starts a new job with the prologue.
     if ((flags & 1u) != 0 || !mRasterFeeding) {
-        mRasterBytes.clear();
-        if (prologueLength > 0)
-            mRasterBytes.assign(prologue, static_cast<std::size_t>(prologueLength));
-        mRasterBytes.push_back('\n');
+        std::string error;
+        mRasterFeeding = false;
+        if (!mRasterBytes.Open(mTempFolder, error) ||
+            !mRasterBytes.Append(prologue,
+                                 static_cast<std::size_t>(std::max<std::int16_t>(prologueLength, 0))) ||
+            !mRasterBytes.Append("\n", 1)) {
+            Log(kJawsLogError, "BEPSDrawPageContents: the PostScript cannot be kept: " + error);
+            mRasterBytes.Close();
+            return kJawsFailed;
+        }
         mRasterFeeding = true;
     }
-    mRasterBytes.append(static_cast<const char*>(data), static_cast<std::size_t>(length));
+    if (!mRasterBytes.Append(data, static_cast<std::size_t>(length))) {
+        Log(kJawsLogError, "BEPSDrawPageContents: the PostScript cannot be kept in " + mTempFolder);
+        mRasterBytes.Close();
+        mRasterFeeding = false;
+        return kJawsFailed;
+    }
     if ((flags & 2u) == 0)
         return kJawsOK;
     mRasterFeeding = false;
     const int32_t status = RenderRaster();
-    mRasterBytes.clear();
+    mRasterBytes.Close();
     return status;
+}
+
+JobRequest JawsLibrary::RasterBytesJob() const {
+    JobRequest job;
+    job.byteCount = mRasterBytes.Size();
+    auto at = std::make_shared<std::uint64_t>(0);
+    job.read = [this, at](char* buffer, std::size_t capacity) -> std::int64_t {
+        const std::int64_t got = mRasterBytes.ReadAt(*at, buffer, capacity);
+        if (got > 0)
+            *at += static_cast<std::uint64_t>(got);
+        return got;
+    };
+    job.rewind = [at] {
+        *at = 0;
+        return true;
+    };
+    return job;
 }
 
 int32_t JawsLibrary::AnalyseRaster() {
@@ -72,20 +102,12 @@ int32_t JawsLibrary::AnalyseRaster() {
         return kJawsFailed;
     }
     close(fd);
-    JobRequest job;
+    JobRequest job = RasterBytesJob();
     job.outputPath = scratch;
     job.page.width = mRaster->widthPoints;
     job.page.height = mRaster->heightPoints;
     job.page.moveOrigin = false; // the caller's prologue, part of the bytes, places the picture
     job.page.embedAllFonts = false;
-    job.byteCount = mRasterBytes.size();
-    std::size_t at = 0;
-    job.read = [this, &at](char* buffer, std::size_t capacity) -> std::int64_t {
-        const std::size_t count = std::min(capacity, mRasterBytes.size() - at);
-        std::memcpy(buffer, mRasterBytes.data() + at, count);
-        at += count;
-        return static_cast<std::int64_t>(count);
-    };
     const JobResult result = mEngine->Run(job);
     if (result.status == JobStatus::Ok)
         Analyse(scratch);
@@ -99,48 +121,34 @@ int32_t JawsLibrary::RenderRaster() {
     if (!mRaster->hasPixmap)
         return AnalyseRaster();
     const RasterSetup& setup = *mRaster;
-    JobRequest job;
+    JobRequest job = RasterBytesJob();
     job.raster.enabled = true;
     job.raster.width = setup.width;
     job.raster.height = setup.height;
     job.raster.xResolution = setup.xResolution;
     job.raster.yResolution = setup.yResolution;
     job.raster.passes = setup.Passes();
-    job.raster.sendPixels = setup.hasPixmap;
-    std::vector<std::vector<char>> renders(job.raster.passes.size());
-    for (std::size_t i = 0; i < renders.size(); ++i)
-        renders[i].reserve(static_cast<std::size_t>(setup.width) * static_cast<std::size_t>(setup.height) *
-                           static_cast<std::size_t>(RasterComponents(job.raster.passes[i])));
-    job.raster.pixels = [&renders](int pass, const char* pixels, std::size_t length) {
-        if (pass < 0 || static_cast<std::size_t>(pass) >= renders.size())
-            return false;
-        std::vector<char>& render = renders[static_cast<std::size_t>(pass)];
-        if (render.size() + length > render.capacity())
-            return false;
-        render.insert(render.end(), pixels, pixels + length);
-        return true;
+    job.raster.sendPixels = true;
+    PixmapComposer composer(setup);
+    job.raster.pixels = [&composer](int pass, const char* pixels, std::size_t length) {
+        return composer.Take(pass, pixels, length);
     };
-    job.byteCount = mRasterBytes.size();
-    std::size_t at = 0;
-    job.read = [this, &at](char* buffer, std::size_t capacity) -> std::int64_t {
-        const std::size_t count = std::min(capacity, mRasterBytes.size() - at);
-        std::memcpy(buffer, mRasterBytes.data() + at, count);
-        at += count;
-        return static_cast<std::int64_t>(count);
+    // A job run again delivers its renders again from the first.
+    job.rewind = [&composer, &setup, rewind = job.rewind] {
+        composer = PixmapComposer(setup);
+        return rewind();
     };
     const JobResult result = mRasterEngine->Run(job);
-    if (result.status != JobStatus::Ok)
-        return result.status == JobStatus::OutputMissing ? kJawsFailed : JawsStatus(result.status);
-    for (std::size_t i = 0; setup.hasPixmap && i < renders.size(); ++i) {
-        if (renders[i].size() != renders[i].capacity() || renders[i].empty()) {
-            Log(kJawsLogError, "the interpreter process sent an incomplete render");
-            return kJawsFailed;
-        }
-    }
     std::string error;
-    if (!ComposePixmap(setup, renders, error)) {
+    // A callback that failed, or pixels out of place, fail the render whatever the worker says.
+    if (!composer.Finish(error) && result.status == JobStatus::Ok) {
         Log(kJawsLogError, error);
         return kJawsFailed;
+    }
+    if (result.status != JobStatus::Ok) {
+        if (!error.empty() && error != "the interpreter process sent an incomplete render")
+            Log(kJawsLogError, error);
+        return result.status == JobStatus::OutputMissing ? kJawsFailed : JawsStatus(result.status);
     }
     return kJawsOK;
 }

@@ -2,80 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 
 namespace BRASK::WRAPPERS {
-
-namespace {
-
-// Pixels handed to one call of the colour callback (whole rows, at least one).
-constexpr std::size_t kRunPixels = 256 * 1024;
-
-std::uint8_t Byte(const std::vector<char>& buffer, std::size_t at) {
-    return static_cast<std::uint8_t>(buffer[at]);
-}
-
-// 255 - the largest rise of a component from the light background to the dark one (or the empty page to
-// the fully inked one): 0 where nothing was painted, 255 where the picture covers both alike.
-std::uint8_t Coverage(const std::vector<char>& light, const std::vector<char>& dark, std::size_t at,
-                      int components, bool inkRises) {
-    int rise = 0;
-    for (int c = 0; c < components; ++c) {
-        const int a = Byte(light, at + c);
-        const int b = Byte(dark, at + c);
-        rise = std::max(rise, inkRises ? b - a : a - b);
-    }
-    return static_cast<std::uint8_t>(255 - std::clamp(rise, 0, 255));
-}
-
-std::uint8_t Nibble(std::uint8_t value) {
-    return static_cast<std::uint8_t>((value * 15 + 127) / 255);
-}
-
-// Stores four 8-bit components as pixel (x, y) of the pixmap: bytes 0-3 at 32 bits per pixel; at 16 bits,
-// components 0 and 1 in the high and low half of byte 0, 2 and 3 in those of byte 1.
-void Store(const RipPixmap& pixmap, std::int32_t x, std::int32_t y, const std::uint8_t (&v)[4]) {
-    std::uint8_t* row =
-        static_cast<std::uint8_t*>(pixmap.data) + static_cast<std::size_t>(y) * pixmap.rowBytes;
-    if (pixmap.bitsPerPixel == 32) {
-        std::memcpy(row + static_cast<std::size_t>(x) * 4, v, 4);
-        return;
-    }
-    std::uint8_t* p = row + static_cast<std::size_t>(x) * 2;
-    p[0] = static_cast<std::uint8_t>(Nibble(v[0]) << 4 | Nibble(v[1]));
-    p[1] = static_cast<std::uint8_t>(Nibble(v[2]) << 4 | Nibble(v[3]));
-}
-
-// Converts `source` (packed, sourceSpace) to `destination` through the caller's callback in runs of rows.
-bool Translate(const RasterSetup& setup, std::uint32_t sourceSpace, int sourceComponents,
-               std::uint32_t destinationSpace, int destinationComponents, const std::vector<char>& source,
-               std::vector<char>& destination, std::string& error) {
-    const std::size_t width = static_cast<std::size_t>(setup.width);
-    const std::size_t pixels = width * static_cast<std::size_t>(setup.height);
-    destination.assign(pixels * static_cast<std::size_t>(destinationComponents), 0);
-    const std::size_t runRows = std::max<std::size_t>(1, kRunPixels / width);
-    for (std::size_t row = 0; row < static_cast<std::size_t>(setup.height); row += runRows) {
-        const std::size_t rows = std::min(runRows, static_cast<std::size_t>(setup.height) - row);
-        ColorTransCBRec record;
-        std::memset(&record, 0, sizeof record);
-        record.destinationSpace = destinationSpace;
-        record.sourceSpace = sourceSpace;
-        record.source = source.data() + row * width * static_cast<std::size_t>(sourceComponents);
-        record.destination =
-            destination.data() + row * width * static_cast<std::size_t>(destinationComponents);
-        record.pixelCount = static_cast<std::uint32_t>(rows * width);
-        record.bitsPerComponent = 8;
-        const int32_t status = setup.callback.translate(setup.callback.context, &record);
-        if (status != 0 || record.done == 0) {
-            error = "the colour translation callback failed with " + std::to_string(status) + " at row " +
-                    std::to_string(row);
-            return false;
-        }
-    }
-    return true;
-}
-
-} // namespace
 
 std::vector<RasterPass> RasterSetup::Passes() const {
     if (!hasPixmap)
@@ -149,47 +77,6 @@ int32_t MakeRasterSetup(std::int32_t width, std::int32_t height, std::int32_t xR
         setup.translate = callback->translate != nullptr;
     }
     return kJawsOK;
-}
-
-bool ComposePixmap(const RasterSetup& setup, const std::vector<std::vector<char>>& renders,
-                   std::string& error) {
-    if (!setup.hasPixmap)
-        return true;
-    const std::size_t width = static_cast<std::size_t>(setup.width);
-    std::uint8_t v[4] = {};
-    if (setup.modelBits == 32) {
-        std::vector<char> translated;
-        if (setup.translate &&
-            !Translate(setup, kJawsColorSpaceRGB, 3, kJawsColorSpaceCMYK, 4, renders[0], translated, error))
-            return false;
-        const std::vector<char>& cmyk = setup.translate ? translated : renders[0];
-        for (std::int32_t y = 0; y < setup.height; ++y) {
-            for (std::int32_t x = 0; x < setup.width; ++x) {
-                const std::size_t at = (y * width + x) * 4;
-                for (int c = 0; c < 4; ++c)
-                    v[c] = Byte(cmyk, at + c);
-                Store(setup.pixmap, x, y, v);
-            }
-        }
-        return true;
-    }
-    std::vector<char> translated;
-    if (setup.translate &&
-        !Translate(setup, kJawsColorSpaceCMYK, 4, kJawsColorSpaceRGB, 3, renders[0], translated, error))
-        return false;
-    const std::vector<char>& rgb = setup.translate ? translated : renders[0];
-    const int coverageComponents = setup.translate ? 4 : 3;
-    for (std::int32_t y = 0; y < setup.height; ++y) {
-        for (std::int32_t x = 0; x < setup.width; ++x) {
-            const std::size_t pixel = y * width + x;
-            for (int c = 0; c < 3; ++c)
-                v[c] = Byte(rgb, pixel * 3 + c);
-            v[3] = Coverage(renders[0], renders[1], pixel * coverageComponents, coverageComponents,
-                            setup.translate);
-            Store(setup.pixmap, x, y, v);
-        }
-    }
-    return true;
 }
 
 } // namespace BRASK::WRAPPERS

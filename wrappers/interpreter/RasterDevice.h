@@ -1,5 +1,5 @@
-// The interpreter wrapper's raster device: the pixmap and colour callback a caller opened it with, the
-// PostScript collected block by block, and how the renders of the worker become the caller's pixels.
+// The interpreter wrapper's raster device: the pixmap and colour callback a caller opened it with, and the
+// renders the worker makes for each request (PixmapComposer.h writes them into the caller's pixels).
 //
 // Renders (passes) per request:
 //   24 colour-model bits            RGB on white + RGB on black: colour from the first, alpha from both
@@ -45,11 +45,5 @@ std::int32_t RasterPixels(std::int32_t fixedPoints, std::int32_t fixedDpi);
 int32_t MakeRasterSetup(std::int32_t width, std::int32_t height, std::int32_t xResolution,
                         std::int32_t yResolution, std::int16_t modelBits, const RipPixmap* pixmap,
                         const RipColorCallback* callback, RasterSetup& setup, std::string& error);
-
-// Writes the renders (one packed buffer per pass of setup.Passes()) into the caller's pixmap, running the
-// colour callback over runs of whole rows where the setup asks for it. False with `error` when the callback
-// fails.
-bool ComposePixmap(const RasterSetup& setup, const std::vector<std::vector<char>>& renders,
-                   std::string& error);
 
 } // namespace BRASK::WRAPPERS

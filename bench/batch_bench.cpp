@@ -1,0 +1,296 @@
+// Whole commands over the corpus, timed from outside as a user would run them, in one run:
+//   EPS: epsimport -j 1 and -j 2 against one `gs -dEPSCrop -sDEVICE=pdfwrite` process per file and one gs
+//   process
+//        converting every file (all inputs on its command line, one output file per page);
+//   SVG: epsimport -j 1 and -j 2 against one `rsvg-convert -f pdf` process per file.
+// The EPS batch is the first EPS of each producer the corpus manifest names (19 by default) that gs converts
+// on its own; the SVG batch is every SVG. The commands run in turns (every command once per round) and each
+// figure is the median over the rounds: wall milliseconds and the CPU milliseconds of all the processes the
+// command waited for. The ratios and the targets are printed at the end.
+//   batch_bench [--rounds N] [--eps-count N]
+//   batch_bench --preview DPI [EPS]   peak resident memory of `epsimport --preview` (the sum over its
+//   processes,
+//                                      sampled), against the RGBA raster it writes
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <set>
+#include <spawn.h>
+#include <sstream>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Timing {
+    double wallMs = 0;
+    double cpuMs = 0;
+    bool ok = false;
+};
+
+// Runs a program to completion with its output discarded; its wall time and the CPU time of everything it
+// waited for. `extraSample` is called every 10 ms while it runs (with its pid).
+Timing RunProcess(std::vector<std::string> args, const std::function<void(pid_t)>& extraSample = {}) {
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    Timing timing;
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = -1;
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
+        return timing;
+    int status = 0;
+    rusage usage{};
+    while (extraSample && wait4(pid, &status, WNOHANG, &usage) == 0) {
+        extraSample(pid);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (!extraSample)
+        wait4(pid, &status, 0, &usage);
+    timing.wallMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    // wait4 reports the child with the descendants it waited for.
+    const auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
+    timing.cpuMs = ms(usage.ru_utime) + ms(usage.ru_stime);
+    timing.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return timing;
+}
+
+// A command that is a list of processes run one after the other (one process per file).
+Timing RunEach(const std::vector<std::vector<std::string>>& commands) {
+    Timing total{0, 0, true};
+    for (const auto& command : commands) {
+        const Timing one = RunProcess(command);
+        total.wallMs += one.wallMs;
+        total.cpuMs += one.cpuMs;
+        total.ok = total.ok && one.ok;
+    }
+    return total;
+}
+
+std::vector<std::string> ManifestEps(std::size_t count, const fs::path& scratch) {
+    std::ifstream manifest(fs::path(BRASK_CORPUS_DIR) / "MANIFEST.tsv");
+    std::set<std::string> producers;
+    std::vector<std::string> files;
+    std::string line;
+    std::getline(manifest, line); // the header
+    while (files.size() < count && std::getline(manifest, line)) {
+        std::vector<std::string> fields;
+        std::istringstream columns(line);
+        for (std::string field; std::getline(columns, field, '\t');)
+            fields.push_back(field);
+        if (fields.size() < 5 || fields[0].rfind("svg/", 0) == 0 || fields[4] == "(none)" ||
+            producers.count(fields[4]) != 0)
+            continue;
+        const std::string path = (fs::path(BRASK_CORPUS_DIR) / fields[0]).string();
+        // Only what gs converts by itself: both sides then do the same work.
+        if (!RunProcess({"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-dEPSCrop", "-sDEVICE=pdfwrite",
+                         "-sOutputFile=" + (scratch / "probe.pdf").string(), path})
+                 .ok)
+            continue;
+        producers.insert(fields[4]);
+        files.push_back(path);
+    }
+    return files;
+}
+
+std::vector<std::string> CorpusSvg() {
+    std::vector<std::string> files;
+    for (const auto& entry : fs::directory_iterator(fs::path(BRASK_CORPUS_DIR) / "svg"))
+        files.push_back(entry.path().string());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+struct Command {
+    std::string name;
+    std::function<Timing()> run;
+    bool mayFail = false; // the SVG batch holds two files librsvg cannot read: those commands exit 1
+    std::vector<double> wall{}, cpu{};
+    bool ok = true;
+};
+
+int TimeBatches(int rounds, std::size_t epsCount) {
+    const fs::path scratch = fs::temp_directory_path() / ("batch-bench-" + std::to_string(getpid()));
+    fs::create_directories(scratch);
+    const std::vector<std::string> eps = ManifestEps(epsCount, scratch);
+    const std::vector<std::string> svg = CorpusSvg();
+    const auto epsimport = [&](int jobs, const std::vector<std::string>& files) {
+        return [&scratch, jobs, &files] {
+            fs::remove_all(scratch / "out");
+            std::vector<std::string> args = {BRASK_EPSIMPORT, "-j", std::to_string(jobs), "--output-dir",
+                                             (scratch / "out").string()};
+            args.insert(args.end(), files.begin(), files.end());
+            return RunProcess(args);
+        };
+    };
+    std::vector<std::vector<std::string>> gsEach, rsvgEach;
+    for (const std::string& file : eps)
+        gsEach.push_back({"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-dEPSCrop", "-sDEVICE=pdfwrite",
+                          "-sOutputFile=" + (scratch / "one.pdf").string(), file});
+    for (const std::string& file : svg)
+        rsvgEach.push_back({"rsvg-convert", "-f", "pdf", "-o", (scratch / "one.pdf").string(), file});
+    std::vector<std::string> gsAll = {
+        "gs",        "-q",        "-dSAFER",           "-dBATCH",
+        "-dNOPAUSE", "-dEPSCrop", "-sDEVICE=pdfwrite", "-sOutputFile=" + (scratch / "all-%03d.pdf").string()};
+    gsAll.insert(gsAll.end(), eps.begin(), eps.end());
+
+    std::vector<Command> commands = {
+        {"EPS epsimport -j 1", epsimport(1, eps), false},
+        {"EPS epsimport -j 2", epsimport(2, eps), false},
+        {"EPS one gs per file", [&] { return RunEach(gsEach); }, false},
+        {"EPS one gs for all files", [&] { return RunProcess(gsAll); }, false},
+        {"SVG epsimport -j 1", epsimport(1, svg), true},
+        {"SVG epsimport -j 2", epsimport(2, svg), true},
+        {"SVG one rsvg-convert per file", [&] { return RunEach(rsvgEach); }, true},
+    };
+    for (int round = -1; round < rounds; ++round) { // round -1 warms the caches and is not counted
+        for (Command& command : commands) {
+            const Timing timing = command.run();
+            if (round < 0)
+                continue;
+            command.wall.push_back(timing.wallMs);
+            command.cpu.push_back(timing.cpuMs);
+            command.ok = command.ok && (timing.ok || command.mayFail);
+        }
+    }
+    fs::remove_all(scratch);
+
+    std::printf("%zu EPS files (one per producer), %zu SVG files; median of %d rounds\n", eps.size(),
+                svg.size(), rounds);
+    std::printf("%-32s %10s %10s\n", "command", "wall ms", "cpu ms");
+    std::map<std::string, double> wall;
+    for (const Command& command : commands) {
+        wall[command.name] = Median(command.wall);
+        std::printf("%-32s %10.0f %10.0f%s\n", command.name.c_str(), Median(command.wall),
+                    Median(command.cpu), command.ok ? "" : "  (failed)");
+    }
+    const auto ratio = [&](const char* what, const std::string& base, const std::string& ours,
+                           double target) {
+        const double value = wall[base] / wall[ours];
+        if (target > 0)
+            std::printf("%-54s %5.2fx (target %.1fx: %s)\n", what, value, target,
+                        value >= target ? "met" : "not met");
+        else
+            std::printf("%-54s %5.2fx\n", what, value);
+    };
+    ratio("EPS: one gs for all files / epsimport -j 2", "EPS one gs for all files", "EPS epsimport -j 2",
+          1.2);
+    ratio("EPS: one gs per file / epsimport -j 2", "EPS one gs per file", "EPS epsimport -j 2", 8);
+    ratio("EPS: one gs for all files / epsimport -j 1", "EPS one gs for all files", "EPS epsimport -j 1", 0);
+    ratio("SVG: one rsvg-convert per file / epsimport -j 2", "SVG one rsvg-convert per file",
+          "SVG epsimport -j 2", 6);
+    ratio("SVG: one rsvg-convert per file / epsimport -j 1", "SVG one rsvg-convert per file",
+          "SVG epsimport -j 1", 0);
+    return 0;
+}
+
+std::string CommandName(pid_t pid) {
+    std::string name;
+    std::getline(std::ifstream("/proc/" + std::to_string(pid) + "/comm"), name);
+    return name;
+}
+
+// Resident kilobytes of `pid` and its descendants, and of the largest of them. A child still between its
+// spawn and its exec shares its parent's memory and carries its parent's name: it is not counted.
+void TreeResident(pid_t pid, long& sum, long& largest) {
+    long own = 0;
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmRSS:", 0) == 0)
+            own = std::atol(line.c_str() + 6);
+    sum += own;
+    largest = std::max(largest, own);
+    const std::string name = CommandName(pid);
+    std::error_code error;
+    for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
+        std::ifstream children(task.path() / "children");
+        for (pid_t child; children >> child;)
+            if (CommandName(child) != name)
+                TreeResident(child, sum, largest);
+    }
+}
+
+int MeasurePreview(int dpi, const std::string& eps) {
+    const fs::path png = fs::temp_directory_path() / ("batch-bench-" + std::to_string(getpid()) + ".png");
+    long peakSum = 0, peakLargest = 0;
+    const Timing timing = RunProcess(
+        {BRASK_EPSIMPORT, "--preview", png.string(), "--dpi", std::to_string(dpi), eps}, [&](pid_t pid) {
+            long sum = 0, largest = 0;
+            TreeResident(pid, sum, largest);
+            peakSum = std::max(peakSum, sum);
+            peakLargest = std::max(peakLargest, largest);
+        });
+    // The PNG's size from its header: width and height at bytes 16 and 20.
+    unsigned char header[24] = {};
+    std::ifstream(png, std::ios::binary).read(reinterpret_cast<char*>(header), sizeof header);
+    fs::remove(png);
+    const auto word = [&](int at) {
+        return (double(header[at]) * 256 + header[at + 1]) * 65536 + double(header[at + 2]) * 256 +
+               header[at + 3];
+    };
+    const double raster = word(16) * word(20) * 4 / 1024.0; // KB of RGBA
+    if (!timing.ok || raster <= 0) {
+        std::fprintf(stderr, "the preview failed\n");
+        return 1;
+    }
+    std::printf("--preview at %d dpi: %.0f x %.0f pixels, RGBA raster %.0f MiB, %.1f s\n", dpi, word(16),
+                word(20), raster / 1024, timing.wallMs / 1000);
+    std::printf(
+        "peak resident memory: %.0f MiB for all its processes (%.2fx the raster), %.0f MiB the largest "
+        "(%.2fx; target 2x)\n",
+        peakSum / 1024.0, peakSum / raster, peakLargest / 1024.0, peakLargest / raster);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int rounds = 7;
+    std::size_t epsCount = 19;
+    for (int i = 1; i < argc; ++i) {
+        const std::string option = argv[i];
+        if (option == "--rounds" && i + 1 < argc)
+            rounds = std::max(1, std::atoi(argv[++i]));
+        else if (option == "--eps-count" && i + 1 < argc)
+            epsCount = static_cast<std::size_t>(std::max(1, std::atoi(argv[++i])));
+        else if (option == "--preview" && i + 1 < argc) {
+            const int dpi = std::atoi(argv[++i]);
+            const std::string eps =
+                i + 1 < argc ? argv[i + 1]
+                             : std::string(BRASK_CORPUS_DIR) + "/eps-illustrator/ghostpdl__tiger.eps";
+            return MeasurePreview(dpi, eps);
+        } else {
+            std::fprintf(stderr, "usage: batch_bench [--rounds N] [--eps-count N] | --preview DPI [EPS]\n");
+            return 2;
+        }
+    }
+    return TimeBatches(rounds, epsCount);
+}
