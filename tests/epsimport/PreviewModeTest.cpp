@@ -161,8 +161,9 @@ TEST(PngRowRaster, RowsGoOutInOrderWhateverOrderTheyCompleteIn) {
         for (int y = 0; y < (again ? 4 : 3); ++y)
             for (int c = 0; c < 3; ++c)
                 png->GetColorChannel(c)->WriteRow(y, row, 5);
-        if (again)
+        if (again) {
             EXPECT_NE(png->GetColorChannel(0)->WriteRow(0, row, 5), kOK);
+        }
         std::string error;
         EXPECT_FALSE(png->Finish(error));
         EXPECT_FALSE(error.empty());
