@@ -5,11 +5,11 @@
 #include "FontDeviceLog.h"
 #include "StubNames.h"
 
+#include "ClassFactorySlot.h"
+#include "JawsFolders.h"
+#include "LibUtils.h"
+#include "Platform.h"
 #include "brask/Logger.h"
-#include "platform/Platform.h"
-#include "rip/JawsFolders.h"
-#include "shell/ClassFactorySlot.h"
-#include "shell/LibUtils.h"
 
 #include <cstring>
 

@@ -4,11 +4,11 @@
 #include "FontDeviceLog.h"
 #include "StubTreeLock.h"
 
+#include "ClassFactorySlot.h"
+#include "JawsFolders.h"
+#include "LibUtils.h"
+#include "Platform.h"
 #include "brask/Logger.h"
-#include "platform/Platform.h"
-#include "rip/JawsFolders.h"
-#include "shell/ClassFactorySlot.h"
-#include "shell/LibUtils.h"
 
 namespace BRASK::PLUGIN {
 

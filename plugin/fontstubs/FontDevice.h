@@ -5,8 +5,8 @@
 
 #include "FontStubError.h"
 
+#include "XFontManager.h"
 #include "brask/CoreString.h"
-#include "fonts/XFontManager.h"
 
 #include <map>
 #include <set>

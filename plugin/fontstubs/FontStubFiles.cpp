@@ -2,9 +2,9 @@
 #include "FontDevice.h"
 #include "FontDeviceLog.h"
 
+#include "ClassFactorySlot.h"
+#include "LibUtils.h"
 #include "brask/Logger.h"
-#include "shell/ClassFactorySlot.h"
-#include "shell/LibUtils.h"
 
 #include <cctype>
 #include <cstring>

@@ -1,10 +1,10 @@
 // The filter-information dictionary, the connection space and tile adaptation of PDFBasedCG.
 #include "PDFBasedCG.h"
 
+#include "ClassFactorySlot.h"
 #include "GraphicLog.h"
-#include "shell/ClassFactorySlot.h"
-#include "shell/HostBoundary.h"
-#include "shell/LibUtils.h"
+#include "HostBoundary.h"
+#include "LibUtils.h"
 
 #include "brask/ClassIds.h"
 #include "brask/Logger.h"

@@ -4,13 +4,13 @@
 #include "IntermediatePDF.h"
 #include "PDFBasedCG.h"
 
-#include "shell/ClassFactorySlot.h"
-#include "shell/LibUtils.h"
+#include "ClassFactorySlot.h"
+#include "LibUtils.h"
 
+#include "MemoryManager.h"
+#include "Platform.h"
 #include "brask/ClassIds.h"
 #include "brask/Logger.h"
-#include "memory/MemoryManager.h"
-#include "platform/Platform.h"
 
 #include <cctype>
 #include <climits>

@@ -1,14 +1,14 @@
 #include "PDFBasedCG.h"
 
+#include "ClassFactorySlot.h"
 #include "GraphicLog.h"
-#include "shell/ClassFactorySlot.h"
-#include "shell/HostBoundary.h"
-#include "shell/LibUtils.h"
-#include "shell/PathJoin.h"
+#include "HostBoundary.h"
+#include "LibUtils.h"
+#include "PathJoin.h"
 
+#include "Platform.h"
 #include "brask/ClassIds.h"
 #include "brask/Logger.h"
-#include "platform/Platform.h"
 
 #include <algorithm>
 #include <chrono>

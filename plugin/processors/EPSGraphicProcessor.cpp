@@ -1,7 +1,7 @@
 #include "GraphicProcessor.h"
 
-#include "shell/ClassFactorySlot.h"
-#include "shell/LibUtils.h"
+#include "ClassFactorySlot.h"
+#include "LibUtils.h"
 
 #include "brask/ClassIds.h"
 #include "brask/Logger.h"

@@ -1,12 +1,12 @@
 #include "CallasLibrary.h"
 
+#include "FontDevice.h"
 #include "JawsEntryPoints.h"
-#include "fontstubs/FontDevice.h"
 
-#include "shell/LibUtils.h"
+#include "LibUtils.h"
 
+#include "Platform.h"
 #include "brask/IClassFactory.h"
-#include "platform/Platform.h"
 
 namespace BRASK::PLUGIN {
 

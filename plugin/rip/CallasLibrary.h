@@ -3,8 +3,8 @@
 
 #include "jaws/CallasApi.h"
 
+#include "DynamicLibrary.h"
 #include "brask/CoreString.h"
-#include "platform/DynamicLibrary.h"
 
 #include <atomic>
 #include <mutex>

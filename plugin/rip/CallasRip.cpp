@@ -2,7 +2,7 @@
 
 #include "JobDictionary.h"
 
-#include "shell/LibUtils.h"
+#include "LibUtils.h"
 
 #include "brask/IClassFactory.h"
 #include "brask/Logger.h"

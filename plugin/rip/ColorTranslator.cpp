@@ -1,8 +1,8 @@
 #include "ColorTranslator.h"
 
+#include "ClassFactorySlot.h"
 #include "JawsFolders.h"
-#include "shell/ClassFactorySlot.h"
-#include "shell/LibUtils.h"
+#include "LibUtils.h"
 
 #include "brask/ClassIds.h"
 #include "brask/Logger.h"

@@ -1,10 +1,10 @@
+#include "FontDevice.h"
 #include "JawsEntryPoints.h"
 #include "JawsFolders.h"
-#include "fontstubs/FontDevice.h"
 
+#include "DynamicLibrary.h"
+#include "Platform.h"
 #include "brask/Logger.h"
-#include "platform/DynamicLibrary.h"
-#include "platform/Platform.h"
 
 #include <cstring>
 

@@ -1,11 +1,11 @@
 #include "JobDictionary.h"
 
-#include "shell/LibUtils.h"
-#include "shell/PathJoin.h"
+#include "LibUtils.h"
+#include "PathJoin.h"
 
+#include "Platform.h"
 #include "brask/IClassFactory.h"
 #include "brask/Logger.h"
-#include "platform/Platform.h"
 
 namespace BRASK::PLUGIN {
 

@@ -1,7 +1,7 @@
 // Comment lines through the buffer, the backward search for "%%Trailer", and PostScript string decoding.
 #include "EpsTestSupport.h"
 
-#include "eps/DSCReader.h"
+#include "DSCReader.h"
 
 #include <cstring>
 

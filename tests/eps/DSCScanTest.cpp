@@ -1,9 +1,9 @@
 // The comment scan: boxes, colours and plates, creators and texts, the data sections, and their bounds.
 #include "EpsTestSupport.h"
 
-#include "eps/DSCReader.h"
-#include "eps/FixDiv.h"
-#include "memory/MemoryManager.h"
+#include "DSCReader.h"
+#include "FixDiv.h"
+#include "MemoryManager.h"
 
 #include <algorithm>
 #include <limits>

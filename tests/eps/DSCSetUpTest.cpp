@@ -2,7 +2,7 @@
 // failures.
 #include "EpsTestSupport.h"
 
-#include "eps/DSCReader.h"
+#include "DSCReader.h"
 
 namespace BRASK::PLUGIN::TEST {
 

@@ -2,10 +2,10 @@
 // through the reference host's file data provider; log records are captured.
 #pragma once
 
+#include "DSCLog.h"
+#include "EPSVectorFileReader.h"
 #include "HostFiles.h"
-#include "eps/DSCLog.h"
-#include "eps/EPSVectorFileReader.h"
-#include "memory/MemoryManager.h"
+#include "MemoryManager.h"
 
 #include "brask/Logger.h"
 #include "brask/TObject.h"

@@ -2,8 +2,8 @@
 // runs that use them.
 #include "../fontstubs/StubTreeFixture.h"
 
+#include "FontDevice.h"
 #include "fontmap/StubFontMap.h"
-#include "fontstubs/FontDevice.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // The font library against the fonts installed on the machine (DejaVu, the URW base 35, WenQuanYi Micro Hei).
-#include "fonts/XFontManager.h"
-#include "fonts/FaceProbe.h"
+#include "XFontManager.h"
+#include "FaceProbe.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Adding the fonts a font manager reports: stub names, folders, second runs and stale stubs.
 #include "StubTreeFixture.h"
 
-#include "fontstubs/FontDevice.h"
+#include "FontDevice.h"
 
 using namespace BRASK;
 using namespace BRASK::PLUGIN;

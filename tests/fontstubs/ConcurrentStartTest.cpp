@@ -1,7 +1,7 @@
 // Several processes building the shared stub tree at the same moment.
 #include "StubTreeFixture.h"
 
-#include "fontstubs/FontDevice.h"
+#include "FontDevice.h"
 
 #include <sstream>
 #include <sys/wait.h>

@@ -1,8 +1,8 @@
 // The stub tree, its _edir_ index files, the two stub writers and the font path string.
 #include "StubTreeFixture.h"
 
+#include "FontDevice.h"
 #include "brask/ClassIds.h"
-#include "fontstubs/FontDevice.h"
 
 #include <cstdlib>
 #include <optional>

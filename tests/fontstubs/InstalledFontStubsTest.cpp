@@ -1,10 +1,10 @@
 // The stub tree built from the fonts installed on the machine through the process-wide font manager.
 #include "StubTreeFixture.h"
 
-#include "fonts/InstalledFaces.h"
-#include "fontstubs/FakeFontMgr.h"
-#include "fontstubs/FontDevice.h"
-#include "fontstubs/StubNames.h"
+#include "FakeFontMgr.h"
+#include "FontDevice.h"
+#include "InstalledFaces.h"
+#include "StubNames.h"
 
 #include <thread>
 

@@ -6,8 +6,8 @@
 #include "../support/TempDir.h"
 #include "TestFontManager.h"
 
+#include "ClassFactorySlot.h"
 #include "brask_host/Host.h"
-#include "shell/ClassFactorySlot.h"
 
 #include <gtest/gtest.h>
 

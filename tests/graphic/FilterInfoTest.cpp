@@ -1,8 +1,8 @@
 #include "GraphicFixture.h"
 
+#include "LibUtils.h"
 #include "PDFBasedCG.h"
 #include "PluginClassFactories.h"
-#include "shell/LibUtils.h"
 
 #include "brask/ClassIds.h"
 

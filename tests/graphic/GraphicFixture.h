@@ -5,12 +5,12 @@
 #include "../support/TempDir.h"
 
 #include "BaseTileAdaptor.h"
-#include "shell/LibUtils.h"
+#include "LibUtils.h"
 
+#include "ClassFactorySlot.h"
 #include "brask/ClassIds.h"
 #include "brask/ObjectCounter.h"
 #include "brask_host/Host.h"
-#include "shell/ClassFactorySlot.h"
 
 #include <gtest/gtest.h>
 

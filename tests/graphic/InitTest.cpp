@@ -1,9 +1,9 @@
 #include "GraphicFixture.h"
 
+#include "LibUtils.h"
 #include "PDFBasedCG.h"
+#include "PathJoin.h"
 #include "PluginClassFactories.h"
-#include "shell/LibUtils.h"
-#include "shell/PathJoin.h"
 
 #include "brask/ClassIds.h"
 

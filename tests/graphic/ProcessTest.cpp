@@ -3,7 +3,7 @@
 #include "ImportFixture.h"
 
 #include "JawsEntryPoints.h"
-#include "shell/LibUtils.h"
+#include "LibUtils.h"
 
 #include <sstream>
 

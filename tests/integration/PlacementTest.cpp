@@ -2,7 +2,7 @@
 #include "CorpusFiles.h"
 #include "PluginHost.h"
 
-#include "shell/LibUtils.h"
+#include "LibUtils.h"
 
 #include <array>
 #include <cmath>

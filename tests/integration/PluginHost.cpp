@@ -1,6 +1,6 @@
 #include "PluginHost.h"
 
-#include "shell/LibUtils.h"
+#include "LibUtils.h"
 
 #include <fstream>
 

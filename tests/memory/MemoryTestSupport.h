@@ -1,7 +1,7 @@
 // Helpers shared by the memory manager tests.
 #pragma once
 
-#include "memory/MemoryManager.h"
+#include "MemoryManager.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 
 #include "GraphicProcessor.h"
 #include "JawsEntryPoints.h"
-#include "shell/LibUtils.h"
+#include "LibUtils.h"
 
 #include <cstring>
 #include <fstream>

@@ -11,12 +11,12 @@
 #include "JawsEntryPoints.h"
 #include "Rip.h"
 
+#include "ClassFactorySlot.h"
+#include "LibUtils.h"
 #include "brask/ClassIds.h"
 #include "brask/ObjectCounter.h"
 #include "brask/Raster.h"
 #include "brask_host/Host.h"
-#include "shell/ClassFactorySlot.h"
-#include "shell/LibUtils.h"
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 
 #include "CallasRip.h"
 #include "JobDictionary.h"
-#include "shell/LibUtils.h"
+#include "LibUtils.h"
 
 #include <filesystem>
 #include <thread>

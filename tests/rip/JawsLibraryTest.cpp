@@ -3,8 +3,8 @@
 #include "EPSVectorFileReader.h"
 #include "JawsEntryPoints.h"
 #include "JawsFolders.h"
+#include "LibUtils.h"
 #include "Rip.h"
-#include "shell/LibUtils.h"
 
 #include <cstring>
 

@@ -4,9 +4,9 @@
 #include "../support/LogCapture.h"
 #include "../support/TempDir.h"
 
+#include "ClassFactorySlot.h"
 #include "brask/ObjectCounter.h"
 #include "brask_host/Host.h"
-#include "shell/ClassFactorySlot.h"
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>

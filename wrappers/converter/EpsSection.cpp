@@ -1,7 +1,7 @@
 #include "EpsSection.h"
 
-#include "eps/EPSVectorFileReader.h"
-#include "memory/MemoryManager.h"
+#include "EPSVectorFileReader.h"
+#include "MemoryManager.h"
 
 #include "brask/TObject.h"
 

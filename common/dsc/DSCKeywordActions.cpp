@@ -5,8 +5,8 @@
 #include "DSCLog.h"
 #include "DSCNumbers.h"
 
+#include "Windows1252.h"
 #include "brask/Logger.h"
-#include "text/Windows1252.h"
 
 #include <algorithm>
 #include <cstring>

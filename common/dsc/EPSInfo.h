@@ -1,7 +1,7 @@
 // The EPS information record: everything the DSC comment scan learns about one EPS file.
 #pragma once
 
-#include "memory/MemoryManager.h"
+#include "MemoryManager.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,10 +1,10 @@
 #include "JawsFolders.h"
 
-#include "shell/ClassFactorySlot.h"
-#include "shell/LibUtils.h"
+#include "ClassFactorySlot.h"
+#include "LibUtils.h"
 
+#include "Platform.h"
 #include "brask/Logger.h"
-#include "platform/Platform.h"
 
 #include <filesystem>
 #include <map>
