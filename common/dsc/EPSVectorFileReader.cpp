@@ -2,6 +2,8 @@
 
 #include "FixDiv.h"
 
+#include "brask/FilterKeys.h"
+
 #include <limits>
 
 namespace BRASK::PLUGIN {
@@ -73,7 +75,7 @@ Fixed EPSVectorFileReader::GetImageResolution() const {
     const Fixed perPoint =
         FixDiv(static_cast<Fixed>(mFileReader->Info().imageWidth) * kFixedOne, GetFixedWidth());
     // Pixels per inch; a resolution beyond the 16.16 range saturates instead of wrapping around.
-    const std::int64_t perInch = static_cast<std::int64_t>(perPoint) * 72;
+    const std::int64_t perInch = static_cast<std::int64_t>(perPoint) * kPointsPerInch;
     if (perInch > std::numeric_limits<Fixed>::max())
         return std::numeric_limits<Fixed>::max();
     if (perInch < std::numeric_limits<Fixed>::min())
@@ -92,14 +94,14 @@ bool EPSVectorFileReader::HasVectorMaskedImagery() const {
 std::int32_t EPSVectorFileReader::GetColorSpace() const {
     const std::uint32_t flags = GetFlags();
     if (flags & EPSFlags::kCMYK)
-        return 5;
+        return COLORSPACE::kCMYK;
     if (flags & EPSFlags::kRGB)
-        return 4;
+        return COLORSPACE::kRGB;
     if (flags & EPSFlags::kColorModel18)
-        return 13;
+        return COLORSPACE::kColorModel18;
     if (flags & EPSFlags::kColorModel19)
-        return 15;
-    return 0;
+        return COLORSPACE::kLab;
+    return COLORSPACE::kUnknown;
 }
 
 MEMFIX::Handle EPSVectorFileReader::GetPhotoshopResources() const {

@@ -7,18 +7,12 @@
 #include "LibUtils.h"
 
 #include "brask/ClassIds.h"
+#include "brask/FilterKeys.h"
 #include "brask/Logger.h"
 
 namespace BRASK::COREREGISTRY {
 
 namespace {
-constexpr std::int32_t kKeyFilterVersion = 7;
-constexpr std::int32_t kKeyFormatCodes = 1;
-constexpr std::int32_t kKeyFormatNames = 2;
-constexpr std::int32_t kKeyFormatDescription = 3;
-constexpr std::int32_t kKeyWidth = 14;
-constexpr std::int32_t kKeyHeight = 15;
-
 // Count (32-bit little-endian) followed by the four-character codes of the formats the plug-in reads.
 constexpr std::uint8_t kFormatCodes[12] = {3, 0, 0, 0, 'E', 'P', 'S', 'F', 'B', 'S', 'V', 'G'};
 // Count byte followed by zero-terminated format names.
@@ -36,10 +30,10 @@ Status PDFBasedCG::CreateDictionaryWithFilterInfoKeys() {
                         "Could not create a dictionary or find one to give back filter information.");
         return kNoDictionary;
     }
-    dictionary->SetUInt8(kKeyFilterVersion, 254);
-    dictionary->SetBytes(kKeyFormatCodes, kFormatCodes, sizeof kFormatCodes);
-    dictionary->SetBytes(kKeyFormatNames, kFormatNames, sizeof kFormatNames);
-    dictionary->SetWString(kKeyFormatDescription, kFormatDescription,
+    dictionary->SetUInt8(FILTERKEY::kFilterVersion, 254);
+    dictionary->SetBytes(FILTERKEY::kFormatCodes, kFormatCodes, sizeof kFormatCodes);
+    dictionary->SetBytes(FILTERKEY::kFormatNames, kFormatNames, sizeof kFormatNames);
+    dictionary->SetWString(FILTERKEY::kFormatDescription, kFormatDescription,
                            static_cast<std::uint32_t>(std::size(kFormatDescription)));
     AttachInterface(dictionary.Get(), CLSID::FilterDictionaryKey);
     return kOK;
@@ -81,10 +75,10 @@ bool PDFBasedCG::GetConnectionSpaceForInputGraphic(GRAPHICS::IConnectionSpace*& 
     float height = 0;
     if (auto* graphicDictionary = FindAttached<IDictionary>(*mPDFGraphic, CLSID::FilterDictionaryKey)) {
         std::int32_t value = 0;
-        if (graphicDictionary->GetInt32(kKeyWidth, value) == kOK)
+        if (graphicDictionary->GetInt32(FILTERKEY::kWidth, value) == kOK)
             width = static_cast<float>(value);
         value = 0;
-        if (graphicDictionary->GetInt32(kKeyHeight, value) == kOK)
+        if (graphicDictionary->GetInt32(FILTERKEY::kHeight, value) == kOK)
             height = static_cast<float>(value);
     }
 

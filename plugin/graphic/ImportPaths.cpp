@@ -10,6 +10,7 @@
 #include "MemoryManager.h"
 #include "Platform.h"
 #include "brask/ClassIds.h"
+#include "brask/FilterKeys.h"
 #include "brask/Logger.h"
 
 #include <cctype>
@@ -38,29 +39,11 @@ constexpr char kInsertHeaderFunction[] =
     "BRASK::PLUGIN::EPSGraphicProcessor *)";
 constexpr char kNoHeaderMessage[] = " File does not contains EPSF- string in the header";
 
-enum FilterKey : std::int32_t {
-    kKeyWidth = 14,
-    kKeyHeight = 15,
-    kKeyICCProfile = 16,
-    kKeyColorSpaceCount = 26,
-    kKeyColorSpaces = 27,
-    kKeyCustomColors = 28,
-    kKeyImported = 39,
-    kKeyLeft = 2001,
-    kKeyRight = 2002,
-    kKeyBottom = 2003,
-    kKeyTop = 2004,
-    kKeyDuotone = 2005,
-    kKeyImageResolution = 2006,
-    kKeyVectorMasked = 2007,
-    kKeyDCS = 2008,
-};
-
 constexpr float kMinimumSize = 3.0f;
 constexpr double kSizeTolerance = 1.0;
 
 float Points(PLUGIN::Fixed value) {
-    return static_cast<float>(static_cast<double>(value) * (1.0 / 65536.0));
+    return static_cast<float>(FixedToPoints(value));
 }
 
 // The characters after the last "." (each unit reduced to its low byte), upper-cased; the whole text without
@@ -178,10 +161,10 @@ Status PDFBasedCG::AdoptIntermediatePDF(IClassFactory& factory, const IDictionar
         if (mPDFGraphic) {
             if (auto* graphicDictionary =
                     FindAttached<IDictionary>(*mPDFGraphic, CLSID::FilterDictionaryKey)) {
-                graphicDictionary->GetFloat(kKeyWidth, userWidth);
-                graphicDictionary->GetFloat(kKeyHeight, userHeight);
-                filterDictionary.SetFloat(kKeyWidth, userWidth);
-                filterDictionary.SetFloat(kKeyHeight, userHeight);
+                graphicDictionary->GetFloat(FILTERKEY::kWidth, userWidth);
+                graphicDictionary->GetFloat(FILTERKEY::kHeight, userHeight);
+                filterDictionary.SetFloat(FILTERKEY::kWidth, userWidth);
+                filterDictionary.SetFloat(FILTERKEY::kHeight, userHeight);
             } else {
                 status = kNoGraphicDictionary;
                 BRASK_LOG_ERROR(kPDFBasedCGSource, function, "Could not get dictionary from ICG.");
@@ -240,13 +223,13 @@ Status PDFBasedCG::ProcessEPSToConnectionSpace(IClassFactory& factory, IO::IData
 void PDFBasedCG::WriteEPSFilterInfo(PLUGIN::PDFOutputEPSGraphicProcessor& processor, IDictionary& dictionary,
                                     float userWidth, float userHeight) {
     const PLUGIN::EPSVectorFileReader& reader = *processor.GetFileReader();
-    dictionary.SetFloat(kKeyLeft, Points(reader.GetLeft()));
-    dictionary.SetFloat(kKeyRight, Points(reader.GetRight()));
-    dictionary.SetFloat(kKeyBottom, Points(reader.GetBottom()));
-    dictionary.SetFloat(kKeyTop, Points(reader.GetTop()));
-    CheckSize(dictionary, kKeyLeft, kKeyRight, kKeyWidth, userWidth,
+    dictionary.SetFloat(FILTERKEY::kLeft, Points(reader.GetLeft()));
+    dictionary.SetFloat(FILTERKEY::kRight, Points(reader.GetRight()));
+    dictionary.SetFloat(FILTERKEY::kBottom, Points(reader.GetBottom()));
+    dictionary.SetFloat(FILTERKEY::kTop, Points(reader.GetTop()));
+    CheckSize(dictionary, FILTERKEY::kLeft, FILTERKEY::kRight, FILTERKEY::kWidth, userWidth,
               "EPS BoundingBox width, user space width does not match");
-    CheckSize(dictionary, kKeyBottom, kKeyTop, kKeyHeight, userHeight,
+    CheckSize(dictionary, FILTERKEY::kBottom, FILTERKEY::kTop, FILTERKEY::kHeight, userHeight,
               "EPS BoundingBox height, user space height does not match");
 
     std::int32_t count = 0;
@@ -259,28 +242,30 @@ void PDFBasedCG::WriteEPSFilterInfo(PLUGIN::PDFOutputEPSGraphicProcessor& proces
         count = colorSpaceByte != 0 ? 1 : 0;
         list = &colorSpaceByte;
     }
-    dictionary.SetUInt16(kKeyColorSpaceCount, static_cast<std::uint16_t>(count));
+    dictionary.SetUInt16(FILTERKEY::kColorSpaceCount, static_cast<std::uint16_t>(count));
     if (count >= 1 && list != nullptr)
-        dictionary.SetBytes(kKeyColorSpaces, list, static_cast<std::uint32_t>(count));
+        dictionary.SetBytes(FILTERKEY::kColorSpaces, list, static_cast<std::uint32_t>(count));
 
     const std::uint32_t flags = reader.GetFlags();
-    dictionary.SetUInt8(kKeyDCS, (flags & (PLUGIN::EPSFlags::kDCS1 | PLUGIN::EPSFlags::kDCS2)) != 0 ? 1 : 0);
-    dictionary.SetUInt8(kKeyDuotone, reader.HasDuotoneInks() ? 1 : 0);
-    dictionary.SetUInt8(kKeyVectorMasked, reader.HasVectorMaskedImagery() ? 1 : 0);
-    dictionary.SetUInt8(kKeyImageResolution, reader.GetImageResolution() != 0 ? 1 : 0);
+    dictionary.SetUInt8(FILTERKEY::kDCS,
+                        (flags & (PLUGIN::EPSFlags::kDCS1 | PLUGIN::EPSFlags::kDCS2)) != 0 ? 1 : 0);
+    dictionary.SetUInt8(FILTERKEY::kDuotone, reader.HasDuotoneInks() ? 1 : 0);
+    dictionary.SetUInt8(FILTERKEY::kVectorMasked, reader.HasVectorMaskedImagery() ? 1 : 0);
+    dictionary.SetUInt8(FILTERKEY::kImageResolution, reader.GetImageResolution() != 0 ? 1 : 0);
 
     const std::uint16_t colorUnits = processor.GetCustomColorListSize();
     const std::uint16_t* colors = processor.GetCustomColorList();
     if (colorUnits > 0 && colors != nullptr)
-        dictionary.SetWString(kKeyCustomColors, reinterpret_cast<const char16_t*>(colors), colorUnits);
+        dictionary.SetWString(FILTERKEY::kCustomColors, reinterpret_cast<const char16_t*>(colors),
+                              colorUnits);
 
     MEMFIX::Handle profile = reader.GetICCProfile();
     if (profile != nullptr && *profile != nullptr)
-        dictionary.SetBytes(kKeyICCProfile, *profile, MEMFIX::GetHandleSize(profile));
+        dictionary.SetBytes(FILTERKEY::kICCProfile, *profile, MEMFIX::GetHandleSize(profile));
 
     if (GRAPHICS::IPathCollection* clippingPath = processor.GetClippingPath())
         AttachInterface(clippingPath, CLSID::ClippingPathKey);
-    dictionary.SetBool(kKeyImported, true);
+    dictionary.SetBool(FILTERKEY::kImported, true);
 }
 
 Status PDFBasedCG::InsertEPSFStringHeader(IO::IDataProvider& source, IO::IURI& /*uri*/,
@@ -335,7 +320,7 @@ Status PDFBasedCG::ProcessSVGToConnectionSpace(IClassFactory& factory, IO::IData
     float userHeight = 0;
     const Status result = ConvertAndAdoptPDF(*processor, factory, options, *filterDictionary, pdfPath,
                                              userWidth, userHeight, true, kProcessSVGFunction);
-    filterDictionary->SetBool(kKeyImported, true);
+    filterDictionary->SetBool(FILTERKEY::kImported, true);
     return result;
 }
 

@@ -8,6 +8,7 @@
 
 #include "Platform.h"
 #include "brask/ClassIds.h"
+#include "brask/FilterKeys.h"
 #include "brask/Logger.h"
 
 #include <algorithm>
@@ -47,7 +48,7 @@ std::unique_ptr<std::uint8_t[]> AllocateCopyBuffer(std::uint32_t& size) {
 
 std::uint32_t ReadFileType(const IDictionary& options) {
     std::uint32_t fileType = 0;
-    options.GetUInt32(PDFBasedCG::kOptionFileType, fileType);
+    options.GetUInt32(OPTIONKEY::kFileType, fileType);
     return fileType;
 }
 
@@ -91,9 +92,9 @@ Status PDFBasedCG::InitUnguarded(IClassFactory& factory, IO::IDataProvider& sour
     std::uint32_t fileType = 0;
     if (options != nullptr) {
         bool value = false;
-        if (options->GetBool(kOptionUseInterpreter, value) != IDictionary::kAbsent)
+        if (options->GetBool(OPTIONKEY::kUseInterpreter, value) != IDictionary::kAbsent)
             useCallas = !value;
-        if (options->GetBool(kOptionProcessorFlag, value) != IDictionary::kAbsent)
+        if (options->GetBool(OPTIONKEY::kProcessorFlag, value) != IDictionary::kAbsent)
             processorFlag = value;
         fileType = ReadFileType(*options);
     }

@@ -33,11 +33,6 @@ public:
     static constexpr char kEPSFMarker[] = " EPSF-3.0 ";
     static constexpr std::uint32_t kEPSFMarkerLength = 10;
 
-    // Option keys of Init.
-    static constexpr std::int32_t kOptionFileType = 37;
-    static constexpr std::int32_t kOptionUseInterpreter = 2009;
-    static constexpr std::int32_t kOptionProcessorFlag = 2010;
-
     PDFBasedCG() = default;
 
     // The host's entry points; an exception inside is logged and answered with 7.

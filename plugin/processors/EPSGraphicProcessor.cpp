@@ -4,6 +4,7 @@
 #include "LibUtils.h"
 
 #include "brask/ClassIds.h"
+#include "brask/FilterKeys.h"
 #include "brask/Logger.h"
 
 namespace BRASK::PLUGIN {
@@ -92,10 +93,10 @@ float EPSGraphicProcessor::DeviceSize(float points, const char* message, const c
         BRASK_LOG_ERROR(kProcessorSource, function, message << points);
         return 0.0f;
     }
-    auto resolution = static_cast<float>(static_cast<double>(mFileReader->GetImageResolution()) / 65536.0);
+    auto resolution = static_cast<float>(FixedToPoints(mFileReader->GetImageResolution()));
     if (resolution <= 0)
         resolution = mResolution;
-    return points * (resolution / 72.0f);
+    return points * (resolution / static_cast<float>(kPointsPerInch));
 }
 
 float EPSGraphicProcessor::Width() const {

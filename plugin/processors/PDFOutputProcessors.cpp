@@ -2,6 +2,8 @@
 #include "JawsEntryPoints.h"
 #include "JobDictionary.h"
 
+#include "brask/FilterKeys.h"
+
 #include <pthread.h>
 
 namespace BRASK::PLUGIN {
@@ -34,7 +36,7 @@ PDFOutputEPSGraphicProcessor::PDFOutputEPSGraphicProcessor(IO::IDataProvider* da
 
 void PDFOutputEPSGraphicProcessor::SetOutputResolution(float resolution) {
     const Fixed imageResolution = mFileReader ? mFileReader->GetImageResolution() : 0;
-    if (static_cast<double>(imageResolution) / 65536.0 <= 0)
+    if (FixedToPoints(imageResolution) <= 0)
         mResolution = resolution;
 }
 

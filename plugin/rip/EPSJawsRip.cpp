@@ -2,6 +2,7 @@
 #include "JawsEntryPoints.h"
 #include "Rip.h"
 
+#include "brask/FilterKeys.h"
 #include "brask/Logger.h"
 
 #include <cstdio>
@@ -105,9 +106,9 @@ std::string EPSJawsRip::MakePrologue() {
     if (left == 0 && bottom == 0)
         return std::string();
     char text[64] = {};
-    std::snprintf(text, sizeof text, "%.8g %.8g translate\n",
-                  static_cast<double>(-static_cast<std::int64_t>(left)) / 65536.0,
-                  static_cast<double>(-static_cast<std::int64_t>(bottom)) / 65536.0);
+    // 0 - x rather than -x: an origin coordinate of 0 is written "0", never "-0".
+    std::snprintf(text, sizeof text, "%.8g %.8g translate\n", 0.0 - FixedToPoints(left),
+                  0.0 - FixedToPoints(bottom));
     return std::string(text);
 }
 

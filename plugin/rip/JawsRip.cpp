@@ -1,6 +1,7 @@
 #include "JawsEntryPoints.h"
 #include "Rip.h"
 
+#include "brask/FilterKeys.h"
 #include "brask/Logger.h"
 
 namespace BRASK::PLUGIN {
@@ -54,25 +55,24 @@ Status JawsRip::GetGraphicsColorSpace(JawsColorSpace space) const {
         "long __cdecl BRASK::PLUGIN::JawsRip::GetGraphicsColorSpace(JawsColorSpace) const";
     switch (space) {
     case kJawsColorSpaceCMYK:
-        return 5;
+        return COLORSPACE::kCMYK;
     case kJawsColorSpaceRGB:
-        return 4;
-    case kJawsColorSpaceSeparation:
-        return 8;
+        return COLORSPACE::kRGB;
     case kJawsColorSpaceGray:
-        return 3;
+        return COLORSPACE::kGray;
     case kJawsColorSpaceLab:
-        return 15;
+        return COLORSPACE::kLab;
     case kJawsColorSpaceICCBased:
-        return 14;
+        return COLORSPACE::kICCBased;
+    case kJawsColorSpaceSeparation:
     case kJawsColorSpaceDeviceN:
     case kJawsColorSpaceNChannel:
     case kJawsColorSpaceSeparationAll:
     case kJawsColorSpaceSeparationNone:
-        return 8;
+        return COLORSPACE::kSeparation;
     default:
         BRASK_LOG_ERROR(kJawsRipSource, kFunction, "Unknown/Unhandled color space");
-        return 0;
+        return COLORSPACE::kUnknown;
     }
 }
 

@@ -5,6 +5,7 @@
 #include "Pixmap.h"
 #include "Rip.h"
 
+#include "brask/FilterKeys.h"
 #include "brask/Logger.h"
 
 #include <algorithm>
@@ -22,7 +23,6 @@ constexpr char kJawsRipSource[] = "core/Common/Constructs/Graphics/Plugins/Rip/J
 constexpr char kRasterizeFunction[] =
     "long __cdecl BRASK::PLUGIN::JawsRip::Rasterize(class BRASK::TInterfacePtr<class "
     "BRASK::GRAPHICS::IRasterComponent> &,float,long,unsigned char)";
-constexpr float kFixedPointsPerInch = 4718592.0f; // 72 x 65536
 constexpr std::int16_t kRGBModelBits = 24;
 constexpr std::int16_t kCMYKModelBits = 32;
 
@@ -36,13 +36,11 @@ std::int32_t AbsoluteFixed(Fixed value) {
                                                             std::numeric_limits<std::int32_t>::max()));
 }
 
-// Pixels for a 16.16 size at `resolution`, truncated toward zero. The count travels as a signed 16-bit value:
-// 0 for a size that gives no pixel or more than 32767 (a narrowed count would turn negative).
+// Pixels for a 16.16 size at `resolution`. The count travels as a signed 16-bit value: 0 for a size that
+// gives no pixel or more than 32767 (a narrowed count would turn negative).
 std::int32_t PixelCount(std::int32_t fixedSize, float resolution) {
-    const float pixels = static_cast<float>(fixedSize) * resolution / kFixedPointsPerInch;
-    if (!(pixels >= 1.0f) || pixels >= 32768.0f)
-        return 0;
-    return static_cast<std::int16_t>(static_cast<std::int32_t>(pixels));
+    const std::int32_t pixels = PixelsFor(static_cast<float>(FixedToPoints(fixedSize)), resolution);
+    return pixels >= 1 && pixels <= 32767 ? pixels : 0;
 }
 
 // The resolution in 16.16 dots per inch; false when it is not a positive value the 32-bit field can hold.

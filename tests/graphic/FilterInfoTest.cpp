@@ -5,6 +5,7 @@
 #include "PluginClassFactories.h"
 
 #include "brask/ClassIds.h"
+#include "brask/FilterKeys.h"
 
 #include <cstring>
 
@@ -54,24 +55,24 @@ TEST_F(FilterInfo, NewGraphicCarriesExactlyTheFormatKeys) {
     ASSERT_NE(dictionary, nullptr);
 
     ASSERT_EQ(dictionary->GetKeyCount(), 4u);
-    EXPECT_EQ(dictionary->GetKeyAt(0), 1);
-    EXPECT_EQ(dictionary->GetKeyAt(1), 2);
-    EXPECT_EQ(dictionary->GetKeyAt(2), 3);
-    EXPECT_EQ(dictionary->GetKeyAt(3), 7);
+    EXPECT_EQ(dictionary->GetKeyAt(0), FILTERKEY::kFormatCodes);
+    EXPECT_EQ(dictionary->GetKeyAt(1), FILTERKEY::kFormatNames);
+    EXPECT_EQ(dictionary->GetKeyAt(2), FILTERKEY::kFormatDescription);
+    EXPECT_EQ(dictionary->GetKeyAt(3), FILTERKEY::kFilterVersion);
 
-    EXPECT_EQ(dictionary->GetType(7), IDictionary::kUInt8);
+    EXPECT_EQ(dictionary->GetType(FILTERKEY::kFilterVersion), IDictionary::kUInt8);
     std::uint8_t version = 0;
-    EXPECT_EQ(dictionary->GetUInt8(7, version), kOK);
+    EXPECT_EQ(dictionary->GetUInt8(FILTERKEY::kFilterVersion, version), kOK);
     EXPECT_EQ(version, 254);
 
     const std::vector<std::uint8_t> codes = {3, 0, 0, 0, 'E', 'P', 'S', 'F', 'B', 'S', 'V', 'G'};
-    EXPECT_EQ(Bytes(*dictionary, 1), codes);
+    EXPECT_EQ(Bytes(*dictionary, FILTERKEY::kFormatCodes), codes);
     const std::vector<std::uint8_t> names = {2, 'E', 'P', 'S', 0, 'B', 'S', 'V', 'G', 0};
-    EXPECT_EQ(Bytes(*dictionary, 2), names);
+    EXPECT_EQ(Bytes(*dictionary, FILTERKEY::kFormatNames), names);
 
     const char16_t* text = nullptr;
     std::uint32_t units = 0;
-    ASSERT_EQ(dictionary->GetWString(3, &text, &units), kOK);
+    ASSERT_EQ(dictionary->GetWString(FILTERKEY::kFormatDescription, &text, &units), kOK);
     ASSERT_EQ(units, 11u);
     EXPECT_EQ(std::u16string(text, units), std::u16string(u"EPS Format\0", 11));
 }

@@ -9,6 +9,7 @@
 
 #include "ClassFactorySlot.h"
 #include "brask/ClassIds.h"
+#include "brask/FilterKeys.h"
 #include "brask/ObjectCounter.h"
 #include "brask_host/Host.h"
 
@@ -32,8 +33,8 @@ public:
         if (withDictionary) {
             TInterfacePtr<IDictionary> dictionary;
             IO::CreatePersistentDictionary(factory, dictionary);
-            dictionary->SetFloat(14, width);
-            dictionary->SetFloat(15, height);
+            dictionary->SetFloat(FILTERKEY::kWidth, width);
+            dictionary->SetFloat(FILTERKEY::kHeight, height);
             AttachInterface(dictionary.Get(), CLSID::FilterDictionaryKey);
         }
         mSpace.Adopt(new StubConnectionSpace);

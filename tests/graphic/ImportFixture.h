@@ -9,6 +9,7 @@
 #include "PluginClassFactories.h"
 
 #include "brask/ClassIds.h"
+#include "brask/FilterKeys.h"
 
 #include <dlfcn.h>
 #include <fstream>
@@ -115,7 +116,7 @@ protected:
         TInterfacePtr<IDictionary> options;
         IO::CreatePersistentDictionary(mHost.Get(), options);
         if (interpreter)
-            options->SetBool(COREREGISTRY::PDFBasedCG::kOptionUseInterpreter, true);
+            options->SetBool(OPTIONKEY::kUseInterpreter, true);
         return options;
     }
     // Places the EPS text (written to `name`) on the converter or the interpreter path.

@@ -6,6 +6,7 @@
 #include "PluginClassFactories.h"
 
 #include "brask/ClassIds.h"
+#include "brask/FilterKeys.h"
 
 #include <fstream>
 #include <random>
@@ -146,7 +147,7 @@ TEST_F(CompositeGraphicInit, FileSourceIsReadInPlace) {
 
 TEST_F(CompositeGraphicInit, SvgFileTypeNamesTheCopySvgAndInterpreterOptionSkipsIt) {
     auto svgOptions = Options();
-    svgOptions->SetUInt32(PDFBasedCG::kOptionFileType, GRAPHICS::kTypeSVG);
+    svgOptions->SetUInt32(OPTIONKEY::kFileType, GRAPHICS::kTypeSVG);
     {
         auto source = MemorySource("<svg/>");
         auto graphic = NewGraphic();
@@ -157,7 +158,7 @@ TEST_F(CompositeGraphicInit, SvgFileTypeNamesTheCopySvgAndInterpreterOptionSkips
     EXPECT_TRUE(mTempDir.Files().empty());
 
     auto interpreter = Options();
-    interpreter->SetBool(PDFBasedCG::kOptionUseInterpreter, true);
+    interpreter->SetBool(OPTIONKEY::kUseInterpreter, true);
     auto source = MemorySource("%!PS");
     auto graphic = NewGraphic();
     graphic->Init(*mHost, *source, interpreter.Get());
@@ -166,7 +167,7 @@ TEST_F(CompositeGraphicInit, SvgFileTypeNamesTheCopySvgAndInterpreterOptionSkips
     EXPECT_TRUE(mTempDir.Files().empty());
 
     // Present but false: the converter path again, which needs the copy.
-    interpreter->SetBool(PDFBasedCG::kOptionUseInterpreter, false);
+    interpreter->SetBool(OPTIONKEY::kUseInterpreter, false);
     auto second = NewGraphic();
     second->Init(*mHost, *source, interpreter.Get());
     EXPECT_TRUE(second->GetTempFile());
@@ -279,7 +280,7 @@ TEST_F(CompositeGraphicInit, NoExceptionReachesTheHost) {
     source.Adopt(new ThrowingProvider("%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 1 1\n"));
     for (const bool interpreter : {false, true}) { // the copy reads the source; the comment scan reads it
         auto options = Options();
-        options->SetBool(PDFBasedCG::kOptionUseInterpreter, interpreter);
+        options->SetBool(OPTIONKEY::kUseInterpreter, interpreter);
         auto graphic = NewGraphic();
         LogCapture log;
         EXPECT_EQ(graphic->Init(*mHost, *source, options.Get()), 7) << interpreter;

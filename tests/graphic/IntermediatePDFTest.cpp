@@ -3,6 +3,7 @@
 #include "ImportFixture.h"
 
 #include "IntermediatePDF.h"
+#include "brask/FilterKeys.h"
 
 #include <sys/stat.h>
 
@@ -59,7 +60,7 @@ TEST_F(IntermediatePDFTest, AConversionThatFailsOrWritesNothingFailsThePlacement
         EXPECT_EQ(log.WithMessage(c.message).size(), 1u);
         EXPECT_EQ(mDiscovery->calls, 0);
         EXPECT_EQ(FindAttached<GRAPHICS::IConnectionSpace>(*graphic, CLSID::ConnectionSpaceKey), nullptr);
-        EXPECT_FLOAT_EQ(Key(*graphic, 2004), 20); // the box is still reported
+        EXPECT_FLOAT_EQ(Key(*graphic, FILTERKEY::kTop), 20); // the box is still reported
         EXPECT_TRUE(LeftFiles().empty());
     }
 }

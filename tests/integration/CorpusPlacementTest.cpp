@@ -3,6 +3,7 @@
 #include "../support/CorpusSkip.h"
 #include "CorpusFiles.h"
 #include "PluginHost.h"
+#include "brask/FilterKeys.h"
 
 #include <array>
 #include <cmath>
@@ -53,8 +54,8 @@ TEST_P(Corpus, EveryEPSBecomesAPDFOfItsBoundingBox) {
         SCOPED_TRACE(file.string());
         LogCapture log;
         Placement placement = PluginHost::Instance().Place(file.string(), interpreter);
-        const float width = placement.Float(2002) - placement.Float(2001);
-        const float height = placement.Float(2004) - placement.Float(2003);
+        const float width = placement.Float(FILTERKEY::kRight) - placement.Float(FILTERKEY::kLeft);
+        const float height = placement.Float(FILTERKEY::kTop) - placement.Float(FILTERKEY::kBottom);
         if (placement.status != kOK || placement.connectionSpace == nullptr) {
             // A failure must say why.
             EXPECT_FALSE(Errors(log).empty()) << "status " << placement.status << " without a logged reason";
@@ -71,8 +72,8 @@ TEST_P(Corpus, EveryEPSBecomesAPDFOfItsBoundingBox) {
             EXPECT_NEAR(pageWidth, width, 0.5);
             EXPECT_NEAR(pageHeight, height, 0.5);
         }
-        EXPECT_NEAR(placement.Float(14), pageWidth, 0.5);
-        EXPECT_NEAR(placement.Float(15), pageHeight, 0.5);
+        EXPECT_NEAR(placement.Float(FILTERKEY::kWidth), pageWidth, 0.5);
+        EXPECT_NEAR(placement.Float(FILTERKEY::kHeight), pageHeight, 0.5);
         std::filesystem::remove(pdf);
     }
     std::printf("%s path: %d of %zu EPS files placed\n", interpreter ? "interpreter" : "converter", placed,
@@ -111,9 +112,9 @@ TEST(CorpusSVG, EverySVGBecomesAPDFOfItsIntrinsicSize) {
         const std::string pdf = PluginHost::Instance().SavePDF(placement, file.stem().string() + "-svg.pdf");
         EXPECT_EQ(std::system(("qpdf --check '" + pdf + "' >/dev/null 2>&1").c_str()), 0);
         const auto [refWidth, refHeight] = PageSize(reference);
-        EXPECT_NEAR(placement.Float(14), refWidth, 0.5);
-        EXPECT_NEAR(placement.Float(15), refHeight, 0.5);
-        for (std::int32_t key = 2001; key <= 2008; ++key)
+        EXPECT_NEAR(placement.Float(FILTERKEY::kWidth), refWidth, 0.5);
+        EXPECT_NEAR(placement.Float(FILTERKEY::kHeight), refHeight, 0.5);
+        for (std::int32_t key = FILTERKEY::kLeft; key <= FILTERKEY::kDCS; ++key)
             EXPECT_EQ(placement.dictionary->GetType(key), IDictionary::kNone);
         std::filesystem::remove(pdf);
     }

@@ -4,6 +4,7 @@
 #include "GraphicProcessor.h"
 #include "JawsEntryPoints.h"
 #include "LibUtils.h"
+#include "brask/FilterKeys.h"
 
 #include <cstring>
 #include <fstream>
@@ -158,7 +159,9 @@ TEST_F(Processors, ColourSpacesMapToHostCodesOnceAndAreKept) {
     JawsRip* rip = processor->GetJawsRip();
     ASSERT_EQ(rip->GetColorSpaceCount(), 12);
     const std::uint8_t* list = rip->GetColorSpaceList();
-    const std::uint8_t expected[] = {5, 4, 8, 3, 15, 14, 8, 8, 8, 8, 0, 0};
+    using namespace COLORSPACE;
+    const std::uint8_t expected[] = {kCMYK,       kRGB,        kSeparation, kGray,       kLab,     kICCBased,
+                                     kSeparation, kSeparation, kSeparation, kSeparation, kUnknown, kUnknown};
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(0, std::memcmp(list, expected, sizeof expected));
     EXPECT_EQ(log.WithMessage("Unknown/Unhandled color space").size(), 2u);

@@ -14,6 +14,7 @@
 #include "ClassFactorySlot.h"
 #include "LibUtils.h"
 #include "brask/ClassIds.h"
+#include "brask/FilterKeys.h"
 #include "brask/Raster.h"
 #include "brask_host/Host.h"
 
@@ -96,8 +97,10 @@ protected:
         EPSVectorFileReader reader;
         EXPECT_EQ(reader.Init(provider.Get()), kOK) << eps;
         PixmapRip rip(nullptr, provider.Get(), &reader);
-        const std::int32_t w = static_cast<std::int32_t>(std::abs(rip.GetFixedWidth()) * dpi / 4718592.0f);
-        const std::int32_t h = static_cast<std::int32_t>(std::abs(rip.GetFixedHeight()) * dpi / 4718592.0f);
+        const std::int32_t w =
+            PixelsFor(static_cast<float>(FixedToPoints(std::abs(rip.GetFixedWidth()))), dpi);
+        const std::int32_t h =
+            PixelsFor(static_cast<float>(FixedToPoints(std::abs(rip.GetFixedHeight()))), dpi);
         if (force16)
             rip.refusedBytes = static_cast<std::size_t>(w) * 4 * static_cast<std::size_t>(h);
         const bool cmyk = colourModel == JawsRip::kColourModelCMYK;

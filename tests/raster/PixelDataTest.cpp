@@ -3,6 +3,8 @@
 #include "../support/CorpusSkip.h"
 #include "RasterFixture.h"
 
+#include "brask/FilterKeys.h"
+
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -268,8 +270,8 @@ TEST_F(PixelDataTest, ADOSBinaryEPSFeedsOnlyItsPostScriptSection) {
     EXPECT_EQ(Drawn(), eps.substr(7776, 38058));
     EXPECT_EQ(SetupAt(0).width, reader.GetRight() - reader.GetLeft());
     EXPECT_EQ(SetupAt(0).height, reader.GetTop() - reader.GetBottom());
-    EXPECT_NEAR(SetupAt(0).width / 65536.0, 72.0, 0.5);
-    EXPECT_NEAR(SetupAt(0).height / 65536.0, 48.0, 0.5);
+    EXPECT_NEAR(FixedToPoints(SetupAt(0).width), 72.0, 0.5);
+    EXPECT_NEAR(FixedToPoints(SetupAt(0).height), 48.0, 0.5);
 }
 
 } // namespace
