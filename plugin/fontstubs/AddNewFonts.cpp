@@ -5,7 +5,6 @@
 #include "FontDeviceLog.h"
 #include "StubNames.h"
 
-#include "ClassFactorySlot.h"
 #include "JawsFolders.h"
 #include "LibUtils.h"
 #include "Platform.h"
@@ -70,8 +69,7 @@ void FontDevice::DeleteStaleStubs() {
             continue;
         for (const auto& dir : stubDirs) {
             TInterfacePtr<FILE_SYS::IFile> file;
-            FILE_SYS::CreateSystemFile(COREREGISTRY::ClassFactorySlot::Get(), file,
-                                       dir + CoreString::FromUTF8(key));
+            FILE_SYS::CreateSystemFile(factory, file, dir + CoreString::FromUTF8(key));
             if (file && file->Exists())
                 file->Delete();
         }

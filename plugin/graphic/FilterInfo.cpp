@@ -1,7 +1,6 @@
 // The filter-information dictionary, the connection space and tile adaptation of PDFBasedCG.
 #include "PDFBasedCG.h"
 
-#include "ClassFactorySlot.h"
 #include "GraphicLog.h"
 #include "HostBoundary.h"
 #include "LibUtils.h"
@@ -20,11 +19,11 @@ constexpr std::uint8_t kFormatNames[10] = {2, 'E', 'P', 'S', 0, 'B', 'S', 'V', '
 constexpr char16_t kFormatDescription[] = u"EPS Format"; // written with its terminating zero unit
 } // namespace
 
-Status PDFBasedCG::CreateDictionaryWithFilterInfoKeys() {
+Status PDFBasedCG::CreateDictionaryWithFilterInfoKeys(IClassFactory* factory) {
     constexpr char kFunction[] =
         "long __cdecl BRASK::COREREGISTRY::PDFBasedCG::CreateDictionaryWithFilterInfoKeys(void)";
     TInterfacePtr<IDictionary> dictionary;
-    IO::CreatePersistentDictionary(ClassFactorySlot::Get(), dictionary);
+    IO::CreatePersistentDictionary(factory, dictionary);
     if (!dictionary) {
         BRASK_LOG_ERROR(kPDFBasedCGSource, kFunction,
                         "Could not create a dictionary or find one to give back filter information.");
@@ -58,7 +57,8 @@ Status PDFBasedCG::AdaptTile(GRAPHICS::ITile* inputTile, GRAPHICS::ITile* output
         kInternalError);
 }
 
-bool PDFBasedCG::GetConnectionSpaceForInputGraphic(GRAPHICS::IConnectionSpace*& connectionSpace) {
+bool PDFBasedCG::GetConnectionSpaceForInputGraphic(IClassFactory& factory,
+                                                   GRAPHICS::IConnectionSpace*& connectionSpace) {
     constexpr char kFunction[] =
         "bool __cdecl BRASK::COREREGISTRY::PDFBasedCG::GetConnectionSpaceForInputGraphic("
         "class BRASK::GRAPHICS::IConnectionSpace *&)";
@@ -83,7 +83,7 @@ bool PDFBasedCG::GetConnectionSpaceForInputGraphic(GRAPHICS::IConnectionSpace*& 
     }
 
     TInterfacePtr<GRAPHICS::ITile> tile;
-    GRAPHICS::HELPER::CreateTile(ClassFactorySlot::Get(), GEOMETRY::Rect<float>{0, 0, height, width}, tile);
+    GRAPHICS::HELPER::CreateTile(&factory, GEOMETRY::Rect<float>{0, 0, height, width}, tile);
     if (!tile) {
         BRASK_LOG_ERROR(kPDFBasedCGSource, kFunction, "Failed to initialize the CompositeGraphic.");
         return false;

@@ -4,7 +4,6 @@
 #include "IntermediatePDF.h"
 #include "PDFBasedCG.h"
 
-#include "ClassFactorySlot.h"
 #include "LibUtils.h"
 
 #include "MemoryManager.h"
@@ -88,11 +87,6 @@ Bytes RepairedBinaryHeader(const PLUGIN::EPSVectorFileReader& reader, std::uint3
     return bytes;
 }
 
-template <class T> struct Releaser {
-    void operator()(T* object) const { object->Release(); }
-};
-template <class T> using ProcessorPtr = std::unique_ptr<T, Releaser<T>>;
-
 // Keeps the user-space size in step with the bounding box: when they disagree by more than a point the box
 // wins, and a box narrower than 3 points is widened to 3.
 void CheckSize(IDictionary& dictionary, std::int32_t lowKey, std::int32_t highKey, std::int32_t sizeKey,
@@ -155,7 +149,7 @@ Status PDFBasedCG::AdoptIntermediatePDF(IClassFactory& factory, const IDictionar
     const bool takeGraphic = !svgRules || (status == kOK && mPDFGraphic);
     if (takeGraphic) {
         GRAPHICS::IConnectionSpace* connectionSpace = nullptr;
-        if (GetConnectionSpaceForInputGraphic(connectionSpace) && connectionSpace != nullptr)
+        if (GetConnectionSpaceForInputGraphic(factory, connectionSpace) && connectionSpace != nullptr)
             AttachInterface(connectionSpace, CLSID::ConnectionSpaceKey);
         pdfProvider.Reset();
         if (mPDFGraphic) {
@@ -185,8 +179,9 @@ Status PDFBasedCG::AdoptIntermediatePDF(IClassFactory& factory, const IDictionar
 Status PDFBasedCG::ProcessEPSToConnectionSpace(IClassFactory& factory, IO::IDataProvider& source,
                                                const IDictionary* options, bool useCallas, bool processorFlag,
                                                IDictionary* filterDictionary, CoreString& pdfPath) {
-    ProcessorPtr<PLUGIN::PDFOutputEPSGraphicProcessor> processor(new PLUGIN::PDFOutputEPSGraphicProcessor(
-        &source, mSourceURI.Get(), pdfPath, useCallas, processorFlag));
+    TInterfacePtr<PLUGIN::PDFOutputEPSGraphicProcessor> processor;
+    processor.Adopt(new PLUGIN::PDFOutputEPSGraphicProcessor(&factory, &source, mSourceURI.Get(), pdfPath,
+                                                             useCallas, processorFlag));
     Status err = processor->Init();
 
     const PLUGIN::EPSVectorFileReader* reader = processor->GetFileReader();
@@ -195,10 +190,10 @@ Status PDFBasedCG::ProcessEPSToConnectionSpace(IClassFactory& factory, IO::IData
         mSourceURI) {
         const CoreString path = mSourceURI->GetPath();
         if (UpperExtension(path) == "AI") {
-            InsertEPSFStringHeader(source, *mSourceURI, repaired, processor.get());
+            InsertEPSFStringHeader(factory, source, repaired, *processor);
             if (repaired) {
-                processor.reset(new PLUGIN::PDFOutputEPSGraphicProcessor(repaired.Get(), mSourceURI.Get(),
-                                                                         pdfPath, useCallas, processorFlag));
+                processor.Adopt(new PLUGIN::PDFOutputEPSGraphicProcessor(
+                    &factory, repaired.Get(), mSourceURI.Get(), pdfPath, useCallas, processorFlag));
                 err = processor->Init();
             }
             BRASK_LOG_INFO(kPDFBasedCGSource, kProcessEPSFunction, path << kNoHeaderMessage);
@@ -268,25 +263,25 @@ void PDFBasedCG::WriteEPSFilterInfo(PLUGIN::PDFOutputEPSGraphicProcessor& proces
     dictionary.SetBool(FILTERKEY::kImported, true);
 }
 
-Status PDFBasedCG::InsertEPSFStringHeader(IO::IDataProvider& source, IO::IURI& /*uri*/,
+Status PDFBasedCG::InsertEPSFStringHeader(IClassFactory& factory, IO::IDataProvider& source,
                                           TInterfacePtr<IO::IDataProvider>& repaired,
-                                          PLUGIN::EPSGraphicProcessor* processor) {
+                                          const PLUGIN::EPSGraphicProcessor& processor) {
     if (mTempFile)
         mTempFile->Delete(); // an earlier copy would otherwise stay behind on disk
-    CreateUniqueTempFile(mTempFile, nullptr);
+    CreateUniqueTempFile(&factory, mTempFile, nullptr);
     mSourceURI.Reset();
     if (mTempFile)
-        IO::CreateURI(ClassFactorySlot::Get(), mSourceURI, mTempFile->GetPath(true));
+        IO::CreateURI(&factory, mSourceURI, mTempFile->GetPath(true));
     if (!mSourceURI) {
         BRASK_LOG_ERROR(kPDFBasedCGSource, kInsertHeaderFunction,
                         "Can't get a file URI from the data provider to open the EPS.");
         return kNoFileURI;
     }
-    const Status openStatus = IO::CreateUriDataProvider(ClassFactorySlot::Get(), repaired, *mSourceURI,
-                                                        IO::kReadWriteMode, nullptr);
+    const Status openStatus =
+        IO::CreateUriDataProvider(&factory, repaired, *mSourceURI, IO::kReadWriteMode, nullptr);
     if (!repaired)
         return openStatus != kOK ? openStatus : kNoFileURI;
-    const PLUGIN::EPSVectorFileReader* reader = processor->GetFileReader();
+    const PLUGIN::EPSVectorFileReader* reader = processor.GetFileReader();
     // The first line is measured from the start of the PostScript section.
     const std::uint32_t position =
         static_cast<std::uint32_t>(reader->GetPostScriptStart()) + reader->GetHeaderLineLength();
@@ -308,8 +303,8 @@ Status PDFBasedCG::InsertEPSFStringHeader(IO::IDataProvider& source, IO::IURI& /
 Status PDFBasedCG::ProcessSVGToConnectionSpace(IClassFactory& factory, IO::IDataProvider& /*source*/,
                                                IO::IURI* uri, const IDictionary* options, bool processorFlag,
                                                IDictionary* filterDictionary, CoreString& pdfPath) {
-    ProcessorPtr<PLUGIN::PDFOutputSVGGraphicProcessor> processor(
-        new PLUGIN::PDFOutputSVGGraphicProcessor(uri, pdfPath, processorFlag));
+    TInterfacePtr<PLUGIN::PDFOutputSVGGraphicProcessor> processor;
+    processor.Adopt(new PLUGIN::PDFOutputSVGGraphicProcessor(&factory, uri, pdfPath, processorFlag));
     const Status err = processor->Init();
     if (err != kOK) {
         BRASK_LOG_ERROR(kPDFBasedCGSource, kProcessSVGFunction,

@@ -1,6 +1,5 @@
 #include "PDFBasedCG.h"
 
-#include "ClassFactorySlot.h"
 #include "GraphicLog.h"
 #include "HostBoundary.h"
 #include "LibUtils.h"
@@ -104,7 +103,7 @@ Status PDFBasedCG::InitUnguarded(IClassFactory& factory, IO::IDataProvider& sour
         if (uri != nullptr && uri->GetScheme() == BXString("file")) {
             mSourceURI.Reset(uri);
         } else {
-            const Status status = CopySourceToTempFile(source, fileType);
+            const Status status = CopySourceToTempFile(factory, source, fileType);
             if (status != kOK)
                 return status;
         }
@@ -119,11 +118,12 @@ Status PDFBasedCG::InitUnguarded(IClassFactory& factory, IO::IDataProvider& sour
                                        mPDFPath);
 }
 
-Status PDFBasedCG::CopySourceToTempFile(IO::IDataProvider& source, std::uint32_t fileType) {
+Status PDFBasedCG::CopySourceToTempFile(IClassFactory& factory, IO::IDataProvider& source,
+                                        std::uint32_t fileType) {
     constexpr const char* kFunction = kInitFunction;
-    CreateUniqueTempFile(mTempFile, fileType == GRAPHICS::kTypeSVG ? ".svg" : ".ps");
+    CreateUniqueTempFile(&factory, mTempFile, fileType == GRAPHICS::kTypeSVG ? ".svg" : ".ps");
     if (mTempFile)
-        IO::CreateURI(ClassFactorySlot::Get(), mSourceURI, mTempFile->GetPath(true));
+        IO::CreateURI(&factory, mSourceURI, mTempFile->GetPath(true));
     if (!mSourceURI) {
         BRASK_LOG_ERROR(kPDFBasedCGSource, kFunction,
                         "Can't get a file URI from the data provider to open the EPS.");
@@ -132,7 +132,7 @@ Status PDFBasedCG::CopySourceToTempFile(IO::IDataProvider& source, std::uint32_t
 
     TInterfacePtr<IO::IDataProvider> copy;
     const Status openStatus =
-        IO::CreateUriDataProvider(ClassFactorySlot::Get(), copy, *mSourceURI, IO::kReadWriteMode, nullptr);
+        IO::CreateUriDataProvider(&factory, copy, *mSourceURI, IO::kReadWriteMode, nullptr);
     if (!copy)
         return openStatus != kOK ? openStatus : kNoFileURI;
 
@@ -190,11 +190,10 @@ Status PDFBasedCG::CopyProviderBytes(IO::IDataProvider& source, IO::IDataProvide
     return kOK;
 }
 
-void CreateUniqueTempFile(TInterfacePtr<FILE_SYS::IFile>& file, const char* suffix) {
+void CreateUniqueTempFile(IClassFactory* factory, TInterfacePtr<FILE_SYS::IFile>& file, const char* suffix) {
     constexpr char kFunction[] = "void __cdecl BRASK::COREREGISTRY::CreateUniqueTempFile(class "
                                  "BRASK::TInterfacePtr<class BRASK::FILE_SYS::IFile> &,const char *)";
     file.Reset();
-    IClassFactory* factory = ClassFactorySlot::Get();
     if (factory == nullptr)
         return;
     TInterfacePtr<FILE_SYS::ISystemDirContainer> container;
@@ -224,6 +223,7 @@ void CreateUniqueTempFile(TInterfacePtr<FILE_SYS::IFile>& file, const char* suff
 }
 
 CoreString IntermediatePDFPath(IClassFactory& factory) {
+    // The one place the plug-in asks the core registry: the host names the intermediate PDF's folder there.
     IClassFactory* registry = GetCoreRegistry();
     TInterfacePtr<FILE_SYS::ISystemDirContainer> container;
     container.Adopt(FILE_SYS::CreateSystemDirContainer(registry != nullptr ? registry : &factory));

@@ -2,6 +2,8 @@
 #include "JawsEntryPoints.h"
 #include "Rip.h"
 
+#include "ClassFactorySlot.h"
+
 #include "brask/FilterKeys.h"
 #include "brask/Logger.h"
 
@@ -26,10 +28,6 @@ constexpr std::uint32_t kLastBlock = 2;
 constexpr std::int32_t kNoLibrary = -5;
 constexpr char kCreatePixelDataFunction[] = "long __cdecl BRASK::PLUGIN::EPSJawsRip::CreatePixelData(void)";
 
-bool LibraryAvailable() {
-    return LoadJawsLibrary(JawsLibraryLoaded());
-}
-
 // |a - b| without overflow, clamped to the 32-bit range.
 std::int32_t Distance(Fixed a, Fixed b) {
     const std::int64_t d = std::llabs(static_cast<std::int64_t>(a) - static_cast<std::int64_t>(b));
@@ -37,8 +35,12 @@ std::int32_t Distance(Fixed a, Fixed b) {
 }
 } // namespace
 
+EPSJawsRip::EPSJawsRip(IClassFactory* factory, IO::IURI* uri, IO::IDataProvider* provider,
+                       const EPSVectorFileReader* reader)
+    : JawsRip(factory, uri, provider), mReader(reader) {}
+
 EPSJawsRip::EPSJawsRip(IO::IURI* uri, IO::IDataProvider* provider, const EPSVectorFileReader* reader)
-    : JawsRip(uri, provider), mReader(reader) {}
+    : EPSJawsRip(COREREGISTRY::ClassFactorySlot::Get(), uri, provider, reader) {}
 
 RipDistillParams EPSJawsRip::MakeDistillParams() {
     RipDistillParams params;
@@ -61,7 +63,7 @@ Status EPSJawsRip::CreatePDFGraphics(const char* outputPath) {
     const std::int32_t byteCount = mReader->GetPostScriptEnd() - start;
     mDataProvider->SetPosition(start, IO::IDataProvider::kFromStart);
     const RipDistillParams params = MakeDistillParams();
-    if (!LoadJawsLibrary(JawsLibraryLoaded())) {
+    if (!LibraryAvailable()) {
         BRASK_LOG_ERROR(kEPSJawsRipSource, kFunction, "The interpreter library is not available.");
         return kRenderFailed;
     }

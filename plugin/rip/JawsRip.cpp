@@ -9,21 +9,11 @@ namespace BRASK::PLUGIN {
 namespace {
 constexpr char kJawsRipSource[] = "core/Common/Constructs/Graphics/Plugins/Rip/JawsRip";
 
-bool LibraryAvailable() {
-    return LoadJawsLibrary(JawsLibraryLoaded());
-}
-
-// The walk answers -1 for every step when the wrapper is not there.
-JawsColorSpace WalkBegin() {
-    return LibraryAvailable() ? GetJawsEntryPoints().BPDFColorSpaceBegin() : kJawsColorSpaceEnd;
-}
-JawsColorSpace WalkNext() {
-    return LibraryAvailable() ? GetJawsEntryPoints().BPDFColorSpaceNext() : kJawsColorSpaceEnd;
-}
-JawsColorSpace WalkEnd() {
-    return LibraryAvailable() ? GetJawsEntryPoints().BPDFColorSpaceEnd() : kJawsColorSpaceEnd;
-}
 } // namespace
+
+bool Rip::LibraryAvailable() const {
+    return LoadJawsLibrary(JawsLibraryLoaded(), mFactory);
+}
 
 std::int32_t JawsRip::GetColorSpaceCount() {
     if (mColorSpaceCount)
@@ -41,7 +31,13 @@ const std::uint8_t* JawsRip::GetColorSpaceList() {
         return nullptr;
     mColorSpaces = std::make_unique<std::uint8_t[]>(static_cast<std::size_t>(count));
     std::int32_t written = 0;
-    for (JawsColorSpace space = WalkBegin(); space != WalkEnd() && written < count; space = WalkNext())
+    // The walk answers -1 for every step when the wrapper is not there.
+    const auto walk = [this](PFN_BPDFColorSpaceBegin JawsEntryPoints::*step) {
+        return LibraryAvailable() ? (GetJawsEntryPoints().*step)() : kJawsColorSpaceEnd;
+    };
+    for (JawsColorSpace space = walk(&JawsEntryPoints::BPDFColorSpaceBegin);
+         space != walk(&JawsEntryPoints::BPDFColorSpaceEnd) && written < count;
+         space = walk(&JawsEntryPoints::BPDFColorSpaceNext))
         mColorSpaces[written++] = static_cast<std::uint8_t>(GetGraphicsColorSpace(space));
     return mColorSpaces.get();
 }

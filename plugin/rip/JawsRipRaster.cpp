@@ -26,10 +26,6 @@ constexpr char kRasterizeFunction[] =
 constexpr std::int16_t kRGBModelBits = 24;
 constexpr std::int16_t kCMYKModelBits = 32;
 
-bool LibraryAvailable() {
-    return LoadJawsLibrary(JawsLibraryLoaded());
-}
-
 // |value| of a 16.16 size, clamped to the 32-bit range.
 std::int32_t AbsoluteFixed(Fixed value) {
     return static_cast<std::int32_t>(std::min<std::int64_t>(std::llabs(static_cast<std::int64_t>(value)),
@@ -52,10 +48,9 @@ bool FixedResolution(float resolution, std::int32_t& fixed) {
     return true;
 }
 
+// Opens the raster device of the loaded interpreter.
 bool SetupRasterDevice(std::int32_t width, std::int32_t height, std::int32_t resolution, std::int16_t bits,
                        RipPixmap* pixmap, RipColorCallback* callback) {
-    if (!LibraryAvailable())
-        return false;
     try {
         return GetJawsEntryPoints().BPDFSetupRasterDevice(width, height, resolution, resolution, bits, pixmap,
                                                           0, nullptr, callback) == 0;
@@ -71,7 +66,7 @@ public:
     RasterDeviceCloser(const RasterDeviceCloser&) = delete;
     RasterDeviceCloser& operator=(const RasterDeviceCloser&) = delete;
     ~RasterDeviceCloser() {
-        if (mOpen && LibraryAvailable()) {
+        if (mOpen) { // a device opens only in a loaded interpreter
             try {
                 GetJawsEntryPoints().BPDFTearDownRasterDevice();
             } catch (...) {
@@ -122,7 +117,7 @@ Status JawsRip::Rasterize(TInterfacePtr<GRAPHICS::IRasterComponent>& raster, flo
     callback.rgb = cmyk ? 0 : 1;
     std::unique_ptr<ColorTranslator> translator;
     if (mTranslateColors != 0) {
-        translator = std::make_unique<ColorTranslator>();
+        translator = std::make_unique<ColorTranslator>(mFactory);
         callback.translate = &TranslateColorsCallback;
         callback.context = translator.get();
     }
@@ -134,7 +129,7 @@ Status JawsRip::Rasterize(TInterfacePtr<GRAPHICS::IRasterComponent>& raster, flo
 
     std::int32_t fixedResolution = 0;
     RasterDeviceCloser device;
-    if (!FixedResolution(resolution, fixedResolution) ||
+    if (!FixedResolution(resolution, fixedResolution) || !LibraryAvailable() ||
         !SetupRasterDevice(width, height, fixedResolution, cmyk ? kCMYKModelBits : kRGBModelBits,
                            &colourRecord, &callback)) {
         BRASK_LOG_ERROR(kJawsRipSource, kRasterizeFunction, "BPDFSetupRasterDevice failed");

@@ -27,7 +27,7 @@ TEST_F(ConcurrentStart, ProcessesStartingTogetherLeaveEveryStubAndIndexLineWhole
             char byte = 0;
             while (read(go[0], &byte, 1) > 0) {
             }
-            { FontDevice device(mFonts); }
+            { FontDevice device(mHost.Get(), mFonts); }
             _exit(0);
         }
         children.push_back(pid);

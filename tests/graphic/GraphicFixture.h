@@ -1,19 +1,13 @@
 // A reference host with private folders, published as the class-factory slot and the core registry.
 #pragma once
 
-#include "../support/LogCapture.h"
-#include "../support/TempDir.h"
+#include "../support/HostFixture.h"
 
 #include "BaseTileAdaptor.h"
-#include "LibUtils.h"
-
 #include "ClassFactorySlot.h"
-#include "brask/ClassIds.h"
-#include "brask/FilterKeys.h"
-#include "brask/ObjectCounter.h"
-#include "brask_host/Host.h"
-
-#include <gtest/gtest.h>
+#include "LibUtils.h"
+#include "PDFBasedCG.h"
+#include "PluginClassFactories.h"
 
 namespace BRASK::TEST {
 
@@ -55,28 +49,31 @@ public:
     TInterfacePtr<GRAPHICS::IConnectionSpace> mSpace;
 };
 
-class GraphicFixture : public ::testing::Test {
+class GraphicFixture : public HostFixture {
 protected:
     void SetUp() override {
-        mLiveAtStart = ObjectCounter::Live();
-        HOST::HostOptions options;
-        options.applicationDir = mAppDir.Path().string();
-        options.temporaryDir = mTempDir.Path().string();
-        mHost = HOST::Host::Create(options);
-        mHost->PublishAsCoreRegistry();
-        COREREGISTRY::ClassFactorySlot::Set(mHost.Get());
+        Fixture::SetUp();
+        UseHost(mAppDir.Path().string());
     }
-    void TearDown() override {
+    HOST::Host& UseHost(const std::string& applicationDir, const std::string& temporaryDir = {}) override {
+        HostFixture::UseHost(applicationDir, temporaryDir);
+        COREREGISTRY::ClassFactorySlot::Set(mHost.Get());
+        return *mHost;
+    }
+    void DropHost() override {
         COREREGISTRY::ClassFactorySlot::Set(nullptr);
-        mHost->UnpublishCoreRegistry();
-        mHost.Reset();
-        EXPECT_EQ(ObjectCounter::Live(), mLiveAtStart) << "objects leaked";
+        HostFixture::DropHost();
+    }
+
+    // A new composite graphic as GetClassObject makes it.
+    static TInterfacePtr<COREREGISTRY::PDFBasedCG> NewGraphic() {
+        TInterfacePtr<COREREGISTRY::PDFBasedCG> graphic;
+        graphic.Adopt(
+            dynamic_cast<COREREGISTRY::PDFBasedCG*>(COREREGISTRY::CreateICompositeGraphic(nullptr)));
+        return graphic;
     }
 
     TempDir mAppDir;
-    TempDir mTempDir;
-    TInterfacePtr<HOST::Host> mHost;
-    std::int64_t mLiveAtStart = 0;
 };
 
 } // namespace BRASK::TEST

@@ -16,11 +16,6 @@ namespace {
 
 const std::string kEPS = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 10 20\n%%EndComments\nshowpage\n";
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 using IntermediatePDFTest = BRASK::TEST::ImportFixture;
 
 } // namespace
@@ -101,7 +96,7 @@ TEST_F(IntermediatePDFTest, WhatLiesAtThePathIsNeitherAdoptedNorWrittenThrough) 
             SetOutputMode(FAKE::kWritePDF);
             EXPECT_EQ(status, c.status);
             EXPECT_EQ(mDiscovery->pdf, c.status == kOK ? FAKE::kPDFText : "");
-            EXPECT_EQ(ReadAll(victim), victimText);
+            EXPECT_EQ(BRASK::TEST::ReadFile(victim), victimText);
             EXPECT_EQ(std::filesystem::hard_link_count(victim), 1u);
             std::error_code ignored;
             std::filesystem::remove(victim + ".missing", ignored);
@@ -126,7 +121,7 @@ TEST_F(IntermediatePDFTest, AnotherUsersFileIsLeftAloneAndTheConversionRefused) 
                               " holds another user's file; it is not used.")
                   .size(),
               1u);
-    EXPECT_EQ(ReadAll(PDFPath()), "theirs");
+    EXPECT_EQ(BRASK::TEST::ReadFile(PDFPath()), "theirs");
     EXPECT_EQ(mDiscovery->calls, 0);
 }
 
@@ -155,7 +150,7 @@ TEST_F(IntermediatePDFTest, WithoutATemporaryFolderNothingIsWrittenAtTheRoot) {
     ASSERT_EQ(loaded, kOK);
     const char* old = std::getenv("TMPDIR");
     const std::string saved = old != nullptr ? old : "";
-    ::setenv("TMPDIR", (mTempDir.Path() / "missing").c_str(), 1);
+    ::setenv("TMPDIR", (mTemp.Path() / "missing").c_str(), 1);
     auto host = HOST::Host::Create(HOST::HostOptions{kFakes, ""}); // its private folder cannot be made
     old != nullptr ? ::setenv("TMPDIR", saved.c_str(), 1) : ::unsetenv("TMPDIR");
     mHost->UnpublishCoreRegistry();

@@ -154,7 +154,7 @@ TEST_F(ImportPaths, FilterKeysCarryThePicturesValuesOnBothPaths) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         if (c.interpreter) {
-            ASSERT_TRUE(PLUGIN::LoadJawsLibrary(PLUGIN::JawsLibraryLoaded()));
+            ASSERT_TRUE(PLUGIN::LoadJawsLibrary(PLUGIN::JawsLibraryLoaded(), mHost.Get()));
             Fake<void (*)(const int*, int)>("/libBraskPDF.so", "fake_set_colorspaces")(
                 c.interpreterSpaces.data(), static_cast<int>(c.interpreterSpaces.size()));
         }
@@ -193,7 +193,7 @@ TEST_F(ImportPaths, ProcessorFlagOptionSetsTheConverterResolution) {
         auto options = Options(false);
         if (c.option >= 0)
             options->SetBool(OPTIONKEY::kProcessorFlag, c.option == 1);
-        GraphicPtr graphic(dynamic_cast<PDFBasedCG*>(CreateICompositeGraphic(nullptr)));
+        GraphicPtr graphic = NewGraphic();
         ASSERT_EQ(graphic->Init(*mHost, *source, options.Get()), kOK);
         EXPECT_NE(JobText().find(std::string("/HWResolution ") + c.resolution + "\n"), std::string::npos)
             << c.option << ": " << JobText();
@@ -246,7 +246,7 @@ TEST_F(ImportPaths, SVGWritesOnlyTheSizeAndTheImportedFlag) {
     auto source = FileSource(path);
     auto options = Options(false);
     options->SetUInt32(OPTIONKEY::kFileType, GRAPHICS::kTypeSVG);
-    GraphicPtr graphic(dynamic_cast<PDFBasedCG*>(CreateICompositeGraphic(nullptr)));
+    GraphicPtr graphic = NewGraphic();
     EXPECT_EQ(graphic->Init(*mHost, *source, options.Get()), kOK);
     EXPECT_EQ(mDiscovery->pdf, FAKE::kPDFText);
     EXPECT_FLOAT_EQ(Key(*graphic, FILTERKEY::kWidth), 120);
@@ -256,7 +256,7 @@ TEST_F(ImportPaths, SVGWritesOnlyTheSizeAndTheImportedFlag) {
     EXPECT_EQ(Dictionary(*graphic).GetKeyCount(), 7u); // the four format keys, the size, imported
 
     mDiscovery->status = 9;
-    GraphicPtr failed(dynamic_cast<PDFBasedCG*>(CreateICompositeGraphic(nullptr)));
+    GraphicPtr failed = NewGraphic();
     LogCapture log;
     EXPECT_EQ(failed->Init(*mHost, *source, options.Get()), 9);
     EXPECT_FALSE(std::filesystem::exists(PDFPath()));
