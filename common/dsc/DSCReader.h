@@ -1,14 +1,14 @@
 // DSCReader: reads the Document Structuring Convention comments of one EPS file through a host data provider
-// into an EPSInfo record. All reading goes through one 64 KiB buffer; deferred "(atend)" values are found by
-// reading the PostScript section backward from its end, so the cost of a scan does not grow with the file.
+// into an EPSInfo record: it finds the PostScript section (plain, or inside a DOS binary EPS) and has a
+// DSCCommentScan read the section's lines from a DSCLineSource.
 #pragma once
 
 #include "DSCError.h"
+#include "DSCLineSource.h"
 #include "EPSInfo.h"
 
 #include "brask/IO.h"
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -17,16 +17,8 @@
 
 namespace BRASK::PLUGIN {
 
-class DSCCommentScan;
-
 class DSCReader {
 public:
-    static constexpr std::int32_t kBufferSize = 65536;
-    // A comment line holds at most 1198 characters, then a carriage return and a NUL.
-    static constexpr int kLineSize = 1200;
-    static constexpr int kMaxLineChars = kLineSize - 2;
-    using LineBuffer = std::array<std::uint8_t, kLineSize>;
-
     enum ParseDSCCommentsFlags : std::uint32_t { kParseDefault = 0x20 };
 
     // `provider` is borrowed: the caller keeps it alive for the reader's life. The record starts with its
@@ -47,24 +39,11 @@ public:
     DSCError GetEPSInfo(std::uint8_t* unused = nullptr, std::int16_t unusedCount = 118,
                         ParseDSCCommentsFlags unusedFlags = kParseDefault);
 
-    // Finds the PostScript section (plain, or inside a DOS binary EPS), seeks the provider to its start
-    // and resets the buffer.
+    // Finds the PostScript section (plain, or inside a DOS binary EPS) and starts the line source there.
     DSCError SetUpFileParsing();
     // Reads and checks the binary header and the first line (EPSF marker); true for a valid binary header.
     bool ReadDOSHeader();
 
-    // Delivers the next line of the section that is not blank and whose second character is not "!",
-    // through `buffer`. `position` is the file offset of the line's start. `byteCount` receives the bytes
-    // consumed (blank and skipped lines and the line end included), negated when the line does not begin
-    // with "%" or the read failed. With `skipNonComments`, lines not beginning with "%" are passed over.
-    DSCError ReadDSCComment(std::int32_t position, bool skipNonComments, LineBuffer& line,
-                            std::uint8_t* buffer, std::int32_t& bufferLength, std::int32_t& bufferIndex,
-                            std::int32_t& byteCount);
-    // Finds the "%%Trailer" line by reading the section backward from its end, no further back than
-    // `position`. On success `position` is just after that line and the next ReadDSCComment reads on from
-    // there.
-    DSCError SearchForTrailer(std::int32_t& position, LineBuffer& line, std::uint8_t* buffer,
-                              std::int32_t& bufferLength, std::int32_t& bufferIndex);
     // Decodes the PostScript string literal found in the first `length` bytes of `text` into `out`
     // (NUL-terminated; `out` must hold length + 1 bytes; the result is never longer than the input).
     void UndoPSStr(const std::uint8_t* text, std::size_t length, std::uint8_t* out);
@@ -77,34 +56,15 @@ public:
     // units is refused (false) and the list stays as it was.
     bool AddCustomColor(std::u16string_view entry);
 
-    // The record and the bounding box exactly as read, in points.
     const EPSInfo& Info() const { return *mRecord; }
     EPSInfo& Info() { return *mRecord; }
-    float LowerLeftX() const { return mLowerLeftX; }
-    float LowerLeftY() const { return mLowerLeftY; }
-    float UpperRightX() const { return mUpperRightX; }
-    float UpperRightY() const { return mUpperRightY; }
-    // Offset of the start of the line being read.
-    std::int32_t Position() const { return mPosition; }
+    // The lines of the PostScript section, once SetUpFileParsing found it.
+    DSCLineSource& Lines() { return mLines; }
 
 private:
-    friend class DSCCommentScan;
-
-    // Reads up to `count` bytes at the provider's position; false only when the provider failed and
-    // delivered nothing.
-    bool ReadProvider(std::uint8_t* destination, std::uint32_t& count);
-
     IO::IDataProvider* mProvider = nullptr;
-    std::unique_ptr<std::array<std::uint8_t, kBufferSize>> mBuffer;
     std::unique_ptr<EPSInfo> mRecord;
-    std::int32_t mPosition = 0;
-    std::int32_t mBufferLength = 0;
-    std::int32_t mBufferIndex = 0;
-    std::uint8_t* mBufferPointer = nullptr;
-    float mLowerLeftX = 0;
-    float mLowerLeftY = 0;
-    float mUpperRightX = 0;
-    float mUpperRightY = 0;
+    DSCLineSource mLines;
 };
 
 } // namespace BRASK::PLUGIN

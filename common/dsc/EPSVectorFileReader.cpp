@@ -29,20 +29,22 @@ Fixed Difference(Fixed high, Fixed low) {
 
 Fixed EPSVectorFileReader::GetFixedWidth() const {
     const EPSInfo* info = GetEPSInfo();
-    return info ? Difference(info->boundingBox.upperRightX, info->boundingBox.lowerLeftX) : 0;
+    return info ? Difference(info->boundingBox.right.fixed, info->boundingBox.left.fixed) : 0;
 }
 
 Fixed EPSVectorFileReader::GetFixedHeight() const {
     const EPSInfo* info = GetEPSInfo();
-    return info ? Difference(info->boundingBox.upperRightY, info->boundingBox.lowerLeftY) : 0;
+    return info ? Difference(info->boundingBox.top.fixed, info->boundingBox.bottom.fixed) : 0;
 }
 
 float EPSVectorFileReader::GetWidth() const {
-    return mFileReader ? mFileReader->UpperRightX() - mFileReader->LowerLeftX() : 0.0f;
+    const EPSInfo* info = GetEPSInfo();
+    return info ? info->boundingBox.right.read - info->boundingBox.left.read : 0.0f;
 }
 
 float EPSVectorFileReader::GetHeight() const {
-    return mFileReader ? mFileReader->UpperRightY() - mFileReader->LowerLeftY() : 0.0f;
+    const EPSInfo* info = GetEPSInfo();
+    return info ? info->boundingBox.top.read - info->boundingBox.bottom.read : 0.0f;
 }
 
 std::int32_t EPSVectorFileReader::GetPostScriptEnd() const {
@@ -54,19 +56,19 @@ std::int32_t EPSVectorFileReader::GetPostScriptStart() const {
 }
 
 Fixed EPSVectorFileReader::GetLeft() const {
-    return mFileReader ? mFileReader->Info().boundingBox.lowerLeftX : 0;
+    return mFileReader ? mFileReader->Info().boundingBox.left.fixed : 0;
 }
 
 Fixed EPSVectorFileReader::GetRight() const {
-    return mFileReader ? mFileReader->Info().boundingBox.upperRightX : 0;
+    return mFileReader ? mFileReader->Info().boundingBox.right.fixed : 0;
 }
 
 Fixed EPSVectorFileReader::GetBottom() const {
-    return mFileReader ? mFileReader->Info().boundingBox.lowerLeftY : 0;
+    return mFileReader ? mFileReader->Info().boundingBox.bottom.fixed : 0;
 }
 
 Fixed EPSVectorFileReader::GetTop() const {
-    return mFileReader ? mFileReader->Info().boundingBox.upperRightY : 0;
+    return mFileReader ? mFileReader->Info().boundingBox.top.fixed : 0;
 }
 
 Fixed EPSVectorFileReader::GetImageResolution() const {

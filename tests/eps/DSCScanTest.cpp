@@ -180,7 +180,7 @@ TEST_F(DSCScan, CommentRules) {
         if (c.logged) {
             EXPECT_EQ(CountLogged(DSCLOG::kGetEPSInfo, c.logged), 1);
         } else {
-            EXPECT_TRUE(mRecords.empty()) << mRecords.front().MessageUTF8();
+            EXPECT_TRUE(mLog.Records().empty()) << mLog.Records().front().MessageUTF8();
         }
         if (c.space != -1) {
             EXPECT_EQ(eps.reader->GetColorSpace(), c.space);
