@@ -57,6 +57,7 @@ protected:
     }
     HOST::Host& UseHost(const std::string& applicationDir, const std::string& temporaryDir = {}) override {
         HostFixture::UseHost(applicationDir, temporaryDir);
+        mHost->PublishAsCoreRegistry();
         COREREGISTRY::ClassFactorySlot::Set(mHost.Get());
         return *mHost;
     }

@@ -125,7 +125,7 @@ TEST_F(DiscoveryServiceTest, RefusedDataGivesNoGraphicAndOneLoggedReason) {
         EXPECT_EQ(CreateFrom(*provider, graphic, type), status) << bytes;
         EXPECT_FALSE(graphic);
         ASSERT_EQ(log.Records().size(), 1u) << bytes;
-        const LogRecord& record = log.Records()[0];
+        const LogRecord record = log.Records()[0];
         EXPECT_EQ(record.type, kLogTypeError);
         EXPECT_EQ(record.level, kLogLevelError);
         EXPECT_EQ(record.file, kLogSource);

@@ -9,6 +9,7 @@
 
 using namespace BRASK;
 using BRASK::TEST::Placement;
+using BRASK::TEST::Placing;
 using BRASK::TEST::PluginHost;
 
 namespace {
@@ -72,7 +73,7 @@ std::vector<Job> Jobs() {
 
 } // namespace
 
-TEST(ConcurrentPlacement, ThreadsGiveTheSameResultsAsOneByOne) {
+TEST_F(Placing, ThreadsGiveTheSameResultsAsOneByOne) {
     BRASK_SKIP_WITHOUT_CORPUS();
     const std::vector<Job> jobs = Jobs();
     std::vector<Outcome> alone;

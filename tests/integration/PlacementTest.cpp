@@ -16,6 +16,7 @@
 using namespace BRASK;
 using BRASK::TEST::LogCapture;
 using BRASK::TEST::Placement;
+using BRASK::TEST::Placing;
 using BRASK::TEST::PluginHost;
 
 namespace {
@@ -84,11 +85,6 @@ std::string Rendered(const std::string& pdf) {
     std::system(("pdftoppm -r 20 -gray -singlefile '" + pdf + "' '" + root + "'").c_str());
     return TEST::ReadAll(root + ".pgm");
 }
-
-class Placing : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { PluginHost::Instance(); }
-};
 
 } // namespace
 

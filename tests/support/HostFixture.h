@@ -1,4 +1,4 @@
-// A fixture with a reference host, published as the process's core registry while the test runs.
+// A fixture with a reference host.
 #pragma once
 
 #include "Fixture.h"
@@ -23,14 +23,14 @@ protected:
     }
 
     // A new reference host over `applicationDir` (empty: the folder of the running program) whose temporary
-    // folder is `temporaryDir` (empty: the private folder), published as the core registry.
+    // folder is `temporaryDir` (empty: the private folder).
     virtual HOST::Host& UseHost(const std::string& applicationDir, const std::string& temporaryDir = {}) {
         DropHost();
         mHost = HOST::Host::Create(
             HOST::HostOptions{applicationDir, temporaryDir.empty() ? mTemp.Path().string() : temporaryDir});
-        mHost->PublishAsCoreRegistry();
         return *mHost;
     }
+    // Drops the host (and its publication as the core registry, when it was published).
     virtual void DropHost() {
         if (mHost)
             mHost->UnpublishCoreRegistry();
