@@ -2,13 +2,13 @@
 // size: it reads the header and one block from the end. Files of 1 MiB and 1 GiB are made (sparse) in a
 // temporary folder at start and deleted at the end; each run reports the bytes and reads that reached the
 // data provider and the time.
+#include "EPSVectorFileReader.h"
 #include "HostFiles.h"
-#include "eps/EPSVectorFileReader.h"
 
+#include "MemoryManager.h"
 #include "brask/Logger.h"
 #include "brask/TObject.h"
 #include "brask_host/Host.h"
-#include "memory/MemoryManager.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,10 +1,10 @@
 // How long building the font stub tree takes for the machine's fonts: a first start (no tree on disk) and a
 // second start (the tree is there and the font set unchanged), each with a fresh font manager as at a real
 // process start.
+#include "ClassFactorySlot.h"
+#include "FontDevice.h"
 #include "brask_host/Host.h"
 #include "fontmap/StubFontMap.h"
-#include "fontstubs/FontDevice.h"
-#include "shell/ClassFactorySlot.h"
 
 #include <benchmark/benchmark.h>
 

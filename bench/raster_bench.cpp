@@ -6,11 +6,11 @@
 #include "JawsEntryPoints.h"
 #include "Rip.h"
 
+#include "ClassFactorySlot.h"
+#include "LibUtils.h"
 #include "brask/ClassIds.h"
 #include "brask/Raster.h"
 #include "brask_host/Host.h"
-#include "shell/ClassFactorySlot.h"
-#include "shell/LibUtils.h"
 
 #include <benchmark/benchmark.h>
 

@@ -55,11 +55,9 @@ void Host::RegisterBuiltInClasses() {
     RegisterClass(CLSID::URIRegistry, []() -> IObject* { return new URIRegistry; });
     RegisterClass(CLSID::PersistentDictionary, []() -> IObject* { return new PersistentDictionary; });
     IObject* environment = mGraphicsEnvironment.Get();
-    // The environment lives as long as the host, which owns this table.
-    RegisterClass(CLSID::GraphicsEnvironment, [environment]() -> IObject* {
-        environment->AddRef();
-        return environment;
-    });
+    // The environment lives as long as the host, which owns this table; each caller gets a reference.
+    RegisterClass(CLSID::GraphicsEnvironment,
+                  [environment]() -> IObject* { return TInterfacePtr<IObject>(environment).Detach(); });
     RegisterClass(CLSID::Tile, []() -> IObject* { return new Tile; });
     RegisterClass(CLSID::SystemFile, []() -> IObject* { return new SystemFile; });
     RegisterClass(CLSID::SystemDir, []() -> IObject* { return new SystemDir; });

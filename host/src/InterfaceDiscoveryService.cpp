@@ -5,6 +5,7 @@
 #include "PdfPageBox.h"
 #include "PersistentDictionary.h"
 #include "brask/ClassIds.h"
+#include "brask/FilterKeys.h"
 #include "brask/Logger.h"
 #include "brask_host/HostStatus.h"
 
@@ -76,8 +77,8 @@ Status InterfaceDiscoveryService::CreateCompositeGraphic(IClassFactory&, IO::IDa
 
         TInterfacePtr<PersistentDictionary> dictionary;
         dictionary.Adopt(new PersistentDictionary);
-        dictionary->SetFloat(PdfCompositeGraphic::kWidthKey, size.width);
-        dictionary->SetFloat(PdfCompositeGraphic::kHeightKey, size.height);
+        dictionary->SetFloat(FILTERKEY::kWidth, size.width);
+        dictionary->SetFloat(FILTERKEY::kHeight, size.height);
 
         GRAPHICS::Rect<float> pageBox;
         pageBox.top = size.height;

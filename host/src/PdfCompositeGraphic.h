@@ -1,6 +1,6 @@
 // The host's composite graphic for a PDF, made by the interface discovery service. It carries a dictionary
-// with the first page's size (keys 14 and 15, floats, points) and a connection space with the PDF bytes,
-// and hands that connection space to the tiles it adapts.
+// with the first page's size (FILTERKEY::kWidth and kHeight, floats, points) and a connection space with the
+// PDF bytes, and hands that connection space to the tiles it adapts.
 #pragma once
 
 #include "brask/Graphics.h"
@@ -10,9 +10,6 @@ namespace BRASK::HOST {
 
 class PdfCompositeGraphic : public TObject<GRAPHICS::ICompositeGraphic> {
 public:
-    static constexpr std::int32_t kWidthKey = 14;
-    static constexpr std::int32_t kHeightKey = 15;
-
     std::int32_t ForwardToTileAdaptor(void* a, GRAPHICS::ITileAdaptor* b, void* c) override;
     // Attaches the connection space to `outputTile`; 3 when both tiles are null.
     Status AdaptTile(GRAPHICS::ITile* inputTile, GRAPHICS::ITile* outputTile) override;

@@ -5,11 +5,10 @@
 #include "FontDeviceLog.h"
 #include "StubNames.h"
 
+#include "JawsFolders.h"
+#include "LibUtils.h"
+#include "Platform.h"
 #include "brask/Logger.h"
-#include "platform/Platform.h"
-#include "rip/JawsFolders.h"
-#include "shell/ClassFactorySlot.h"
-#include "shell/LibUtils.h"
 
 #include <cstring>
 
@@ -70,8 +69,7 @@ void FontDevice::DeleteStaleStubs() {
             continue;
         for (const auto& dir : stubDirs) {
             TInterfacePtr<FILE_SYS::IFile> file;
-            FILE_SYS::CreateSystemFile(COREREGISTRY::ClassFactorySlot::Get(), file,
-                                       dir + CoreString::FromUTF8(key));
+            FILE_SYS::CreateSystemFile(factory, file, dir + CoreString::FromUTF8(key));
             if (file && file->Exists())
                 file->Delete();
         }

@@ -1,7 +1,7 @@
 // The plug-in's own font manager: the font library's manager as it stands, one per process.
 #pragma once
 
-#include "fonts/XFontManager.h"
+#include "XFontManager.h"
 
 namespace BRASK::PLUGIN {
 

@@ -4,11 +4,11 @@
 #include "FontDeviceLog.h"
 #include "StubTreeLock.h"
 
+#include "ClassFactorySlot.h"
+#include "JawsFolders.h"
+#include "LibUtils.h"
+#include "Platform.h"
 #include "brask/Logger.h"
-#include "platform/Platform.h"
-#include "rip/JawsFolders.h"
-#include "shell/ClassFactorySlot.h"
-#include "shell/LibUtils.h"
 
 namespace BRASK::PLUGIN {
 
@@ -18,34 +18,34 @@ namespace {
 
 constexpr char16_t kSeparator = static_cast<char16_t>(PLATFORM::PathSeparator());
 
-IClassFactory* Factory() {
-    return COREREGISTRY::ClassFactorySlot::Get();
-}
-
 std::string Bytes(const unsigned char* text) {
     return std::string(reinterpret_cast<const char*>(text));
 }
 
 } // namespace
 
-FontDevice::FontDevice() : fontManager(GetFakeFontMgr()) {
+FontDevice::FontDevice(IClassFactory* hostFactory) : factory(hostFactory), fontManager(GetFakeFontMgr()) {
     Build();
 }
 
-FontDevice::FontDevice(XF::XFontManager& manager) : fontManager(&manager) {
+FontDevice::FontDevice(IClassFactory* hostFactory, XF::XFontManager& manager)
+    : factory(hostFactory), fontManager(&manager) {
     Build();
 }
+
+FontDevice::FontDevice(XF::XFontManager& manager)
+    : FontDevice(COREREGISTRY::ClassFactorySlot::Get(), manager) {}
 
 FontDevice::~FontDevice() = default;
 
-FontDevice& FontDevice::Instance() {
-    static FontDevice device;
+FontDevice& FontDevice::Instance(IClassFactory* factory) {
+    static FontDevice device(factory);
     return device;
 }
 
 void FontDevice::Build() {
     CoreString base;
-    GetJawsFolder(base, false, kSharedRipFolder);
+    GetJawsFolder(factory, base, false, kSharedRipFolder);
 
     CoreString fontStubsDir;
     CoreString noDir;
@@ -100,7 +100,7 @@ FontStubError FontDevice::CreateJawsDirectory(CoreString& parent, CoreString& na
                                               CoreString& edirDir, CoreString& category) {
     const CoreString path = parent + name;
     TInterfacePtr<FILE_SYS::IDir> dir;
-    FILE_SYS::CreateSystemDir(Factory(), dir, path);
+    FILE_SYS::CreateSystemDir(factory, dir, path);
     if (!dir) {
         BRASK_LOG_ERROR(kSource, kCreateJawsDirectory, "CreateSystemDir failed");
         return kFontStubDirError;
@@ -127,7 +127,7 @@ FontStubError FontDevice::CreateJawsDirectory(CoreString& parent, CoreString& na
 FontStubError FontDevice::CreateEdir(const CoreString& dir) {
     static const CoreString kEdirName = BXString("_edir_");
     TInterfacePtr<FILE_SYS::IFile> file;
-    FILE_SYS::CreateSystemFile(Factory(), file, dir + kEdirName);
+    FILE_SYS::CreateSystemFile(factory, file, dir + kEdirName);
     if (file && file->Exists())
         return kFontStubOK;
     if (!file || file->Create() == FILE_SYS::IFile::kCreateFailed) {
@@ -139,7 +139,7 @@ FontStubError FontDevice::CreateEdir(const CoreString& dir) {
 
 void FontDevice::WriteAtEnd(IO::IURI& uri, const std::string& text) {
     TInterfacePtr<IO::IDataProvider> provider;
-    IO::CreateUriDataProvider(Factory(), provider, uri, IO::kReadWriteMode, nullptr);
+    IO::CreateUriDataProvider(factory, provider, uri, IO::kReadWriteMode, nullptr);
     if (!provider)
         return;
     provider->SetPosition(0, IO::IDataProvider::kFromEnd);
@@ -154,7 +154,7 @@ FontStubError FontDevice::MakeEdirEntry(const CoreString& dir, const unsigned ch
     }
     const CoreString path = dir + kEdirName;
     TInterfacePtr<IO::IURI> uri;
-    if (IO::CreateURI(Factory(), uri, path) != kOK || !uri) {
+    if (IO::CreateURI(factory, uri, path) != kOK || !uri) {
         BRASK_LOG_ERROR(kSource, kMakeEdirEntry, "CreateURI failed");
         return kFontStubNoEdirURI;
     }
@@ -166,7 +166,7 @@ FontStubError FontDevice::MakeEdirEntry(const CoreString& dir, const unsigned ch
 
 void FontDevice::BuildFontPathString() {
     CoreString sharedFolder;
-    GetJawsFolder(sharedFolder, true, kSharedRipFolder);
+    GetJawsFolder(factory, sharedFolder, true, kSharedRipFolder);
     CoreString text = BXString("%xfont%+");
     text += sharedFolder;
     text += BXString("FontStubs;%psfont%=");

@@ -5,8 +5,9 @@
 
 #include "FontStubError.h"
 
+#include "XFontManager.h"
 #include "brask/CoreString.h"
-#include "fonts/XFontManager.h"
+#include "brask/IClassFactory.h"
 
 #include <map>
 #include <set>
@@ -21,16 +22,20 @@ namespace BRASK::PLUGIN {
 
 class FontDevice {
 public:
-    // Builds the tree with the process-wide FakeFontMgr.
-    FontDevice();
+    // Builds the tree with the process-wide FakeFontMgr; every file and folder is made through `factory`.
+    explicit FontDevice(IClassFactory* factory);
     // Builds the tree with `manager`, which must outlive the device.
+    FontDevice(IClassFactory* factory, XF::XFontManager& manager);
+    // The same through the process-wide class-factory slot, for callers outside a placement that have set it
+    // (the benchmarks).
     explicit FontDevice(XF::XFontManager& manager);
     ~FontDevice();
     FontDevice(const FontDevice&) = delete;
     FontDevice& operator=(const FontDevice&) = delete;
 
-    // The process-wide device, built on the first call (thread-safe) and read-only afterwards.
-    static FontDevice& Instance();
+    // The process-wide device, built through `factory` on the first call (thread-safe) and read-only
+    // afterwards.
+    static FontDevice& Instance(IClassFactory* factory);
 
     // "%xfont%+<stub root>;%psfont%=<font folders>;", empty when construction stopped early.
     const CoreString& GetFontPathString() const { return fontPathString; }
@@ -67,12 +72,13 @@ private:
     void MarkFontStubs(const std::string& key, bool isEastAsian);
     void AddFontDir(const CoreString& dir);
     // Writes `text` at the end of the file that `uri` names, through a read-write data provider.
-    static void WriteAtEnd(IO::IURI& uri, const std::string& text);
+    void WriteAtEnd(IO::IURI& uri, const std::string& text);
 
     CoreString westernFontsDir;
     CoreString eaFontsDir;
     CoreString fontSetDir;
     CoreString fontPathString;
+    IClassFactory* factory = nullptr;        // not owned
     XF::XFontManager* fontManager = nullptr; // not owned
     std::vector<CoreString> fontDirs;
     std::set<CoreString, CoreStringLess> stubDirs;

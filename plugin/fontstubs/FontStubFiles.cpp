@@ -2,9 +2,8 @@
 #include "FontDevice.h"
 #include "FontDeviceLog.h"
 
+#include "LibUtils.h"
 #include "brask/Logger.h"
-#include "shell/ClassFactorySlot.h"
-#include "shell/LibUtils.h"
 
 #include <cctype>
 #include <cstring>
@@ -14,10 +13,6 @@ namespace BRASK::PLUGIN {
 using namespace FONTDEVICELOG;
 
 namespace {
-
-IClassFactory* Factory() {
-    return COREREGISTRY::ClassFactorySlot::Get();
-}
 
 bool IsEmpty(const unsigned char* text) {
     return text == nullptr || text[0] == 0;
@@ -74,7 +69,7 @@ FontStubError FontDevice::CreateFontStubFile(unsigned char* psName, const unsign
     const std::string name = Bytes(stubName);
     const CoreString path = StubPath(*dir, name);
     TInterfacePtr<FILE_SYS::IFile> file;
-    FILE_SYS::CreateSystemFile(Factory(), file, path);
+    FILE_SYS::CreateSystemFile(factory, file, path);
     if (file && file->Exists())
         return kFontStubFileError;
     if (!file || file->Create() == FILE_SYS::IFile::kCreateFailed) {
@@ -82,7 +77,7 @@ FontStubError FontDevice::CreateFontStubFile(unsigned char* psName, const unsign
         return kFontStubFileError;
     }
     TInterfacePtr<IO::IURI> uri;
-    if (IO::CreateURI(Factory(), uri, path) != kOK || !uri) {
+    if (IO::CreateURI(factory, uri, path) != kOK || !uri) {
         BRASK_LOG_ERROR(kSource, kCreateFontStubFile, "CreateURI failed");
         return kFontStubFileError;
     }
@@ -124,7 +119,7 @@ FontStubError FontDevice::CreateTTCFontStubFile(unsigned char* psName, const uns
 
     const CoreString path = StubPath(dir, name);
     TInterfacePtr<FILE_SYS::IFile> file;
-    FILE_SYS::CreateSystemFile(Factory(), file, path);
+    FILE_SYS::CreateSystemFile(factory, file, path);
     if (file && file->Exists())
         return kFontStubOK;
     if (!file || file->Create() == FILE_SYS::IFile::kCreateFailed) {
@@ -132,7 +127,7 @@ FontStubError FontDevice::CreateTTCFontStubFile(unsigned char* psName, const uns
         return kFontStubFileError;
     }
     TInterfacePtr<IO::IURI> uri;
-    if (IO::CreateURI(Factory(), uri, path) != kOK || !uri) {
+    if (IO::CreateURI(factory, uri, path) != kOK || !uri) {
         // Reported like the sister writer does: an empty member stub is no success.
         BRASK_LOG_ERROR(kSource, kCreateTTCFontStubFile, "CreateURI failed");
         return kFontStubFileError;

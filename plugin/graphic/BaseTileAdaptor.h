@@ -3,7 +3,7 @@
 #pragma once
 
 #include "GraphicLog.h"
-#include "shell/HostBoundary.h"
+#include "HostBoundary.h"
 
 #include "brask/ClassIds.h"
 #include "brask/Graphics.h"

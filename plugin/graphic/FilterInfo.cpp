@@ -2,23 +2,16 @@
 #include "PDFBasedCG.h"
 
 #include "GraphicLog.h"
-#include "shell/ClassFactorySlot.h"
-#include "shell/HostBoundary.h"
-#include "shell/LibUtils.h"
+#include "HostBoundary.h"
+#include "LibUtils.h"
 
 #include "brask/ClassIds.h"
+#include "brask/FilterKeys.h"
 #include "brask/Logger.h"
 
 namespace BRASK::COREREGISTRY {
 
 namespace {
-constexpr std::int32_t kKeyFilterVersion = 7;
-constexpr std::int32_t kKeyFormatCodes = 1;
-constexpr std::int32_t kKeyFormatNames = 2;
-constexpr std::int32_t kKeyFormatDescription = 3;
-constexpr std::int32_t kKeyWidth = 14;
-constexpr std::int32_t kKeyHeight = 15;
-
 // Count (32-bit little-endian) followed by the four-character codes of the formats the plug-in reads.
 constexpr std::uint8_t kFormatCodes[12] = {3, 0, 0, 0, 'E', 'P', 'S', 'F', 'B', 'S', 'V', 'G'};
 // Count byte followed by zero-terminated format names.
@@ -26,20 +19,20 @@ constexpr std::uint8_t kFormatNames[10] = {2, 'E', 'P', 'S', 0, 'B', 'S', 'V', '
 constexpr char16_t kFormatDescription[] = u"EPS Format"; // written with its terminating zero unit
 } // namespace
 
-Status PDFBasedCG::CreateDictionaryWithFilterInfoKeys() {
+Status PDFBasedCG::CreateDictionaryWithFilterInfoKeys(IClassFactory* factory) {
     constexpr char kFunction[] =
         "long __cdecl BRASK::COREREGISTRY::PDFBasedCG::CreateDictionaryWithFilterInfoKeys(void)";
     TInterfacePtr<IDictionary> dictionary;
-    IO::CreatePersistentDictionary(ClassFactorySlot::Get(), dictionary);
+    IO::CreatePersistentDictionary(factory, dictionary);
     if (!dictionary) {
         BRASK_LOG_ERROR(kPDFBasedCGSource, kFunction,
                         "Could not create a dictionary or find one to give back filter information.");
         return kNoDictionary;
     }
-    dictionary->SetUInt8(kKeyFilterVersion, 254);
-    dictionary->SetBytes(kKeyFormatCodes, kFormatCodes, sizeof kFormatCodes);
-    dictionary->SetBytes(kKeyFormatNames, kFormatNames, sizeof kFormatNames);
-    dictionary->SetWString(kKeyFormatDescription, kFormatDescription,
+    dictionary->SetUInt8(FILTERKEY::kFilterVersion, 254);
+    dictionary->SetBytes(FILTERKEY::kFormatCodes, kFormatCodes, sizeof kFormatCodes);
+    dictionary->SetBytes(FILTERKEY::kFormatNames, kFormatNames, sizeof kFormatNames);
+    dictionary->SetWString(FILTERKEY::kFormatDescription, kFormatDescription,
                            static_cast<std::uint32_t>(std::size(kFormatDescription)));
     AttachInterface(dictionary.Get(), CLSID::FilterDictionaryKey);
     return kOK;
@@ -64,7 +57,8 @@ Status PDFBasedCG::AdaptTile(GRAPHICS::ITile* inputTile, GRAPHICS::ITile* output
         kInternalError);
 }
 
-bool PDFBasedCG::GetConnectionSpaceForInputGraphic(GRAPHICS::IConnectionSpace*& connectionSpace) {
+bool PDFBasedCG::GetConnectionSpaceForInputGraphic(IClassFactory& factory,
+                                                   GRAPHICS::IConnectionSpace*& connectionSpace) {
     constexpr char kFunction[] =
         "bool __cdecl BRASK::COREREGISTRY::PDFBasedCG::GetConnectionSpaceForInputGraphic("
         "class BRASK::GRAPHICS::IConnectionSpace *&)";
@@ -81,15 +75,15 @@ bool PDFBasedCG::GetConnectionSpaceForInputGraphic(GRAPHICS::IConnectionSpace*& 
     float height = 0;
     if (auto* graphicDictionary = FindAttached<IDictionary>(*mPDFGraphic, CLSID::FilterDictionaryKey)) {
         std::int32_t value = 0;
-        if (graphicDictionary->GetInt32(kKeyWidth, value) == kOK)
+        if (graphicDictionary->GetInt32(FILTERKEY::kWidth, value) == kOK)
             width = static_cast<float>(value);
         value = 0;
-        if (graphicDictionary->GetInt32(kKeyHeight, value) == kOK)
+        if (graphicDictionary->GetInt32(FILTERKEY::kHeight, value) == kOK)
             height = static_cast<float>(value);
     }
 
     TInterfacePtr<GRAPHICS::ITile> tile;
-    GRAPHICS::HELPER::CreateTile(ClassFactorySlot::Get(), GEOMETRY::Rect<float>{0, 0, height, width}, tile);
+    GRAPHICS::HELPER::CreateTile(&factory, GEOMETRY::Rect<float>{0, 0, height, width}, tile);
     if (!tile) {
         BRASK_LOG_ERROR(kPDFBasedCGSource, kFunction, "Failed to initialize the CompositeGraphic.");
         return false;

@@ -4,13 +4,13 @@
 #include "IntermediatePDF.h"
 #include "PDFBasedCG.h"
 
-#include "shell/ClassFactorySlot.h"
-#include "shell/LibUtils.h"
+#include "LibUtils.h"
 
+#include "MemoryManager.h"
+#include "Platform.h"
 #include "brask/ClassIds.h"
+#include "brask/FilterKeys.h"
 #include "brask/Logger.h"
-#include "memory/MemoryManager.h"
-#include "platform/Platform.h"
 
 #include <cctype>
 #include <climits>
@@ -38,29 +38,11 @@ constexpr char kInsertHeaderFunction[] =
     "BRASK::PLUGIN::EPSGraphicProcessor *)";
 constexpr char kNoHeaderMessage[] = " File does not contains EPSF- string in the header";
 
-enum FilterKey : std::int32_t {
-    kKeyWidth = 14,
-    kKeyHeight = 15,
-    kKeyICCProfile = 16,
-    kKeyColorSpaceCount = 26,
-    kKeyColorSpaces = 27,
-    kKeyCustomColors = 28,
-    kKeyImported = 39,
-    kKeyLeft = 2001,
-    kKeyRight = 2002,
-    kKeyBottom = 2003,
-    kKeyTop = 2004,
-    kKeyDuotone = 2005,
-    kKeyImageResolution = 2006,
-    kKeyVectorMasked = 2007,
-    kKeyDCS = 2008,
-};
-
 constexpr float kMinimumSize = 3.0f;
 constexpr double kSizeTolerance = 1.0;
 
 float Points(PLUGIN::Fixed value) {
-    return static_cast<float>(static_cast<double>(value) * (1.0 / 65536.0));
+    return static_cast<float>(FixedToPoints(value));
 }
 
 // The characters after the last "." (each unit reduced to its low byte), upper-cased; the whole text without
@@ -104,11 +86,6 @@ Bytes RepairedBinaryHeader(const PLUGIN::EPSVectorFileReader& reader, std::uint3
     PutLittleEndian(bytes, PLUGIN::DOSBinaryHeader::kNoChecksum, 2);
     return bytes;
 }
-
-template <class T> struct Releaser {
-    void operator()(T* object) const { object->Release(); }
-};
-template <class T> using ProcessorPtr = std::unique_ptr<T, Releaser<T>>;
 
 // Keeps the user-space size in step with the bounding box: when they disagree by more than a point the box
 // wins, and a box narrower than 3 points is widened to 3.
@@ -172,16 +149,16 @@ Status PDFBasedCG::AdoptIntermediatePDF(IClassFactory& factory, const IDictionar
     const bool takeGraphic = !svgRules || (status == kOK && mPDFGraphic);
     if (takeGraphic) {
         GRAPHICS::IConnectionSpace* connectionSpace = nullptr;
-        if (GetConnectionSpaceForInputGraphic(connectionSpace) && connectionSpace != nullptr)
+        if (GetConnectionSpaceForInputGraphic(factory, connectionSpace) && connectionSpace != nullptr)
             AttachInterface(connectionSpace, CLSID::ConnectionSpaceKey);
         pdfProvider.Reset();
         if (mPDFGraphic) {
             if (auto* graphicDictionary =
                     FindAttached<IDictionary>(*mPDFGraphic, CLSID::FilterDictionaryKey)) {
-                graphicDictionary->GetFloat(kKeyWidth, userWidth);
-                graphicDictionary->GetFloat(kKeyHeight, userHeight);
-                filterDictionary.SetFloat(kKeyWidth, userWidth);
-                filterDictionary.SetFloat(kKeyHeight, userHeight);
+                graphicDictionary->GetFloat(FILTERKEY::kWidth, userWidth);
+                graphicDictionary->GetFloat(FILTERKEY::kHeight, userHeight);
+                filterDictionary.SetFloat(FILTERKEY::kWidth, userWidth);
+                filterDictionary.SetFloat(FILTERKEY::kHeight, userHeight);
             } else {
                 status = kNoGraphicDictionary;
                 BRASK_LOG_ERROR(kPDFBasedCGSource, function, "Could not get dictionary from ICG.");
@@ -202,8 +179,9 @@ Status PDFBasedCG::AdoptIntermediatePDF(IClassFactory& factory, const IDictionar
 Status PDFBasedCG::ProcessEPSToConnectionSpace(IClassFactory& factory, IO::IDataProvider& source,
                                                const IDictionary* options, bool useCallas, bool processorFlag,
                                                IDictionary* filterDictionary, CoreString& pdfPath) {
-    ProcessorPtr<PLUGIN::PDFOutputEPSGraphicProcessor> processor(new PLUGIN::PDFOutputEPSGraphicProcessor(
-        &source, mSourceURI.Get(), pdfPath, useCallas, processorFlag));
+    TInterfacePtr<PLUGIN::PDFOutputEPSGraphicProcessor> processor;
+    processor.Adopt(new PLUGIN::PDFOutputEPSGraphicProcessor(&factory, &source, mSourceURI.Get(), pdfPath,
+                                                             useCallas, processorFlag));
     Status err = processor->Init();
 
     const PLUGIN::EPSVectorFileReader* reader = processor->GetFileReader();
@@ -212,10 +190,10 @@ Status PDFBasedCG::ProcessEPSToConnectionSpace(IClassFactory& factory, IO::IData
         mSourceURI) {
         const CoreString path = mSourceURI->GetPath();
         if (UpperExtension(path) == "AI") {
-            InsertEPSFStringHeader(source, *mSourceURI, repaired, processor.get());
+            InsertEPSFStringHeader(factory, source, repaired, *processor);
             if (repaired) {
-                processor.reset(new PLUGIN::PDFOutputEPSGraphicProcessor(repaired.Get(), mSourceURI.Get(),
-                                                                         pdfPath, useCallas, processorFlag));
+                processor.Adopt(new PLUGIN::PDFOutputEPSGraphicProcessor(
+                    &factory, repaired.Get(), mSourceURI.Get(), pdfPath, useCallas, processorFlag));
                 err = processor->Init();
             }
             BRASK_LOG_INFO(kPDFBasedCGSource, kProcessEPSFunction, path << kNoHeaderMessage);
@@ -240,13 +218,13 @@ Status PDFBasedCG::ProcessEPSToConnectionSpace(IClassFactory& factory, IO::IData
 void PDFBasedCG::WriteEPSFilterInfo(PLUGIN::PDFOutputEPSGraphicProcessor& processor, IDictionary& dictionary,
                                     float userWidth, float userHeight) {
     const PLUGIN::EPSVectorFileReader& reader = *processor.GetFileReader();
-    dictionary.SetFloat(kKeyLeft, Points(reader.GetLeft()));
-    dictionary.SetFloat(kKeyRight, Points(reader.GetRight()));
-    dictionary.SetFloat(kKeyBottom, Points(reader.GetBottom()));
-    dictionary.SetFloat(kKeyTop, Points(reader.GetTop()));
-    CheckSize(dictionary, kKeyLeft, kKeyRight, kKeyWidth, userWidth,
+    dictionary.SetFloat(FILTERKEY::kLeft, Points(reader.GetLeft()));
+    dictionary.SetFloat(FILTERKEY::kRight, Points(reader.GetRight()));
+    dictionary.SetFloat(FILTERKEY::kBottom, Points(reader.GetBottom()));
+    dictionary.SetFloat(FILTERKEY::kTop, Points(reader.GetTop()));
+    CheckSize(dictionary, FILTERKEY::kLeft, FILTERKEY::kRight, FILTERKEY::kWidth, userWidth,
               "EPS BoundingBox width, user space width does not match");
-    CheckSize(dictionary, kKeyBottom, kKeyTop, kKeyHeight, userHeight,
+    CheckSize(dictionary, FILTERKEY::kBottom, FILTERKEY::kTop, FILTERKEY::kHeight, userHeight,
               "EPS BoundingBox height, user space height does not match");
 
     std::int32_t count = 0;
@@ -259,49 +237,51 @@ void PDFBasedCG::WriteEPSFilterInfo(PLUGIN::PDFOutputEPSGraphicProcessor& proces
         count = colorSpaceByte != 0 ? 1 : 0;
         list = &colorSpaceByte;
     }
-    dictionary.SetUInt16(kKeyColorSpaceCount, static_cast<std::uint16_t>(count));
+    dictionary.SetUInt16(FILTERKEY::kColorSpaceCount, static_cast<std::uint16_t>(count));
     if (count >= 1 && list != nullptr)
-        dictionary.SetBytes(kKeyColorSpaces, list, static_cast<std::uint32_t>(count));
+        dictionary.SetBytes(FILTERKEY::kColorSpaces, list, static_cast<std::uint32_t>(count));
 
     const std::uint32_t flags = reader.GetFlags();
-    dictionary.SetUInt8(kKeyDCS, (flags & (PLUGIN::EPSFlags::kDCS1 | PLUGIN::EPSFlags::kDCS2)) != 0 ? 1 : 0);
-    dictionary.SetUInt8(kKeyDuotone, reader.HasDuotoneInks() ? 1 : 0);
-    dictionary.SetUInt8(kKeyVectorMasked, reader.HasVectorMaskedImagery() ? 1 : 0);
-    dictionary.SetUInt8(kKeyImageResolution, reader.GetImageResolution() != 0 ? 1 : 0);
+    dictionary.SetUInt8(FILTERKEY::kDCS,
+                        (flags & (PLUGIN::EPSFlags::kDCS1 | PLUGIN::EPSFlags::kDCS2)) != 0 ? 1 : 0);
+    dictionary.SetUInt8(FILTERKEY::kDuotone, reader.HasDuotoneInks() ? 1 : 0);
+    dictionary.SetUInt8(FILTERKEY::kVectorMasked, reader.HasVectorMaskedImagery() ? 1 : 0);
+    dictionary.SetUInt8(FILTERKEY::kImageResolution, reader.GetImageResolution() != 0 ? 1 : 0);
 
     const std::uint16_t colorUnits = processor.GetCustomColorListSize();
     const std::uint16_t* colors = processor.GetCustomColorList();
     if (colorUnits > 0 && colors != nullptr)
-        dictionary.SetWString(kKeyCustomColors, reinterpret_cast<const char16_t*>(colors), colorUnits);
+        dictionary.SetWString(FILTERKEY::kCustomColors, reinterpret_cast<const char16_t*>(colors),
+                              colorUnits);
 
     MEMFIX::Handle profile = reader.GetICCProfile();
     if (profile != nullptr && *profile != nullptr)
-        dictionary.SetBytes(kKeyICCProfile, *profile, MEMFIX::GetHandleSize(profile));
+        dictionary.SetBytes(FILTERKEY::kICCProfile, *profile, MEMFIX::GetHandleSize(profile));
 
     if (GRAPHICS::IPathCollection* clippingPath = processor.GetClippingPath())
         AttachInterface(clippingPath, CLSID::ClippingPathKey);
-    dictionary.SetBool(kKeyImported, true);
+    dictionary.SetBool(FILTERKEY::kImported, true);
 }
 
-Status PDFBasedCG::InsertEPSFStringHeader(IO::IDataProvider& source, IO::IURI& /*uri*/,
+Status PDFBasedCG::InsertEPSFStringHeader(IClassFactory& factory, IO::IDataProvider& source,
                                           TInterfacePtr<IO::IDataProvider>& repaired,
-                                          PLUGIN::EPSGraphicProcessor* processor) {
+                                          const PLUGIN::EPSGraphicProcessor& processor) {
     if (mTempFile)
         mTempFile->Delete(); // an earlier copy would otherwise stay behind on disk
-    CreateUniqueTempFile(mTempFile, nullptr);
+    CreateUniqueTempFile(&factory, mTempFile, nullptr);
     mSourceURI.Reset();
     if (mTempFile)
-        IO::CreateURI(ClassFactorySlot::Get(), mSourceURI, mTempFile->GetPath(true));
+        IO::CreateURI(&factory, mSourceURI, mTempFile->GetPath(true));
     if (!mSourceURI) {
         BRASK_LOG_ERROR(kPDFBasedCGSource, kInsertHeaderFunction,
                         "Can't get a file URI from the data provider to open the EPS.");
         return kNoFileURI;
     }
-    const Status openStatus = IO::CreateUriDataProvider(ClassFactorySlot::Get(), repaired, *mSourceURI,
-                                                        IO::kReadWriteMode, nullptr);
+    const Status openStatus =
+        IO::CreateUriDataProvider(&factory, repaired, *mSourceURI, IO::kReadWriteMode, nullptr);
     if (!repaired)
         return openStatus != kOK ? openStatus : kNoFileURI;
-    const PLUGIN::EPSVectorFileReader* reader = processor->GetFileReader();
+    const PLUGIN::EPSVectorFileReader* reader = processor.GetFileReader();
     // The first line is measured from the start of the PostScript section.
     const std::uint32_t position =
         static_cast<std::uint32_t>(reader->GetPostScriptStart()) + reader->GetHeaderLineLength();
@@ -323,8 +303,8 @@ Status PDFBasedCG::InsertEPSFStringHeader(IO::IDataProvider& source, IO::IURI& /
 Status PDFBasedCG::ProcessSVGToConnectionSpace(IClassFactory& factory, IO::IDataProvider& /*source*/,
                                                IO::IURI* uri, const IDictionary* options, bool processorFlag,
                                                IDictionary* filterDictionary, CoreString& pdfPath) {
-    ProcessorPtr<PLUGIN::PDFOutputSVGGraphicProcessor> processor(
-        new PLUGIN::PDFOutputSVGGraphicProcessor(uri, pdfPath, processorFlag));
+    TInterfacePtr<PLUGIN::PDFOutputSVGGraphicProcessor> processor;
+    processor.Adopt(new PLUGIN::PDFOutputSVGGraphicProcessor(&factory, uri, pdfPath, processorFlag));
     const Status err = processor->Init();
     if (err != kOK) {
         BRASK_LOG_ERROR(kPDFBasedCGSource, kProcessSVGFunction,
@@ -335,7 +315,7 @@ Status PDFBasedCG::ProcessSVGToConnectionSpace(IClassFactory& factory, IO::IData
     float userHeight = 0;
     const Status result = ConvertAndAdoptPDF(*processor, factory, options, *filterDictionary, pdfPath,
                                              userWidth, userHeight, true, kProcessSVGFunction);
-    filterDictionary->SetBool(kKeyImported, true);
+    filterDictionary->SetBool(FILTERKEY::kImported, true);
     return result;
 }
 

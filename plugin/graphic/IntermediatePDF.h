@@ -3,8 +3,8 @@
 // adopted: never a stale PDF, and never a write redirected through a symbolic or hard link.
 #pragma once
 
+#include "FileEntry.h"
 #include "brask/Status.h"
-#include "platform/FileEntry.h"
 
 #include <string>
 

@@ -1,14 +1,14 @@
 #include "PDFBasedCG.h"
 
 #include "GraphicLog.h"
-#include "shell/ClassFactorySlot.h"
-#include "shell/HostBoundary.h"
-#include "shell/LibUtils.h"
-#include "shell/PathJoin.h"
+#include "HostBoundary.h"
+#include "LibUtils.h"
+#include "PathJoin.h"
 
+#include "Platform.h"
 #include "brask/ClassIds.h"
+#include "brask/FilterKeys.h"
 #include "brask/Logger.h"
-#include "platform/Platform.h"
 
 #include <algorithm>
 #include <chrono>
@@ -47,7 +47,7 @@ std::unique_ptr<std::uint8_t[]> AllocateCopyBuffer(std::uint32_t& size) {
 
 std::uint32_t ReadFileType(const IDictionary& options) {
     std::uint32_t fileType = 0;
-    options.GetUInt32(PDFBasedCG::kOptionFileType, fileType);
+    options.GetUInt32(OPTIONKEY::kFileType, fileType);
     return fileType;
 }
 
@@ -91,9 +91,9 @@ Status PDFBasedCG::InitUnguarded(IClassFactory& factory, IO::IDataProvider& sour
     std::uint32_t fileType = 0;
     if (options != nullptr) {
         bool value = false;
-        if (options->GetBool(kOptionUseInterpreter, value) != IDictionary::kAbsent)
+        if (options->GetBool(OPTIONKEY::kUseInterpreter, value) != IDictionary::kAbsent)
             useCallas = !value;
-        if (options->GetBool(kOptionProcessorFlag, value) != IDictionary::kAbsent)
+        if (options->GetBool(OPTIONKEY::kProcessorFlag, value) != IDictionary::kAbsent)
             processorFlag = value;
         fileType = ReadFileType(*options);
     }
@@ -103,7 +103,7 @@ Status PDFBasedCG::InitUnguarded(IClassFactory& factory, IO::IDataProvider& sour
         if (uri != nullptr && uri->GetScheme() == BXString("file")) {
             mSourceURI.Reset(uri);
         } else {
-            const Status status = CopySourceToTempFile(source, fileType);
+            const Status status = CopySourceToTempFile(factory, source, fileType);
             if (status != kOK)
                 return status;
         }
@@ -118,11 +118,12 @@ Status PDFBasedCG::InitUnguarded(IClassFactory& factory, IO::IDataProvider& sour
                                        mPDFPath);
 }
 
-Status PDFBasedCG::CopySourceToTempFile(IO::IDataProvider& source, std::uint32_t fileType) {
+Status PDFBasedCG::CopySourceToTempFile(IClassFactory& factory, IO::IDataProvider& source,
+                                        std::uint32_t fileType) {
     constexpr const char* kFunction = kInitFunction;
-    CreateUniqueTempFile(mTempFile, fileType == GRAPHICS::kTypeSVG ? ".svg" : ".ps");
+    CreateUniqueTempFile(&factory, mTempFile, fileType == GRAPHICS::kTypeSVG ? ".svg" : ".ps");
     if (mTempFile)
-        IO::CreateURI(ClassFactorySlot::Get(), mSourceURI, mTempFile->GetPath(true));
+        IO::CreateURI(&factory, mSourceURI, mTempFile->GetPath(true));
     if (!mSourceURI) {
         BRASK_LOG_ERROR(kPDFBasedCGSource, kFunction,
                         "Can't get a file URI from the data provider to open the EPS.");
@@ -131,7 +132,7 @@ Status PDFBasedCG::CopySourceToTempFile(IO::IDataProvider& source, std::uint32_t
 
     TInterfacePtr<IO::IDataProvider> copy;
     const Status openStatus =
-        IO::CreateUriDataProvider(ClassFactorySlot::Get(), copy, *mSourceURI, IO::kReadWriteMode, nullptr);
+        IO::CreateUriDataProvider(&factory, copy, *mSourceURI, IO::kReadWriteMode, nullptr);
     if (!copy)
         return openStatus != kOK ? openStatus : kNoFileURI;
 
@@ -189,11 +190,10 @@ Status PDFBasedCG::CopyProviderBytes(IO::IDataProvider& source, IO::IDataProvide
     return kOK;
 }
 
-void CreateUniqueTempFile(TInterfacePtr<FILE_SYS::IFile>& file, const char* suffix) {
+void CreateUniqueTempFile(IClassFactory* factory, TInterfacePtr<FILE_SYS::IFile>& file, const char* suffix) {
     constexpr char kFunction[] = "void __cdecl BRASK::COREREGISTRY::CreateUniqueTempFile(class "
                                  "BRASK::TInterfacePtr<class BRASK::FILE_SYS::IFile> &,const char *)";
     file.Reset();
-    IClassFactory* factory = ClassFactorySlot::Get();
     if (factory == nullptr)
         return;
     TInterfacePtr<FILE_SYS::ISystemDirContainer> container;
@@ -223,6 +223,7 @@ void CreateUniqueTempFile(TInterfacePtr<FILE_SYS::IFile>& file, const char* suff
 }
 
 CoreString IntermediatePDFPath(IClassFactory& factory) {
+    // The one place the plug-in asks the core registry: the host names the intermediate PDF's folder there.
     IClassFactory* registry = GetCoreRegistry();
     TInterfacePtr<FILE_SYS::ISystemDirContainer> container;
     container.Adopt(FILE_SYS::CreateSystemDirContainer(registry != nullptr ? registry : &factory));

@@ -33,21 +33,18 @@ public:
     static constexpr char kEPSFMarker[] = " EPSF-3.0 ";
     static constexpr std::uint32_t kEPSFMarkerLength = 10;
 
-    // Option keys of Init.
-    static constexpr std::int32_t kOptionFileType = 37;
-    static constexpr std::int32_t kOptionUseInterpreter = 2009;
-    static constexpr std::int32_t kOptionProcessorFlag = 2010;
-
     PDFBasedCG() = default;
 
     // The host's entry points; an exception inside is logged and answered with 7.
     Status AdaptTile(GRAPHICS::ITile* inputTile, GRAPHICS::ITile* outputTile) override;
     Status Init(IClassFactory& factory, IO::IDataProvider& source, const IDictionary* options) override;
 
-    // Makes the filter-information dictionary with its fixed format keys and attaches it; 0 or 12.
-    Status CreateDictionaryWithFilterInfoKeys();
-    // Takes the connection space of the intermediate PDF graphic through a tile (borrowed).
-    bool GetConnectionSpaceForInputGraphic(GRAPHICS::IConnectionSpace*& connectionSpace);
+    // Makes the filter-information dictionary with its fixed format keys through `factory` and attaches it;
+    // 0 or 12.
+    Status CreateDictionaryWithFilterInfoKeys(IClassFactory* factory);
+    // Takes the connection space of the intermediate PDF graphic through a tile made by `factory` (borrowed).
+    bool GetConnectionSpaceForInputGraphic(IClassFactory& factory,
+                                           GRAPHICS::IConnectionSpace*& connectionSpace);
 
     Status ProcessEPSToConnectionSpace(IClassFactory& factory, IO::IDataProvider& source,
                                        const IDictionary* options, bool useCallas, bool processorFlag,
@@ -71,16 +68,16 @@ private:
     // Init's work; Init runs it behind the guard of host calls.
     Status InitUnguarded(IClassFactory& factory, IO::IDataProvider& source, const IDictionary* options);
     // Copies `source` into a new temporary file and points mSourceURI at it.
-    Status CopySourceToTempFile(IO::IDataProvider& source, std::uint32_t fileType);
+    Status CopySourceToTempFile(IClassFactory& factory, IO::IDataProvider& source, std::uint32_t fileType);
     // Copies every byte of `source` to `target` through one buffer (halved until it can be had); with
     // `markerAt`, the EPSF marker is written once before that source byte.
     static Status CopyProviderBytes(IO::IDataProvider& source, IO::IDataProvider& target,
                                     std::optional<std::uint32_t> markerAt, const char* function);
     // Repairs an Illustrator file whose first line lacks the EPSF marker: a copy with the marker inserted,
     // whose DOS binary header (when it has one) is made to describe the copy.
-    Status InsertEPSFStringHeader(IO::IDataProvider& source, IO::IURI& uri,
+    Status InsertEPSFStringHeader(IClassFactory& factory, IO::IDataProvider& source,
                                   TInterfacePtr<IO::IDataProvider>& repaired,
-                                  PLUGIN::EPSGraphicProcessor* processor);
+                                  const PLUGIN::EPSGraphicProcessor& processor);
     // Writes the bounding box, size checks, colour spaces, flags, custom colours and ICC profile of the EPS.
     void WriteEPSFilterInfo(PLUGIN::PDFOutputEPSGraphicProcessor& processor, IDictionary& filterDictionary,
                             float userWidth, float userHeight);
@@ -101,9 +98,9 @@ private:
     CoreString mPDFPath;
 };
 
-// Makes a new empty file with a unique name in the host's temporary folder; `suffix` (may be null) ends the
-// name. `file` stays empty when no class factory is set or no name could be created.
-void CreateUniqueTempFile(TInterfacePtr<FILE_SYS::IFile>& file, const char* suffix);
+// Makes a new empty file with a unique name in the temporary folder of `factory`'s host; `suffix` (may be
+// null) ends the name. `file` stays empty without a class factory or when no name could be created.
+void CreateUniqueTempFile(IClassFactory* factory, TInterfacePtr<FILE_SYS::IFile>& file, const char* suffix);
 
 // The intermediate PDF path for the calling thread: <temporary folder>/<thread id>temp.pdf, the folder taken
 // from the core registry, else from `factory`. Empty when neither gives a temporary folder.

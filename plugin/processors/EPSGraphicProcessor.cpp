@@ -1,9 +1,9 @@
 #include "GraphicProcessor.h"
 
-#include "shell/ClassFactorySlot.h"
-#include "shell/LibUtils.h"
+#include "LibUtils.h"
 
 #include "brask/ClassIds.h"
+#include "brask/FilterKeys.h"
 #include "brask/Logger.h"
 
 namespace BRASK::PLUGIN {
@@ -15,17 +15,14 @@ constexpr char kWidthFunction[] = "float __cdecl BRASK::PLUGIN::EPSGraphicProces
 constexpr char kHeightFunction[] = "float __cdecl BRASK::PLUGIN::EPSGraphicProcessor::Height(void) const";
 } // namespace
 
-EPSGraphicProcessor::EPSGraphicProcessor(IO::IDataProvider* dataProvider, IO::IURI* uri)
-    : GraphicProcessor(uri), mDataProvider(dataProvider) {
-    if (mDataProvider != nullptr)
-        mDataProvider->AddRef();
-}
+EPSGraphicProcessor::EPSGraphicProcessor(IClassFactory* factory, IO::IDataProvider* dataProvider,
+                                         IO::IURI* uri)
+    : GraphicProcessor(factory, uri), mDataProvider(dataProvider) {}
 
 EPSGraphicProcessor::~EPSGraphicProcessor() {
-    if (mDataProvider != nullptr)
-        mDataProvider->Release();
-    mFileReader.reset();
+    // The RIP and the reader borrow the provider: they go first.
     mRip.reset();
+    mFileReader.reset();
     mClippingPath.Reset();
     mRasterComponent.Reset();
 }
@@ -36,7 +33,7 @@ Status EPSGraphicProcessor::Init() {
         return kInitFailed;
     }
     mFileReader = std::make_unique<EPSVectorFileReader>();
-    const DSCError scan = mFileReader->Init(mDataProvider);
+    const DSCError scan = mFileReader->Init(mDataProvider.Get());
     if (scan != DSCNoError) {
         BRASK_LOG_ERROR(kProcessorSource, kInitFunction,
                         "mFileReader->Init failed with dscerr = " << static_cast<int>(scan));
@@ -49,10 +46,9 @@ Status EPSGraphicProcessor::Init() {
     if (resources == nullptr || *resources == nullptr)
         return kOK;
     const std::uint32_t size = MEMFIX::GetHandleSize(resources);
-    IClassFactory* factory = COREREGISTRY::ClassFactorySlot::Get();
     TInterfacePtr<IO::IDataProvider> provider;
     const Status status =
-        IO::CreateReadOnlyDataProvider(factory, provider, *resources, static_cast<std::int32_t>(size));
+        IO::CreateReadOnlyDataProvider(mFactory, provider, *resources, static_cast<std::int32_t>(size));
     if (status != kOK || !provider) {
         BRASK_LOG_ERROR(kProcessorSource, kInitFunction,
                         "Failed to create DataProvider for photoshop reource of EPS file");
@@ -62,7 +58,7 @@ Status EPSGraphicProcessor::Init() {
         memory->Open(0);
 
     TInterfacePtr<GRAPHICS::IPhotoShopResourceParser> parser;
-    CreateInstance(factory, CLSID::PhotoShopResourceParser, parser);
+    CreateInstance(mFactory, CLSID::PhotoShopResourceParser, parser);
     if (!parser) {
         BRASK_LOG_ERROR(kProcessorSource, kInitFunction, "Could not create IPhotoShopResourceParser");
         return kOK;
@@ -92,10 +88,10 @@ float EPSGraphicProcessor::DeviceSize(float points, const char* message, const c
         BRASK_LOG_ERROR(kProcessorSource, function, message << points);
         return 0.0f;
     }
-    auto resolution = static_cast<float>(static_cast<double>(mFileReader->GetImageResolution()) / 65536.0);
+    auto resolution = static_cast<float>(FixedToPoints(mFileReader->GetImageResolution()));
     if (resolution <= 0)
         resolution = mResolution;
-    return points * (resolution / 72.0f);
+    return points * (resolution / static_cast<float>(kPointsPerInch));
 }
 
 float EPSGraphicProcessor::Width() const {

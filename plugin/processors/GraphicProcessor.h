@@ -7,6 +7,7 @@
 #include "Rip.h"
 
 #include "brask/Graphics.h"
+#include "brask/IClassFactory.h"
 #include "brask/IO.h"
 #include "brask/TObject.h"
 
@@ -17,8 +18,8 @@ namespace BRASK::PLUGIN {
 
 class GraphicProcessor : public TObject<IObject> {
 public:
-    // `uri` (may be null) is borrowed.
-    explicit GraphicProcessor(IO::IURI* uri) : mURI(uri) {}
+    // `factory` makes every host object the processor needs; both it and `uri` (may be null) are borrowed.
+    GraphicProcessor(IClassFactory* factory, IO::IURI* uri) : mFactory(factory), mURI(uri) {}
 
     virtual Status Init() = 0;
     virtual void SetOutputResolution(float resolution) = 0;
@@ -28,6 +29,7 @@ protected:
     ~GraphicProcessor() override = default;
 
     std::unique_ptr<std::uint8_t[]> mWorkBuffer;
+    IClassFactory* mFactory;
     IO::IURI* mURI;
 };
 
@@ -35,7 +37,8 @@ class EPSGraphicProcessor : public GraphicProcessor {
 public:
     static constexpr Status kInitFailed = 18;
 
-    EPSGraphicProcessor(IO::IDataProvider* dataProvider, IO::IURI* uri);
+    // Holds a reference to `dataProvider`.
+    EPSGraphicProcessor(IClassFactory* factory, IO::IDataProvider* dataProvider, IO::IURI* uri);
 
     // Reads the DSC comments and takes the clipping path from the Photoshop resources; 18 when already done
     // or when the comments could not be read.
@@ -59,7 +62,7 @@ protected:
     ~EPSGraphicProcessor() override;
     float DeviceSize(float points, const char* message, const char* function) const;
 
-    IO::IDataProvider* mDataProvider;
+    TInterfacePtr<IO::IDataProvider> mDataProvider;
     std::unique_ptr<EPSVectorFileReader> mFileReader;
     TInterfacePtr<IObject> mRasterComponent;
     TInterfacePtr<GRAPHICS::IPathCollection> mClippingPath;
@@ -71,8 +74,8 @@ protected:
 
 class PDFOutputEPSGraphicProcessor : public EPSGraphicProcessor {
 public:
-    PDFOutputEPSGraphicProcessor(IO::IDataProvider* dataProvider, IO::IURI* uri, const CoreString& pdfPath,
-                                 bool useCallas, bool processorFlag);
+    PDFOutputEPSGraphicProcessor(IClassFactory* factory, IO::IDataProvider* dataProvider, IO::IURI* uri,
+                                 const CoreString& pdfPath, bool useCallas, bool processorFlag);
 
     void SetOutputResolution(float resolution) override;
     // Writes the PDF through the converter or the interpreter: the RIP's status, 7 when the conversion
@@ -90,7 +93,8 @@ private:
 
 class PDFOutputSVGGraphicProcessor : public GraphicProcessor {
 public:
-    PDFOutputSVGGraphicProcessor(IO::IURI* uri, const CoreString& pdfPath, bool processorFlag);
+    PDFOutputSVGGraphicProcessor(IClassFactory* factory, IO::IURI* uri, const CoreString& pdfPath,
+                                 bool processorFlag);
 
     Status Init() override { return kOK; }
     void SetOutputResolution(float) override {}

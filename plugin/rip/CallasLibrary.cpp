@@ -1,19 +1,19 @@
 #include "CallasLibrary.h"
 
+#include "FontDevice.h"
 #include "JawsEntryPoints.h"
-#include "fontstubs/FontDevice.h"
 
-#include "shell/LibUtils.h"
+#include "LibUtils.h"
 
+#include "Platform.h"
 #include "brask/IClassFactory.h"
-#include "platform/Platform.h"
 
 namespace BRASK::PLUGIN {
 
 namespace {
-std::string CallasLibraryPath() {
+std::string CallasLibraryPath(IClassFactory* factory) {
     TInterfacePtr<FILE_SYS::ISystemDirContainer> container;
-    container.Adopt(FILE_SYS::CreateSystemDirContainer(COREREGISTRY::GetCoreRegistry()));
+    container.Adopt(FILE_SYS::CreateSystemDirContainer(factory));
     TInterfacePtr<FILE_SYS::IDir> application;
     if (!container || container->GetSpecialDir(FILE_SYS::kApplicationDir, application) != kOK || !application)
         return std::string();
@@ -42,14 +42,14 @@ CallasLibrary::CallasLibrary(const std::string& preferredPath) {
     mLoaded = true;
 }
 
-void CallasLibrary::ShareFonts() {
+void CallasLibrary::ShareFonts(IClassFactory* factory) {
     if (!mLoaded)
         return;
-    std::call_once(mFontsShared, [this] {
+    std::call_once(mFontsShared, [this, factory] {
         if (mEntryPoints.CallasSetLogger != nullptr)
             mEntryPoints.CallasSetLogger(nullptr, &callasLogging);
         if (mEntryPoints.CallasSetFontPaths != nullptr) {
-            const std::string fonts = FontDevice::Instance().GetFontPathString().GetUTF8String();
+            const std::string fonts = FontDevice::Instance(factory).GetFontPathString().GetUTF8String();
             mEntryPoints.CallasSetFontPaths(fonts.c_str());
         }
     });
@@ -61,9 +61,9 @@ void callasLogging(void* /*context*/, int kind, char* message, int /*length*/) {
                       message);
 }
 
-CallasLibrary& CallasLibrary::Instance() {
+CallasLibrary& CallasLibrary::Instance(IClassFactory* factory) {
     // Made once (thread-safe static initialisation) and kept: a failed load is not retried.
-    static CallasLibrary* library = new CallasLibrary(CallasLibraryPath());
+    static CallasLibrary* library = new CallasLibrary(CallasLibraryPath(factory));
     return *library;
 }
 

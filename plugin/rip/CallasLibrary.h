@@ -3,8 +3,9 @@
 
 #include "jaws/CallasApi.h"
 
+#include "DynamicLibrary.h"
 #include "brask/CoreString.h"
-#include "platform/DynamicLibrary.h"
+#include "brask/IClassFactory.h"
 
 #include <atomic>
 #include <mutex>
@@ -25,8 +26,9 @@ public:
     // Loads `preferredPath`, else the bare file name, and binds the six names. One attempt per object.
     explicit CallasLibrary(const std::string& preferredPath);
 
-    // The process's library, loaded on first use from the application folder's PDFToolBox folder.
-    static CallasLibrary& Instance();
+    // The process's library, loaded on first use from the PDFToolBox folder of the application folder that
+    // `factory` names.
+    static CallasLibrary& Instance(IClassFactory* factory);
 
     // Byte 0: loaded and every name bound.
     bool IsLoaded() const { return mLoaded; }
@@ -36,9 +38,9 @@ public:
     const CallasEntryPoints& EntryPoints() const { return mEntryPoints; }
     const std::string& LoadError() const { return mLibrary.Error(); }
     // Once per library, before its first InitCallas: hands the converter the font stub directory's path
-    // string (building the directory, as the interpreter's start does) and a logger for its warnings, when
-    // the library offers those entry points.
-    void ShareFonts();
+    // string (building the directory through `factory`, as the interpreter's start does) and a logger for
+    // its warnings, when the library offers those entry points.
+    void ShareFonts(IClassFactory* factory);
 
 private:
     PLATFORM::DynamicLibrary mLibrary;

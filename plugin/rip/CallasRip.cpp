@@ -2,7 +2,7 @@
 
 #include "JobDictionary.h"
 
-#include "shell/LibUtils.h"
+#include "LibUtils.h"
 
 #include "brask/IClassFactory.h"
 #include "brask/Logger.h"
@@ -14,21 +14,25 @@ namespace BRASK::PLUGIN {
 namespace {
 constexpr char kCallasRipSource[] = "core/Plugins/EPSLoader/Source/src/Common/CallasRip";
 
-void DeleteJobFile(const std::string& path) {
+void DeleteJobFile(IClassFactory* factory, const std::string& path) {
     TInterfacePtr<FILE_SYS::IFile> file;
-    FILE_SYS::CreateSystemFile(COREREGISTRY::GetCoreRegistry(), file, CoreString::FromUTF8(path));
+    FILE_SYS::CreateSystemFile(factory, file, CoreString::FromUTF8(path));
     if (file && file->Exists())
         file->Delete();
 }
 } // namespace
 
-CallasRip::CallasRip(IO::IURI* uri, CallasLibrary& library) : mURI(uri), mLibrary(library) {
+CallasRip::CallasRip(IO::IURI* uri, IClassFactory* factory)
+    : CallasRip(uri, factory, CallasLibrary::Instance(factory)) {}
+
+CallasRip::CallasRip(IO::IURI* uri, IClassFactory* factory, CallasLibrary& library)
+    : mURI(uri), mFactory(factory), mLibrary(library) {
     constexpr char kFunction[] = "__cdecl BRASK::PLUGIN::CallasRip::CallasRip(class BRASK::IO::IURI &)";
     if (!mLibrary.IsLoaded()) {
         BRASK_LOG_ERROR(kCallasRipSource, kFunction, "Failed to load Callas library");
         return;
     }
-    mLibrary.ShareFonts();
+    mLibrary.ShareFonts(mFactory);
     const std::int32_t status = mLibrary.EntryPoints().InitCallas(nullptr, nullptr);
     if (status == 0)
         mLibrary.SetInitialised();
@@ -45,7 +49,7 @@ Status CallasRip::CreatePDFGraphics(const char* pdfPath, bool isEPS) {
     // logged when this object was made.
     Status result = kConversionFailed;
     try {
-        const std::string jobFile = job.GetJobFile();
+        const std::string jobFile = job.GetJobFile(mFactory);
         if (mURI == nullptr) {
             // No file behind the picture (it was handed over as data only): nothing the converter can read.
             BRASK_LOG_ERROR(kCallasRipSource, kFunction, "The picture has no file to convert.");
@@ -59,7 +63,7 @@ Status CallasRip::CreatePDFGraphics(const char* pdfPath, bool isEPS) {
             else
                 BRASK_LOG_ERROR(kCallasRipSource, kFunction, "SaveAsPDF failed. Error = " << status);
         }
-        DeleteJobFile(jobFile);
+        DeleteJobFile(mFactory, jobFile);
     } catch (const std::exception&) {
         BRASK_LOG_ERROR(kCallasRipSource, kFunction, "SaveAsPDF from Callas threw an exception.");
         result = 7;

@@ -3,6 +3,7 @@
 
 #include "CallasLibrary.h"
 
+#include "brask/IClassFactory.h"
 #include "brask/IO.h"
 #include "brask/Status.h"
 
@@ -10,8 +11,10 @@ namespace BRASK::PLUGIN {
 
 class CallasRip {
 public:
-    // Keeps `uri` (borrowed; may be null when the picture has no file) and initialises the converter.
-    explicit CallasRip(IO::IURI* uri, CallasLibrary& library = CallasLibrary::Instance());
+    // Keeps `uri` (borrowed; may be null when the picture has no file) and initialises the process's
+    // converter, or `library`; the job-options file and the fonts are made through `factory` (borrowed).
+    CallasRip(IO::IURI* uri, IClassFactory* factory);
+    CallasRip(IO::IURI* uri, IClassFactory* factory, CallasLibrary& library);
 
     static constexpr Status kConversionFailed = 7;
 
@@ -21,6 +24,7 @@ public:
 
 private:
     IO::IURI* mURI;
+    IClassFactory* mFactory;
     CallasLibrary& mLibrary;
 };
 

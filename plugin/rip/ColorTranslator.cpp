@@ -1,8 +1,8 @@
 #include "ColorTranslator.h"
 
+#include "ClassFactorySlot.h"
 #include "JawsFolders.h"
-#include "shell/ClassFactorySlot.h"
-#include "shell/LibUtils.h"
+#include "LibUtils.h"
 
 #include "brask/ClassIds.h"
 #include "brask/Logger.h"
@@ -73,18 +73,21 @@ Status Failed() {
 }
 } // namespace
 
-CoreString ColorTranslator::ProfilePath(std::uint32_t colorSpace) {
+CoreString ColorTranslator::ProfilePath(IClassFactory* factory, std::uint32_t colorSpace) {
     const BXString fileName(ProfileOf(colorSpace).fileName);
     CoreString application;
-    GetApplicationFolder(application, false);
+    GetApplicationFolder(factory, application, false);
     if (!application.empty()) {
         const CoreString installed = application + BXString("/Profiles/") + fileName;
         TInterfacePtr<FILE_SYS::IFile> file;
-        if (FILE_SYS::CreateSystemFile(COREREGISTRY::ClassFactorySlot::Get(), file, installed) == kOK &&
-            file && file->Exists())
+        if (FILE_SYS::CreateSystemFile(factory, file, installed) == kOK && file && file->Exists())
             return installed;
     }
     return BXString(kFixedProfilesFolder) + fileName;
+}
+
+CoreString ColorTranslator::ProfilePath(std::uint32_t colorSpace) {
+    return ProfilePath(COREREGISTRY::ClassFactorySlot::Get(), colorSpace);
 }
 
 Status ColorTranslator::TranslatePixData(ColorTransCBRec* rec) {
@@ -94,13 +97,13 @@ Status ColorTranslator::TranslatePixData(ColorTransCBRec* rec) {
     const SpaceProfile destination = ProfileOf(rec->destinationSpace);
 
     GRAPHICS::CmmProfileDescriptor profiles[2];
-    const bool pathsFit = FillDescriptor(profiles[0], ProfilePath(rec->sourceSpace)) &&
-                          FillDescriptor(profiles[1], ProfilePath(rec->destinationSpace));
+    const bool pathsFit = FillDescriptor(profiles[0], ProfilePath(mFactory, rec->sourceSpace)) &&
+                          FillDescriptor(profiles[1], ProfilePath(mFactory, rec->destinationSpace));
     GRAPHICS::CmmProfileCount count{};
     count.count = 2;
 
     TInterfacePtr<GRAPHICS::ICmmTransform> transform;
-    CreateInstance(COREREGISTRY::ClassFactorySlot::Get(), CLSID::CmmTransform, transform);
+    CreateInstance(mFactory, CLSID::CmmTransform, transform);
     if (!transform || !pathsFit)
         return Failed();
     transform->SetOption(kRelativeColorimetric);
@@ -122,7 +125,7 @@ std::int32_t TranslateColorsCallback(void* context, ColorTransCBRec* rec) {
         return kTranslationFailed;
     rec->done = 0;
     // The translator keeps no state: a missing context is served by a translator of its own.
-    ColorTranslator local;
+    ColorTranslator local(COREREGISTRY::ClassFactorySlot::Get());
     ColorTranslator* translator = context != nullptr ? static_cast<ColorTranslator*>(context) : &local;
     try {
         if (translator->TranslatePixData(rec) != kOK)

@@ -2,6 +2,9 @@
 #include "JawsEntryPoints.h"
 #include "Rip.h"
 
+#include "ClassFactorySlot.h"
+
+#include "brask/FilterKeys.h"
 #include "brask/Logger.h"
 
 #include <cstdio>
@@ -25,10 +28,6 @@ constexpr std::uint32_t kLastBlock = 2;
 constexpr std::int32_t kNoLibrary = -5;
 constexpr char kCreatePixelDataFunction[] = "long __cdecl BRASK::PLUGIN::EPSJawsRip::CreatePixelData(void)";
 
-bool LibraryAvailable() {
-    return LoadJawsLibrary(JawsLibraryLoaded());
-}
-
 // |a - b| without overflow, clamped to the 32-bit range.
 std::int32_t Distance(Fixed a, Fixed b) {
     const std::int64_t d = std::llabs(static_cast<std::int64_t>(a) - static_cast<std::int64_t>(b));
@@ -36,8 +35,12 @@ std::int32_t Distance(Fixed a, Fixed b) {
 }
 } // namespace
 
+EPSJawsRip::EPSJawsRip(IClassFactory* factory, IO::IURI* uri, IO::IDataProvider* provider,
+                       const EPSVectorFileReader* reader)
+    : JawsRip(factory, uri, provider), mReader(reader) {}
+
 EPSJawsRip::EPSJawsRip(IO::IURI* uri, IO::IDataProvider* provider, const EPSVectorFileReader* reader)
-    : JawsRip(uri, provider), mReader(reader) {}
+    : EPSJawsRip(COREREGISTRY::ClassFactorySlot::Get(), uri, provider, reader) {}
 
 RipDistillParams EPSJawsRip::MakeDistillParams() {
     RipDistillParams params;
@@ -60,7 +63,7 @@ Status EPSJawsRip::CreatePDFGraphics(const char* outputPath) {
     const std::int32_t byteCount = mReader->GetPostScriptEnd() - start;
     mDataProvider->SetPosition(start, IO::IDataProvider::kFromStart);
     const RipDistillParams params = MakeDistillParams();
-    if (!LoadJawsLibrary(JawsLibraryLoaded())) {
+    if (!LibraryAvailable()) {
         BRASK_LOG_ERROR(kEPSJawsRipSource, kFunction, "The interpreter library is not available.");
         return kRenderFailed;
     }
@@ -105,9 +108,9 @@ std::string EPSJawsRip::MakePrologue() {
     if (left == 0 && bottom == 0)
         return std::string();
     char text[64] = {};
-    std::snprintf(text, sizeof text, "%.8g %.8g translate\n",
-                  static_cast<double>(-static_cast<std::int64_t>(left)) / 65536.0,
-                  static_cast<double>(-static_cast<std::int64_t>(bottom)) / 65536.0);
+    // 0 - x rather than -x: an origin coordinate of 0 is written "0", never "-0".
+    std::snprintf(text, sizeof text, "%.8g %.8g translate\n", 0.0 - FixedToPoints(left),
+                  0.0 - FixedToPoints(bottom));
     return std::string(text);
 }
 

@@ -4,6 +4,7 @@
 #include "jaws/JawsApi.h"
 
 #include "brask/CoreString.h"
+#include "brask/IClassFactory.h"
 
 #include <atomic>
 #include <mutex>
@@ -33,15 +34,16 @@ std::mutex& JawsLoaderLock();
 // Binds all 51 names of `library` into `table`; false (table untouched) when any one is missing.
 bool BindJawsEntryPoints(PLATFORM::DynamicLibrary& library, JawsEntryPoints& table);
 
-// Makes sure a load of the wrapper was attempted and answers whether it is loaded, bound and started.
-// The fast path is one atomic read; a failed attempt is retried by the next call.
-bool LoadJawsLibrary(std::atomic<bool>& flag);
+// Makes sure a load of the wrapper was attempted and answers whether it is loaded, bound and started. An
+// attempt finds the wrapper and its folders through `factory`. The fast path is one atomic read; a failed
+// attempt is retried by the next call.
+bool LoadJawsLibrary(std::atomic<bool>& flag, IClassFactory* factory);
 
 // The device path the interpreter is started with (UTF-8, NUL-terminated); the caller frees it with delete[].
-void MakeJawsDevicePath(char*& path);
+void MakeJawsDevicePath(IClassFactory* factory, char*& path);
 
 // The device path as text; its font part is the font stub directory's path string.
-CoreString BuildJawsDevicePath(const CoreString& fontPathString);
+CoreString BuildJawsDevicePath(IClassFactory* factory, const CoreString& fontPathString);
 
 // Logs a wrapper's message with the given source: an error record, or for a warning (kJawsLogWarning) an
 // error-type record of level 2.

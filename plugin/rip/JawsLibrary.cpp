@@ -1,10 +1,10 @@
+#include "FontDevice.h"
 #include "JawsEntryPoints.h"
 #include "JawsFolders.h"
-#include "fontstubs/FontDevice.h"
 
+#include "DynamicLibrary.h"
+#include "Platform.h"
 #include "brask/Logger.h"
-#include "platform/DynamicLibrary.h"
-#include "platform/Platform.h"
 
 #include <cstring>
 
@@ -50,7 +50,7 @@ bool BindJawsEntryPoints(PLATFORM::DynamicLibrary& library, JawsEntryPoints& tab
     return true;
 }
 
-bool LoadJawsLibrary(std::atomic<bool>& flag) {
+bool LoadJawsLibrary(std::atomic<bool>& flag, IClassFactory* factory) {
     if (flag.load(std::memory_order_acquire))
         return true;
     std::lock_guard<std::mutex> lock(JawsLoaderLock());
@@ -58,7 +58,7 @@ bool LoadJawsLibrary(std::atomic<bool>& flag) {
         return true;
 
     CoreString folder;
-    GetApplicationFolder(folder, false);
+    GetApplicationFolder(factory, folder, false);
     const std::string fileName = PLATFORM::LibraryFileName("BraskPDF");
     PLATFORM::DynamicLibrary& module = JawsModule();
     // A retry after a failed start keeps the library it already holds: unloading an interpreter is not safe.
@@ -74,7 +74,7 @@ bool LoadJawsLibrary(std::atomic<bool>& flag) {
     if (result && !table.BPDFJawsIntialised()) {
         table.BSetLogger(nullptr, &jawsLogging);
         char* devicePath = nullptr;
-        MakeJawsDevicePath(devicePath);
+        MakeJawsDevicePath(factory, devicePath);
         const std::int32_t status = table.postscript_dll_startup(nullptr, kInitFile, devicePath);
         delete[] devicePath;
         result = status == 0 || status == kStartupAlreadyRunning;
@@ -83,29 +83,30 @@ bool LoadJawsLibrary(std::atomic<bool>& flag) {
     return result;
 }
 
-CoreString BuildJawsDevicePath(const CoreString& fontPathString) {
+CoreString BuildJawsDevicePath(IClassFactory* factory, const CoreString& fontPathString) {
     CoreString application;
-    GetApplicationFolder(application, true);
+    GetApplicationFolder(factory, application, true);
     CoreString perProcess;
-    GetJawsFolder(perProcess, true, kPerProcessRipFolder);
+    GetJawsFolder(factory, perProcess, true, kPerProcessRipFolder);
     if (!perProcess.empty())
         perProcess = perProcess.substr(0, perProcess.length() - 1);
     return BXString("%os%=;") + fontPathString + BXString("%temp%=") + perProcess + BXString(";%profiles%=") +
            application + BXString("/Profiles;%default%+") + perProcess + BXString(";%ram%!");
 }
 
-void MakeJawsDevicePath(char*& path) {
+void MakeJawsDevicePath(IClassFactory* factory, char*& path) {
     constexpr char kFunction[] = "void __cdecl BRASK::PLUGIN::MakeJawsDevicePath(char *&)";
     for (int kind : {kPerProcessRipFolder, kSharedRipFolder}) {
         CoreString folder;
-        GetJawsFolder(folder, false, kind);
+        GetJawsFolder(factory, folder, false, kind);
         if (!folder.empty())
             folder = folder.substr(0, folder.length() - 1);
-        if (MakeJawsFolderU(folder) != 0)
+        if (MakeJawsFolderU(factory, folder) != 0)
             BRASK_LOG_ERROR(kJawsUtilsSource, kFunction, "MakeJawsFolderU failed");
     }
     // The font stub tree is built once per process, on the first start of the interpreter.
-    const std::string utf8 = BuildJawsDevicePath(FontDevice::Instance().GetFontPathString()).GetUTF8String();
+    const std::string utf8 =
+        BuildJawsDevicePath(factory, FontDevice::Instance(factory).GetFontPathString()).GetUTF8String();
     path = new char[utf8.size() + 1];
     std::memcpy(path, utf8.c_str(), utf8.size() + 1);
 }

@@ -1,6 +1,7 @@
 #include "JawsEntryPoints.h"
 #include "Rip.h"
 
+#include "brask/FilterKeys.h"
 #include "brask/Logger.h"
 
 namespace BRASK::PLUGIN {
@@ -8,21 +9,11 @@ namespace BRASK::PLUGIN {
 namespace {
 constexpr char kJawsRipSource[] = "core/Common/Constructs/Graphics/Plugins/Rip/JawsRip";
 
-bool LibraryAvailable() {
-    return LoadJawsLibrary(JawsLibraryLoaded());
-}
-
-// The walk answers -1 for every step when the wrapper is not there.
-JawsColorSpace WalkBegin() {
-    return LibraryAvailable() ? GetJawsEntryPoints().BPDFColorSpaceBegin() : kJawsColorSpaceEnd;
-}
-JawsColorSpace WalkNext() {
-    return LibraryAvailable() ? GetJawsEntryPoints().BPDFColorSpaceNext() : kJawsColorSpaceEnd;
-}
-JawsColorSpace WalkEnd() {
-    return LibraryAvailable() ? GetJawsEntryPoints().BPDFColorSpaceEnd() : kJawsColorSpaceEnd;
-}
 } // namespace
+
+bool Rip::LibraryAvailable() const {
+    return LoadJawsLibrary(JawsLibraryLoaded(), mFactory);
+}
 
 std::int32_t JawsRip::GetColorSpaceCount() {
     if (mColorSpaceCount)
@@ -40,7 +31,13 @@ const std::uint8_t* JawsRip::GetColorSpaceList() {
         return nullptr;
     mColorSpaces = std::make_unique<std::uint8_t[]>(static_cast<std::size_t>(count));
     std::int32_t written = 0;
-    for (JawsColorSpace space = WalkBegin(); space != WalkEnd() && written < count; space = WalkNext())
+    // The walk answers -1 for every step when the wrapper is not there.
+    const auto walk = [this](PFN_BPDFColorSpaceBegin JawsEntryPoints::*step) {
+        return LibraryAvailable() ? (GetJawsEntryPoints().*step)() : kJawsColorSpaceEnd;
+    };
+    for (JawsColorSpace space = walk(&JawsEntryPoints::BPDFColorSpaceBegin);
+         space != walk(&JawsEntryPoints::BPDFColorSpaceEnd) && written < count;
+         space = walk(&JawsEntryPoints::BPDFColorSpaceNext))
         mColorSpaces[written++] = static_cast<std::uint8_t>(GetGraphicsColorSpace(space));
     return mColorSpaces.get();
 }
@@ -54,25 +51,24 @@ Status JawsRip::GetGraphicsColorSpace(JawsColorSpace space) const {
         "long __cdecl BRASK::PLUGIN::JawsRip::GetGraphicsColorSpace(JawsColorSpace) const";
     switch (space) {
     case kJawsColorSpaceCMYK:
-        return 5;
+        return COLORSPACE::kCMYK;
     case kJawsColorSpaceRGB:
-        return 4;
-    case kJawsColorSpaceSeparation:
-        return 8;
+        return COLORSPACE::kRGB;
     case kJawsColorSpaceGray:
-        return 3;
+        return COLORSPACE::kGray;
     case kJawsColorSpaceLab:
-        return 15;
+        return COLORSPACE::kLab;
     case kJawsColorSpaceICCBased:
-        return 14;
+        return COLORSPACE::kICCBased;
+    case kJawsColorSpaceSeparation:
     case kJawsColorSpaceDeviceN:
     case kJawsColorSpaceNChannel:
     case kJawsColorSpaceSeparationAll:
     case kJawsColorSpaceSeparationNone:
-        return 8;
+        return COLORSPACE::kSeparation;
     default:
         BRASK_LOG_ERROR(kJawsRipSource, kFunction, "Unknown/Unhandled color space");
-        return 0;
+        return COLORSPACE::kUnknown;
     }
 }
 

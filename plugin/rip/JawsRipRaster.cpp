@@ -5,6 +5,7 @@
 #include "Pixmap.h"
 #include "Rip.h"
 
+#include "brask/FilterKeys.h"
 #include "brask/Logger.h"
 
 #include <algorithm>
@@ -22,13 +23,8 @@ constexpr char kJawsRipSource[] = "core/Common/Constructs/Graphics/Plugins/Rip/J
 constexpr char kRasterizeFunction[] =
     "long __cdecl BRASK::PLUGIN::JawsRip::Rasterize(class BRASK::TInterfacePtr<class "
     "BRASK::GRAPHICS::IRasterComponent> &,float,long,unsigned char)";
-constexpr float kFixedPointsPerInch = 4718592.0f; // 72 x 65536
 constexpr std::int16_t kRGBModelBits = 24;
 constexpr std::int16_t kCMYKModelBits = 32;
-
-bool LibraryAvailable() {
-    return LoadJawsLibrary(JawsLibraryLoaded());
-}
 
 // |value| of a 16.16 size, clamped to the 32-bit range.
 std::int32_t AbsoluteFixed(Fixed value) {
@@ -36,13 +32,11 @@ std::int32_t AbsoluteFixed(Fixed value) {
                                                             std::numeric_limits<std::int32_t>::max()));
 }
 
-// Pixels for a 16.16 size at `resolution`, truncated toward zero. The count travels as a signed 16-bit value:
-// 0 for a size that gives no pixel or more than 32767 (a narrowed count would turn negative).
+// Pixels for a 16.16 size at `resolution`. The count travels as a signed 16-bit value: 0 for a size that
+// gives no pixel or more than 32767 (a narrowed count would turn negative).
 std::int32_t PixelCount(std::int32_t fixedSize, float resolution) {
-    const float pixels = static_cast<float>(fixedSize) * resolution / kFixedPointsPerInch;
-    if (!(pixels >= 1.0f) || pixels >= 32768.0f)
-        return 0;
-    return static_cast<std::int16_t>(static_cast<std::int32_t>(pixels));
+    const std::int32_t pixels = PixelsFor(static_cast<float>(FixedToPoints(fixedSize)), resolution);
+    return pixels >= 1 && pixels <= 32767 ? pixels : 0;
 }
 
 // The resolution in 16.16 dots per inch; false when it is not a positive value the 32-bit field can hold.
@@ -54,10 +48,9 @@ bool FixedResolution(float resolution, std::int32_t& fixed) {
     return true;
 }
 
+// Opens the raster device of the loaded interpreter.
 bool SetupRasterDevice(std::int32_t width, std::int32_t height, std::int32_t resolution, std::int16_t bits,
                        RipPixmap* pixmap, RipColorCallback* callback) {
-    if (!LibraryAvailable())
-        return false;
     try {
         return GetJawsEntryPoints().BPDFSetupRasterDevice(width, height, resolution, resolution, bits, pixmap,
                                                           0, nullptr, callback) == 0;
@@ -73,7 +66,7 @@ public:
     RasterDeviceCloser(const RasterDeviceCloser&) = delete;
     RasterDeviceCloser& operator=(const RasterDeviceCloser&) = delete;
     ~RasterDeviceCloser() {
-        if (mOpen && LibraryAvailable()) {
+        if (mOpen) { // a device opens only in a loaded interpreter
             try {
                 GetJawsEntryPoints().BPDFTearDownRasterDevice();
             } catch (...) {
@@ -124,7 +117,7 @@ Status JawsRip::Rasterize(TInterfacePtr<GRAPHICS::IRasterComponent>& raster, flo
     callback.rgb = cmyk ? 0 : 1;
     std::unique_ptr<ColorTranslator> translator;
     if (mTranslateColors != 0) {
-        translator = std::make_unique<ColorTranslator>();
+        translator = std::make_unique<ColorTranslator>(mFactory);
         callback.translate = &TranslateColorsCallback;
         callback.context = translator.get();
     }
@@ -136,7 +129,7 @@ Status JawsRip::Rasterize(TInterfacePtr<GRAPHICS::IRasterComponent>& raster, flo
 
     std::int32_t fixedResolution = 0;
     RasterDeviceCloser device;
-    if (!FixedResolution(resolution, fixedResolution) ||
+    if (!FixedResolution(resolution, fixedResolution) || !LibraryAvailable() ||
         !SetupRasterDevice(width, height, fixedResolution, cmyk ? kCMYKModelBits : kRGBModelBits,
                            &colourRecord, &callback)) {
         BRASK_LOG_ERROR(kJawsRipSource, kRasterizeFunction, "BPDFSetupRasterDevice failed");

@@ -1,11 +1,11 @@
 #include "JobDictionary.h"
 
-#include "shell/LibUtils.h"
-#include "shell/PathJoin.h"
+#include "LibUtils.h"
+#include "PathJoin.h"
 
+#include "Platform.h"
 #include "brask/IClassFactory.h"
 #include "brask/Logger.h"
-#include "platform/Platform.h"
 
 namespace BRASK::PLUGIN {
 
@@ -13,9 +13,9 @@ namespace {
 constexpr char kCallasUtilsSource[] = "SDK/Headers/Common/Callas/CallasWrapper/CallasUtils";
 thread_local int tLocksHeld = 0;
 
-CoreString TemporaryFolder() {
+CoreString TemporaryFolder(IClassFactory* factory) {
     TInterfacePtr<FILE_SYS::ISystemDirContainer> container;
-    container.Adopt(FILE_SYS::CreateSystemDirContainer(COREREGISTRY::GetCoreRegistry()));
+    container.Adopt(FILE_SYS::CreateSystemDirContainer(factory));
     TInterfacePtr<FILE_SYS::IDir> dir;
     if (container && container->GetSpecialDir(FILE_SYS::kTemporaryDir, dir) == kOK && dir)
         return dir->GetPath(true);
@@ -59,24 +59,23 @@ std::string JobDictionary::GetJobText() const {
     return text;
 }
 
-std::string JobDictionary::GetJobFile() const {
+std::string JobDictionary::GetJobFile(IClassFactory* factory) const {
     constexpr char kFunction[] =
         "class std::basic_string<char,struct std::char_traits<char>,class "
         "std::allocator<char> > __cdecl BRASK::CALLAS::JobDictionary::GetJobFile(void)";
     const CoreString name = CoreString::FromUTF8(PLATFORM::NewGuid().ToString() + "bxp.joboptions");
-    const CoreString path = JoinPath(TemporaryFolder(), name);
+    const CoreString path = JoinPath(TemporaryFolder(factory), name);
 
     TInterfacePtr<FILE_SYS::IFile> file;
-    FILE_SYS::CreateSystemFile(COREREGISTRY::GetCoreRegistry(), file, path);
+    FILE_SYS::CreateSystemFile(factory, file, path);
     if (!file || file->Create() == FILE_SYS::IFile::kCreateFailed) {
         BRASK_LOG_ERROR(kCallasUtilsSource, kFunction, "Failed to create bxp.joboptions file.");
         return path.GetUTF8String();
     }
     TInterfacePtr<IO::IURI> uri;
     TInterfacePtr<IO::IDataProvider> provider;
-    if (IO::CreateURI(COREREGISTRY::GetCoreRegistry(), uri, path) == kOK)
-        IO::CreateUriDataProvider(COREREGISTRY::GetCoreRegistry(), provider, *uri, IO::kReadWriteMode,
-                                  nullptr);
+    if (IO::CreateURI(factory, uri, path) == kOK)
+        IO::CreateUriDataProvider(factory, provider, *uri, IO::kReadWriteMode, nullptr);
     const std::string text = GetJobText();
     if (!provider || provider->Write(text.data(), static_cast<std::uint32_t>(text.size())) != kOK)
         BRASK_LOG_ERROR(kCallasUtilsSource, kFunction, "Failed to write bxp.joboptions file.");

@@ -1,6 +1,8 @@
 // The distiller and page-device parameters of one conversion and the job-options file written from them.
 #pragma once
 
+#include "brask/IClassFactory.h"
+
 #include <map>
 #include <mutex>
 #include <string>
@@ -21,9 +23,9 @@ public:
     void AddPageDeviceParam(const std::string& key, const std::string& value);
     // The job-options text of the current parameters.
     std::string GetJobText() const;
-    // Writes the job-options file in the host's temporary folder under a fresh GUID name and returns its
-    // path in UTF-8 (also when it could not be written; the failure is logged).
-    std::string GetJobFile() const;
+    // Writes the job-options file in the temporary folder of `factory`'s host under a fresh GUID name and
+    // returns its path in UTF-8 (also when it could not be written; the failure is logged).
+    std::string GetJobFile(IClassFactory* factory) const;
     // Empties both maps and releases every lock the calling thread took with Begin.
     void Clear();
 

@@ -5,6 +5,7 @@
 #include "EPSInfo.h"
 #include "jaws/JawsApi.h"
 
+#include "brask/IClassFactory.h"
 #include "brask/IO.h"
 #include "brask/Raster.h"
 #include "brask/Status.h"
@@ -22,7 +23,9 @@ struct Pixmap;
 
 class Rip {
 public:
-    Rip(IO::IURI* uri, IO::IDataProvider* provider) : mURI(uri), mDataProvider(provider) {}
+    // `factory` makes every host object the RIP needs; all three are borrowed.
+    Rip(IClassFactory* factory, IO::IURI* uri, IO::IDataProvider* provider)
+        : mFactory(factory), mURI(uri), mDataProvider(provider) {}
     Rip(const Rip&) = delete;
     Rip& operator=(const Rip&) = delete;
     virtual ~Rip() = default;
@@ -48,6 +51,10 @@ public:
     virtual bool IsRasterJob() = 0;
 
 protected:
+    // Whether the interpreter wrapper is loaded, bound and started (loading it through the factory).
+    bool LibraryAvailable() const;
+
+    IClassFactory* mFactory;
     IO::IURI* mURI;
     IO::IDataProvider* mDataProvider;
 };
@@ -107,6 +114,10 @@ private:
 class EPSJawsRip : public JawsRip {
 public:
     // `reader` describes the EPS behind `provider`; both are borrowed from the processor that makes the RIP.
+    EPSJawsRip(IClassFactory* factory, IO::IURI* uri, IO::IDataProvider* provider,
+               const EPSVectorFileReader* reader);
+    // The same through the process-wide class-factory slot, for callers outside a placement that have set it
+    // (epsimport's preview, the benchmarks).
     EPSJawsRip(IO::IURI* uri, IO::IDataProvider* provider, const EPSVectorFileReader* reader);
 
     // Opens a raster device of the picture's size at 36 dpi without pixmap and runs the PostScript through

@@ -4,10 +4,10 @@
 #include "HostBoundary.h"
 #include "PDFBasedCG.h"
 
+#include "ClassFactorySlot.h"
+
 #include "brask/ClassIds.h"
 #include "brask/Logger.h"
-
-#include <memory>
 
 namespace BRASK::COREREGISTRY {
 
@@ -52,15 +52,16 @@ IObject* CreateICompositeGraphic(IClassFactory* /*factory*/) {
         "class BRASK::IObject *__cdecl BRASK::COREREGISTRY::CreateICompositeGraphic(class "
         "BRASK::IClassFactory *)";
     // Released on every way out but success, a throw from the host included.
-    const auto release = [](PDFBasedCG* made) { made->Release(); };
-    std::unique_ptr<PDFBasedCG, decltype(release)> graphic(new PDFBasedCG, release);
-    const Status status = graphic->CreateDictionaryWithFilterInfoKeys();
+    TInterfacePtr<PDFBasedCG> graphic;
+    graphic.Adopt(new PDFBasedCG);
+    // GetClassObject is given no class factory: the one Init stored in the process-wide slot serves.
+    const Status status = graphic->CreateDictionaryWithFilterInfoKeys(ClassFactorySlot::Get());
     if (status != kOK) {
         BRASK_LOG_ERROR(kPDFBasedCGSource, kFunction,
                         "CreateDictionaryWithFilterInfoKeys failed. Error = " << status);
         return nullptr;
     }
-    return graphic.release();
+    return graphic.Detach();
 }
 
 } // namespace BRASK::COREREGISTRY

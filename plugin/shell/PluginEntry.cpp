@@ -4,10 +4,10 @@
 #include "HostBoundary.h"
 #include "PluginClassFactories.h"
 
+#include "MemoryManager.h"
 #include "brask/ClassIds.h"
 #include "brask/FileSys.h"
 #include "brask/Logger.h"
-#include "memory/MemoryManager.h"
 
 #include <cstdio>
 

@@ -4,6 +4,8 @@
 #include "../support/CorpusSkip.h"
 #include "EpsTestSupport.h"
 
+#include "brask/FilterKeys.h"
+
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -134,8 +136,8 @@ TEST_F(Corpus, EveryFileScansAndItsBoxMatchesItsComments) {
         EXPECT_NE(eps.status, DSCReadError);
 
         const std::optional<Box> expected = BoxFromComments(Section(ReadAll(entry.path())));
-        const double got[4] = {eps.reader->GetLeft() / 65536.0, eps.reader->GetBottom() / 65536.0,
-                               eps.reader->GetRight() / 65536.0, eps.reader->GetTop() / 65536.0};
+        const double got[4] = {FixedToPoints(eps.reader->GetLeft()), FixedToPoints(eps.reader->GetBottom()),
+                               FixedToPoints(eps.reader->GetRight()), FixedToPoints(eps.reader->GetTop())};
         bool same = expected.has_value();
         for (int i = 0; i < 4 && same; ++i)
             same = std::fabs(got[i] - expected->v[i]) < 1e-3;

@@ -1,9 +1,10 @@
 // The comment scan: boxes, colours and plates, creators and texts, the data sections, and their bounds.
 #include "EpsTestSupport.h"
 
-#include "eps/DSCReader.h"
-#include "eps/FixDiv.h"
-#include "memory/MemoryManager.h"
+#include "DSCReader.h"
+#include "FixDiv.h"
+#include "MemoryManager.h"
+#include "brask/FilterKeys.h"
 
 #include <algorithm>
 #include <limits>
@@ -171,15 +172,15 @@ TEST_F(DSCScan, CommentRules) {
         EXPECT_EQ(eps.reader->GetFixedWidth(), Extent(c.box[0], c.box[2]));
         EXPECT_EQ(eps.reader->GetFixedHeight(), Extent(c.box[1], c.box[3]));
         if (c.box[0] != kMin) {
-            EXPECT_NEAR(eps.reader->GetWidth(), (c.box[2] - c.box[0]) / 65536.0, 1e-4);
-            EXPECT_NEAR(eps.reader->GetHeight(), (c.box[3] - c.box[1]) / 65536.0, 1e-4);
+            EXPECT_NEAR(eps.reader->GetWidth(), FixedToPoints(c.box[2] - c.box[0]), 1e-4);
+            EXPECT_NEAR(eps.reader->GetHeight(), FixedToPoints(c.box[3] - c.box[1]), 1e-4);
         }
         EXPECT_EQ(eps.Flags() & c.mask, c.flags);
         EXPECT_EQ(eps.Colors(), c.colors);
         if (c.logged) {
             EXPECT_EQ(CountLogged(DSCLOG::kGetEPSInfo, c.logged), 1);
         } else {
-            EXPECT_TRUE(mRecords.empty()) << mRecords.front().MessageUTF8();
+            EXPECT_TRUE(mLog.Records().empty()) << mLog.Records().front().MessageUTF8();
         }
         if (c.space != -1) {
             EXPECT_EQ(eps.reader->GetColorSpace(), c.space);

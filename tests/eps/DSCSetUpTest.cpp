@@ -1,8 +1,9 @@
 // The PostScript section of plain and DOS binary EPS files, the first line's EPSF marker, and set-up
 // failures.
+#include "../support/FaultyProvider.h"
 #include "EpsTestSupport.h"
 
-#include "eps/DSCReader.h"
+#include "DSCReader.h"
 
 namespace BRASK::PLUGIN::TEST {
 
@@ -25,24 +26,6 @@ std::string BinaryHeader(std::uint32_t psOffset, std::uint32_t psLength, std::ui
     header[29] = static_cast<char>(check >> 8);
     return header;
 }
-
-class FailingProvider : public TObject<IO::IDataProvider> {
-public:
-    std::int32_t GetSize() override { return 1000; }
-    std::int32_t GetPosition() override { return mPosition; }
-    Status SetPosition(std::int32_t offset, std::int32_t) override {
-        mPosition = offset;
-        return kOK;
-    }
-    Status Read(void*, std::uint32_t& count) override {
-        count = 0;
-        return kIOError;
-    }
-    Status Write(const void*, std::uint32_t) override { return kReadOnly; }
-
-private:
-    std::int32_t mPosition = 0;
-};
 
 } // namespace
 
@@ -143,8 +126,7 @@ TEST_F(DSCSetUp, EmptyMissingOrUnreadableDataFailsWithItsMessages) {
     EXPECT_EQ(DSCReader(provider.Get()).GetEPSInfo(), DSCEndOfData);
     EXPECT_EQ(CountLogged(DSCLOG::kGetEPSInfo, "DSC comments error in EPS file."), 1);
 
-    TInterfacePtr<IO::IDataProvider> failing;
-    failing.Adopt(new FailingProvider);
+    auto failing = BRASK::TEST::New<BRASK::TEST::FaultyProvider>(std::string(1000, '%'), 0);
     DSCReader unreadable(failing.Get());
     EXPECT_EQ(unreadable.GetEPSInfo(), DSCReadError);
     EXPECT_EQ(CountLogged(DSCLOG::kReadDSCComment, "Unable to read from EPS file data provider."), 1);

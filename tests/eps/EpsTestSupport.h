@@ -1,22 +1,15 @@
 // Shared fixture of the EPS analysis tests: EPS texts are written to real files in a private folder and read
-// through the reference host's file data provider; log records are captured.
+// through the reference host's file data provider.
 #pragma once
 
+#include "../support/HostFixture.h"
+
+#include "DSCLog.h"
+#include "EPSVectorFileReader.h"
 #include "HostFiles.h"
-#include "eps/DSCLog.h"
-#include "eps/EPSVectorFileReader.h"
-#include "memory/MemoryManager.h"
-
-#include "brask/Logger.h"
-#include "brask/TObject.h"
-#include "brask_host/Host.h"
-
-#include <gtest/gtest.h>
+#include "MemoryManager.h"
 
 #include <array>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -54,31 +47,13 @@ struct ScannedEPS {
     }
 };
 
-class EpsTest : public ::testing::Test {
+class EpsTest : public BRASK::TEST::HostFixture {
 protected:
     void SetUp() override {
         ASSERT_EQ(MEMFIX::InitMemoryManager(), 0);
-        std::string pattern = (std::filesystem::temp_directory_path() / "brask-eps-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        mDir = pattern;
-        mHost = HOST::Host::Create(HOST::HostOptions{BRASK_APP_DIR, mDir});
-        mPreviousSink = BLoggerLibInterface::GetInstance()->SetSink(
-            [this](const LogRecord& r) { mRecords.push_back(r); });
-    }
-    void TearDown() override {
-        BLoggerLibInterface::GetInstance()->SetSink(mPreviousSink);
-        mHost.Reset();
-        std::error_code ignored;
-        std::filesystem::remove_all(mDir, ignored);
+        HostFixture::SetUp();
     }
 
-    std::string WriteFile(const std::string& name, const std::string& bytes) {
-        const std::string path = mDir + "/" + name;
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        EXPECT_TRUE(out.good()) << path;
-        return path;
-    }
     TInterfacePtr<IO::IDataProvider> Open(const std::string& path) {
         TInterfacePtr<IO::IDataProvider> provider;
         EXPECT_EQ(EPSIMPORT::OpenReadOnly(*mHost, path, provider), kOK) << path;
@@ -87,7 +62,7 @@ protected:
     // A scan of a file; the log then holds the records of this scan only.
     ScannedEPS ScanFile(const std::string& path) {
         ScannedEPS scanned{Open(path), std::make_unique<EPSVectorFileReader>()};
-        mRecords.clear();
+        mLog.Clear();
         scanned.status = scanned.reader->Init(scanned.provider.Get());
         return scanned;
     }
@@ -97,18 +72,13 @@ protected:
     // Records logged by the DSC reader under `function` with exactly `message`.
     int CountLogged(const char* function, const std::string& message) const {
         int n = 0;
-        for (const LogRecord& r : mRecords)
+        for (const LogRecord& r : mLog.Records())
             n += r.file == DSCLOG::kSource && r.function == function && r.MessageUTF8() == message &&
                  r.type == 2 && r.level == 1;
         return n;
     }
 
-    std::string mDir;
-    TInterfacePtr<HOST::Host> mHost;
-    std::vector<LogRecord> mRecords;
-
 private:
-    BLoggerLibInterface::Sink mPreviousSink;
     int mFileCount = 0;
 };
 

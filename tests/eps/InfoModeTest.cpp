@@ -20,7 +20,7 @@ TEST_F(InfoMode, PrintsOneObjectPerFileWithEveryField) {
         "%BeginPhotoshop: 2\n% 0102\n%EndPhotoshop\n%%EndComments\nnewpath\n";
     const std::string good = WriteFile("good.eps", text);
     const std::string truncated = WriteFile("truncated.eps", "%!PS-Adobe-3.0\n%%BoundingBox: 0 0 1 1\n");
-    const std::string missing = mDir + "/missing.eps";
+    const std::string missing = (mTemp.Path() / "missing.eps").string();
     std::ostringstream out;
     EXPECT_EQ(EPSIMPORT::RunInfo(*mHost, {good, truncated, missing}, out), 1);
     std::vector<nlohmann::json> objects;

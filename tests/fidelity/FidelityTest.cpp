@@ -32,7 +32,7 @@ namespace {
 const std::vector<std::string> kPaths = {"converter", "interpreter"};
 const std::map<std::string, int> kPathResolution = {{"converter", 2400}, {"interpreter", 288}};
 
-// Files the plug-in does not place (on either path), as the corpus placement test expects.
+// Files the plug-in does not place (on either path).
 const std::map<std::string, std::string> kNotPlaced = {
     {"filetype__fixture", "%%BoundingBox, %%HiResBoundingBox and %%CropBox all 0 0 0 0"},
     {"ghostpdl__escher", "no %%BoundingBox at all"},
@@ -212,8 +212,10 @@ TEST(Fidelity, EveryCorpusEpsLooksAsGhostscriptCropsItOnBothPaths) {
                                        : "different";
             }
             std::string reason;
+            const nlohmann::json& line = placed[path][stem];
             if (verdict == "not placed") {
                 EXPECT_TRUE(kNotPlaced.count(stem)) << stem << " was not placed on the " << path << " path";
+                EXPECT_FALSE(line.value("error", "").empty()) << stem << ": a failure must say why";
                 reason = kNotPlaced.count(stem) ? kNotPlaced.at(stem) : "";
             } else if (verdict == "different") {
                 for (const std::string& key : {path, std::string("both")})
@@ -224,6 +226,14 @@ TEST(Fidelity, EveryCorpusEpsLooksAsGhostscriptCropsItOnBothPaths) {
                     << " path looks unlike gs's: " << Describe(differences[{stem, path}]);
             } else {
                 EXPECT_FALSE(kNotPlaced.count(stem)) << stem << " is placed now: take it off the list";
+            }
+            // The size the host learns is the PDF's page: the 72-dpi render covers it to a pixel.
+            const RgbRaster& page = rasters[path][stem];
+            if (!page.Empty()) {
+                EXPECT_LE(std::abs(page.width - line["size"]["width"].get<double>()), 1.0)
+                    << stem << " " << path;
+                EXPECT_LE(std::abs(page.height - line["size"]["height"].get<double>()), 1.0)
+                    << stem << " " << path;
             }
             if (ownBox.count(stem))
                 reason += (reason.empty() ? "" : "; ") + std::string("gs on the file's box: ") +

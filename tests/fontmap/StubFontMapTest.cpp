@@ -2,8 +2,8 @@
 // runs that use them.
 #include "../fontstubs/StubTreeFixture.h"
 
+#include "FontDevice.h"
 #include "fontmap/StubFontMap.h"
-#include "fontstubs/FontDevice.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -78,7 +78,7 @@ protected:
 } // namespace
 
 TEST_F(StubFontMapTest, NamesMapToTheFilesTheStubsName) {
-    PLUGIN::FontDevice device(mFonts);
+    PLUGIN::FontDevice device(mHost.Get(), mFonts);
     const StubFontMap map = Map(device);
     EXPECT_EQ(map.stubRoot, Stubs().string());
     ASSERT_FALSE(map.fontFolders.empty());
@@ -111,9 +111,9 @@ TEST_F(StubFontMapTest, NamesMapToTheFilesTheStubsName) {
 }
 
 TEST_F(StubFontMapTest, StaleHandWrittenAndEscapingStubsLeaveNoEntry) {
-    { PLUGIN::FontDevice first(mFonts); }
+    { PLUGIN::FontDevice first(mHost.Get(), mFonts); }
     mFonts.families[0].reset(); // Arial-BoldMT uninstalled: its stubs go, its index lines stay
-    PLUGIN::FontDevice device(mFonts);
+    PLUGIN::FontDevice device(mHost.Get(), mFonts);
     std::ofstream(Western() / "Broken.ps") << "/Broken  (%psfont%x.ttf) run";
     std::ofstream(Western() / "Empty.ps") << "";
     std::ofstream(Western() / "Orphan.ps") << "/NoSet /FontSet findresource pop /Orphan /Font findresource ";
@@ -139,7 +139,7 @@ TEST_F(StubFontMapTest, StaleHandWrittenAndEscapingStubsLeaveNoEntry) {
 }
 
 TEST_F(StubFontMapTest, GhostscriptEmbedsTheStubbedFilesAndKeepsTheInheritedCidfmapFirst) {
-    PLUGIN::FontDevice device(mFonts);
+    PLUGIN::FontDevice device(mHost.Get(), mFonts);
     const StubFontMap map = Map(device);
     const auto inherited = mTemp.Path() / "system-cidfmap";
     std::ofstream(inherited) << "/Old /Other ;";
@@ -249,7 +249,7 @@ TEST_F(StubFontMapTest, GhostscriptsBaseFontsKeepTheirEncodings) {
     const std::string otf = "/usr/share/fonts/opentype/urw-base35/";
     mFonts.Add("StandardSymbolsPS", otf + "StandardSymbolsPS.otf", XF::kXOpenTypePS, false);
     mFonts.Add("D050000L", otf + "D050000L.otf", XF::kXOpenTypePS, false);
-    PLUGIN::FontDevice device(mFonts);
+    PLUGIN::FontDevice device(mHost.Get(), mFonts);
     const std::string tmp = (mTemp.Path() / "tmp").string();
     const std::string devicePath = "%os%=;" + device.GetFontPathString().GetUTF8String() + "%temp%=" + tmp;
     const auto encodings =
@@ -297,7 +297,7 @@ TEST_F(StubFontMapTest, FilesOfOneNameInTwoFoldersAreToldApartByTheirFaces) {
     mFonts.families.clear();
     mFonts.Add("DejaVuSerif-Bold", (serif / "Face.ttf").string(), XF::kXTrueType, false);
     mFonts.Add("DejaVuSans-Bold", (sans / "Face.ttf").string(), XF::kXTrueType, false);
-    PLUGIN::FontDevice device(mFonts);
+    PLUGIN::FontDevice device(mHost.Get(), mFonts);
     const StubFontMap map = Map(device);
     // The serif's folder comes first in the font path, yet each name gets the file with its face.
     for (const auto& [name, folder] : {std::pair{"DejaVuSans-Bold", sans},
@@ -322,7 +322,7 @@ TEST_F(StubFontMapTest, TextFormType1FontsGetAStubThatLoadsThem) {
     std::ofstream(folder / "brasktext.t1", std::ios::binary) << font;
     mFonts.families.clear();
     mFonts.Add("BraskTextSans-Regular", (folder / "brasktext.t1").string(), XF::kXType1Text, false);
-    PLUGIN::FontDevice device(mFonts);
+    PLUGIN::FontDevice device(mHost.Get(), mFonts);
     EXPECT_EQ(Read(Western() / "BraskTextSans-Regular.ps"),
               "/BraskTextSans-Regular  (%psfont%brasktext.t1) (r) file cvx exec");
     const StubFontMap map = Map(device);

@@ -1,5 +1,5 @@
 // Grouping faces into families of four style slots, on face records made by the test.
-#include "fonts/InstalledFaces.h"
+#include "InstalledFaces.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The font library against the fonts installed on the machine (DejaVu, the URW base 35, WenQuanYi Micro Hei).
-#include "fonts/XFontManager.h"
-#include "fonts/FaceProbe.h"
+#include "../support/Fixture.h"
 
-#include <gtest/gtest.h>
+#include "FaceProbe.h"
+#include "XFontManager.h"
 
 #include <filesystem>
 #include <map>
@@ -21,9 +21,10 @@ struct Face {
 };
 
 // Every face the manager serves in a slot of its own, by PostScript name.
-class InstalledFonts : public ::testing::Test {
+class InstalledFonts : public BRASK::TEST::Fixture {
 protected:
     void SetUp() override {
+        Fixture::SetUp();
         BXStringPtrArray added, removed;
         ASSERT_EQ(mManager.Refresh(added, removed), kXNoErr);
         EXPECT_FALSE(added.empty());

@@ -1,7 +1,7 @@
 // Adding the fonts a font manager reports: stub names, folders, second runs and stale stubs.
 #include "StubTreeFixture.h"
 
-#include "fontstubs/FontDevice.h"
+#include "FontDevice.h"
 
 using namespace BRASK;
 using namespace BRASK::PLUGIN;
@@ -29,7 +29,7 @@ protected:
 
 TEST_F(AddFonts, ArialBoldGetsItsThreeVariants) {
     mFonts.Add("Arial-BoldMT", "/fonts/ms/arialbd.ttf", XF::kXTrueType, false);
-    FontDevice device(mFonts);
+    FontDevice device(mHost.Get(), mFonts);
     EXPECT_EQ(StubNames(Western()),
               (Names{"Arial-BoldMT.ps", "Arial,Bold.ps", "Arial,BoldMT.ps", "ArialBoldMT.ps"}));
     ExpectFileStubs(Western(), {"Arial-BoldMT", "Arial,Bold", "Arial,BoldMT", "ArialBoldMT"}, "arialbd.ttf");
@@ -44,10 +44,10 @@ TEST_F(AddFonts, ASecondStartWritesNothingAndDeletesNothing) {
     mFonts.Add("Arial-BoldMT", "/fonts/ms/arialbd.ttf", XF::kXTrueType, false);
     mFonts.Add("MS-Gothic", "/fonts/ms/msgothic.ttf", XF::kXTrueType, true);
     mFonts.Add("Set-Member", "/fonts/ms/set.ttc", XF::kXTrueType, true);
-    { FontDevice first(mFonts); }
+    { FontDevice first(mHost.Get(), mFonts); }
     auto before = Snapshot();
     ASSERT_GT(before.size(), 10u);
-    FontDevice second(mFonts);
+    FontDevice second(mHost.Get(), mFonts);
     auto after = Snapshot();
     // Only the category lines of the root index are appended again.
     EXPECT_EQ(after["_edir_"], before["_edir_"] + kCategoryLines);
@@ -64,7 +64,7 @@ TEST_F(AddFonts, EastAsianFontsByTypeAndName) {
     mFonts.Add("Gothic-90ms-RKSJ-H", "/fonts/cjk/gothic.ttf", XF::kXTrueType, true);
     // East-Asian OpenType (CFF): no Western stubs.
     mFonts.Add("KozGo-Pro", "/fonts/cjk/kozgo.otf", XF::kXOpenTypePS, true);
-    FontDevice device(mFonts);
+    FontDevice device(mHost.Get(), mFonts);
     const std::vector<std::string> both = {"SimHei", "MS-Gothic", "MS,Gothic", "MSGothic"};
     ExpectFileStubs(Western(), both, "simhei.ttf");
     EXPECT_EQ(StubNames(EastAsian()),
@@ -79,7 +79,7 @@ TEST_F(AddFonts, EastAsianFontsByTypeAndName) {
 TEST_F(AddFonts, CompositeFontNamesAreCutAtTheirCMap) {
     mFonts.Add("Ryumin-Light-83pv-RKSJ-H", "/fonts/cid/ryumin", XF::kXComposite, true);
     LogCapture log;
-    FontDevice device(mFonts);
+    FontDevice device(mHost.Get(), mFonts);
     // Type 6 outside a collection has no stub form: empty files, no index lines.
     EXPECT_EQ(StubNames(EastAsian()), (Names{"Ryumin-Light.ps", "Ryumin,Light.ps", "RyuminLight.ps"}));
     EXPECT_EQ(Read(EastAsian() / "Ryumin-Light.ps"), "");
@@ -87,14 +87,14 @@ TEST_F(AddFonts, CompositeFontNamesAreCutAtTheirCMap) {
     EXPECT_EQ(log.WithMessage("Invalid font type").size(), 3u);
     // Next start: the empty stubs count as present, so nothing is written or deleted.
     log.Clear();
-    FontDevice again(mFonts);
+    FontDevice again(mHost.Get(), mFonts);
     EXPECT_TRUE(log.Records().empty());
     EXPECT_EQ(StubNames(EastAsian()).size(), 3u);
 }
 
 TEST_F(AddFonts, CollectionMembersGetMemberAndFontSetStubs) {
     mFonts.Add("MS-Mincho", "/fonts/cjk/msmincho.ttc", XF::kXTrueType, true);
-    FontDevice device(mFonts);
+    FontDevice device(mHost.Get(), mFonts);
     const Names names = {"MS-Mincho.ps", "MS,Mincho.ps", "MSMincho.ps"};
     EXPECT_EQ(StubNames(Western()), names);
     EXPECT_EQ(StubNames(EastAsian()), names);
@@ -117,7 +117,7 @@ TEST_F(AddFonts, ImitatedStyleSlotsGetNoStub) {
     family.slots[1] = TestFace{"Foo-Bold", "/fonts/foo/foob.ttf", false};
     auto& italicOnly = mFonts.Add("Bar-Italic", "/fonts/bar/bari.ttf", XF::kXTrueType, false);
     std::swap(italicOnly.slots[0], italicOnly.slots[2]);
-    FontDevice device(mFonts);
+    FontDevice device(mHost.Get(), mFonts);
     EXPECT_EQ(StubNames(Western()),
               (Names{"Foo-Regular.ps", "Foo,Regular.ps", "FooRegular.ps", "Foo-Bold.ps", "Foo,Bold.ps",
                      "FooBold.ps", "Bar-Italic.ps", "Bar,Italic.ps", "BarItalic.ps"}));
@@ -127,7 +127,7 @@ TEST_F(AddFonts, ImitatedStyleSlotsGetNoStub) {
 TEST_F(AddFonts, StaleStubsGoFromAllFoldersButTheirIndexLinesStay) {
     mFonts.Add("Keep-Me", "/fonts/k/keep.ttf", XF::kXTrueType, false);
     mFonts.Add("Gone-Font", "/fonts/g/gone.ttf", XF::kXTrueType, false);
-    { FontDevice first(mFonts); }
+    { FontDevice first(mHost.Get(), mFonts); }
     std::ofstream(EastAsian() / "Gone-Font.ps") << "x";
     std::ofstream(FontSet() / "Gone-Font.ps") << "x";
     std::ofstream(FontSet() / "Unrelated.PS") << "x"; // found by the case-blind search
@@ -136,7 +136,7 @@ TEST_F(AddFonts, StaleStubsGoFromAllFoldersButTheirIndexLinesStay) {
     ASSERT_NE(westernIndex.find(line), std::string::npos);
 
     mFonts.families[1].reset(); // uninstalled
-    { FontDevice second(mFonts); }
+    { FontDevice second(mHost.Get(), mFonts); }
     EXPECT_EQ(StubNames(Western()), (Names{"Keep-Me.ps", "Keep,Me.ps", "KeepMe.ps"}));
     EXPECT_TRUE(StubNames(EastAsian()).empty());
     EXPECT_TRUE(StubNames(FontSet()).empty());
@@ -144,7 +144,7 @@ TEST_F(AddFonts, StaleStubsGoFromAllFoldersButTheirIndexLinesStay) {
 
     // Reinstalled: written again, with a second index line.
     mFonts.Add("Gone-Font", "/fonts/g/gone.ttf", XF::kXTrueType, false);
-    FontDevice third(mFonts);
+    FontDevice third(mHost.Get(), mFonts);
     const std::string index = Read(Western() / "_edir_");
     EXPECT_NE(index.find(line), index.rfind(line));
     EXPECT_EQ(index.substr(0, westernIndex.size()), westernIndex);
@@ -154,7 +154,7 @@ TEST_F(AddFonts, StaleStubsGoFromAllFoldersButTheirIndexLinesStay) {
 TEST_F(AddFonts, Type1FontsByOutlineForm) {
     mFonts.Add("Utopia-Regular", "/fonts/t1/putr.pfa", XF::kXType1Text, false);
     mFonts.Add("Charter-Roman", "/fonts/t1/bchr.pfb", XF::kXType1, true); // Type 1 stubs are Western
-    FontDevice device(mFonts);
+    FontDevice device(mHost.Get(), mFonts);
     EXPECT_EQ(Read(Western() / "Utopia,Regular.ps"), "/Utopia,Regular  (%psfont%putr.pfa) (r) file cvx exec");
     EXPECT_EQ(Read(Western() / "Charter-Roman.ps"),
               "/Charter-Roman  (%psfont%bchr.pfb) (r) file /PFBDecode filter cvx exec");
@@ -169,7 +169,7 @@ TEST_F(AddFonts, UnsafeAndOverlongNamesAndFailedQueries) {
     mFonts.Add(std::string(253, 'L'), "/fonts/f/long.ttf", XF::kXTrueType, false);
     mFonts.Add(std::string(252, 'K'), "/fonts/f/k.ttf", XF::kXTrueType, false);
     LogCapture log;
-    FontDevice device(mFonts);
+    FontDevice device(mHost.Get(), mFonts);
     EXPECT_EQ(StubNames(Western()),
               (Names{"Foo-Bar.ps", "Foo,Bar.ps", "FooBar.ps", "Still-Written.ps", "Still,Written.ps",
                      "StillWritten.ps", std::string(252, 'K') + ".ps"}));

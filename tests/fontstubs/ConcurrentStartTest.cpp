@@ -1,7 +1,7 @@
 // Several processes building the shared stub tree at the same moment.
 #include "StubTreeFixture.h"
 
-#include "fontstubs/FontDevice.h"
+#include "FontDevice.h"
 
 #include <sstream>
 #include <sys/wait.h>
@@ -27,7 +27,7 @@ TEST_F(ConcurrentStart, ProcessesStartingTogetherLeaveEveryStubAndIndexLineWhole
             char byte = 0;
             while (read(go[0], &byte, 1) > 0) {
             }
-            { FontDevice device(mFonts); }
+            { FontDevice device(mHost.Get(), mFonts); }
             _exit(0);
         }
         children.push_back(pid);

@@ -1,8 +1,8 @@
 // The stub tree, its _edir_ index files, the two stub writers and the font path string.
 #include "StubTreeFixture.h"
 
+#include "FontDevice.h"
 #include "brask/ClassIds.h"
-#include "fontstubs/FontDevice.h"
 
 #include <cstdlib>
 #include <optional>
@@ -38,7 +38,7 @@ protected:
 
 TEST_F(FontDeviceTree, FirstRunMakesTheTreeAndTheCategoryLines) {
     LogCapture log;
-    FontDevice device(mFonts);
+    FontDevice device(mHost.Get(), mFonts);
     EXPECT_EQ(Read(Stubs() / "_edir_"), kCategoryLines);
     for (const auto& dir : {Western(), EastAsian(), FontSet()}) {
         EXPECT_EQ(Read(dir / "_edir_"), "");
@@ -55,7 +55,7 @@ TEST_F(FontDeviceTree, FontFoldersInOrderOfDiscoveryAndTheSystemFolderTwice) {
     mFonts.Add("Gamma", "/fonts/b/gamma.ttf", XF::kXTrueType, false);
     mFonts.Add("Delta", "delta.ttf", XF::kXTrueType, false); // no folder: adds none
     mFonts.Add("Direct", "/usr/share/fonts/direct.ttf", XF::kXTrueType, false);
-    FontDevice device(mFonts);
+    FontDevice device(mHost.Get(), mFonts);
     EXPECT_EQ(device.GetFontPathString().GetUTF8String(),
               FontPath("/usr/share/fonts/,/fonts/b,/fonts/a,/usr/share/fonts"));
     EXPECT_EQ(Read(Western() / "Delta.ps"), "/Delta  (%psfont%delta.ttf)" + kTrueTypeTail);
@@ -63,7 +63,7 @@ TEST_F(FontDeviceTree, FontFoldersInOrderOfDiscoveryAndTheSystemFolderTwice) {
 
 TEST_F(FontDeviceTree, MakeEdirEntryWritesOneLineOrRefusesBadInput) {
     LogCapture log;
-    FontDevice device(mFonts);
+    FontDevice device(mHost.Get(), mFonts);
     const CoreString dir = device.EAFontsDir();
     EXPECT_EQ(device.MakeEdirEntry(dir, U("Name"), nullptr), 0);
     EXPECT_EQ(device.MakeEdirEntry(dir, U("Name"), "WesternFonts"), 0);
@@ -87,7 +87,7 @@ TEST_F(FontDeviceTree, AnUnbuildableTreeLeavesTheFontPathStringEmpty) {
     { // A file where the shared RIP folder should be: FontStubs cannot be made.
         std::ofstream(mApp / "jaws") << "in the way";
         LogCapture log;
-        FontDevice device(mFonts);
+        FontDevice device(mHost.Get(), mFonts);
         EXPECT_TRUE(device.GetFontPathString().empty());
         EXPECT_EQ(mFonts.refreshes, 0);
         const auto made = log.WithMessage("Directory creation failed");
@@ -105,7 +105,7 @@ TEST_F(FontDeviceTree, AnUnbuildableTreeLeavesTheFontPathStringEmpty) {
     { // A folder where WesternFonts/_edir_ should be.
         std::filesystem::create_directories(Western() / "_edir_");
         LogCapture log;
-        FontDevice device(mFonts);
+        FontDevice device(mHost.Get(), mFonts);
         EXPECT_TRUE(device.GetFontPathString().empty());
         EXPECT_EQ(log.WithMessage("Unable to create file.").size(), 1u);
         EXPECT_EQ(log.WithMessage("Create Jaws Edir failed").size(), 1u);
@@ -113,9 +113,8 @@ TEST_F(FontDeviceTree, AnUnbuildableTreeLeavesTheFontPathStringEmpty) {
         EXPECT_EQ(Read(Stubs() / "_edir_"), "/Font  (WesternFonts)\n");
     }
     { // No class factory.
-        COREREGISTRY::ClassFactorySlot::Set(nullptr);
         LogCapture log;
-        FontDevice device(mFonts);
+        FontDevice device(nullptr, mFonts);
         EXPECT_TRUE(device.GetFontPathString().empty());
         EXPECT_EQ(log.WithMessage("CreateSystemDir failed").size(), 1u);
         EXPECT_EQ(log.WithMessage("CreateJawsDirectory failed").size(), 1u);
@@ -140,7 +139,7 @@ TEST_F(FontDeviceTree, StubWriterTextsFoldersAndStatuses) {
         // Collections need the extension after the last dot.
         {"Plain", "ttc", XF::kXTrueType, false, 0, Western(), kTrueTypeTail},
         {"Dotted", "f.ttc.ttf", XF::kXTrueType, false, 0, Western(), kTrueTypeTail}};
-    FontDevice device(mFonts);
+    FontDevice device(mHost.Get(), mFonts);
     LogCapture log;
     for (const Row& row : rows) {
         EXPECT_EQ(Write(device, row.name, row.name, row.file, row.type, row.eastAsian), row.status)
@@ -169,7 +168,7 @@ TEST_F(FontDeviceTree, StubWriterTextsFoldersAndStatuses) {
 }
 
 TEST_F(FontDeviceTree, StubWritersRefuseEmptyInputAndReportUnwritableStubs) {
-    FontDevice device(mFonts);
+    FontDevice device(mHost.Get(), mFonts);
     LogCapture log;
     EXPECT_EQ(Write(device, "Foo", "", "foo.ttf", XF::kXTrueType, false), 2008);
     EXPECT_EQ(Write(device, "", "Foo", "foo.ttf", XF::kXTrueType, false), 2008);
@@ -230,9 +229,8 @@ TEST_F(FontDeviceTree, AnApplicationFolderThisUserCannotWriteKeepsTheTreeInTheUs
         options.applicationDir = app.string();
         options.temporaryDir = (mTemp.Path() / "tmp").string();
         auto host = HOST::Host::Create(options);
-        COREREGISTRY::ClassFactorySlot::Set(host.Get());
         LogCapture log;
-        FontDevice device(mFonts);
+        FontDevice device(host.Get(), mFonts);
         const std::filesystem::path shared = row.cache / BRASK_PROJECT_FOLDER / "jaws";
         EXPECT_EQ(Read(shared / "FontStubs" / "_edir_"), kCategoryLines);
         EXPECT_EQ(device.GetFontPathString().GetUTF8String(),
@@ -247,7 +245,6 @@ TEST_F(FontDeviceTree, AnApplicationFolderThisUserCannotWriteKeepsTheTreeInTheUs
         EXPECT_EQ(records[0].level, 2);
         EXPECT_EQ(records[0].file, "core/Common/Headers/Jaws/JawsUtils");
         std::filesystem::remove_all(row.cache);
-        COREREGISTRY::ClassFactorySlot::Set(mHost.Get());
     }
     restore("HOME", oldHome);
     restore("XDG_CACHE_HOME", oldCache);

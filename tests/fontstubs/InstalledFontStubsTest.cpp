@@ -1,10 +1,10 @@
 // The stub tree built from the fonts installed on the machine through the process-wide font manager.
 #include "StubTreeFixture.h"
 
-#include "fonts/InstalledFaces.h"
-#include "fontstubs/FakeFontMgr.h"
-#include "fontstubs/FontDevice.h"
-#include "fontstubs/StubNames.h"
+#include "FakeFontMgr.h"
+#include "FontDevice.h"
+#include "InstalledFaces.h"
+#include "StubNames.h"
 
 #include <thread>
 
@@ -25,7 +25,7 @@ TEST_F(InstalledFontStubs, EveryInstalledFaceHasAStubAndASecondStartWritesNone) 
     }
     ASSERT_GT(names.size(), 50u);
     {
-        FontDevice device(*GetFakeFontMgr());
+        FontDevice device(mHost.Get(), *GetFakeFontMgr());
         const std::string fontPath = device.GetFontPathString().GetUTF8String();
         EXPECT_EQ(fontPath.rfind(FontPathStart(), 0), 0u);
         // Folders of the faces chosen for a name, no trailing separator; a folder of duplicates only is
@@ -55,7 +55,7 @@ TEST_F(InstalledFontStubs, EveryInstalledFaceHasAStubAndASecondStartWritesNone) 
               "/WenQuanYiMicroHei /FontSet findresource pop /WenQuanYiMicroHei /Font findresource ");
 
     auto before = Snapshot();
-    { FontDevice second(*GetFakeFontMgr()); }
+    { FontDevice second(mHost.Get(), *GetFakeFontMgr()); }
     auto after = Snapshot();
     after.erase("_edir_");
     before.erase("_edir_");
@@ -63,7 +63,7 @@ TEST_F(InstalledFontStubs, EveryInstalledFaceHasAStubAndASecondStartWritesNone) 
 
     // Only the main stub of an installed font deleted: it comes back, and its variants stay as they were.
     std::filesystem::remove(Western() / "DejaVuSans-Bold.ps");
-    { FontDevice third(*GetFakeFontMgr()); }
+    { FontDevice third(mHost.Get(), *GetFakeFontMgr()); }
     after = Snapshot();
     after.erase("_edir_");
     after.erase("WesternFonts/_edir_");
@@ -76,8 +76,9 @@ TEST_F(InstalledFontStubs, EveryInstalledFaceHasAStubAndASecondStartWritesNone) 
 TEST_F(InstalledFontStubs, TheProcessWideDeviceIsBuiltOnceForAllThreads) {
     std::vector<FontDevice*> seen(4, nullptr);
     std::vector<std::thread> threads;
+    BRASK::IClassFactory* factory = mHost.Get();
     for (std::size_t i = 0; i < seen.size(); ++i)
-        threads.emplace_back([&seen, i] { seen[i] = &FontDevice::Instance(); });
+        threads.emplace_back([&seen, i, factory] { seen[i] = &FontDevice::Instance(factory); });
     for (auto& thread : threads)
         thread.join();
     for (FontDevice* device : seen)

@@ -1,6 +1,6 @@
 // Name forms and the CMap suffix list.
-#include "fontstubs/StubNames.h"
-#include "fontstubs/CMapSuffixes.h"
+#include "StubNames.h"
+#include "CMapSuffixes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,19 +1,11 @@
-// A reference host whose application folder is a private temporary folder, published as the plug-in's class
-// factory, and helpers to read the stub tree it gets.
+// A reference host whose application folder is a private temporary folder, and helpers to read the stub tree
+// it gets.
 #pragma once
 
-#include "../support/LogCapture.h"
-#include "../support/TempDir.h"
+#include "../support/HostFixture.h"
 #include "TestFontManager.h"
 
-#include "brask_host/Host.h"
-#include "shell/ClassFactorySlot.h"
-
-#include <gtest/gtest.h>
-
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
 #include <string>
@@ -24,21 +16,14 @@ inline const std::string kTrueTypeTail = " definesfntfontset 0 get definefont po
 inline const std::string kCategoryLines = "/Font  (WesternFonts)\n/CIDFont  (EAFonts)\n/FontSet  (FontSet)\n";
 inline constexpr char kFontDeviceSource[] = "core/Common/Headers/Jaws/FontDevice";
 
-class StubTreeFixture : public ::testing::Test {
+class StubTreeFixture : public HostFixture {
 protected:
     void SetUp() override {
+        Fixture::SetUp();
         mApp = mTemp.Path() / "app";
         std::filesystem::create_directories(mApp);
         std::filesystem::create_directories(mTemp.Path() / "tmp");
-        HOST::HostOptions options;
-        options.applicationDir = mApp.string();
-        options.temporaryDir = (mTemp.Path() / "tmp").string();
-        mHost = HOST::Host::Create(options);
-        COREREGISTRY::ClassFactorySlot::Set(mHost.Get());
-    }
-    void TearDown() override {
-        COREREGISTRY::ClassFactorySlot::Set(nullptr);
-        mHost.Reset();
+        UseHost(mApp.string(), (mTemp.Path() / "tmp").string());
     }
 
     std::filesystem::path Stubs() const { return mApp / "jaws" / "FontStubs"; }
@@ -50,9 +35,8 @@ protected:
     }
 
     static std::string Read(const std::filesystem::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        EXPECT_TRUE(in.good()) << path;
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        EXPECT_TRUE(std::filesystem::is_regular_file(path)) << path;
+        return ReadFile(path);
     }
     // Stub file names of a folder (the _edir_ index left out).
     static std::set<std::string> StubNames(const std::filesystem::path& dir) {
@@ -71,9 +55,7 @@ protected:
         return files;
     }
 
-    TempDir mTemp;
     std::filesystem::path mApp;
-    TInterfacePtr<HOST::Host> mHost;
     TestFontManager mFonts;
 };
 

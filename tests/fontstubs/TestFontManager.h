@@ -1,7 +1,7 @@
 // A font manager that reports chosen fonts instead of the installed ones.
 #pragma once
 
-#include "fonts/XFontManager.h"
+#include "XFontManager.h"
 
 #include <array>
 #include <cstring>

@@ -1,11 +1,11 @@
 // libFuzzer target: the whole DSC comment scan (GetEPSInfo through EPSVectorFileReader::Init) on arbitrary
 // bytes served by the host's memory data provider, followed by every query of the reader.
-#include "eps/EPSVectorFileReader.h"
+#include "EPSVectorFileReader.h"
 
+#include "MemoryManager.h"
 #include "brask/ClassIds.h"
 #include "brask/Logger.h"
 #include "brask_host/Host.h"
-#include "memory/MemoryManager.h"
 
 #include <cstddef>
 #include <cstdint>

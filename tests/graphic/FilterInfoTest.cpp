@@ -1,10 +1,11 @@
 #include "GraphicFixture.h"
 
+#include "LibUtils.h"
 #include "PDFBasedCG.h"
 #include "PluginClassFactories.h"
-#include "shell/LibUtils.h"
 
 #include "brask/ClassIds.h"
+#include "brask/FilterKeys.h"
 
 #include <cstring>
 
@@ -17,17 +18,6 @@ using BRASK::TEST::StubPDFGraphic;
 namespace {
 
 constexpr char kSource[] = "core/Plugins/EPSLoader/Source/src/Common/PDFBasedCG";
-
-struct GraphicDeleter {
-    void operator()(IObject* o) const {
-        if (o != nullptr)
-            o->Release();
-    }
-};
-
-PDFBasedCG* NewGraphic() {
-    return dynamic_cast<PDFBasedCG*>(CreateICompositeGraphic(nullptr));
-}
 
 std::vector<std::uint8_t> Bytes(const IDictionary& d, std::int32_t key) {
     const std::uint8_t* data = nullptr;
@@ -48,30 +38,30 @@ using FilterInfo = BRASK::TEST::GraphicFixture;
 } // namespace
 
 TEST_F(FilterInfo, NewGraphicCarriesExactlyTheFormatKeys) {
-    std::unique_ptr<PDFBasedCG, GraphicDeleter> graphic(NewGraphic());
+    auto graphic = NewGraphic();
     ASSERT_TRUE(graphic);
     auto* dictionary = FindAttached<IDictionary>(*graphic, CLSID::FilterDictionaryKey);
     ASSERT_NE(dictionary, nullptr);
 
     ASSERT_EQ(dictionary->GetKeyCount(), 4u);
-    EXPECT_EQ(dictionary->GetKeyAt(0), 1);
-    EXPECT_EQ(dictionary->GetKeyAt(1), 2);
-    EXPECT_EQ(dictionary->GetKeyAt(2), 3);
-    EXPECT_EQ(dictionary->GetKeyAt(3), 7);
+    EXPECT_EQ(dictionary->GetKeyAt(0), FILTERKEY::kFormatCodes);
+    EXPECT_EQ(dictionary->GetKeyAt(1), FILTERKEY::kFormatNames);
+    EXPECT_EQ(dictionary->GetKeyAt(2), FILTERKEY::kFormatDescription);
+    EXPECT_EQ(dictionary->GetKeyAt(3), FILTERKEY::kFilterVersion);
 
-    EXPECT_EQ(dictionary->GetType(7), IDictionary::kUInt8);
+    EXPECT_EQ(dictionary->GetType(FILTERKEY::kFilterVersion), IDictionary::kUInt8);
     std::uint8_t version = 0;
-    EXPECT_EQ(dictionary->GetUInt8(7, version), kOK);
+    EXPECT_EQ(dictionary->GetUInt8(FILTERKEY::kFilterVersion, version), kOK);
     EXPECT_EQ(version, 254);
 
     const std::vector<std::uint8_t> codes = {3, 0, 0, 0, 'E', 'P', 'S', 'F', 'B', 'S', 'V', 'G'};
-    EXPECT_EQ(Bytes(*dictionary, 1), codes);
+    EXPECT_EQ(Bytes(*dictionary, FILTERKEY::kFormatCodes), codes);
     const std::vector<std::uint8_t> names = {2, 'E', 'P', 'S', 0, 'B', 'S', 'V', 'G', 0};
-    EXPECT_EQ(Bytes(*dictionary, 2), names);
+    EXPECT_EQ(Bytes(*dictionary, FILTERKEY::kFormatNames), names);
 
     const char16_t* text = nullptr;
     std::uint32_t units = 0;
-    ASSERT_EQ(dictionary->GetWString(3, &text, &units), kOK);
+    ASSERT_EQ(dictionary->GetWString(FILTERKEY::kFormatDescription, &text, &units), kOK);
     ASSERT_EQ(units, 11u);
     EXPECT_EQ(std::u16string(text, units), std::u16string(u"EPS Format\0", 11));
 }
@@ -101,7 +91,7 @@ TEST_F(FilterInfo, NoFactoryMeansNoGraphicAndThreeRecords) {
 }
 
 TEST_F(FilterInfo, AdaptTileHandsTheConnectionSpaceToTheOutputTileOnly) {
-    std::unique_ptr<PDFBasedCG, GraphicDeleter> graphic(NewGraphic());
+    auto graphic = NewGraphic();
     TInterfacePtr<GRAPHICS::ITile> input, output;
     ASSERT_TRUE(GRAPHICS::HELPER::CreateTile(mHost.Get(), {0, 0, 10, 10}, input));
     ASSERT_TRUE(GRAPHICS::HELPER::CreateTile(mHost.Get(), {0, 0, 10, 10}, output));
@@ -128,11 +118,9 @@ TEST_F(FilterInfo, AdaptTileHandsTheConnectionSpaceToTheOutputTileOnly) {
 }
 
 TEST_F(FilterInfo, FindInterfaceWalksTheAdaptorChain) {
-    std::unique_ptr<PDFBasedCG, GraphicDeleter> first(NewGraphic());
-    std::unique_ptr<PDFBasedCG, GraphicDeleter> second(NewGraphic());
-    std::unique_ptr<PDFBasedCG, GraphicDeleter> third(NewGraphic());
-    first->SetTileAdaptor(second.get());
-    second->SetTileAdaptor(third.get());
+    auto first = NewGraphic(), second = NewGraphic(), third = NewGraphic();
+    first->SetTileAdaptor(second.Get());
+    second->SetTileAdaptor(third.Get());
 
     const GUID onlyInThird = MakeGuid(0x12345678, 1, 2, 3, 4);
     TInterfacePtr<GRAPHICS::IConnectionSpace> value;
@@ -143,14 +131,14 @@ TEST_F(FilterInfo, FindInterfaceWalksTheAdaptorChain) {
     IObject* out = nullptr;
     EXPECT_EQ(first->FindInterface(onlyInThird, &owner, &out), kOK);
     EXPECT_EQ(out, value.Get());
-    EXPECT_EQ(owner, static_cast<IObject*>(third.get()));
+    EXPECT_EQ(owner, static_cast<IObject*>(third.Get()));
 
     // Starting from the owner's next adaptor finds nothing beyond the end of the chain.
     out = value.Get();
     EXPECT_EQ(first->FindInterfaceInTile(onlyInThird, &owner, &out), kNoInterface);
     EXPECT_EQ(out, nullptr);
     // Owner set to the first adaptor: the search starts at the second and still reaches the third.
-    owner = first.get();
+    owner = first.Get();
     EXPECT_EQ(first->FindInterfaceInTile(onlyInThird, &owner, &out), kOK);
     EXPECT_EQ(out, value.Get());
 
@@ -166,29 +154,28 @@ TEST_F(FilterInfo, FindInterfaceWalksTheAdaptorChain) {
     identity.Adopt(new StubConnectionSpace);
     second->AttachInterface(identity.Get(), CLSID::AdaptorIdentityKey);
     EXPECT_EQ(first->FindInterface(GRAPHICS::IConnectionSpace::IID, &owner, &out), kOK);
-    EXPECT_EQ(out, static_cast<IObject*>(second.get()));
-    EXPECT_EQ(owner, static_cast<IObject*>(second.get()));
+    EXPECT_EQ(out, static_cast<IObject*>(second.Get()));
+    EXPECT_EQ(owner, static_cast<IObject*>(second.Get()));
 
     // Replacing the next adaptor releases the old one.
     const auto secondCount = second->RefCount();
-    first->SetTileAdaptor(third.get());
+    first->SetTileAdaptor(third.Get());
     EXPECT_EQ(second->RefCount(), secondCount - 1);
     {
         GRAPHICS::ITileAdaptor* next = nullptr;
         first->GetTileAdaptor(&next);
-        EXPECT_EQ(next, static_cast<GRAPHICS::ITileAdaptor*>(third.get()));
+        EXPECT_EQ(next, static_cast<GRAPHICS::ITileAdaptor*>(third.Get()));
     }
 }
 
 TEST_F(FilterInfo, ConnectionSpaceComesThroughATileOfTheGraphicsSize) {
-    auto* probe = new PDFBasedCGProbe;
-    ASSERT_EQ(probe->CreateDictionaryWithFilterInfoKeys(), kOK);
-    std::unique_ptr<PDFBasedCGProbe, GraphicDeleter> graphic(probe);
+    auto graphic = BRASK::TEST::New<PDFBasedCGProbe>();
+    ASSERT_EQ(graphic->CreateDictionaryWithFilterInfoKeys(mHost.Get()), kOK);
 
     GRAPHICS::IConnectionSpace* space = nullptr;
     {
         LogCapture log;
-        EXPECT_FALSE(graphic->GetConnectionSpaceForInputGraphic(space));
+        EXPECT_FALSE(graphic->GetConnectionSpaceForInputGraphic(*mHost, space));
         ASSERT_EQ(log.Records().size(), 1u);
         EXPECT_EQ(log.Records()[0].MessageUTF8(),
                   "Composite graphics is not initialized for excel graphics item.");
@@ -197,7 +184,7 @@ TEST_F(FilterInfo, ConnectionSpaceComesThroughATileOfTheGraphicsSize) {
     TInterfacePtr<StubPDFGraphic> pdf;
     pdf.Adopt(new StubPDFGraphic(mHost.Get(), 612.4f, 792.6f, true));
     graphic->SetPDFGraphic(pdf.Get());
-    ASSERT_TRUE(graphic->GetConnectionSpaceForInputGraphic(space));
+    ASSERT_TRUE(graphic->GetConnectionSpaceForInputGraphic(*mHost, space));
     EXPECT_EQ(space, pdf->mSpace.Get());
     EXPECT_EQ(pdf->adaptCalls, 1);
     // Fields in order: 0, 0, the height, the width (integers read from the float keys).
@@ -207,14 +194,14 @@ TEST_F(FilterInfo, ConnectionSpaceComesThroughATileOfTheGraphicsSize) {
     EXPECT_EQ(pdf->lastBounds.right, 612.f);
 
     // Already given: true at once, no new tile.
-    EXPECT_TRUE(graphic->GetConnectionSpaceForInputGraphic(space));
+    EXPECT_TRUE(graphic->GetConnectionSpaceForInputGraphic(*mHost, space));
     EXPECT_EQ(pdf->adaptCalls, 1);
 
     GRAPHICS::IConnectionSpace* fresh = nullptr;
     pdf->adaptStatus = 9;
     {
         LogCapture log;
-        EXPECT_FALSE(graphic->GetConnectionSpaceForInputGraphic(fresh));
+        EXPECT_FALSE(graphic->GetConnectionSpaceForInputGraphic(*mHost, fresh));
         ASSERT_EQ(log.Records().size(), 1u);
         EXPECT_EQ(log.Records()[0].MessageUTF8(), "AdaptTile Failed.");
     }
@@ -222,14 +209,13 @@ TEST_F(FilterInfo, ConnectionSpaceComesThroughATileOfTheGraphicsSize) {
 }
 
 TEST_F(FilterInfo, GraphicWithoutDictionaryIsReported) {
-    auto* probe = new PDFBasedCGProbe;
-    std::unique_ptr<PDFBasedCGProbe, GraphicDeleter> graphic(probe);
+    auto graphic = BRASK::TEST::New<PDFBasedCGProbe>();
     TInterfacePtr<StubPDFGraphic> pdf;
     pdf.Adopt(new StubPDFGraphic(mHost.Get(), 0, 0, false));
     graphic->SetPDFGraphic(pdf.Get());
     LogCapture log;
     GRAPHICS::IConnectionSpace* space = nullptr;
-    EXPECT_FALSE(graphic->GetConnectionSpaceForInputGraphic(space));
+    EXPECT_FALSE(graphic->GetConnectionSpaceForInputGraphic(*mHost, space));
     EXPECT_EQ(log.WithMessage("ICG missing a dictionary.").size(), 1u);
     graphic->SetPDFGraphic(nullptr);
 }

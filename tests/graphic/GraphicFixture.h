@@ -1,18 +1,13 @@
 // A reference host with private folders, published as the class-factory slot and the core registry.
 #pragma once
 
-#include "../support/LogCapture.h"
-#include "../support/TempDir.h"
+#include "../support/HostFixture.h"
 
 #include "BaseTileAdaptor.h"
-#include "shell/LibUtils.h"
-
-#include "brask/ClassIds.h"
-#include "brask/ObjectCounter.h"
-#include "brask_host/Host.h"
-#include "shell/ClassFactorySlot.h"
-
-#include <gtest/gtest.h>
+#include "ClassFactorySlot.h"
+#include "LibUtils.h"
+#include "PDFBasedCG.h"
+#include "PluginClassFactories.h"
 
 namespace BRASK::TEST {
 
@@ -32,8 +27,8 @@ public:
         if (withDictionary) {
             TInterfacePtr<IDictionary> dictionary;
             IO::CreatePersistentDictionary(factory, dictionary);
-            dictionary->SetFloat(14, width);
-            dictionary->SetFloat(15, height);
+            dictionary->SetFloat(FILTERKEY::kWidth, width);
+            dictionary->SetFloat(FILTERKEY::kHeight, height);
             AttachInterface(dictionary.Get(), CLSID::FilterDictionaryKey);
         }
         mSpace.Adopt(new StubConnectionSpace);
@@ -54,28 +49,32 @@ public:
     TInterfacePtr<GRAPHICS::IConnectionSpace> mSpace;
 };
 
-class GraphicFixture : public ::testing::Test {
+class GraphicFixture : public HostFixture {
 protected:
     void SetUp() override {
-        mLiveAtStart = ObjectCounter::Live();
-        HOST::HostOptions options;
-        options.applicationDir = mAppDir.Path().string();
-        options.temporaryDir = mTempDir.Path().string();
-        mHost = HOST::Host::Create(options);
+        Fixture::SetUp();
+        UseHost(mAppDir.Path().string());
+    }
+    HOST::Host& UseHost(const std::string& applicationDir, const std::string& temporaryDir = {}) override {
+        HostFixture::UseHost(applicationDir, temporaryDir);
         mHost->PublishAsCoreRegistry();
         COREREGISTRY::ClassFactorySlot::Set(mHost.Get());
+        return *mHost;
     }
-    void TearDown() override {
+    void DropHost() override {
         COREREGISTRY::ClassFactorySlot::Set(nullptr);
-        mHost->UnpublishCoreRegistry();
-        mHost.Reset();
-        EXPECT_EQ(ObjectCounter::Live(), mLiveAtStart) << "objects leaked";
+        HostFixture::DropHost();
+    }
+
+    // A new composite graphic as GetClassObject makes it.
+    static TInterfacePtr<COREREGISTRY::PDFBasedCG> NewGraphic() {
+        TInterfacePtr<COREREGISTRY::PDFBasedCG> graphic;
+        graphic.Adopt(
+            dynamic_cast<COREREGISTRY::PDFBasedCG*>(COREREGISTRY::CreateICompositeGraphic(nullptr)));
+        return graphic;
     }
 
     TempDir mAppDir;
-    TempDir mTempDir;
-    TInterfacePtr<HOST::Host> mHost;
-    std::int64_t mLiveAtStart = 0;
 };
 
 } // namespace BRASK::TEST

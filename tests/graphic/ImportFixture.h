@@ -5,10 +5,6 @@
 #include "GraphicFixture.h"
 
 #include "FakeOutput.h"
-#include "PDFBasedCG.h"
-#include "PluginClassFactories.h"
-
-#include "brask/ClassIds.h"
 
 #include <dlfcn.h>
 #include <fstream>
@@ -41,25 +37,15 @@ public:
     std::string pdf; // the bytes of the last PDF handed over
 };
 
-struct Releaser {
-    void operator()(IObject* o) const { o->Release(); }
-};
-using GraphicPtr = std::unique_ptr<COREREGISTRY::PDFBasedCG, Releaser>;
+using GraphicPtr = TInterfacePtr<COREREGISTRY::PDFBasedCG>;
 
 class ImportFixture : public GraphicFixture {
 protected:
     static inline const std::string kFakes = std::string(BRASK_FAKES_DIR) + "/combined";
 
     void SetUp() override {
-        GraphicFixture::SetUp();
-        // The stand-in wrappers live in the folder the processors' tests use.
-        HOST::HostOptions options;
-        options.applicationDir = kFakes;
-        options.temporaryDir = mTempDir.Path().string();
-        mHost->UnpublishCoreRegistry();
-        mHost = HOST::Host::Create(options);
-        mHost->PublishAsCoreRegistry();
-        COREREGISTRY::ClassFactorySlot::Set(mHost.Get());
+        Fixture::SetUp();
+        UseHost(kFakes); // the stand-in wrappers live in the folder the processors' tests use
         mDiscovery.Adopt(new StubDiscovery);
         TInterfacePtr<GRAPHICS::IGraphicsEnvironment> environment;
         CreateInstance(mHost.Get(), CLSID::GraphicsEnvironment, environment);
@@ -90,40 +76,32 @@ protected:
     // Files and links left in the temporary folder (the interpreter keeps folders of its own there).
     std::vector<std::string> LeftFiles() const {
         std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(mTempDir.Path()))
+        for (const auto& entry : std::filesystem::directory_iterator(mTemp.Path()))
             if (!entry.is_directory() || entry.is_symlink())
                 names.push_back(entry.path().filename().string());
         return names;
     }
     // The intermediate PDF path of the calling thread.
     std::string PDFPath() const {
-        return (mTempDir.Path() / (std::to_string(syscall(SYS_gettid)) + "temp.pdf")).string();
+        return (mTemp.Path() / (std::to_string(syscall(SYS_gettid)) + "temp.pdf")).string();
     }
+    // Pictures lie in the application folder, away from the temporary folder the tests watch.
     std::string WriteFile(const std::string& name, const std::string& text) {
         const std::string path = (mAppDir.Path() / name).string();
         std::ofstream(path, std::ios::binary) << text;
         return path;
     }
-    TInterfacePtr<IO::IDataProvider> FileSource(const std::string& path) {
-        TInterfacePtr<IO::IURI> uri;
-        IO::CreateURI(mHost.Get(), uri, CoreString::FromUTF8(path));
-        TInterfacePtr<IO::IDataProvider> provider;
-        IO::CreateUriDataProvider(mHost.Get(), provider, *uri, IO::kReadOnlyMode, nullptr);
-        return provider;
-    }
     TInterfacePtr<IDictionary> Options(bool interpreter) {
-        TInterfacePtr<IDictionary> options;
-        IO::CreatePersistentDictionary(mHost.Get(), options);
+        TInterfacePtr<IDictionary> options = NewDictionary();
         if (interpreter)
-            options->SetBool(COREREGISTRY::PDFBasedCG::kOptionUseInterpreter, true);
+            options->SetBool(OPTIONKEY::kUseInterpreter, true);
         return options;
     }
     // Places the EPS text (written to `name`) on the converter or the interpreter path.
     GraphicPtr PlaceText(const std::string& text, bool interpreter, Status* status = nullptr,
                          const std::string& name = "picture.eps") {
         auto source = FileSource(WriteFile(name, text));
-        GraphicPtr graphic(
-            dynamic_cast<COREREGISTRY::PDFBasedCG*>(COREREGISTRY::CreateICompositeGraphic(nullptr)));
+        GraphicPtr graphic = NewGraphic();
         auto options = Options(interpreter);
         const Status result = graphic->Init(*mHost, *source, options.Get());
         if (status != nullptr)

@@ -1,13 +1,10 @@
+// PDFBasedCG::Init before the conversion: options, the temporary copy of a source that is no file, the
+// intermediate PDF's name, and the guard that keeps exceptions from the host.
+#include "../support/FaultyProvider.h"
 #include "GraphicFixture.h"
 
-#include "PDFBasedCG.h"
-#include "PluginClassFactories.h"
-#include "shell/LibUtils.h"
-#include "shell/PathJoin.h"
+#include "PathJoin.h"
 
-#include "brask/ClassIds.h"
-
-#include <fstream>
 #include <random>
 #include <stdexcept>
 #include <sys/syscall.h>
@@ -16,59 +13,12 @@
 
 using namespace BRASK;
 using namespace BRASK::COREREGISTRY;
+using BRASK::TEST::FaultyProvider;
 using BRASK::TEST::LogCapture;
+using BRASK::TEST::New;
+using BRASK::TEST::ReadFile;
 
 namespace {
-
-struct Releaser {
-    void operator()(IObject* o) const {
-        if (o != nullptr)
-            o->Release();
-    }
-};
-using GraphicPtr = std::unique_ptr<PDFBasedCG, Releaser>;
-
-GraphicPtr NewGraphic() {
-    return GraphicPtr(dynamic_cast<PDFBasedCG*>(CreateICompositeGraphic(nullptr)));
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// A source that announces more bytes than it ever delivers.
-class StalledProvider : public TObject<IO::IDataProvider> {
-public:
-    std::int32_t GetSize() override { return 100; }
-    std::int32_t GetPosition() override { return 0; }
-    Status SetPosition(std::int32_t, std::int32_t) override { return kOK; }
-    Status Read(void*, std::uint32_t& count) override {
-        ++reads;
-        count = 0;
-        return kOK;
-    }
-    Status Write(const void*, std::uint32_t) override { return 20; }
-    int reads = 0;
-};
-
-// A source that throws once `goodReads` reads were served: the host's code failing inside the plug-in.
-class ThrowingProvider : public TObject<IO::IDataProvider> {
-public:
-    explicit ThrowingProvider(std::string bytes) : mBytes(std::move(bytes)) {}
-    std::int32_t GetSize() override { return static_cast<std::int32_t>(mBytes.size()); }
-    std::int32_t GetPosition() override { return mPosition; }
-    Status SetPosition(std::int32_t offset, std::int32_t) override {
-        mPosition = offset;
-        return kOK;
-    }
-    Status Read(void*, std::uint32_t&) override { throw std::runtime_error("provider exploded"); }
-    Status Write(const void*, std::uint32_t) override { return 20; }
-
-private:
-    std::string mBytes;
-    std::int32_t mPosition = 0;
-};
 
 // A tile that cannot take what it is given.
 class ThrowingTile : public TObject<GRAPHICS::ITile> {
@@ -80,30 +30,11 @@ public:
 
 class CompositeGraphicInit : public BRASK::TEST::GraphicFixture {
 protected:
-    TInterfacePtr<IO::IDataProvider> MemorySource(const std::string& bytes) {
-        TInterfacePtr<IO::IDataProvider> provider;
-        EXPECT_EQ(IO::CreateReadOnlyDataProvider(mHost.Get(), provider, bytes.data(),
-                                                 static_cast<std::int32_t>(bytes.size())),
-                  kOK);
-        return provider;
-    }
-    TInterfacePtr<IO::IDataProvider> FileSource(const std::string& path) {
-        TInterfacePtr<IO::IURI> uri;
-        EXPECT_EQ(IO::CreateURI(mHost.Get(), uri, CoreString::FromUTF8(path)), kOK);
-        TInterfacePtr<IO::IDataProvider> provider;
-        EXPECT_EQ(IO::CreateUriDataProvider(mHost.Get(), provider, *uri, IO::kReadOnlyMode, nullptr), kOK);
-        return provider;
-    }
-    TInterfacePtr<IDictionary> Options() {
-        TInterfacePtr<IDictionary> options;
-        IO::CreatePersistentDictionary(mHost.Get(), options);
-        return options;
-    }
     // The only file Init left in the temporary folder (the temporary copy).
     std::string OnlyTempFile() {
-        auto files = mTempDir.Files();
+        auto files = mTemp.Files();
         EXPECT_EQ(files.size(), 1u);
-        return files.empty() ? std::string() : (mTempDir.Path() / files[0]).string();
+        return files.empty() ? std::string() : (mTemp.Path() / files[0]).string();
     }
 };
 
@@ -129,7 +60,7 @@ TEST_F(CompositeGraphicInit, NonFileSourceIsCopiedByteForByteAndDeletedWithTheGr
     EXPECT_EQ(graphic->GetSourceURI()->GetScheme(), BXString("file"));
     EXPECT_EQ(graphic->GetSourceURI()->GetPath().GetUTF8String(), copy);
 
-    graphic.reset();
+    graphic.Reset();
     EXPECT_FALSE(std::filesystem::exists(copy));
 }
 
@@ -141,12 +72,12 @@ TEST_F(CompositeGraphicInit, FileSourceIsReadInPlace) {
     graphic->Init(*mHost, *source, nullptr);
     EXPECT_FALSE(graphic->GetTempFile());
     EXPECT_EQ(graphic->GetSourceURI(), FindAttached<IO::IURI>(*source, IO::IURI::IID));
-    EXPECT_TRUE(mTempDir.Files().empty());
+    EXPECT_TRUE(mTemp.Files().empty());
 }
 
 TEST_F(CompositeGraphicInit, SvgFileTypeNamesTheCopySvgAndInterpreterOptionSkipsIt) {
-    auto svgOptions = Options();
-    svgOptions->SetUInt32(PDFBasedCG::kOptionFileType, GRAPHICS::kTypeSVG);
+    auto svgOptions = NewDictionary();
+    svgOptions->SetUInt32(OPTIONKEY::kFileType, GRAPHICS::kTypeSVG);
     {
         auto source = MemorySource("<svg/>");
         auto graphic = NewGraphic();
@@ -154,19 +85,19 @@ TEST_F(CompositeGraphicInit, SvgFileTypeNamesTheCopySvgAndInterpreterOptionSkips
         const std::string copy = OnlyTempFile();
         EXPECT_EQ(copy.substr(copy.size() - 4), ".svg");
     }
-    EXPECT_TRUE(mTempDir.Files().empty());
+    EXPECT_TRUE(mTemp.Files().empty());
 
-    auto interpreter = Options();
-    interpreter->SetBool(PDFBasedCG::kOptionUseInterpreter, true);
+    auto interpreter = NewDictionary();
+    interpreter->SetBool(OPTIONKEY::kUseInterpreter, true);
     auto source = MemorySource("%!PS");
     auto graphic = NewGraphic();
     graphic->Init(*mHost, *source, interpreter.Get());
     EXPECT_FALSE(graphic->GetSourceURI());
     EXPECT_FALSE(graphic->GetTempFile());
-    EXPECT_TRUE(mTempDir.Files().empty());
+    EXPECT_TRUE(mTemp.Files().empty());
 
     // Present but false: the converter path again, which needs the copy.
-    interpreter->SetBool(PDFBasedCG::kOptionUseInterpreter, false);
+    interpreter->SetBool(OPTIONKEY::kUseInterpreter, false);
     auto second = NewGraphic();
     second->Init(*mHost, *source, interpreter.Get());
     EXPECT_TRUE(second->GetTempFile());
@@ -182,8 +113,8 @@ TEST_F(CompositeGraphicInit, EmptyAndOneByteSourcesGiveExactCopies) {
 }
 
 TEST_F(CompositeGraphicInit, StalledSourceEndsTheCopyWithALoggedError) {
-    TInterfacePtr<StalledProvider> source;
-    source.Adopt(new StalledProvider);
+    // A source that announces more bytes than it ever delivers.
+    auto source = New<FaultyProvider>(std::string(100, 'x'), 0, FaultyProvider::Fault::Stall);
     auto graphic = NewGraphic();
     LogCapture log;
     EXPECT_EQ(graphic->Init(*mHost, *source, nullptr), PDFBasedCG::kSourceReadFailed);
@@ -204,22 +135,17 @@ TEST_F(CompositeGraphicInit, MissingDictionaryFailsWith28) {
     LogCapture log;
     EXPECT_EQ(graphic->Init(*mHost, *source, nullptr), PDFBasedCG::kNoFilterDictionary);
     EXPECT_EQ(log.WithMessage("Could not get dictionary").size(), 1u);
-    EXPECT_TRUE(mTempDir.Files().empty());
+    EXPECT_TRUE(mTemp.Files().empty());
 }
 
 TEST_F(CompositeGraphicInit, UnwritableTemporaryFolderFailsAfterBoundedAttempts) {
-    HOST::HostOptions options;
-    options.temporaryDir = (mTempDir.Path() / "missing" / "deeper").string();
-    auto host = HOST::Host::Create(options);
-    ClassFactorySlot::Set(host.Get());
     auto source = MemorySource("abc");
     auto graphic = NewGraphic();
+    UseHost("", (mTemp.Path() / "missing" / "deeper").string());
     LogCapture log;
-    EXPECT_EQ(graphic->Init(*host, *source, nullptr), PDFBasedCG::kNoFileURI);
+    EXPECT_EQ(graphic->Init(*mHost, *source, nullptr), PDFBasedCG::kNoFileURI);
     EXPECT_EQ(log.WithMessage("Can't get a file URI from the data provider to open the EPS.").size(), 1u);
     EXPECT_FALSE(graphic->GetTempFile());
-    graphic.reset();
-    ClassFactorySlot::Set(mHost.Get());
 }
 
 TEST_F(CompositeGraphicInit, DestructorReportsACopyThatVanished) {
@@ -228,7 +154,7 @@ TEST_F(CompositeGraphicInit, DestructorReportsACopyThatVanished) {
     graphic->Init(*mHost, *source, nullptr);
     std::filesystem::remove(OnlyTempFile());
     LogCapture log;
-    graphic.reset();
+    graphic.Reset();
     const auto records = log.Records();
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].MessageUTF8(), "Unable to delete temp file for EPS");
@@ -236,13 +162,13 @@ TEST_F(CompositeGraphicInit, DestructorReportsACopyThatVanished) {
 
     // A graphic whose Init never ran deletes and logs nothing.
     auto idle = NewGraphic();
-    idle.reset();
+    idle.Reset();
     EXPECT_EQ(log.Records().size(), 1u);
 }
 
 TEST_F(CompositeGraphicInit, IntermediatePdfIsNamedAfterTheThread) {
     const auto expected = [this] {
-        return (mTempDir.Path() / (std::to_string(syscall(SYS_gettid)) + "temp.pdf")).string();
+        return (mTemp.Path() / (std::to_string(syscall(SYS_gettid)) + "temp.pdf")).string();
     };
     auto source = MemorySource("abc");
     auto graphic = NewGraphic();
@@ -252,7 +178,7 @@ TEST_F(CompositeGraphicInit, IntermediatePdfIsNamedAfterTheThread) {
     std::string other;
     std::thread([&] { other = IntermediatePDFPath(*mHost).GetUTF8String(); }).join();
     EXPECT_NE(other, expected());
-    EXPECT_EQ(other.find(mTempDir.Path().string()), 0u);
+    EXPECT_EQ(other.find(mTemp.Path().string()), 0u);
 }
 
 TEST(JoinPath, OneSlashBetweenFolderAndName) {
@@ -275,11 +201,11 @@ TEST(JoinPath, OneSlashBetweenFolderAndName) {
 TEST_F(CompositeGraphicInit, NoExceptionReachesTheHost) {
     constexpr char kInit[] = "long __cdecl BRASK::COREREGISTRY::PDFBasedCG::Init(class BRASK::IClassFactory "
                              "&,class BRASK::IO::IDataProvider &,const class BRASK::IDictionary *)";
-    TInterfacePtr<ThrowingProvider> source;
-    source.Adopt(new ThrowingProvider("%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 1 1\n"));
+    auto source = New<FaultyProvider>("%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 1 1\n", 0,
+                                      FaultyProvider::Fault::Throw);
     for (const bool interpreter : {false, true}) { // the copy reads the source; the comment scan reads it
-        auto options = Options();
-        options->SetBool(PDFBasedCG::kOptionUseInterpreter, interpreter);
+        auto options = NewDictionary();
+        options->SetBool(OPTIONKEY::kUseInterpreter, interpreter);
         auto graphic = NewGraphic();
         LogCapture log;
         EXPECT_EQ(graphic->Init(*mHost, *source, options.Get()), 7) << interpreter;

@@ -3,6 +3,7 @@
 #include "ImportFixture.h"
 
 #include "IntermediatePDF.h"
+#include "brask/FilterKeys.h"
 
 #include <sys/stat.h>
 
@@ -14,11 +15,6 @@ using BRASK::TEST::LogCapture;
 namespace {
 
 const std::string kEPS = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 10 20\n%%EndComments\nshowpage\n";
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 using IntermediatePDFTest = BRASK::TEST::ImportFixture;
 
@@ -59,7 +55,7 @@ TEST_F(IntermediatePDFTest, AConversionThatFailsOrWritesNothingFailsThePlacement
         EXPECT_EQ(log.WithMessage(c.message).size(), 1u);
         EXPECT_EQ(mDiscovery->calls, 0);
         EXPECT_EQ(FindAttached<GRAPHICS::IConnectionSpace>(*graphic, CLSID::ConnectionSpaceKey), nullptr);
-        EXPECT_FLOAT_EQ(Key(*graphic, 2004), 20); // the box is still reported
+        EXPECT_FLOAT_EQ(Key(*graphic, FILTERKEY::kTop), 20); // the box is still reported
         EXPECT_TRUE(LeftFiles().empty());
     }
 }
@@ -100,7 +96,7 @@ TEST_F(IntermediatePDFTest, WhatLiesAtThePathIsNeitherAdoptedNorWrittenThrough) 
             SetOutputMode(FAKE::kWritePDF);
             EXPECT_EQ(status, c.status);
             EXPECT_EQ(mDiscovery->pdf, c.status == kOK ? FAKE::kPDFText : "");
-            EXPECT_EQ(ReadAll(victim), victimText);
+            EXPECT_EQ(BRASK::TEST::ReadFile(victim), victimText);
             EXPECT_EQ(std::filesystem::hard_link_count(victim), 1u);
             std::error_code ignored;
             std::filesystem::remove(victim + ".missing", ignored);
@@ -125,7 +121,7 @@ TEST_F(IntermediatePDFTest, AnotherUsersFileIsLeftAloneAndTheConversionRefused) 
                               " holds another user's file; it is not used.")
                   .size(),
               1u);
-    EXPECT_EQ(ReadAll(PDFPath()), "theirs");
+    EXPECT_EQ(BRASK::TEST::ReadFile(PDFPath()), "theirs");
     EXPECT_EQ(mDiscovery->calls, 0);
 }
 
@@ -154,7 +150,7 @@ TEST_F(IntermediatePDFTest, WithoutATemporaryFolderNothingIsWrittenAtTheRoot) {
     ASSERT_EQ(loaded, kOK);
     const char* old = std::getenv("TMPDIR");
     const std::string saved = old != nullptr ? old : "";
-    ::setenv("TMPDIR", (mTempDir.Path() / "missing").c_str(), 1);
+    ::setenv("TMPDIR", (mTemp.Path() / "missing").c_str(), 1);
     auto host = HOST::Host::Create(HOST::HostOptions{kFakes, ""}); // its private folder cannot be made
     old != nullptr ? ::setenv("TMPDIR", saved.c_str(), 1) : ::unsetenv("TMPDIR");
     mHost->UnpublishCoreRegistry();

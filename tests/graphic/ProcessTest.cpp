@@ -3,7 +3,8 @@
 #include "ImportFixture.h"
 
 #include "JawsEntryPoints.h"
-#include "shell/LibUtils.h"
+#include "LibUtils.h"
+#include "brask/FilterKeys.h"
 
 #include <sstream>
 
@@ -97,16 +98,16 @@ TEST_F(ImportPaths, EPSKeysAndTheConnectionSpace) {
     EXPECT_EQ(status, kOK);
     EXPECT_EQ(mDiscovery->lastType, GRAPHICS::kTypePDF);
     EXPECT_EQ(mDiscovery->pdf, FAKE::kPDFText); // what the converter wrote, nothing else
-    EXPECT_FLOAT_EQ(Key(*graphic, 14), 100);
-    EXPECT_FLOAT_EQ(Key(*graphic, 15), 80);
-    EXPECT_FLOAT_EQ(Key(*graphic, 2001), 0);
-    EXPECT_FLOAT_EQ(Key(*graphic, 2002), 100);
-    EXPECT_FLOAT_EQ(Key(*graphic, 2003), 0);
-    EXPECT_FLOAT_EQ(Key(*graphic, 2004), 80);
+    EXPECT_FLOAT_EQ(Key(*graphic, FILTERKEY::kWidth), 100);
+    EXPECT_FLOAT_EQ(Key(*graphic, FILTERKEY::kHeight), 80);
+    EXPECT_FLOAT_EQ(Key(*graphic, FILTERKEY::kLeft), 0);
+    EXPECT_FLOAT_EQ(Key(*graphic, FILTERKEY::kRight), 100);
+    EXPECT_FLOAT_EQ(Key(*graphic, FILTERKEY::kBottom), 0);
+    EXPECT_FLOAT_EQ(Key(*graphic, FILTERKEY::kTop), 80);
     bool imported = false;
-    EXPECT_EQ(Dictionary(*graphic).GetBool(39, imported), kOK);
+    EXPECT_EQ(Dictionary(*graphic).GetBool(FILTERKEY::kImported, imported), kOK);
     EXPECT_TRUE(imported);
-    EXPECT_EQ(Dictionary(*graphic).GetType(39), IDictionary::kBool);
+    EXPECT_EQ(Dictionary(*graphic).GetType(FILTERKEY::kImported), IDictionary::kBool);
     EXPECT_NE(FindAttached<GRAPHICS::IConnectionSpace>(*graphic, CLSID::ConnectionSpaceKey), nullptr);
     // The intermediate PDF is gone once the host has read it.
     EXPECT_TRUE(LeftFiles().empty());
@@ -127,7 +128,7 @@ TEST_F(ImportPaths, FilterKeysCarryThePicturesValuesOnBothPaths) {
         const std::string& text;
         bool interpreter;
         std::vector<int> interpreterSpaces; // what the stand-in interpreter reports
-        Bytes profile, flags, spaces;       // keys 16; 2005, 2006, 2007, 2008; 27
+        Bytes profile, flags, spaces;       // the ICC profile, the four flags, the colour spaces
         std::string clip;
     };
     const Case cases[] = {
@@ -153,7 +154,7 @@ TEST_F(ImportPaths, FilterKeysCarryThePicturesValuesOnBothPaths) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         if (c.interpreter) {
-            ASSERT_TRUE(PLUGIN::LoadJawsLibrary(PLUGIN::JawsLibraryLoaded()));
+            ASSERT_TRUE(PLUGIN::LoadJawsLibrary(PLUGIN::JawsLibraryLoaded(), mHost.Get()));
             Fake<void (*)(const int*, int)>("/libBraskPDF.so", "fake_set_colorspaces")(
                 c.interpreterSpaces.data(), static_cast<int>(c.interpreterSpaces.size()));
         }
@@ -161,19 +162,21 @@ TEST_F(ImportPaths, FilterKeysCarryThePicturesValuesOnBothPaths) {
         auto graphic = PlaceText(c.text, c.interpreter, &status);
         ASSERT_EQ(status, kOK);
         const IDictionary& keys = Dictionary(*graphic);
-        EXPECT_EQ(BytesOf(keys, 16), c.profile);
-        EXPECT_EQ(keys.GetType(16), c.profile.empty() ? IDictionary::kNone : IDictionary::kBytes);
+        EXPECT_EQ(BytesOf(keys, FILTERKEY::kICCProfile), c.profile);
+        EXPECT_EQ(keys.GetType(FILTERKEY::kICCProfile),
+                  c.profile.empty() ? IDictionary::kNone : IDictionary::kBytes);
         Bytes flags;
-        for (std::int32_t key : {2005, 2006, 2007, 2008}) {
+        for (std::int32_t key :
+             {FILTERKEY::kDuotone, FILTERKEY::kImageResolution, FILTERKEY::kVectorMasked, FILTERKEY::kDCS}) {
             std::uint8_t value = 0xEE;
             EXPECT_EQ(keys.GetUInt8(key, value), kOK);
             flags.push_back(value);
         }
         EXPECT_EQ(flags, c.flags);
         std::uint16_t count = 0;
-        EXPECT_EQ(keys.GetUInt16(26, count), kOK);
+        EXPECT_EQ(keys.GetUInt16(FILTERKEY::kColorSpaceCount, count), kOK);
         EXPECT_EQ(count, c.spaces.size());
-        EXPECT_EQ(BytesOf(keys, 27), c.spaces);
+        EXPECT_EQ(BytesOf(keys, FILTERKEY::kColorSpaces), c.spaces);
         EXPECT_EQ(Anchors(FindAttached<GRAPHICS::IPathCollection>(*graphic, CLSID::ClippingPathKey)), c.clip);
     }
 }
@@ -189,8 +192,8 @@ TEST_F(ImportPaths, ProcessorFlagOptionSetsTheConverterResolution) {
          {Case{-1, "[2400.00 2400.00]"}, Case{1, "[2400.00 2400.00]"}, Case{0, "[288.00 288.00]"}}) {
         auto options = Options(false);
         if (c.option >= 0)
-            options->SetBool(PDFBasedCG::kOptionProcessorFlag, c.option == 1);
-        GraphicPtr graphic(dynamic_cast<PDFBasedCG*>(CreateICompositeGraphic(nullptr)));
+            options->SetBool(OPTIONKEY::kProcessorFlag, c.option == 1);
+        GraphicPtr graphic = NewGraphic();
         ASSERT_EQ(graphic->Init(*mHost, *source, options.Get()), kOK);
         EXPECT_NE(JobText().find(std::string("/HWResolution ") + c.resolution + "\n"), std::string::npos)
             << c.option << ": " << JobText();
@@ -202,25 +205,25 @@ TEST_F(ImportPaths, BoundingBoxWinsOverADifferentUserSpaceSize) {
     auto graphic = Place("0 0 100 80", 50, 80);
     EXPECT_EQ(log.WithMessage("EPS BoundingBox width, user space width does not match").size(), 1u);
     EXPECT_TRUE(log.WithMessage("EPS BoundingBox height, user space height does not match").empty());
-    EXPECT_FLOAT_EQ(Key(*graphic, 14), 100);
-    EXPECT_FLOAT_EQ(Key(*graphic, 15), 80);
-    EXPECT_FLOAT_EQ(Key(*graphic, 2002), 100);
+    EXPECT_FLOAT_EQ(Key(*graphic, FILTERKEY::kWidth), 100);
+    EXPECT_FLOAT_EQ(Key(*graphic, FILTERKEY::kHeight), 80);
+    EXPECT_FLOAT_EQ(Key(*graphic, FILTERKEY::kRight), 100);
 
     log.Clear();
     auto narrow = Place("10 0 12 80", 50, 80);
-    EXPECT_FLOAT_EQ(Key(*narrow, 2002), 13);
-    EXPECT_FLOAT_EQ(Key(*narrow, 14), 3);
+    EXPECT_FLOAT_EQ(Key(*narrow, FILTERKEY::kRight), 13);
+    EXPECT_FLOAT_EQ(Key(*narrow, FILTERKEY::kWidth), 3);
     auto low = Place("0 5 100 6.5", 100, 40);
-    EXPECT_FLOAT_EQ(Key(*low, 2004), 8);
-    EXPECT_FLOAT_EQ(Key(*low, 15), 3);
+    EXPECT_FLOAT_EQ(Key(*low, FILTERKEY::kTop), 8);
+    EXPECT_FLOAT_EQ(Key(*low, FILTERKEY::kHeight), 3);
 
     log.Clear();
     auto zero = Place("10 0 10 80", 50, 80);
     EXPECT_TRUE(log.WithMessage("EPS BoundingBox width, user space width does not match").empty());
-    EXPECT_FLOAT_EQ(Key(*zero, 14), 50);
+    EXPECT_FLOAT_EQ(Key(*zero, FILTERKEY::kWidth), 50);
     auto close = Place("0 0 200 80", 200.5f, 80);
     EXPECT_TRUE(log.WithMessage("EPS BoundingBox width, user space width does not match").empty());
-    EXPECT_FLOAT_EQ(Key(*close, 14), 200.5f);
+    EXPECT_FLOAT_EQ(Key(*close, FILTERKEY::kWidth), 200.5f);
 }
 
 TEST_F(ImportPaths, HostFailureIsReturnedAndTheBoxStillWritten) {
@@ -229,7 +232,7 @@ TEST_F(ImportPaths, HostFailureIsReturnedAndTheBoxStillWritten) {
     LogCapture log;
     auto graphic = Place("0 0 30 40", 0, 0, &status);
     EXPECT_EQ(status, 42);
-    EXPECT_FLOAT_EQ(Key(*graphic, 2004), 40);
+    EXPECT_FLOAT_EQ(Key(*graphic, FILTERKEY::kTop), 40);
     EXPECT_EQ(FindAttached<GRAPHICS::IConnectionSpace>(*graphic, CLSID::ConnectionSpaceKey), nullptr);
     EXPECT_FALSE(log.WithMessage("Composite graphics is not initialized for excel graphics item.").empty());
     EXPECT_TRUE(LeftFiles().empty());
@@ -242,24 +245,24 @@ TEST_F(ImportPaths, SVGWritesOnlyTheSizeAndTheImportedFlag) {
         WriteFile("icon.svg", "<svg xmlns='http://www.w3.org/2000/svg' width='160' height='120'/>");
     auto source = FileSource(path);
     auto options = Options(false);
-    options->SetUInt32(37, GRAPHICS::kTypeSVG);
-    GraphicPtr graphic(dynamic_cast<PDFBasedCG*>(CreateICompositeGraphic(nullptr)));
+    options->SetUInt32(OPTIONKEY::kFileType, GRAPHICS::kTypeSVG);
+    GraphicPtr graphic = NewGraphic();
     EXPECT_EQ(graphic->Init(*mHost, *source, options.Get()), kOK);
     EXPECT_EQ(mDiscovery->pdf, FAKE::kPDFText);
-    EXPECT_FLOAT_EQ(Key(*graphic, 14), 120);
-    EXPECT_FLOAT_EQ(Key(*graphic, 15), 90);
-    for (std::int32_t key = 2001; key <= 2008; ++key)
+    EXPECT_FLOAT_EQ(Key(*graphic, FILTERKEY::kWidth), 120);
+    EXPECT_FLOAT_EQ(Key(*graphic, FILTERKEY::kHeight), 90);
+    for (std::int32_t key = FILTERKEY::kLeft; key <= FILTERKEY::kDCS; ++key)
         EXPECT_EQ(Dictionary(*graphic).GetType(key), IDictionary::kNone) << key;
-    EXPECT_EQ(Dictionary(*graphic).GetKeyCount(), 7u); // 1, 2, 3, 7, 14, 15, 39
+    EXPECT_EQ(Dictionary(*graphic).GetKeyCount(), 7u); // the four format keys, the size, imported
 
     mDiscovery->status = 9;
-    GraphicPtr failed(dynamic_cast<PDFBasedCG*>(CreateICompositeGraphic(nullptr)));
+    GraphicPtr failed = NewGraphic();
     LogCapture log;
     EXPECT_EQ(failed->Init(*mHost, *source, options.Get()), 9);
     EXPECT_FALSE(std::filesystem::exists(PDFPath()));
     EXPECT_EQ(log.WithMessage("Failed to create the intermediate PDF composite graphic").size(), 1u);
     bool imported = false;
-    EXPECT_EQ(Dictionary(*failed).GetBool(39, imported), kOK);
+    EXPECT_EQ(Dictionary(*failed).GetBool(FILTERKEY::kImported, imported), kOK);
 }
 
 TEST_F(ImportPaths, IllustratorFileWithoutMarkerIsRepairedFromACopy) {
@@ -281,7 +284,7 @@ TEST_F(ImportPaths, IllustratorFileWithoutMarkerIsRepairedFromACopy) {
               "%!PS-Adobe-3.0 EPSF-3.0 \r\n%%BoundingBox: 0 0 50 60\r\n%%EndComments\r\nshowpage\r\n");
     EXPECT_EQ(graphic->GetSourceURI()->GetPath(), graphic->GetTempFile()->GetPath(true));
     EXPECT_EQ(std::string(Fake<const char* (*)()>("/PDFToolBox/libCallasWrapper.so", "fake_source")()), copy);
-    EXPECT_FLOAT_EQ(Key(*graphic, 2004), 60);
+    EXPECT_FLOAT_EQ(Key(*graphic, FILTERKEY::kTop), 60);
 
     log.Clear();
     auto plain = PlaceText(text, false, &status, "drawing.eps");

@@ -53,13 +53,14 @@ protected:
         EXPECT_EQ(CreateFrom(*provider, graphic), kOK);
         return graphic;
     }
-    // Width and height (keys 14 and 15, floats) of a graphic made from `pdf`.
+    // Width and height (FILTERKEY::kWidth and kHeight, floats) of a graphic made from `pdf`.
     std::pair<float, float> SizeOf(const std::string& pdf) {
         auto graphic = CreateFrom(pdf);
         auto* dictionary = graphic ? FindAttached<IDictionary>(*graphic, IDictionary::IID) : nullptr;
         float width = -1, height = -1;
-        EXPECT_TRUE(dictionary != nullptr && dictionary->GetType(14) == IDictionary::kFloat &&
-                    dictionary->GetFloat(14, width) == kOK && dictionary->GetFloat(15, height) == kOK);
+        EXPECT_TRUE(dictionary != nullptr && dictionary->GetType(FILTERKEY::kWidth) == IDictionary::kFloat &&
+                    dictionary->GetFloat(FILTERKEY::kWidth, width) == kOK &&
+                    dictionary->GetFloat(FILTERKEY::kHeight, height) == kOK);
         return {width, height};
     }
 };
@@ -124,7 +125,7 @@ TEST_F(DiscoveryServiceTest, RefusedDataGivesNoGraphicAndOneLoggedReason) {
         EXPECT_EQ(CreateFrom(*provider, graphic, type), status) << bytes;
         EXPECT_FALSE(graphic);
         ASSERT_EQ(log.Records().size(), 1u) << bytes;
-        const LogRecord& record = log.Records()[0];
+        const LogRecord record = log.Records()[0];
         EXPECT_EQ(record.type, kLogTypeError);
         EXPECT_EQ(record.level, kLogLevelError);
         EXPECT_EQ(record.file, kLogSource);

@@ -23,15 +23,11 @@ TEST_F(HostFactoryTest, EveryClassIdMakesAFreshObjectOfItsInterface) {
         {CLSID::GuidList, IGuidList::IID},
     };
     for (const auto& [classId, interfaceId] : classes) {
-        IObject* first = nullptr;
-        IObject* second = nullptr;
-        EXPECT_EQ(mHost->CreateInstance(classId, &first), kOK) << classId.ToString();
-        EXPECT_EQ(mHost->CreateInstance(classId, &second), kOK) << classId.ToString();
-        ASSERT_TRUE(first != nullptr && second != nullptr) << classId.ToString();
-        EXPECT_NE(first, second) << classId.ToString();
-        EXPECT_EQ(*first->GetIID(), interfaceId) << classId.ToString();
-        first->Release();
-        second->Release();
+        SCOPED_TRACE(classId.ToString());
+        const auto first = Make<IObject>(classId), second = Make<IObject>(classId);
+        ASSERT_TRUE(first && second);
+        EXPECT_NE(first.Get(), second.Get());
+        EXPECT_EQ(*first->GetIID(), interfaceId);
     }
 }
 
@@ -58,13 +54,10 @@ TEST_F(HostFactoryTest, UnknownOrFailingClassesLeaveTheOutputNullAndThrowNothing
     EXPECT_EQ(BRASK::CreateInstance(mHost.Get(), CLSID::PersistentDictionary, uri), kOutOfMemory);
     EXPECT_FALSE(uri);
 
-    IObject* out = nullptr;
     mHost->RegisterClass(extra, []() -> IObject* { return Host::Create().Detach(); });
-    ASSERT_EQ(mHost->CreateInstance(extra, &out), kOK);
-    EXPECT_EQ(*out->GetIID(), IClassFactory::IID);
-    out->Release();
+    EXPECT_EQ(*Make<IObject>(extra)->GetIID(), IClassFactory::IID);
     mHost->RegisterClass(extra, []() -> IObject* { throw std::bad_alloc(); });
-    out = reinterpret_cast<IObject*>(0x1);
+    IObject* out = reinterpret_cast<IObject*>(0x1);
     EXPECT_EQ(mHost->CreateInstance(extra, &out), kOutOfMemory);
     EXPECT_EQ(out, nullptr);
 }

@@ -1,29 +1,23 @@
-// Shared set-up of the host tests: a host over a private temporary folder, files on disk, log capture, and
-// a check that every test ends with as many live objects as it started with.
+// Shared set-up of the host tests: a host over a private temporary folder, and helpers for files and
+// providers.
 #pragma once
 
-#include "brask/Brask.h"
-#include "brask_host/Host.h"
+#include "../support/HostFixture.h"
+
 #include "brask_host/HostStatus.h"
 
-#include <gtest/gtest.h>
-
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 namespace BRASK::HOST::TEST {
 
+using BRASK::TEST::LogCapture;
+using BRASK::TEST::ReadFile;
+
 inline void WriteFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
     ASSERT_EQ(std::filesystem::file_size(path), bytes.size()) << path;
-}
-inline std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 inline std::vector<std::uint8_t> Bytes(const std::string& text) {
     return {text.begin(), text.end()};
@@ -32,28 +26,13 @@ inline std::string Utf8(const CoreString& text) {
     return text.GetUTF8String();
 }
 
-class HostTest : public ::testing::Test {
+class HostTest : public BRASK::TEST::HostFixture {
 protected:
     void SetUp() override {
-        mLiveAtStart = ObjectCounter::Live();
-        std::string pattern = (std::filesystem::temp_directory_path() / "brask-host-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        mTempDir = pattern;
-        mHost = Host::Create(HostOptions{BRASK_APP_DIR, mTempDir});
-    }
-    void TearDown() override {
-        mHost.Reset();
-        std::error_code ignored;
-        std::filesystem::remove_all(mTempDir, ignored);
-        EXPECT_EQ(ObjectCounter::Live(), mLiveAtStart) << "host objects leaked";
+        HostFixture::SetUp();
+        mTempDir = mTemp.Path().string();
     }
 
-    // A fresh object of `classId` from the host, as a T (fails the test when it is not one).
-    template <class T> TInterfacePtr<T> Make(const GUID& classId) {
-        TInterfacePtr<T> made;
-        EXPECT_EQ(BRASK::CreateInstance<T>(mHost.Get(), classId, made), kOK) << classId.ToString();
-        return made;
-    }
     std::string TempPath(const std::string& name) const { return mTempDir + "/" + name; }
 
     // A data provider on `path` through the URI registry; the status of the open goes to `status`.
@@ -83,26 +62,7 @@ protected:
         return provider;
     }
 
-    TInterfacePtr<Host> mHost;
     std::string mTempDir;
-
-private:
-    std::int64_t mLiveAtStart = 0;
-};
-
-// Replaces the logger sink for its lifetime and keeps every record.
-class LogCapture {
-public:
-    LogCapture() {
-        mPrevious = BLoggerLibInterface::GetInstance()->SetSink(
-            [this](const LogRecord& r) { mRecords.push_back(r); });
-    }
-    ~LogCapture() { BLoggerLibInterface::GetInstance()->SetSink(std::move(mPrevious)); }
-    const std::vector<LogRecord>& Records() const { return mRecords; }
-
-private:
-    std::vector<LogRecord> mRecords;
-    BLoggerLibInterface::Sink mPrevious;
 };
 
 } // namespace BRASK::HOST::TEST

@@ -2,12 +2,14 @@
 #include "../support/CorpusSkip.h"
 #include "CorpusFiles.h"
 #include "PluginHost.h"
+#include "brask/FilterKeys.h"
 
 #include <map>
 #include <thread>
 
 using namespace BRASK;
 using BRASK::TEST::Placement;
+using BRASK::TEST::Placing;
 using BRASK::TEST::PluginHost;
 
 namespace {
@@ -33,12 +35,13 @@ Outcome PlaceJob(const Job& job) {
     Placement placement = PluginHost::Instance().Place(job.path, job.interpreter, job.svg);
     Outcome outcome;
     outcome.status = placement.status;
-    for (std::int32_t key : {14, 15, 2001, 2002, 2003, 2004})
+    for (std::int32_t key : {FILTERKEY::kWidth, FILTERKEY::kHeight, FILTERKEY::kLeft, FILTERKEY::kRight,
+                             FILTERKEY::kBottom, FILTERKEY::kTop})
         outcome.keys.push_back(placement.Float(key));
     if (placement.dictionary != nullptr) {
         const std::uint8_t* data = nullptr;
         std::uint32_t length = 0;
-        if (placement.dictionary->GetBytes(27, &data, &length) == kOK)
+        if (placement.dictionary->GetBytes(FILTERKEY::kColorSpaces, &data, &length) == kOK)
             outcome.colorSpaces.assign(data, data + length);
     }
     if (placement.connectionSpace != nullptr) {
@@ -70,7 +73,7 @@ std::vector<Job> Jobs() {
 
 } // namespace
 
-TEST(ConcurrentPlacement, ThreadsGiveTheSameResultsAsOneByOne) {
+TEST_F(Placing, ThreadsGiveTheSameResultsAsOneByOne) {
     BRASK_SKIP_WITHOUT_CORPUS();
     const std::vector<Job> jobs = Jobs();
     std::vector<Outcome> alone;

@@ -1,8 +1,9 @@
-// Every EPS and SVG of the shared corpus placed through the plug-in: a valid PDF whose page is the picture's
-// size, or a logged reason.
+// Every SVG of the shared corpus placed through the plug-in: a valid PDF whose page is the picture's size, or
+// a logged reason.
 #include "../support/CorpusSkip.h"
 #include "CorpusFiles.h"
 #include "PluginHost.h"
+#include "brask/FilterKeys.h"
 
 #include <array>
 #include <cmath>
@@ -14,6 +15,7 @@
 using namespace BRASK;
 using BRASK::TEST::LogCapture;
 using BRASK::TEST::Placement;
+using BRASK::TEST::Placing;
 using BRASK::TEST::PluginHost;
 
 namespace {
@@ -36,54 +38,10 @@ std::string Errors(const LogCapture& log) {
     return text;
 }
 
-class Corpus : public ::testing::TestWithParam<bool> {
-protected:
-    static void SetUpTestSuite() { PluginHost::Instance(); }
-};
-
 } // namespace
 
-TEST_P(Corpus, EveryEPSBecomesAPDFOfItsBoundingBox) {
-    BRASK_SKIP_WITHOUT_CORPUS();
-    const bool interpreter = GetParam();
-    int placed = 0;
-    const auto files = TEST::CorpusFiles({".eps", ".ai", ".ps", ".epsf", ".epsi"});
-    ASSERT_FALSE(files.empty());
-    for (const auto& file : files) {
-        SCOPED_TRACE(file.string());
-        LogCapture log;
-        Placement placement = PluginHost::Instance().Place(file.string(), interpreter);
-        const float width = placement.Float(2002) - placement.Float(2001);
-        const float height = placement.Float(2004) - placement.Float(2003);
-        if (placement.status != kOK || placement.connectionSpace == nullptr) {
-            // A failure must say why.
-            EXPECT_FALSE(Errors(log).empty()) << "status " << placement.status << " without a logged reason";
-            std::printf("not placed (%s): %s: %s\n", interpreter ? "interpreter" : "converter",
-                        file.filename().c_str(), Errors(log).c_str());
-            continue;
-        }
-        ++placed;
-        const std::string pdf = PluginHost::Instance().SavePDF(
-            placement, file.stem().string() + (interpreter ? "-i.pdf" : "-c.pdf"));
-        EXPECT_EQ(std::system(("qpdf --check '" + pdf + "' >/dev/null 2>&1").c_str()), 0);
-        const auto [pageWidth, pageHeight] = PageSize(pdf);
-        if (width > 0 && height > 0) {
-            EXPECT_NEAR(pageWidth, width, 0.5);
-            EXPECT_NEAR(pageHeight, height, 0.5);
-        }
-        EXPECT_NEAR(placement.Float(14), pageWidth, 0.5);
-        EXPECT_NEAR(placement.Float(15), pageHeight, 0.5);
-        std::filesystem::remove(pdf);
-    }
-    std::printf("%s path: %d of %zu EPS files placed\n", interpreter ? "interpreter" : "converter", placed,
-                files.size());
-    EXPECT_GE(placed, static_cast<int>(files.size() * 9 / 10));
-}
-
-INSTANTIATE_TEST_SUITE_P(BothPaths, Corpus, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "Interpreter" : "Converter"; });
-
-TEST(CorpusSVG, EverySVGBecomesAPDFOfItsIntrinsicSize) {
+// Every EPS of the corpus is placed on both paths by the fidelity suite (tests/fidelity).
+TEST_F(Placing, EverySVGOfTheCorpusBecomesAPDFOfItsIntrinsicSize) {
     BRASK_SKIP_WITHOUT_CORPUS();
     const auto files = TEST::CorpusFiles({".svg", ".svgz"});
     ASSERT_FALSE(files.empty());
@@ -111,9 +69,9 @@ TEST(CorpusSVG, EverySVGBecomesAPDFOfItsIntrinsicSize) {
         const std::string pdf = PluginHost::Instance().SavePDF(placement, file.stem().string() + "-svg.pdf");
         EXPECT_EQ(std::system(("qpdf --check '" + pdf + "' >/dev/null 2>&1").c_str()), 0);
         const auto [refWidth, refHeight] = PageSize(reference);
-        EXPECT_NEAR(placement.Float(14), refWidth, 0.5);
-        EXPECT_NEAR(placement.Float(15), refHeight, 0.5);
-        for (std::int32_t key = 2001; key <= 2008; ++key)
+        EXPECT_NEAR(placement.Float(FILTERKEY::kWidth), refWidth, 0.5);
+        EXPECT_NEAR(placement.Float(FILTERKEY::kHeight), refHeight, 0.5);
+        for (std::int32_t key = FILTERKEY::kLeft; key <= FILTERKEY::kDCS; ++key)
             EXPECT_EQ(placement.dictionary->GetType(key), IDictionary::kNone);
         std::filesystem::remove(pdf);
     }

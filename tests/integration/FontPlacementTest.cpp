@@ -13,6 +13,7 @@
 using namespace BRASK;
 using BRASK::TEST::LogCapture;
 using BRASK::TEST::Placement;
+using BRASK::TEST::Placing;
 using BRASK::TEST::PluginHost;
 
 namespace {
@@ -70,7 +71,7 @@ std::string WriteEps(const std::string& name, const std::string& body) {
 
 } // namespace
 
-TEST(FontCases, EachFontKindOnBothPaths) {
+TEST_F(Placing, EachFontKindOnBothPaths) {
     const std::string kSubstituted = "Font substitution: NoSuchFont-Regular replaced by NimbusMonoPS-Regular";
     struct Row {
         const char* name;

@@ -2,7 +2,8 @@
 #include "CorpusFiles.h"
 #include "PluginHost.h"
 
-#include "shell/LibUtils.h"
+#include "LibUtils.h"
+#include "brask/FilterKeys.h"
 
 #include <array>
 #include <cmath>
@@ -15,6 +16,7 @@
 using namespace BRASK;
 using BRASK::TEST::LogCapture;
 using BRASK::TEST::Placement;
+using BRASK::TEST::Placing;
 using BRASK::TEST::PluginHost;
 
 namespace {
@@ -38,7 +40,7 @@ std::vector<std::uint8_t> Bytes(const IDictionary& dictionary, std::int32_t key)
 std::string CustomColors(const IDictionary& dictionary) {
     const char16_t* text = nullptr;
     std::uint32_t units = 0;
-    if (dictionary.GetWString(28, &text, &units) != kOK)
+    if (dictionary.GetWString(FILTERKEY::kCustomColors, &text, &units) != kOK)
         return {};
     std::string ascii;
     for (std::uint32_t i = 0; i < units; ++i)
@@ -84,11 +86,6 @@ std::string Rendered(const std::string& pdf) {
     return TEST::ReadAll(root + ".pgm");
 }
 
-class Placing : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { PluginHost::Instance(); }
-};
-
 } // namespace
 
 TEST_F(Placing, SamplePictureOnBothPaths) {
@@ -97,12 +94,12 @@ TEST_F(Placing, SamplePictureOnBothPaths) {
         Placement placement = PluginHost::Instance().Place(kSample, interpreter);
         ASSERT_EQ(placement.status, kOK);
         ASSERT_NE(placement.connectionSpace, nullptr);
-        EXPECT_FLOAT_EQ(placement.Float(14), 300);
-        EXPECT_FLOAT_EQ(placement.Float(15), 200);
-        EXPECT_FLOAT_EQ(placement.Float(2001), 0);
-        EXPECT_FLOAT_EQ(placement.Float(2002), 300);
-        EXPECT_FLOAT_EQ(placement.Float(2003), 0);
-        EXPECT_FLOAT_EQ(placement.Float(2004), 200);
+        EXPECT_FLOAT_EQ(placement.Float(FILTERKEY::kWidth), 300);
+        EXPECT_FLOAT_EQ(placement.Float(FILTERKEY::kHeight), 200);
+        EXPECT_FLOAT_EQ(placement.Float(FILTERKEY::kLeft), 0);
+        EXPECT_FLOAT_EQ(placement.Float(FILTERKEY::kRight), 300);
+        EXPECT_FLOAT_EQ(placement.Float(FILTERKEY::kBottom), 0);
+        EXPECT_FLOAT_EQ(placement.Float(FILTERKEY::kTop), 200);
         EXPECT_NE(CustomColors(*placement.dictionary).find("Sample Orange"), std::string::npos);
 
         const auto box = placement.connectionSpace->GetPageBox();
@@ -148,7 +145,8 @@ TEST_F(Placing, IllustratorDOSBinaryFileWithoutMarkerPlacesLikeTheSameBytesNamed
             ASSERT_EQ(ai.status, kOK);
             ASSERT_EQ(eps.status, kOK);
             ASSERT_TRUE(ai.connectionSpace != nullptr && eps.connectionSpace != nullptr);
-            for (std::int32_t key : {14, 15, 2001, 2002, 2003, 2004})
+            for (std::int32_t key : {FILTERKEY::kWidth, FILTERKEY::kHeight, FILTERKEY::kLeft,
+                                     FILTERKEY::kRight, FILTERKEY::kBottom, FILTERKEY::kTop})
                 EXPECT_FLOAT_EQ(ai.Float(key), eps.Float(key)) << key;
             const std::string aiRender = Rendered(PluginHost::Instance().SavePDF(ai, "repair-ai.pdf"));
             EXPECT_FALSE(aiRender.empty());
@@ -161,10 +159,9 @@ TEST_F(Placing, FilterKeysOfRealPicturesOnBothPaths) {
     struct Case {
         std::string file;
         bool interpreter;
-        std::vector<std::uint8_t>
-            flags; // keys 2005 duotone, 2006 image resolution, 2007 vector mask, 2008 DCS
-        std::vector<std::uint8_t> spaces; // key 27
-        std::uint32_t profileBytes;       // key 16
+        std::vector<std::uint8_t> flags;  // duotone, image resolution, vector mask, DCS
+        std::vector<std::uint8_t> spaces; // the colour spaces
+        std::uint32_t profileBytes;       // the ICC profile's size
         std::uint32_t clipKnots;          // knots of the one closed subpath under {4A31110F-...}, 0: none
     };
     const std::string corpus = std::string(BRASK_CORPUS_DIR) + "/";
@@ -184,18 +181,19 @@ TEST_F(Placing, FilterKeysOfRealPicturesOnBothPaths) {
         ASSERT_EQ(placement.status, kOK);
         const IDictionary& keys = *placement.dictionary;
         std::vector<std::uint8_t> flags;
-        for (std::int32_t key : {2005, 2006, 2007, 2008}) {
+        for (std::int32_t key :
+             {FILTERKEY::kDuotone, FILTERKEY::kImageResolution, FILTERKEY::kVectorMasked, FILTERKEY::kDCS}) {
             std::uint8_t value = 0xEE;
             keys.GetUInt8(key, value);
             flags.push_back(value);
         }
         EXPECT_EQ(flags, c.flags);
         std::uint16_t count = 0xEEEE;
-        EXPECT_EQ(keys.GetUInt16(26, count), kOK);
+        EXPECT_EQ(keys.GetUInt16(FILTERKEY::kColorSpaceCount, count), kOK);
         EXPECT_EQ(count, c.spaces.size());
-        EXPECT_EQ(Bytes(keys, 27), c.spaces);
+        EXPECT_EQ(Bytes(keys, FILTERKEY::kColorSpaces), c.spaces);
         // An ICC profile: its header gives its own size and the "acsp" signature.
-        const std::vector<std::uint8_t> profile = Bytes(keys, 16);
+        const std::vector<std::uint8_t> profile = Bytes(keys, FILTERKEY::kICCProfile);
         ASSERT_EQ(profile.size(), c.profileBytes);
         if (!profile.empty()) {
             EXPECT_EQ(std::uint32_t{profile[0]} << 24 | profile[1] << 16 | profile[2] << 8 | profile[3],

@@ -1,6 +1,7 @@
 #include "PluginHost.h"
 
-#include "shell/LibUtils.h"
+#include "LibUtils.h"
+#include "brask/FilterKeys.h"
 
 #include <fstream>
 
@@ -47,9 +48,9 @@ Placement PluginHost::PlaceFrom(IO::IDataProvider& source, bool interpreter, boo
     TInterfacePtr<IDictionary> options;
     IO::CreatePersistentDictionary(mHost.Get(), options);
     if (interpreter)
-        options->SetBool(2009, true);
+        options->SetBool(OPTIONKEY::kUseInterpreter, true);
     if (svg)
-        options->SetUInt32(37, GRAPHICS::kTypeSVG);
+        options->SetUInt32(OPTIONKEY::kFileType, GRAPHICS::kTypeSVG);
     placement.status = placement.graphic->Init(*mHost, source, options.Get());
     placement.dictionary = FindAttached<IDictionary>(*placement.graphic, CLSID::FilterDictionaryKey);
     GRAPHICS::HELPER::CreateTile(mHost.Get(), {0, 0, 1, 1}, placement.tile);

@@ -2,8 +2,7 @@
 // and its real wrappers. One per test process: the interpreter inside stays started until the process ends.
 #pragma once
 
-#include "../support/LogCapture.h"
-#include "../support/TempDir.h"
+#include "../support/Fixture.h"
 
 #include "brask/ClassIds.h"
 #include "brask/Graphics.h"
@@ -56,6 +55,12 @@ private:
     TInterfacePtr<HOST::Host> mHost;
     void* mPlugin = nullptr;
     PluginGetClassObjectFn mGetClassObject = nullptr;
+};
+
+// The fixture of the placements: the one plug-in host exists before the first test counts live objects.
+class Placing : public Fixture {
+protected:
+    static void SetUpTestSuite() { PluginHost::Instance(); }
 };
 
 } // namespace BRASK::TEST

@@ -1,9 +1,9 @@
 // Helpers shared by the memory manager tests.
 #pragma once
 
-#include "memory/MemoryManager.h"
+#include "../support/Fixture.h"
 
-#include <gtest/gtest.h>
+#include "MemoryManager.h"
 
 #include <cstdint>
 #include <cstring>
@@ -29,13 +29,17 @@ inline bool HoldsPattern(const char* data, std::uint32_t size, std::uint8_t seed
 }
 
 // Every test must give back all it took: the bytes in use end where they started.
-class MemoryTest : public ::testing::Test {
+class MemoryTest : public BRASK::TEST::Fixture {
 protected:
     void SetUp() override {
+        Fixture::SetUp();
         ASSERT_EQ(InitMemoryManager(), 0);
         mStartBytes = BytesInUse();
     }
-    void TearDown() override { EXPECT_EQ(BytesInUse(), mStartBytes); }
+    void TearDown() override {
+        EXPECT_EQ(BytesInUse(), mStartBytes);
+        Fixture::TearDown();
+    }
     std::uint64_t mStartBytes = 0;
 };
 

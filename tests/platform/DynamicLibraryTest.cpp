@@ -1,5 +1,5 @@
-#include "platform/DynamicLibrary.h"
-#include "platform/Platform.h"
+#include "DynamicLibrary.h"
+#include "Platform.h"
 
 #include <gtest/gtest.h>
 

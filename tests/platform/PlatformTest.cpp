@@ -1,4 +1,4 @@
-#include "platform/Platform.h"
+#include "Platform.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,8 @@
 
 #include "GraphicProcessor.h"
 #include "JawsEntryPoints.h"
-#include "shell/LibUtils.h"
+#include "LibUtils.h"
+#include "brask/FilterKeys.h"
 
 #include <cstring>
 #include <fstream>
@@ -11,6 +12,7 @@
 using namespace BRASK;
 using namespace BRASK::PLUGIN;
 using BRASK::TEST::LogCapture;
+using BRASK::TEST::New;
 
 namespace {
 
@@ -21,32 +23,22 @@ std::string EPS(const std::string& box, const std::string& extra = "") {
            "%%EndComments\n0 0 moveto 10 10 lineto stroke\nshowpage\n%%EOF\n";
 }
 
-template <class T> struct Releaser {
-    void operator()(T* p) const { p->Release(); }
-};
-template <class T> using Held = std::unique_ptr<T, Releaser<T>>;
-
 class Processors : public BRASK::TEST::RipFixture {
 protected:
     void SetUp() override {
         RipFixture::SetUp();
         UseApplicationFolder("combined");
     }
-    TInterfacePtr<IO::IDataProvider> Memory(const std::string& bytes) {
-        TInterfacePtr<IO::IDataProvider> provider;
-        IO::CreateReadOnlyDataProvider(mHost.Get(), provider, bytes.data(),
-                                       static_cast<std::int32_t>(bytes.size()));
-        return provider;
-    }
     TInterfacePtr<IO::IURI> URI(const std::string& path) {
         TInterfacePtr<IO::IURI> uri;
         IO::CreateURI(mHost.Get(), uri, CoreString::FromUTF8(path));
         return uri;
     }
-    Held<PDFOutputEPSGraphicProcessor> EPSProcessor(IO::IDataProvider* provider, IO::IURI* uri,
-                                                    bool useCallas) {
-        return Held<PDFOutputEPSGraphicProcessor>(new PDFOutputEPSGraphicProcessor(
-            provider, uri, CoreString::FromUTF8((mTempDir.Path() / "out.pdf").string()), useCallas, true));
+    TInterfacePtr<PDFOutputEPSGraphicProcessor> EPSProcessor(IO::IDataProvider* provider, IO::IURI* uri,
+                                                             bool useCallas) {
+        return New<PDFOutputEPSGraphicProcessor>(mHost.Get(), provider, uri,
+                                                 CoreString::FromUTF8((mTemp.Path() / "out.pdf").string()),
+                                                 useCallas, true);
     }
     template <class F> static F Jaws(const char* name) {
         return FakeSymbol<F>(kCombined + "/libBraskPDF.so", name);
@@ -59,7 +51,7 @@ protected:
 } // namespace
 
 TEST_F(Processors, SizeInDeviceUnitsFollowsTheResolution) {
-    auto provider = Memory(EPS("0 0 200 100"));
+    auto provider = MemorySource(EPS("0 0 200 100"));
     auto processor = EPSProcessor(provider.Get(), nullptr, true);
     ASSERT_EQ(processor->Init(), kOK);
     EXPECT_FLOAT_EQ(processor->Width(), 200);
@@ -70,7 +62,7 @@ TEST_F(Processors, SizeInDeviceUnitsFollowsTheResolution) {
     EXPECT_FLOAT_EQ(processor->Height(), 200);
 
     // An embedded image of 300 pixels on a 100-point box: 216 ppi, which the output resolution cannot change.
-    auto image = Memory(EPS("0 0 100 50", "%ImageData: 300 150 8 3 0 300 1 \"beginimage\"\n"));
+    auto image = MemorySource(EPS("0 0 100 50", "%ImageData: 300 150 8 3 0 300 1 \"beginimage\"\n"));
     auto withImage = EPSProcessor(image.Get(), nullptr, true);
     ASSERT_EQ(withImage->Init(), kOK);
     withImage->SetOutputResolution(144);
@@ -80,7 +72,7 @@ TEST_F(Processors, SizeInDeviceUnitsFollowsTheResolution) {
 
 TEST_F(Processors, InitFailuresAreLoggedWithTheirCodes) {
     LogCapture log;
-    auto empty = Memory("");
+    auto empty = MemorySource("");
     auto processor = EPSProcessor(empty.Get(), nullptr, true);
     EXPECT_EQ(processor->Init(), 18);
     EXPECT_EQ(log.WithMessage("mFileReader->Init failed with dscerr = 1").size(), 1u);
@@ -91,7 +83,7 @@ TEST_F(Processors, InitFailuresAreLoggedWithTheirCodes) {
     EXPECT_EQ(again[0].function, "long __cdecl BRASK::PLUGIN::EPSGraphicProcessor::Init(void)");
 
     log.Clear();
-    auto flat = Memory(EPS("10 10 10 20"));
+    auto flat = MemorySource(EPS("10 10 10 20"));
     auto zeroWidth = EPSProcessor(flat.Get(), nullptr, true);
     ASSERT_EQ(zeroWidth->Init(), kOK);
     EXPECT_EQ(zeroWidth->Width(), 0.0f);
@@ -119,7 +111,7 @@ TEST_F(Processors, PhotoshopClippingPathIsTaken) {
 
 TEST_F(Processors, InterpreterPathHandsThePostScriptSectionToTheDistiller) {
     const std::string eps = EPS("10 20 110 70");
-    auto provider = Memory(eps);
+    auto provider = MemorySource(eps);
     auto processor = EPSProcessor(provider.Get(), nullptr, false);
     ASSERT_EQ(processor->Init(), kOK);
     const int before = Jaws<int (*)()>("fake_distill_calls") ? Jaws<int (*)()>("fake_distill_calls")() : 0;
@@ -129,7 +121,7 @@ TEST_F(Processors, InterpreterPathHandsThePostScriptSectionToTheDistiller) {
     EXPECT_EQ(Jaws<std::int32_t (*)()>("fake_distill_bytes")(), static_cast<std::int32_t>(eps.size()));
     EXPECT_EQ(Jaws<void* (*)()>("fake_distill_provider")(), static_cast<void*>(provider.Get()));
     EXPECT_EQ(std::string(Jaws<const char* (*)()>("fake_distill_output")()),
-              (mTempDir.Path() / "out.pdf").string());
+              (mTemp.Path() / "out.pdf").string());
     RipDistillParams params;
     std::memcpy(&params, Jaws<const unsigned char* (*)()>("fake_distill_params")(), sizeof params);
     EXPECT_EQ(params.left, 10 << 16);
@@ -147,10 +139,10 @@ TEST_F(Processors, InterpreterPathHandsThePostScriptSectionToTheDistiller) {
 }
 
 TEST_F(Processors, ColourSpacesMapToHostCodesOnceAndAreKept) {
-    auto provider = Memory(EPS("0 0 10 10"));
+    auto provider = MemorySource(EPS("0 0 10 10"));
     auto processor = EPSProcessor(provider.Get(), nullptr, false);
     ASSERT_EQ(processor->Init(), kOK);
-    ASSERT_TRUE(LoadJawsLibrary(JawsLibraryLoaded()));
+    ASSERT_TRUE(LoadJawsLibrary(JawsLibraryLoaded(), mHost.Get()));
     const int spaces[] = {0, 1, 2, 3, 6, 7, 8, 9, 10, 11, 4, 5};
     Jaws<void (*)(const int*, int)>("fake_set_colorspaces")(spaces, 12);
     LogCapture log;
@@ -158,7 +150,9 @@ TEST_F(Processors, ColourSpacesMapToHostCodesOnceAndAreKept) {
     JawsRip* rip = processor->GetJawsRip();
     ASSERT_EQ(rip->GetColorSpaceCount(), 12);
     const std::uint8_t* list = rip->GetColorSpaceList();
-    const std::uint8_t expected[] = {5, 4, 8, 3, 15, 14, 8, 8, 8, 8, 0, 0};
+    using namespace COLORSPACE;
+    const std::uint8_t expected[] = {kCMYK,       kRGB,        kSeparation, kGray,       kLab,     kICCBased,
+                                     kSeparation, kSeparation, kSeparation, kSeparation, kUnknown, kUnknown};
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(0, std::memcmp(list, expected, sizeof expected));
     EXPECT_EQ(log.WithMessage("Unknown/Unhandled color space").size(), 2u);
@@ -173,7 +167,7 @@ TEST_F(Processors, ColourSpacesMapToHostCodesOnceAndAreKept) {
 
 TEST_F(Processors, ConverterPathConvertsTheFileBehindTheURI) {
     auto uri = URI("/pictures/drawing.eps");
-    auto provider = Memory(EPS("0 0 10 10"));
+    auto provider = MemorySource(EPS("0 0 10 10"));
     auto processor = EPSProcessor(provider.Get(), uri.Get(), true);
     ASSERT_EQ(processor->Init(), kOK);
     EXPECT_EQ(processor->CreatePDF(), kOK);
@@ -182,8 +176,7 @@ TEST_F(Processors, ConverterPathConvertsTheFileBehindTheURI) {
     EXPECT_EQ(Callas<int (*)()>("fake_is_eps")(), 1);
 
     auto svgURI = URI("/pictures/icon.svg");
-    Held<PDFOutputSVGGraphicProcessor> svg(
-        new PDFOutputSVGGraphicProcessor(svgURI.Get(), BXString("/out/icon.pdf"), false));
+    auto svg = New<PDFOutputSVGGraphicProcessor>(mHost.Get(), svgURI.Get(), BXString("/out/icon.pdf"), false);
     EXPECT_EQ(svg->Init(), kOK);
     EXPECT_EQ(svg->CreatePDF(), kOK);
     EXPECT_STREQ(Callas<const char* (*)()>("fake_source")(), "/pictures/icon.svg");
@@ -195,8 +188,7 @@ TEST_F(Processors, ConverterPathConvertsTheFileBehindTheURI) {
 
 TEST_F(Processors, SvgWithoutAFileIsReportedNotConverted) {
     LogCapture log;
-    Held<PDFOutputSVGGraphicProcessor> svg(
-        new PDFOutputSVGGraphicProcessor(nullptr, BXString("/out/x.pdf"), true));
+    auto svg = New<PDFOutputSVGGraphicProcessor>(mHost.Get(), nullptr, BXString("/out/x.pdf"), true);
     const int before = Callas<int (*)()>("fake_save_calls") ? Callas<int (*)()>("fake_save_calls")() : 0;
     EXPECT_EQ(svg->CreatePDF(), 7);
     EXPECT_EQ(Callas<int (*)()>("fake_save_calls")(), before);
@@ -209,10 +201,10 @@ TEST_F(Processors, ThrowingDistillerGivesSeven) {
         {
             UseApplicationFolder("jaws-throws");
             JawsLibraryLoaded().store(false); // forget a wrapper the parent process loaded
-            auto provider = Memory(EPS("0 0 10 10"));
+            auto provider = MemorySource(EPS("0 0 10 10"));
             EPSVectorFileReader reader;
             reader.Init(provider.Get());
-            EPSJawsRip rip(nullptr, provider.Get(), &reader);
+            EPSJawsRip rip(mHost.Get(), nullptr, provider.Get(), &reader);
             LogCapture log;
             const Status status = rip.CreatePDFGraphics("/nowhere/x.pdf");
             const bool logged =

@@ -150,9 +150,9 @@ TEST_F(CmmTransformTest, RefusesPixelsItCannotConvert) {
 
 TEST_F(CmmTransformTest, RefusesProfilesItCannotRead) {
     BRASK::TEST::LogCapture log;
-    const std::string text = (mTempDir.Path() / "not-a-profile.icc").string();
+    const std::string text = (mTemp.Path() / "not-a-profile.icc").string();
     std::ofstream(text) << "plain text, not an ICC profile";
-    const std::string missing = (mTempDir.Path() / "missing.icc").string();
+    const std::string missing = (mTemp.Path() / "missing.icc").string();
     EXPECT_EQ(Use(kRGB, missing), ICmmTransform::kBadProfiles);
     const auto records = log.WithMessage("Unable to read the ICC profile " + missing);
     ASSERT_EQ(records.size(), 1u);

@@ -11,7 +11,6 @@ using namespace BRASK;
 using namespace BRASK::PLUGIN;
 using BRASK::TEST::ExpectLogged;
 using BRASK::TEST::LcmsDirect;
-using BRASK::TEST::LogCapture;
 
 namespace {
 
@@ -34,13 +33,15 @@ ColorTransCBRec PixelRun(std::uint32_t from, std::uint32_t to, const void* in, v
 using ColorTranslatorTest = BRASK::TEST::RasterFixture; // the application folder holds the generic profiles
 
 TEST_F(ColorTranslatorTest, ProfilesComeFromTheApplicationFolderElseTheFixedFolder) {
-    EXPECT_EQ(ColorTranslator::ProfilePath(0).GetUTF8String(), kProfiles + "BraskGenericCMYK.icc");
-    EXPECT_EQ(ColorTranslator::ProfilePath(1).GetUTF8String(), kProfiles + "BraskGenericRGB.icc");
-    EXPECT_EQ(ColorTranslator::ProfilePath(3).GetUTF8String(), kProfiles + "BraskGenericGray.icc");
-    EXPECT_EQ(ColorTranslator::ProfilePath(77).GetUTF8String(), kProfiles + "BraskGenericRGB.icc");
-    UseApplicationFolder(mTempDir.Path().string()); // no Profiles folder there
-    EXPECT_EQ(ColorTranslator::ProfilePath(0).GetUTF8String(),
-              "/Work/Core/testData/testApp/Profiles/BraskGenericCMYK.icc");
+    const auto path = [this](std::uint32_t space) {
+        return ColorTranslator::ProfilePath(mHost.Get(), space).GetUTF8String();
+    };
+    EXPECT_EQ(path(0), kProfiles + "BraskGenericCMYK.icc");
+    EXPECT_EQ(path(1), kProfiles + "BraskGenericRGB.icc");
+    EXPECT_EQ(path(3), kProfiles + "BraskGenericGray.icc");
+    EXPECT_EQ(path(77), kProfiles + "BraskGenericRGB.icc");
+    UseApplicationFolder(mTemp.Path().string()); // no Profiles folder there
+    EXPECT_EQ(path(0), "/Work/Core/testData/testApp/Profiles/BraskGenericCMYK.icc");
 }
 
 // Two bytes per component double every byte count of the descriptions; relative colorimetric with black-point
@@ -49,21 +50,21 @@ TEST_F(ColorTranslatorTest, SixteenBitRunMatchesLittleCMS) {
     const std::uint16_t cmyk[] = {65535, 0, 0, 0, 0, 32768, 65535, 0, 0, 0, 0, 0};
     std::vector<std::uint8_t> rgb(3 * 3 * 2);
     ColorTransCBRec rec = PixelRun(0, 1, cmyk, rgb.data(), 3, 16);
-    ASSERT_EQ(ColorTranslator().TranslatePixData(&rec), kOK);
+    ASSERT_EQ(ColorTranslator(mHost.Get()).TranslatePixData(&rec), kOK);
     EXPECT_EQ(rgb, LcmsDirect(kProfiles + "BraskGenericCMYK.icc", TYPE_CMYK_16,
                               kProfiles + "BraskGenericRGB.icc", TYPE_RGB_16, cmyk, rgb.size(), 3));
 }
 
 TEST_F(ColorTranslatorTest, CallbackSetsTheDoneFlagOrAnswers242) {
-    LogCapture log;
+    mLog.Clear();
     const std::uint8_t rgb[] = {0, 0, 255};
     std::uint8_t cmyk[4] = {};
     ColorTransCBRec rec = PixelRun(1, 0, rgb, cmyk, 1);
-    ColorTranslator translator;
+    ColorTranslator translator(mHost.Get());
     EXPECT_EQ(TranslateColorsCallback(&translator, &rec), 0);
     EXPECT_EQ(rec.done, 1);
     EXPECT_GT(cmyk[0], 200); // blue: cyan and magenta ink
-    EXPECT_TRUE(log.Records().empty());
+    EXPECT_TRUE(mLog.Records().empty());
 
     // Colour space 2 takes the RGB profile but the signature "????" with no components: refused.
     std::uint8_t out[4] = {};
@@ -72,26 +73,25 @@ TEST_F(ColorTranslatorTest, CallbackSetsTheDoneFlagOrAnswers242) {
     EXPECT_EQ(TranslateColorsCallback(&translator, &unknown), 242);
     EXPECT_EQ(unknown.done, 0);
     EXPECT_EQ(std::vector<std::uint8_t>(out, out + 4), std::vector<std::uint8_t>(4, 0));
-    ExpectLogged(log, kMessage, "core/Common/Headers/Jaws/ColorTranslator",
+    ExpectLogged(mLog, kMessage, "core/Common/Headers/Jaws/ColorTranslator",
                  "long __cdecl BRASK::PLUGIN::ColorTranslator::TranslatePixData(ColorTransCBRec *)");
     EXPECT_EQ(TranslateColorsCallback(&translator, nullptr), 242);
 }
 
 TEST_F(ColorTranslatorTest, FailsWithoutAFactoryOrAReadableProfile) {
-    LogCapture log;
     const std::uint8_t rgb[] = {1, 2, 3};
     std::uint8_t cmyk[4] = {};
     ColorTransCBRec rec = PixelRun(1, 0, rgb, cmyk, 1);
-    COREREGISTRY::ClassFactorySlot::Set(nullptr);
-    EXPECT_EQ(ColorTranslator().TranslatePixData(&rec), -1);
-    EXPECT_EQ(log.WithMessage(kMessage).size(), 1u);
+    EXPECT_EQ(ColorTranslator(nullptr).TranslatePixData(&rec), -1);
+    EXPECT_EQ(Logged(kMessage), 1u);
 
     // An application folder without profiles: the fixed folder does not exist on this machine.
-    UseApplicationFolder(mTempDir.Path().string());
-    log.Clear();
-    EXPECT_EQ(TranslateColorsCallback(nullptr, &rec), 242);
+    UseApplicationFolder(mTemp.Path().string());
+    mLog.Clear();
+    ColorTranslator translator(mHost.Get());
+    EXPECT_EQ(TranslateColorsCallback(&translator, &rec), 242);
     EXPECT_EQ(rec.done, 0);
-    EXPECT_EQ(log.WithMessage(kMessage).size(), 1u);
+    EXPECT_EQ(Logged(kMessage), 1u);
 }
 
 } // namespace

@@ -1,7 +1,10 @@
 // Feeding the PostScript to the raster device: prologue, blocks and their flags, read ends, refusals; the
 // analysis render of Init at 36 dpi; and real EPS files fed whole.
 #include "../support/CorpusSkip.h"
+#include "../support/FaultyProvider.h"
 #include "RasterFixture.h"
+
+#include "brask/FilterKeys.h"
 
 #include <cstring>
 #include <fstream>
@@ -29,12 +32,12 @@ using PixelDataTest = RasterFixture;
 
 TEST_F(PixelDataTest, PrologueMovesTheBoxOriginAndGoesWithEveryBlock) {
     const std::string eps = "junk before" + Section(3000) + "junk after";
-    auto provider = Provider(eps);
+    auto provider = MemorySource(eps);
     BoxReader reader;
     reader.left = 0xA8000; // 10.5 pt
     reader.start = 11;
     reader.end = 3011;
-    TestRip rip(nullptr, provider.Get(), &reader);
+    TestRip rip(mHost.Get(), provider.Get(), &reader);
     rip.refuse = [](std::size_t bytes, std::size_t) { return bytes > 1000; }; // blocks of 750 bytes
     EXPECT_EQ(rip.CreatePixelData(), kOK);
     EXPECT_EQ(rip.requests, (std::vector<std::size_t>{3000, 1500, 750}));
@@ -66,11 +69,11 @@ TEST_F(PixelDataTest, SectionShapes) {
         SCOPED_TRACE(c.name);
         ResetDevice();
         const std::string eps = Section(c.bytes);
-        auto provider = Provider(eps);
+        auto provider = MemorySource(eps);
         BoxReader reader;
         reader.start = c.start;
         reader.end = c.end;
-        TestRip rip(nullptr, provider.Get(), &reader);
+        TestRip rip(mHost.Get(), provider.Get(), &reader);
         EXPECT_EQ(rip.CreatePixelData(), kOK);
         ASSERT_EQ(DrawCount(), static_cast<int>(c.flags.size()));
         for (int i = 0; i < DrawCount(); ++i) {
@@ -84,10 +87,10 @@ TEST_F(PixelDataTest, SectionShapes) {
 
 TEST_F(PixelDataTest, BlocksStartAt32MiBAndHalveDownTo512) {
     LogCapture log;
-    auto provider = Provider("x");
+    auto provider = MemorySource("x");
     BoxReader reader;
     reader.end = 0x2000000 + 10; // never read: no block can be had
-    TestRip rip(nullptr, provider.Get(), &reader);
+    TestRip rip(mHost.Get(), provider.Get(), &reader);
     rip.refuse = [](std::size_t, std::size_t) { return true; };
     EXPECT_EQ(rip.CreatePixelData(), 7);
     ASSERT_EQ(rip.requests.size(), 17u);
@@ -99,10 +102,10 @@ TEST_F(PixelDataTest, BlocksStartAt32MiBAndHalveDownTo512) {
 
 TEST_F(PixelDataTest, RefusedThrowingOrMissingRenderersEndWith7) {
     const std::string eps = Section(100);
-    auto provider = Provider(eps);
+    auto provider = MemorySource(eps);
     BoxReader reader;
     reader.end = 100;
-    TestRip rip(nullptr, provider.Get(), &reader);
+    TestRip rip(mHost.Get(), provider.Get(), &reader);
     for (bool throws : {false, true}) {
         LogCapture log;
         SetDrawResult(-1, throws);
@@ -111,7 +114,7 @@ TEST_F(PixelDataTest, RefusedThrowingOrMissingRenderersEndWith7) {
                      kSource, kCreatePixelData);
     }
     LogCapture log; // without the library every block counts as refused, and Init cannot open a device
-    UseApplicationFolder((mTempDir.Path() / "no-wrapper").string());
+    UseApplicationFolder((mTemp.Path() / "no-wrapper").string());
     ResetDevice();
     EXPECT_EQ(rip.CreatePixelData(), 7);
     EXPECT_EQ(log.WithMessage("BEPSDrawPageContents failed").size(), 1u);
@@ -121,34 +124,6 @@ TEST_F(PixelDataTest, RefusedThrowingOrMissingRenderersEndWith7) {
     EXPECT_EQ(SetupCount(), 0);
 }
 
-// A provider over some bytes that refuses every read once `goodReads` reads have been served.
-class FailingProvider : public TObject<IO::IDataProvider> {
-public:
-    FailingProvider(std::string bytes, int goodReads) : mBytes(std::move(bytes)), mGoodReads(goodReads) {}
-    std::int32_t GetSize() override { return static_cast<std::int32_t>(mBytes.size()); }
-    std::int32_t GetPosition() override { return mPosition; }
-    Status SetPosition(std::int32_t offset, std::int32_t) override {
-        mPosition = offset;
-        return kOK;
-    }
-    Status Read(void* buffer, std::uint32_t& count) override {
-        if (mGoodReads-- <= 0) {
-            count = 0;
-            return 4;
-        }
-        count = std::min<std::uint32_t>(count, static_cast<std::uint32_t>(mBytes.size()) - mPosition);
-        std::memcpy(buffer, mBytes.data() + mPosition, count);
-        mPosition += static_cast<std::int32_t>(count);
-        return kOK;
-    }
-    Status Write(const void*, std::uint32_t) override { return 20; }
-
-private:
-    std::string mBytes;
-    int mGoodReads;
-    std::int32_t mPosition = 0;
-};
-
 TEST_F(PixelDataTest, AReadErrorEndsTheRenderWith7NotABlankRaster) {
     const std::string eps = Section(3000);
     BoxReader reader;
@@ -156,9 +131,9 @@ TEST_F(PixelDataTest, AReadErrorEndsTheRenderWith7NotABlankRaster) {
     for (int goodReads : {0, 2}) {
         SCOPED_TRACE(goodReads);
         ResetDevice();
-        TInterfacePtr<FailingProvider> provider;
-        provider.Adopt(new FailingProvider(eps, goodReads));
-        TestRip rip(nullptr, provider.Get(), &reader);
+        TInterfacePtr<FaultyProvider> provider;
+        provider.Adopt(new FaultyProvider(eps, goodReads));
+        TestRip rip(mHost.Get(), provider.Get(), &reader);
         // Blocks of 750 bytes (pixmaps are larger and still had).
         rip.refuse = [](std::size_t bytes, std::size_t) { return bytes > 1000 && bytes <= 3000; };
         LogCapture log;
@@ -171,8 +146,8 @@ TEST_F(PixelDataTest, AReadErrorEndsTheRenderWith7NotABlankRaster) {
 
         // Through Rasterize the render fails and says so.
         ResetDevice();
-        provider.Adopt(new FailingProvider(eps, goodReads));
-        TestRip rasterRip(nullptr, provider.Get(), &reader);
+        provider.Adopt(new FaultyProvider(eps, goodReads));
+        TestRip rasterRip(mHost.Get(), provider.Get(), &reader);
         rasterRip.refuse = rip.refuse;
         auto raster = Raster(100, 100, 3, true);
         log.Clear();
@@ -181,7 +156,7 @@ TEST_F(PixelDataTest, AReadErrorEndsTheRenderWith7NotABlankRaster) {
     }
     // No provider at all: nothing can be read.
     ResetDevice();
-    TestRip noProvider(nullptr, nullptr, &reader);
+    TestRip noProvider(mHost.Get(), nullptr, &reader);
     LogCapture log;
     EXPECT_EQ(noProvider.CreatePixelData(), 7);
     ExpectLogged(log, "No data provider to read the EPS from.", kSource, kCreatePixelData);
@@ -190,13 +165,13 @@ TEST_F(PixelDataTest, AReadErrorEndsTheRenderWith7NotABlankRaster) {
 
 TEST_F(PixelDataTest, InitRendersAt36DpiWithoutPixmapAndPassesFailuresOn) {
     const std::string eps = Section(200);
-    auto provider = Provider(eps);
+    auto provider = MemorySource(eps);
     BoxReader reader;
     reader.left = 50 << 16; // an inverted box still gives positive sizes
     reader.right = 20 << 16;
     reader.top = 40 << 16;
     reader.end = 200;
-    TestRip rip(nullptr, provider.Get(), &reader);
+    TestRip rip(mHost.Get(), provider.Get(), &reader);
     EXPECT_EQ(rip.Init(), kOK);
     const std::string pass = "ColorSpaceClear Setup ColorSpaceClear Draw3 TearDown ";
     EXPECT_EQ(Calls(), pass);
@@ -237,10 +212,10 @@ TEST_F(PixelDataTest, AnEPSAwayFromTheOriginIsFedWholeBehindItsTranslateLine) {
     BRASK_SKIP_WITHOUT_CORPUS();
     const std::string eps = FileBytes("eps-illustrator/ghostpdl__tiger.eps");
     ASSERT_FALSE(eps.empty());
-    auto provider = Provider(eps);
+    auto provider = MemorySource(eps);
     EPSVectorFileReader reader;
     reader.Init(provider.Get());
-    EPSJawsRip rip(nullptr, provider.Get(), &reader);
+    EPSJawsRip rip(mHost.Get(), nullptr, provider.Get(), &reader);
     auto raster = Raster(600, 600, 3, true);
     EXPECT_EQ(rip.Rasterize(raster, 72.0f, 1, 0), kOK);
     EXPECT_EQ(rip.GetPixelWidth(), 550); // bbox 17 171 567 739
@@ -257,10 +232,10 @@ TEST_F(PixelDataTest, ADOSBinaryEPSFeedsOnlyItsPostScriptSection) {
     // PostScript at 7776, 38058 bytes long, behind a TIFF preview; high-resolution bbox 0 0 72 48.24.
     const std::string eps = FileBytes("eps-photoshop/pillow__1.eps");
     ASSERT_FALSE(eps.empty());
-    auto provider = Provider(eps);
+    auto provider = MemorySource(eps);
     EPSVectorFileReader reader;
     reader.Init(provider.Get());
-    EPSJawsRip rip(nullptr, provider.Get(), &reader);
+    EPSJawsRip rip(mHost.Get(), nullptr, provider.Get(), &reader);
     EXPECT_EQ(rip.Init(), kOK);
     ASSERT_EQ(DrawCount(), 1);
     EXPECT_EQ(DrawFlags(0), 3u);
@@ -268,8 +243,8 @@ TEST_F(PixelDataTest, ADOSBinaryEPSFeedsOnlyItsPostScriptSection) {
     EXPECT_EQ(Drawn(), eps.substr(7776, 38058));
     EXPECT_EQ(SetupAt(0).width, reader.GetRight() - reader.GetLeft());
     EXPECT_EQ(SetupAt(0).height, reader.GetTop() - reader.GetBottom());
-    EXPECT_NEAR(SetupAt(0).width / 65536.0, 72.0, 0.5);
-    EXPECT_NEAR(SetupAt(0).height / 65536.0, 48.0, 0.5);
+    EXPECT_NEAR(FixedToPoints(SetupAt(0).width), 72.0, 0.5);
+    EXPECT_NEAR(FixedToPoints(SetupAt(0).height), 48.0, 0.5);
 }
 
 } // namespace

@@ -1,10 +1,5 @@
 // The host's raster component: sizes, colour channels by index, typed extra channels, row writes.
-#include "brask/ClassIds.h"
-#include "brask/ObjectCounter.h"
-#include "brask/Raster.h"
-#include "brask_host/Host.h"
-
-#include <gtest/gtest.h>
+#include "../support/HostFixture.h"
 
 #include <tuple>
 #include <vector>
@@ -15,22 +10,12 @@ using GRAPHICS::IRasterComponent;
 
 namespace {
 
-class RasterComponentTest : public ::testing::Test {
+class RasterComponentTest : public BRASK::TEST::HostFixture {
 protected:
-    void SetUp() override {
-        mLive = ObjectCounter::Live();
-        mHost = HOST::Host::Create();
-    }
-    void TearDown() override {
-        mHost.Reset();
-        EXPECT_EQ(ObjectCounter::Live(), mLive) << "objects leaked";
-    }
     Status Make(int width, int height, int colours, bool alpha, TInterfacePtr<IRasterComponent>& raster) {
         return GRAPHICS::CreateRasterComponent(mHost.Get(), CLSID::RasterComponent, width, height, colours,
                                                alpha, raster);
     }
-    TInterfacePtr<HOST::Host> mHost;
-    std::int64_t mLive = 0;
 };
 
 TEST_F(RasterComponentTest, ChannelsByIndexAndTypedExtraChannels) {

@@ -3,20 +3,16 @@
 // whose buffers can be refused.
 #pragma once
 
-#include "../support/LogCapture.h"
-#include "../support/TempDir.h"
+#include "../support/HostFixture.h"
 
 #include "EPSVectorFileReader.h"
 #include "FakeJawsRaster.h"
 #include "JawsEntryPoints.h"
 #include "Rip.h"
 
+#include "LibUtils.h"
 #include "brask/ClassIds.h"
-#include "brask/ObjectCounter.h"
 #include "brask/Raster.h"
-#include "brask_host/Host.h"
-#include "shell/ClassFactorySlot.h"
-#include "shell/LibUtils.h"
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -50,7 +46,8 @@ public:
 // An EPS RIP whose buffer requests are recorded and refused when `refuse` says so.
 class TestRip : public PLUGIN::EPSJawsRip {
 public:
-    using PLUGIN::EPSJawsRip::EPSJawsRip;
+    TestRip(IClassFactory* factory, IO::IDataProvider* provider, const PLUGIN::EPSVectorFileReader* reader)
+        : PLUGIN::EPSJawsRip(factory, nullptr, provider, reader) {}
 
     std::function<bool(std::size_t bytes, std::size_t request)> refuse;
     std::vector<std::size_t> requests;
@@ -64,14 +61,14 @@ protected:
     }
 };
 
-class RasterFixture : public ::testing::Test {
+class RasterFixture : public HostFixture {
 protected:
     void SetUp() override {
-        mLive = ObjectCounter::Live();
+        Fixture::SetUp();
         UseApplicationFolder(RASTER_APP_DIR);
         {
             LogCapture startMessages; // the stand-in greets every start
-            ASSERT_TRUE(PLUGIN::LoadJawsLibrary(PLUGIN::JawsLibraryLoaded()));
+            ASSERT_TRUE(PLUGIN::LoadJawsLibrary(PLUGIN::JawsLibraryLoaded(), mHost.Get()));
         }
         mFake = dlopen((std::string(RASTER_APP_DIR) + "/libBraskPDF.so").c_str(), RTLD_NOW | RTLD_NOLOAD);
         ASSERT_NE(mFake, nullptr);
@@ -80,24 +77,12 @@ protected:
     void TearDown() override {
         if (mFake != nullptr)
             dlclose(mFake);
-        COREREGISTRY::ClassFactorySlot::Set(nullptr);
-        if (mHost)
-            mHost->UnpublishCoreRegistry();
-        mHost.Reset();
-        EXPECT_EQ(ObjectCounter::Live(), mLive) << "objects leaked";
+        HostFixture::TearDown();
     }
 
     // A new host over `folder`; the next RIP call loads the interpreter from there again.
     void UseApplicationFolder(const std::string& folder) {
-        COREREGISTRY::ClassFactorySlot::Set(nullptr);
-        if (mHost)
-            mHost->UnpublishCoreRegistry();
-        HOST::HostOptions options;
-        options.applicationDir = folder;
-        options.temporaryDir = mTempDir.Path().string();
-        mHost = HOST::Host::Create(options);
-        mHost->PublishAsCoreRegistry();
-        COREREGISTRY::ClassFactorySlot::Set(mHost.Get());
+        UseHost(folder);
         PLUGIN::JawsLibraryLoaded().store(false);
     }
 
@@ -132,14 +117,6 @@ protected:
         return std::string(data, size);
     }
 
-    // A data provider over `bytes`, and a reader whose PostScript section is all of them.
-    TInterfacePtr<IO::IDataProvider> Provider(const std::string& bytes) {
-        TInterfacePtr<IO::IDataProvider> provider;
-        IO::CreateReadOnlyDataProvider(mHost.Get(), provider, bytes.data(),
-                                       static_cast<std::int32_t>(bytes.size()));
-        return provider;
-    }
-
     TInterfacePtr<GRAPHICS::IRasterComponent> Raster(std::int32_t width, std::int32_t height,
                                                      std::int32_t colour, bool alpha) {
         TInterfacePtr<GRAPHICS::IRasterComponent> raster;
@@ -149,10 +126,7 @@ protected:
         return raster;
     }
 
-    TempDir mTempDir;
-    TInterfacePtr<HOST::Host> mHost;
     void* mFake = nullptr;
-    std::int64_t mLive = 0;
 };
 
 // Exactly `count` error records with `message`, each from `file` and `function`.

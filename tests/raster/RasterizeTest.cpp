@@ -25,7 +25,7 @@ class RasterizeTest : public RasterFixture {
 protected:
     void SetUp() override {
         RasterFixture::SetUp();
-        mProvider = Provider(mEPS);
+        mProvider = MemorySource(mEPS);
         mReader.end = static_cast<std::int32_t>(mEPS.size());
         mReader.top = 50 << 16; // 100 x 50 pt
     }
@@ -79,7 +79,7 @@ TEST_F(RasterizeTest, RGBRendersSplitIntoThreeChannelsAndAlpha) {
         SCOPED_TRACE(c.name);
         ResetDevice();
         auto raster = Raster(200, 100, 3, true);
-        TestRip rip(nullptr, mProvider.Get(), &mReader);
+        TestRip rip(mHost.Get(), mProvider.Get(), &mReader);
         rip.refuse = [&c](std::size_t bytes, std::size_t) { return c.refuse32 && bytes == 4u * 100 * 50; };
         EXPECT_EQ(rip.Rasterize(raster, c.dpi, 1, 0), kOK);
         EXPECT_EQ(Calls(), kRGBPass);
@@ -111,7 +111,7 @@ TEST_F(RasterizeTest, RGBRendersSplitIntoThreeChannelsAndAlpha) {
         }
     }
     ResetDevice();
-    TestRip rip(nullptr, mProvider.Get(), &mReader);
+    TestRip rip(mHost.Get(), mProvider.Get(), &mReader);
     auto raster = Raster(100, 50, 3, true);
     EXPECT_EQ(rip.Rasterize(raster, 36.5f, 0, 0), kOK);
     EXPECT_EQ(SetupAt(0).xResolution, 0x248000); // truncated in 16.16
@@ -122,7 +122,7 @@ TEST_F(RasterizeTest, NoPixmapNoDeviceOrNoLibraryGive43) {
     auto raster = Raster(100, 50, 3, true);
     {
         LogCapture log;
-        TestRip rip(nullptr, mProvider.Get(), &mReader);
+        TestRip rip(mHost.Get(), mProvider.Get(), &mReader);
         rip.refuse = [](std::size_t, std::size_t) { return true; };
         EXPECT_EQ(rip.Rasterize(raster, 72.0f, 1, 0), 43);
         EXPECT_EQ(rip.requests, (std::vector<std::size_t>{20000, 10000}));
@@ -138,7 +138,7 @@ TEST_F(RasterizeTest, NoPixmapNoDeviceOrNoLibraryGive43) {
     }
     {
         LogCapture log;
-        TestRip rip(nullptr, mProvider.Get(), &mReader);
+        TestRip rip(mHost.Get(), mProvider.Get(), &mReader);
         SetSetupResults({-1});
         EXPECT_EQ(rip.Rasterize(raster, 72.0f, 1, 0), 43);
         EXPECT_EQ(Calls(), "ColorSpaceClear FontInfoClear Setup ");
@@ -146,9 +146,9 @@ TEST_F(RasterizeTest, NoPixmapNoDeviceOrNoLibraryGive43) {
         ExpectLogged(log, kNoDevice);
     }
     LogCapture log;
-    UseApplicationFolder((mTempDir.Path() / "no-wrapper").string());
+    UseApplicationFolder((mTemp.Path() / "no-wrapper").string());
     ResetDevice();
-    TestRip rip(nullptr, mProvider.Get(), &mReader);
+    TestRip rip(mHost.Get(), mProvider.Get(), &mReader);
     EXPECT_EQ(rip.Rasterize(raster, 72.0f, 1, 0), 43);
     EXPECT_EQ(Calls(), "");
     ExpectLogged(log, kNoDevice);
@@ -157,7 +157,7 @@ TEST_F(RasterizeTest, NoPixmapNoDeviceOrNoLibraryGive43) {
 TEST_F(RasterizeTest, FailedRenderGives7AndCopiesNothing) {
     LogCapture log;
     auto raster = Raster(100, 50, 3, true);
-    TestRip rip(nullptr, mProvider.Get(), &mReader);
+    TestRip rip(mHost.Get(), mProvider.Get(), &mReader);
     SetDrawResult(-3);
     EXPECT_EQ(rip.Rasterize(raster, 72.0f, 1, 0), 7);
     EXPECT_EQ(Calls(), kRGBPass);
@@ -167,7 +167,7 @@ TEST_F(RasterizeTest, FailedRenderGives7AndCopiesNothing) {
 }
 
 TEST_F(RasterizeTest, MissingChannelsOrLineBufferGive5) {
-    TestRip rip(nullptr, mProvider.Get(), &mReader);
+    TestRip rip(mHost.Get(), mProvider.Get(), &mReader);
     const auto expect5 = [&](TInterfacePtr<IRasterComponent> raster, std::int32_t model) {
         LogCapture log;
         ResetDevice();
@@ -190,7 +190,7 @@ TEST_F(RasterizeTest, AlphaGoesToTheLastAlphaChannelAndASmallerRasterTakesWhatFi
     auto raster = Raster(40, 20, 3, true);
     raster->AddExtraChannel(0x12345678);
     raster->AddExtraChannel(GRAPHICS::kAlphaChannelType);
-    TestRip rip(nullptr, mProvider.Get(), &mReader);
+    TestRip rip(mHost.Get(), mProvider.Get(), &mReader);
     EXPECT_EQ(rip.Rasterize(raster, 72.0f, 1, 0), kOK);
     EXPECT_EQ(rip.requests.back(), 4u * 40); // the line buffer follows the raster's row length
     ExpectChannels(*raster, 100, 50, 3, 24, 32, 32, raster->GetExtraChannel(2));
@@ -204,7 +204,7 @@ TEST_F(RasterizeTest, CMYKTakesItsAlphaFromASecondRGBRender) {
         SCOPED_TRACE(refused);
         ResetDevice();
         auto raster = Raster(100, 50, 4, true);
-        TestRip rip(nullptr, mProvider.Get(), &mReader);
+        TestRip rip(mHost.Get(), mProvider.Get(), &mReader);
         rip.refuse = [refused](std::size_t bytes, std::size_t request) {
             return bytes == 20000 && static_cast<int>(request) == refused;
         };
@@ -229,7 +229,7 @@ TEST_F(RasterizeTest, CMYKTakesItsAlphaFromASecondRGBRender) {
 }
 
 TEST_F(RasterizeTest, CMYKFailuresOfTheSecondRender) {
-    TestRip rip(nullptr, mProvider.Get(), &mReader);
+    TestRip rip(mHost.Get(), mProvider.Get(), &mReader);
     auto raster = Raster(100, 50, 4, true);
     {
         LogCapture log; // no second pixmap: a failure, not a blank raster reported as done
@@ -270,7 +270,7 @@ TEST_F(RasterizeTest, TranslationRunsThroughTheCallbackAndTheHostTransform) {
     Fake<void (*)(const ColorTransCBRec*)>("fake_raster_set_run")(&run);
 
     auto raster = Raster(100, 50, 3, true);
-    TestRip rip(nullptr, mProvider.Get(), &mReader);
+    TestRip rip(mHost.Get(), mProvider.Get(), &mReader);
     EXPECT_EQ(rip.Rasterize(raster, 72.0f, 1, 1), kOK);
     EXPECT_NE(SetupAt(0).callback.translate, nullptr);
     EXPECT_NE(SetupAt(0).callback.context, nullptr);

@@ -2,14 +2,13 @@
 
 #include "CallasRip.h"
 #include "JobDictionary.h"
-#include "shell/LibUtils.h"
+#include "LibUtils.h"
 
 #include <filesystem>
 #include <thread>
 
 using namespace BRASK;
 using namespace BRASK::PLUGIN;
-using BRASK::TEST::LogCapture;
 
 namespace {
 
@@ -47,7 +46,7 @@ TEST_F(Callas, JobOptionsFileHasTheNineLinesAndIsGoneAfterTheConversion) {
     CallasLibrary library(FakeCallas("ok"));
     ASSERT_TRUE(library.IsLoaded());
     auto uri = PictureURI("/pictures/logo.eps");
-    CallasRip rip(uri.Get(), library);
+    CallasRip rip(uri.Get(), mHost.Get(), library);
     EXPECT_TRUE(library.IsInitialised());
 
     SetDistillerParams(true);
@@ -60,7 +59,7 @@ TEST_F(Callas, JobOptionsFileHasTheNineLinesAndIsGoneAfterTheConversion) {
 
     const std::string jobPath = Fake<const char* (*)()>("fake_job_path")();
     const std::string name = std::filesystem::path(jobPath).filename().string();
-    EXPECT_EQ(std::filesystem::path(jobPath).parent_path(), mTempDir.Path());
+    EXPECT_EQ(std::filesystem::path(jobPath).parent_path(), mTemp.Path());
     ASSERT_EQ(name.size(), 38u + 14u);
     EXPECT_EQ(name.front(), '{');
     EXPECT_EQ(name.substr(37), "}bxp.joboptions");
@@ -90,38 +89,36 @@ TEST_F(Callas, EmptyParametersStillWriteTheDistillerBlock) {
 }
 
 TEST_F(Callas, MissingOrFailingConverterIsLoggedAndFails) {
-    LogCapture log;
-    CallasLibrary absent((mTempDir.Path() / "none.so").string());
+    mLog.Clear();
+    CallasLibrary absent((mTemp.Path() / "none.so").string());
     EXPECT_FALSE(absent.IsLoaded());
     auto uri = PictureURI("/pictures/logo.eps");
-    CallasRip noLibrary(uri.Get(), absent);
-    ASSERT_EQ(log.Records().size(), 1u);
-    EXPECT_EQ(log.Records()[0].MessageUTF8(), "Failed to load Callas library");
-    EXPECT_EQ(log.Records()[0].file, "core/Plugins/EPSLoader/Source/src/Common/CallasRip");
-    EXPECT_EQ(log.Records()[0].function,
-              "__cdecl BRASK::PLUGIN::CallasRip::CallasRip(class BRASK::IO::IURI &)");
+    CallasRip noLibrary(uri.Get(), mHost.Get(), absent);
+    const auto records = mLog.Records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].MessageUTF8(), "Failed to load Callas library");
+    EXPECT_EQ(records[0].file, "core/Plugins/EPSLoader/Source/src/Common/CallasRip");
+    EXPECT_EQ(records[0].function, "__cdecl BRASK::PLUGIN::CallasRip::CallasRip(class BRASK::IO::IURI &)");
     SetDistillerParams(true);
     EXPECT_EQ(noLibrary.CreatePDFGraphics("/out/x.pdf", true), 7);
-    EXPECT_TRUE(mTempDir.Files().empty()); // the job options were removed again
+    EXPECT_TRUE(mTemp.Files().empty()); // the job options were removed again
 
-    log.Clear();
     CallasLibrary failing(FakeCallas("initfails"));
     ASSERT_TRUE(failing.IsLoaded());
-    CallasRip notInitialised(uri.Get(), failing);
-    EXPECT_EQ(log.WithMessage("Error code: 5 occured while Callas initialization.").size(), 1u);
+    CallasRip notInitialised(uri.Get(), mHost.Get(), failing);
+    EXPECT_EQ(Logged("Error code: 5 occured while Callas initialization."), 1u);
     SetDistillerParams(true);
     EXPECT_EQ(notInitialised.CreatePDFGraphics("/out/x.pdf", true), 7);
     EXPECT_EQ(FakeSymbol<int (*)()>(FakeCallas("initfails"), "fake_save_calls")(), 0);
 
     // A converter that refuses the job: its status is logged and the conversion fails.
     CallasLibrary refusing(FakeCallas("ok"));
-    CallasRip refused(uri.Get(), refusing);
-    log.Clear();
+    CallasRip refused(uri.Get(), mHost.Get(), refusing);
     Fake<void (*)(int)>("fake_set_output_mode")(3);
     SetDistillerParams(true);
     EXPECT_EQ(refused.CreatePDFGraphics("/out/x.pdf", true), 7);
     Fake<void (*)(int)>("fake_set_output_mode")(0);
-    EXPECT_EQ(log.WithMessage("SaveAsPDF failed. Error = -1").size(), 1u);
+    EXPECT_EQ(Logged("SaveAsPDF failed. Error = -1"), 1u);
 }
 
 TEST_F(Callas, ConcurrentConversionsKeepTheirOwnOptions) {

@@ -1,19 +1,16 @@
+// Loading and starting the interpreter wrapper, its device path, and a distillation without it.
 #include "RipFixture.h"
 
 #include "EPSVectorFileReader.h"
 #include "JawsEntryPoints.h"
 #include "JawsFolders.h"
 #include "Rip.h"
-#include "shell/LibUtils.h"
-
-#include <cstring>
 
 #include <filesystem>
 #include <unistd.h>
 
 using namespace BRASK;
 using namespace BRASK::PLUGIN;
-using BRASK::TEST::LogCapture;
 
 namespace {
 
@@ -26,10 +23,10 @@ protected:
     // Loads the variant with a flag of this test's own (the process-wide flag stays untouched).
     bool Load(const std::string& variant) {
         UseApplicationFolder("jaws-" + variant);
-        return LoadJawsLibrary(mFlag);
+        return LoadJawsLibrary(mFlag, mHost.Get());
     }
-    int StartupCalls(const std::string& variant) {
-        auto calls = FakeSymbol<int (*)()>(FakeJaws(variant), "fake_startup_calls");
+    int Count(const std::string& variant, const char* name) {
+        auto calls = FakeSymbol<int (*)()>(FakeJaws(variant), name);
         return calls == nullptr ? -1 : calls();
     }
     std::atomic<bool> mFlag{false};
@@ -38,18 +35,16 @@ protected:
 } // namespace
 
 TEST_F(JawsLibrary, StartsOnceWithTheDevicePathAndRoutesItsMessages) {
-    LogCapture log;
     ASSERT_TRUE(Load("ok"));
     EXPECT_TRUE(mFlag.load());
-    EXPECT_EQ(StartupCalls("ok"), 1);
-    EXPECT_TRUE(LoadJawsLibrary(mFlag)); // the fast path: no second start
-    EXPECT_EQ(StartupCalls("ok"), 1);
+    EXPECT_TRUE(LoadJawsLibrary(mFlag, mHost.Get())); // the fast path: no second start
+    EXPECT_EQ(Count("ok", "fake_startup_calls"), 1);
 
     auto initFile = FakeSymbol<const char* (*)()>(FakeJaws("ok"), "fake_init_file");
     EXPECT_STREQ(initFile(), "%lib%init.ps");
     auto devicePath = FakeSymbol<const char* (*)()>(FakeJaws("ok"), "fake_device_path");
     const std::string app = std::string(BRASK_FAKES_DIR) + "/jaws-ok";
-    const std::string perProcess = mTempDir.Path().string() + "/jaws" + std::to_string(getpid());
+    const std::string perProcess = mTemp.Path().string() + "/jaws" + std::to_string(getpid());
     // The font stub tree of the shared RIP folder and the installed fonts' folders come first.
     const std::string path = devicePath();
     const std::string fonts = "%os%=;%xfont%+" + app + "/jaws/FontStubs;%psfont%=";
@@ -60,12 +55,10 @@ TEST_F(JawsLibrary, StartsOnceWithTheDevicePathAndRoutesItsMessages) {
     ASSERT_GT(path.size(), rest.size());
     EXPECT_EQ(path.substr(path.size() - rest.size()), rest);
     EXPECT_TRUE(std::filesystem::exists(app + "/jaws/FontStubs/_edir_"));
-    // Both RIP folders now exist.
     EXPECT_TRUE(std::filesystem::is_directory(perProcess));
-    EXPECT_TRUE(std::filesystem::is_directory(app + "/jaws"));
 
     // The interpreter's message came through jawsLogging, each byte widened to one unit.
-    const auto records = log.Records();
+    const auto records = mLog.Records();
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].message, L"fake interpreter: started \u00E9");
     EXPECT_EQ(records[0].file, "core/Common/Headers/Jaws/JawsUtils");
@@ -73,56 +66,49 @@ TEST_F(JawsLibrary, StartsOnceWithTheDevicePathAndRoutesItsMessages) {
     EXPECT_EQ(records[0].type, 2);
 }
 
-TEST_F(JawsLibrary, StartupStatusMinusTwoCountsAsSuccess) {
-    EXPECT_TRUE(Load("minus2"));
-}
-
-TEST_F(JawsLibrary, FailedStartIsRetriedByTheNextRequest) {
-    EXPECT_FALSE(Load("fails"));
-    EXPECT_FALSE(mFlag.load());
-    EXPECT_FALSE(LoadJawsLibrary(mFlag));
-    EXPECT_EQ(StartupCalls("fails"), 2);
-}
-
-TEST_F(JawsLibrary, AlreadyStartedInterpreterIsNeitherStartedNorGivenALogger) {
-    ASSERT_TRUE(Load("started"));
-    EXPECT_EQ(StartupCalls("started"), 0);
-    auto loggerCalls = FakeSymbol<int (*)()>(FakeJaws("started"), "fake_logger_calls");
-    EXPECT_EQ(loggerCalls(), 0);
-}
-
-TEST_F(JawsLibrary, OneMissingNameMeansNoLibrary) {
-    EXPECT_FALSE(Load("missing"));
-    // The name is one the plug-in never calls, yet the wrapper counts as absent and is not started.
-    EXPECT_EQ(StartupCalls("missing"), 0);
-}
-
-TEST_F(JawsLibrary, NoLibraryInTheApplicationFolder) {
-    UseApplicationFolder("nowhere");
-    EXPECT_FALSE(LoadJawsLibrary(mFlag));
-    UseApplicationFolder("");
-    EXPECT_FALSE(LoadJawsLibrary(mFlag));
+TEST_F(JawsLibrary, StartStatusesAndLibrariesThatCannotServe) {
+    struct Case {
+        const char* variant;
+        bool loaded;
+        int startups; // after two requests: a failed start is retried by the next one
+        int loggers;
+    };
+    const Case cases[] = {
+        {"minus2", true, 1, 1},  // "already running" counts as success
+        {"fails", false, 2, 2},  // retried
+        {"started", true, 0, 0}, // an interpreter already started is neither started nor given a logger
+        {"missing", false, 0, 0} // one missing name (one the plug-in never calls) means no library
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.variant);
+        mFlag = false;
+        EXPECT_EQ(Load(c.variant), c.loaded);
+        EXPECT_EQ(LoadJawsLibrary(mFlag, mHost.Get()), c.loaded);
+        EXPECT_EQ(mFlag.load(), c.loaded);
+        EXPECT_EQ(Count(c.variant, "fake_startup_calls"), c.startups);
+        EXPECT_EQ(Count(c.variant, "fake_logger_calls"), c.loggers);
+    }
+    for (const char* folder : {"nowhere", ""}) { // no wrapper in the application folder, or no folder
+        UseApplicationFolder(folder);
+        EXPECT_FALSE(LoadJawsLibrary(mFlag, mHost.Get())) << folder;
+    }
 }
 
 TEST_F(JawsLibrary, DevicePathCarriesFontsAndNonAsciiFoldersAsUTF8) {
     UseApplicationFolder("jaws-ok");
     const CoreString fonts = BXString("%xfont%+/app/jaws/FontStubs;%psfont%=/usr/share/fonts/;");
-    const std::string path = BuildJawsDevicePath(fonts).GetUTF8String();
+    const std::string path = BuildJawsDevicePath(mHost.Get(), fonts).GetUTF8String();
     EXPECT_EQ(path.find("%os%=;%xfont%+/app/jaws/FontStubs;%psfont%=/usr/share/fonts/;%temp%="), 0u);
 
-    HOST::HostOptions options;
-    options.applicationDir = (mTempDir.Path() / "Gr\xC3\xBC\xC3\x9F"
-                                                "e")
-                                 .string();
-    options.temporaryDir = mTempDir.Path().string();
-    auto host = HOST::Host::Create(options);
-    COREREGISTRY::ClassFactorySlot::Set(host.Get());
+    const std::string application = (mTemp.Path() / "Gr\xC3\xBC\xC3\x9F"
+                                                    "e")
+                                        .string();
+    UseHost(application);
     char* raw = nullptr;
-    MakeJawsDevicePath(raw);
+    MakeJawsDevicePath(mHost.Get(), raw);
     const std::string made(raw);
     delete[] raw;
-    EXPECT_NE(made.find("%profiles%=" + options.applicationDir + "/Profiles;"), std::string::npos);
-    COREREGISTRY::ClassFactorySlot::Set(mHost.Get());
+    EXPECT_NE(made.find("%profiles%=" + application + "/Profiles;"), std::string::npos);
 }
 
 TEST(JawsFolderNames, OnlyTheFirstBackslashTurns) {
@@ -133,26 +119,21 @@ TEST(JawsFolderNames, OnlyTheFirstBackslashTurns) {
 TEST_F(JawsLibrary, DistillWithoutTheLibraryWritesNothingAndFails) {
     // The only test here that uses the process-wide flag: nothing loads a wrapper from this folder.
     UseApplicationFolder("nowhere");
+    const std::string pdf = (mTemp.Path() / "out.pdf").string();
+    auto provider =
+        MemorySource("%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 10 10\n%%EndComments\nshowpage\n");
     EPSVectorFileReader reader;
-    EPSJawsRip rip(nullptr, nullptr, &reader);
-    const std::string pdf = (mTempDir.Path() / "out.pdf").string();
-    TInterfacePtr<IO::IDataProvider> provider;
-    const std::string eps =
-        "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 10 10\n%%EndComments\nshowpage\n%%EOF\n";
-    IO::CreateReadOnlyDataProvider(mHost.Get(), provider, eps.data(), static_cast<std::int32_t>(eps.size()));
     ASSERT_EQ(reader.Init(provider.Get()), DSCNoError);
-    EPSJawsRip withProvider(nullptr, provider.Get(), &reader);
-    LogCapture log;
-    EXPECT_EQ(withProvider.CreatePDFGraphics(pdf.c_str()), 7);
-    EXPECT_EQ(log.WithMessage("The interpreter library is not available.").size(), 1u);
+    EPSJawsRip rip(mHost.Get(), nullptr, provider.Get(), &reader);
+    EXPECT_EQ(rip.CreatePDFGraphics(pdf.c_str()), 7);
+    EXPECT_EQ(Logged("The interpreter library is not available."), 1u);
     EXPECT_FALSE(std::filesystem::exists(pdf));
-    EXPECT_EQ(withProvider.GetColorSpaceCount(), 0);
-    EXPECT_EQ(withProvider.GetColorSpaceList(), nullptr);
-    EXPECT_FALSE(withProvider.IsRasterJob());
+    EXPECT_EQ(rip.GetColorSpaceCount(), 0);
+    EXPECT_EQ(rip.GetColorSpaceList(), nullptr);
+    EXPECT_FALSE(rip.IsRasterJob());
 }
 
-TEST(DistillParams, RecordBytesForAnInvertedBox) {
-    // Right < left and top < bottom: positive sizes, the given left and bottom kept as origin.
+TEST(DistillParams, AnInvertedBoxGivesPositiveSizesFromTheGivenOrigin) {
     class BoxReader : public EPSVectorFileReader {
     public:
         Fixed GetLeft() const override { return 100 << 16; }
@@ -160,23 +141,15 @@ TEST(DistillParams, RecordBytesForAnInvertedBox) {
         Fixed GetBottom() const override { return -(10 << 16); }
         Fixed GetTop() const override { return -(30 << 16) - 0x8000; }
     } reader;
-    EPSJawsRip rip(nullptr, nullptr, &reader);
+    EPSJawsRip rip(nullptr, nullptr, nullptr, &reader);
     const RipDistillParams params = rip.MakeDistillParams();
-    unsigned char bytes[88];
-    std::memcpy(bytes, &params, sizeof bytes);
-    unsigned char expected[88] = {};
-    const auto put32 = [&](int offset, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            expected[offset + i] = static_cast<unsigned char>(v >> (8 * i));
-    };
-    put32(0, 88);
-    put32(4, 100u << 16);
-    put32(8, static_cast<std::uint32_t>(-(10 << 16)));
-    put32(12, 60u << 16);
-    put32(16, (20u << 16) + 0x8000);
-    put32(20, 0x1200000);
-    put32(24, 0x1200000);
-    expected[34] = 1;
-    put32(80, 3);
-    EXPECT_EQ(0, std::memcmp(bytes, expected, sizeof bytes));
+    EXPECT_EQ(params.recordSize, 88);
+    EXPECT_EQ(params.left, 100 << 16);
+    EXPECT_EQ(params.bottom, -(10 << 16));
+    EXPECT_EQ(params.width, 60 << 16);
+    EXPECT_EQ(params.height, (20 << 16) + 0x8000);
+    EXPECT_EQ(params.xResolution, 288 << 16);
+    EXPECT_EQ(params.yResolution, 288 << 16);
+    EXPECT_EQ(params.embedAllFonts, 1);
+    EXPECT_EQ(params.flags, 3u);
 }

@@ -1,9 +1,12 @@
 #include "brask/Guid.h"
+#include "brask/FilterKeys.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <map>
 #include <set>
+#include <tuple>
 
 using BRASK::GUID;
 using BRASK::MakeGuid;
@@ -57,4 +60,18 @@ TEST(Guid, RandomGuidsAreVersionFourAndDistinct) {
         seen.insert(g.ToString());
     }
     EXPECT_EQ(seen.size(), 200u);
+}
+
+// The two unit conversions of the contract: exact points, and pixel counts that never overflow.
+TEST(FilterKeys, FixedPointsAndPixels) {
+    using namespace BRASK;
+    EXPECT_EQ(FixedToPoints(0x7FFFFFFF), 32767.9999847412109375); // exact
+    EXPECT_EQ(FixedToPoints(-0x8000 - 0x10000), -1.5);
+    // Truncated toward zero in float arithmetic: 100 pt at 100 dpi are 138.9 pixels; 50 pt at 72 dpi, 50.
+    const std::tuple<float, float, std::int32_t> cases[] = {
+        {100.0f, 100.0f, 138},     {50.0f, 72.0f, 50},         {0.5f, 72.0f, 0},
+        {-100.0f, 72.0f, -100},    {1e30f, 72.0f, 2147483647}, {-1e30f, 72.0f, -2147483647 - 1},
+        {std::nanf(""), 72.0f, 0}, {100.0f, std::nanf(""), 0}};
+    for (const auto& [points, dpi, pixels] : cases)
+        EXPECT_EQ(PixelsFor(points, dpi), pixels) << points << " pt at " << dpi << " dpi";
 }

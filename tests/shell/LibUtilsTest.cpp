@@ -1,39 +1,13 @@
-#include "../support/LogCapture.h"
-#include "../support/TempDir.h"
+// The SDK convenience functions built into the plug-in: their failures and what they hand back.
+#include "../support/HostFixture.h"
 
 #include "LibUtils.h"
-
-#include "brask/ClassIds.h"
-#include "brask/ObjectCounter.h"
-#include "brask_host/Host.h"
-
-#include <gtest/gtest.h>
-
-#include <fstream>
 
 using namespace BRASK;
 using BRASK::TEST::LogCapture;
 
 namespace {
-
-class LibUtils : public ::testing::Test {
-protected:
-    void SetUp() override {
-        mLive = ObjectCounter::Live();
-        HOST::HostOptions options;
-        options.temporaryDir = mTemp.Path().string();
-        options.applicationDir = mTemp.Path().string();
-        mHost = HOST::Host::Create(options);
-    }
-    void TearDown() override {
-        mHost.Reset();
-        EXPECT_EQ(ObjectCounter::Live(), mLive) << "objects leaked";
-    }
-    TEST::TempDir mTemp;
-    TInterfacePtr<HOST::Host> mHost;
-    std::int64_t mLive = 0;
-};
-
+using LibUtils = BRASK::TEST::HostFixture;
 } // namespace
 
 TEST_F(LibUtils, NullFactoryLogsWithEachUnitsSource) {
@@ -67,17 +41,17 @@ TEST_F(LibUtils, NullFactoryLogsWithEachUnitsSource) {
 TEST_F(LibUtils, CreateURIReplacesAndReleasesTheOldURI) {
     TInterfacePtr<IO::IURI> uri;
     ASSERT_EQ(IO::CreateURI(mHost.Get(), uri, BXString("/a/first.eps")), kOK);
-    IO::IURI* old = uri.Get();
-    old->AddRef();
+    TInterfacePtr<IO::IURI> old = uri;
     ASSERT_EQ(IO::CreateURI(mHost.Get(), uri, BXString("/a/second.eps")), kOK);
-    EXPECT_NE(uri.Get(), old);
+    EXPECT_NE(uri.Get(), old.Get());
     EXPECT_EQ(uri->GetPath(), BXString("/a/second.eps"));
-    EXPECT_EQ(old->Release(), 0u); // the helper dropped its reference
+    const auto live = ObjectCounter::Live();
+    old.Reset(); // the helper dropped its reference: this was the last one
+    EXPECT_EQ(ObjectCounter::Live(), live - 1);
 }
 
 TEST_F(LibUtils, DataProviderModes) {
-    const std::string path = (mTemp.Path() / "data.bin").string();
-    std::ofstream(path) << "hello";
+    const std::string path = WriteFile("data.bin", "hello");
     TInterfacePtr<IO::IURI> uri;
     ASSERT_EQ(IO::CreateURI(mHost.Get(), uri, CoreString::FromUTF8(path)), kOK);
 

@@ -1,14 +1,5 @@
 // Loads libEPSLoader.so the way a host does and checks its exports and class objects.
-#include "../support/LogCapture.h"
-#include "../support/TempDir.h"
-
-#include "brask/ClassIds.h"
-#include "brask/Graphics.h"
-#include "brask/ObjectCounter.h"
-#include "brask/Plugin.h"
-#include "brask_host/Host.h"
-
-#include <gtest/gtest.h>
+#include "../support/HostFixture.h"
 
 #include <array>
 #include <cstdio>
@@ -24,7 +15,7 @@ namespace {
 
 const std::string kPluginPath = std::string(BRASK_APP_DIR) + "/libEPSLoader.so";
 
-class LoadedPlugin : public ::testing::Test {
+class LoadedPlugin : public BRASK::TEST::HostFixture {
 protected:
     static void SetUpTestSuite() {
         sHandle = dlopen(kPluginPath.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -35,33 +26,30 @@ protected:
     }
     void SetUp() override {
         ASSERT_TRUE(sInit && sDeInit && sGetClassObject);
-        mLive = ObjectCounter::Live();
-        HOST::HostOptions options;
-        options.temporaryDir = mTemp.Path().string();
-        mHost = HOST::Host::Create(options);
-        mHost->PublishAsCoreRegistry();
+        HostFixture::SetUp();
+        UseHost("");
         ASSERT_EQ(sInit(nullptr, mHost.Get()), kOK);
     }
     void TearDown() override {
         EXPECT_EQ(sDeInit(), kOK);
-        mHost->UnpublishCoreRegistry();
-        mHost.Reset();
-        EXPECT_EQ(ObjectCounter::Live(), mLive) << "objects leaked";
+        HostFixture::TearDown();
     }
 
-    TInterfacePtr<IGuidList> NewList() {
-        TInterfacePtr<IGuidList> list;
-        EXPECT_EQ(CreateInstance(mHost.Get(), CLSID::GuidList, list), kOK);
-        return list;
+    // The class object of `id`, held; `status` receives GetClassObject's answer.
+    TInterfacePtr<IObject> ClassObject(const GUID& id, Status* status = nullptr) {
+        IObject* out = nullptr;
+        const Status answer = sGetClassObject(&id, nullptr, &out);
+        if (status != nullptr)
+            *status = answer;
+        TInterfacePtr<IObject> held;
+        held.Adopt(out);
+        return held;
     }
 
     static inline void* sHandle = nullptr;
     static inline PluginInitFn sInit = nullptr;
     static inline PluginDeInitFn sDeInit = nullptr;
     static inline PluginGetClassObjectFn sGetClassObject = nullptr;
-    TEST::TempDir mTemp;
-    TInterfacePtr<HOST::Host> mHost;
-    std::int64_t mLive = 0;
 };
 
 std::set<std::string> ExportedSymbols(const std::string& library) {
@@ -97,34 +85,33 @@ TEST_F(LoadedPlugin, InitWithoutFactoryFailsWithItsMessage) {
               "long __cdecl InitPlugin(const class BRASK::FILE_SYS::IDir *,class BRASK::IClassFactory *)");
     EXPECT_EQ(records[0].file, "core/Plugins/EPSLoader/Source/src/Common/PDFBasedCG");
     // With the slot empty the composite graphic cannot make its dictionary.
-    IObject* out = nullptr;
-    EXPECT_EQ(sGetClassObject(&CLSID::EPSCompositeGraphic, nullptr, &out), kOutOfMemory);
-    EXPECT_EQ(out, nullptr);
+    Status status = kOK;
+    EXPECT_FALSE(ClassObject(CLSID::EPSCompositeGraphic, &status));
+    EXPECT_EQ(status, kOutOfMemory);
     EXPECT_EQ(log.WithMessage("CreateDictionaryWithFilterInfoKeys failed. Error = 12").size(), 1u);
     ASSERT_EQ(sInit(nullptr, mHost.Get()), kOK);
 }
 
 TEST_F(LoadedPlugin, RegistryObjectsAreNewEachTimeAndListTheOfferedIds) {
-    IObject* first = nullptr;
-    IObject* second = nullptr;
-    ASSERT_EQ(sGetClassObject(&CLSID::PluginClassFactoriesIID, nullptr, &first), kOK);
-    ASSERT_EQ(sGetClassObject(&CLSID::PluginClassFactoriesIID, nullptr, &second), kOK);
-    EXPECT_NE(first, second);
+    auto first = ClassObject(CLSID::PluginClassFactoriesIID),
+         second = ClassObject(CLSID::PluginClassFactoriesIID);
+    ASSERT_TRUE(first && second);
+    EXPECT_NE(first.Get(), second.Get());
     EXPECT_EQ(*first->GetIID(), CLSID::PluginClassFactoriesIID);
     // Count 1 each: one Release destroys.
     const auto live = ObjectCounter::Live();
-    second->Release();
+    second.Reset();
     EXPECT_EQ(ObjectCounter::Live(), live - 1);
 
-    auto* registry = dynamic_cast<COREREGISTRY::IPluginClassFactories*>(first);
+    auto* registry = dynamic_cast<COREREGISTRY::IPluginClassFactories*>(first.Get());
     ASSERT_NE(registry, nullptr);
-    auto interfaces = NewList();
+    auto interfaces = Make<IGuidList>(CLSID::GuidList);
     EXPECT_EQ(registry->GetInterfaceIDs(interfaces), kOK);
     ASSERT_EQ(interfaces->GetCount(), 2u);
     EXPECT_EQ(interfaces->GetAt(0), CLSID::FirstOfferedIID);
     EXPECT_EQ(interfaces->GetAt(1), CLSID::SecondOfferedIID);
 
-    auto classes = NewList();
+    auto classes = Make<IGuidList>(CLSID::GuidList);
     EXPECT_EQ(registry->GetClassIDs(CLSID::FirstOfferedIID, classes), kOK);
     EXPECT_EQ(registry->GetClassIDs(CLSID::SecondOfferedIID, classes), kOK);
     ASSERT_EQ(classes->GetCount(), 2u);
@@ -133,21 +120,18 @@ TEST_F(LoadedPlugin, RegistryObjectsAreNewEachTimeAndListTheOfferedIds) {
     EXPECT_EQ(registry->GetClassIDs(CLSID::CompositeGraphicIID, classes), 1);
     EXPECT_EQ(registry->GetClassIDs(MakeGuid(1, 2, 3, 4, 5), classes), 1);
     EXPECT_EQ(classes->GetCount(), 2u);
-    first->Release();
 }
 
 TEST_F(LoadedPlugin, CompositeGraphicAndRefusedIds) {
-    IObject* out = nullptr;
-    ASSERT_EQ(sGetClassObject(&CLSID::EPSCompositeGraphic, nullptr, &out), kOK);
-    ASSERT_NE(out, nullptr);
-    EXPECT_EQ(*out->GetIID(), CLSID::CompositeGraphicIID);
-    EXPECT_NE(dynamic_cast<GRAPHICS::ICompositeGraphic*>(out), nullptr);
+    const auto graphic = ClassObject(CLSID::EPSCompositeGraphic);
+    ASSERT_TRUE(graphic);
+    EXPECT_EQ(*graphic->GetIID(), CLSID::CompositeGraphicIID);
+    EXPECT_NE(dynamic_cast<GRAPHICS::ICompositeGraphic*>(graphic.Get()), nullptr);
     // Fresh object: its own interface id is not in its table.
-    EXPECT_EQ(out->GetInterface(CLSID::CompositeGraphicIID, nullptr), kNoInterface);
-    EXPECT_EQ(out->GetInterface(CLSID::FilterDictionaryKey, nullptr), kOK);
-    out->Release();
+    EXPECT_EQ(graphic->GetInterface(CLSID::CompositeGraphicIID, nullptr), kNoInterface);
+    EXPECT_EQ(graphic->GetInterface(CLSID::FilterDictionaryKey, nullptr), kOK);
 
-    out = reinterpret_cast<IObject*>(0x1);
+    IObject* out = reinterpret_cast<IObject*>(0x1);
     testing::internal::CaptureStdout();
     EXPECT_EQ(sGetClassObject(&CLSID::SecondOfferedClass, nullptr, &out), kOutOfMemory);
     EXPECT_EQ(out, nullptr);
@@ -188,8 +172,7 @@ TEST_F(LoadedPlugin, AnExceptionFromTheHostIsLoggedAndAnsweredWith7) {
         std::uint32_t GetCount() const override { return 0; }
         GUID GetAt(std::uint32_t) const override { return {}; }
     };
-    TInterfacePtr<ThrowingFactory> factory;
-    factory.Adopt(new ThrowingFactory);
+    auto factory = BRASK::TEST::New<ThrowingFactory>();
     ASSERT_EQ(sInit(nullptr, factory.Get()), kOK);
     LogCapture log;
     IObject* out = reinterpret_cast<IObject*>(0x1);
@@ -201,12 +184,11 @@ TEST_F(LoadedPlugin, AnExceptionFromTheHostIsLoggedAndAnsweredWith7) {
               "long __cdecl GetClassObject(const struct _GUID *,void *,class BRASK::IObject * *)");
     ASSERT_EQ(sInit(nullptr, mHost.Get()), kOK);
 
-    ASSERT_EQ(sGetClassObject(&CLSID::PluginClassFactoriesIID, nullptr, &out), kOK);
-    auto* registry = dynamic_cast<COREREGISTRY::IPluginClassFactories*>(out);
+    const auto held = ClassObject(CLSID::PluginClassFactoriesIID);
+    auto* registry = dynamic_cast<COREREGISTRY::IPluginClassFactories*>(held.Get());
     TInterfacePtr<IGuidList> list;
     list.Adopt(new ThrowingList);
     EXPECT_EQ(registry->GetInterfaceIDs(list), 7);
     EXPECT_EQ(registry->GetClassIDs(CLSID::FirstOfferedIID, list), 7);
     EXPECT_EQ(log.WithMessage("Unexpected exception: list is full").size(), 2u);
-    out->Release();
 }

@@ -1,7 +1,7 @@
 #include "EPSInfoJson.h"
 
+#include "Windows1252.h"
 #include "brask/CoreString.h"
-#include "text/Windows1252.h"
 
 #include <unicode/utf8.h>
 

@@ -1,7 +1,7 @@
 // The JSON description of one scanned EPS file, as `epsimport --info` prints it.
 #pragma once
 
-#include "eps/EPSVectorFileReader.h"
+#include "EPSVectorFileReader.h"
 
 #include <nlohmann/json.hpp>
 

@@ -9,10 +9,10 @@
 #include "EPSVectorFileReader.h"
 #include "Rip.h"
 
+#include "ClassFactorySlot.h"
 #include "brask/ClassIds.h"
 #include "brask/Logger.h"
 #include "brask/Raster.h"
-#include "shell/ClassFactorySlot.h"
 
 #include <cmath>
 #include <cstring>

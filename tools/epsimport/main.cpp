@@ -6,8 +6,8 @@
 #include "PluginLoader.h"
 #include "PreviewMode.h"
 
+#include "MemoryManager.h"
 #include "brask_host/Host.h"
-#include "memory/MemoryManager.h"
 
 #include <exception>
 #include <iostream>

@@ -1,8 +1,9 @@
 #include "EpsSection.h"
 
-#include "eps/EPSVectorFileReader.h"
-#include "memory/MemoryManager.h"
+#include "EPSVectorFileReader.h"
+#include "MemoryManager.h"
 
+#include "brask/FilterKeys.h"
 #include "brask/TObject.h"
 
 #include <cstdio>
@@ -49,10 +50,6 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-double Points(PLUGIN::Fixed value) {
-    return static_cast<double>(value) / 65536.0;
-}
-
 } // namespace
 
 std::optional<EpsSection> ReadEpsSection(const std::string& path, std::string& error) {
@@ -83,8 +80,8 @@ std::optional<EpsSection> ReadEpsSection(const std::string& path, std::string& e
         error = "no PostScript section";
         return std::nullopt;
     }
-    const EpsBox box{Points(reader.GetLeft()), Points(reader.GetBottom()), Points(reader.GetRight()),
-                     Points(reader.GetTop())};
+    const EpsBox box{FixedToPoints(reader.GetLeft()), FixedToPoints(reader.GetBottom()),
+                     FixedToPoints(reader.GetRight()), FixedToPoints(reader.GetTop())};
     if (box.left != 0 || box.bottom != 0 || box.right != 0 || box.top != 0)
         section.box = box;
     return section;

@@ -4,6 +4,7 @@
 #include "brask/ClassIds.h"
 #include "brask/CoreString.h"
 #include "brask/FileSys.h"
+#include "brask/FilterKeys.h"
 #include "brask/Geometry.h"
 #include "brask/Graphics.h"
 #include "brask/Guid.h"

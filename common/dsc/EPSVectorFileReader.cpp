@@ -2,6 +2,8 @@
 
 #include "FixDiv.h"
 
+#include "brask/FilterKeys.h"
+
 #include <limits>
 
 namespace BRASK::PLUGIN {
@@ -27,20 +29,22 @@ Fixed Difference(Fixed high, Fixed low) {
 
 Fixed EPSVectorFileReader::GetFixedWidth() const {
     const EPSInfo* info = GetEPSInfo();
-    return info ? Difference(info->boundingBox.upperRightX, info->boundingBox.lowerLeftX) : 0;
+    return info ? Difference(info->boundingBox.right.fixed, info->boundingBox.left.fixed) : 0;
 }
 
 Fixed EPSVectorFileReader::GetFixedHeight() const {
     const EPSInfo* info = GetEPSInfo();
-    return info ? Difference(info->boundingBox.upperRightY, info->boundingBox.lowerLeftY) : 0;
+    return info ? Difference(info->boundingBox.top.fixed, info->boundingBox.bottom.fixed) : 0;
 }
 
 float EPSVectorFileReader::GetWidth() const {
-    return mFileReader ? mFileReader->UpperRightX() - mFileReader->LowerLeftX() : 0.0f;
+    const EPSInfo* info = GetEPSInfo();
+    return info ? info->boundingBox.right.read - info->boundingBox.left.read : 0.0f;
 }
 
 float EPSVectorFileReader::GetHeight() const {
-    return mFileReader ? mFileReader->UpperRightY() - mFileReader->LowerLeftY() : 0.0f;
+    const EPSInfo* info = GetEPSInfo();
+    return info ? info->boundingBox.top.read - info->boundingBox.bottom.read : 0.0f;
 }
 
 std::int32_t EPSVectorFileReader::GetPostScriptEnd() const {
@@ -52,19 +56,19 @@ std::int32_t EPSVectorFileReader::GetPostScriptStart() const {
 }
 
 Fixed EPSVectorFileReader::GetLeft() const {
-    return mFileReader ? mFileReader->Info().boundingBox.lowerLeftX : 0;
+    return mFileReader ? mFileReader->Info().boundingBox.left.fixed : 0;
 }
 
 Fixed EPSVectorFileReader::GetRight() const {
-    return mFileReader ? mFileReader->Info().boundingBox.upperRightX : 0;
+    return mFileReader ? mFileReader->Info().boundingBox.right.fixed : 0;
 }
 
 Fixed EPSVectorFileReader::GetBottom() const {
-    return mFileReader ? mFileReader->Info().boundingBox.lowerLeftY : 0;
+    return mFileReader ? mFileReader->Info().boundingBox.bottom.fixed : 0;
 }
 
 Fixed EPSVectorFileReader::GetTop() const {
-    return mFileReader ? mFileReader->Info().boundingBox.upperRightY : 0;
+    return mFileReader ? mFileReader->Info().boundingBox.top.fixed : 0;
 }
 
 Fixed EPSVectorFileReader::GetImageResolution() const {
@@ -73,7 +77,7 @@ Fixed EPSVectorFileReader::GetImageResolution() const {
     const Fixed perPoint =
         FixDiv(static_cast<Fixed>(mFileReader->Info().imageWidth) * kFixedOne, GetFixedWidth());
     // Pixels per inch; a resolution beyond the 16.16 range saturates instead of wrapping around.
-    const std::int64_t perInch = static_cast<std::int64_t>(perPoint) * 72;
+    const std::int64_t perInch = static_cast<std::int64_t>(perPoint) * kPointsPerInch;
     if (perInch > std::numeric_limits<Fixed>::max())
         return std::numeric_limits<Fixed>::max();
     if (perInch < std::numeric_limits<Fixed>::min())
@@ -92,14 +96,14 @@ bool EPSVectorFileReader::HasVectorMaskedImagery() const {
 std::int32_t EPSVectorFileReader::GetColorSpace() const {
     const std::uint32_t flags = GetFlags();
     if (flags & EPSFlags::kCMYK)
-        return 5;
+        return COLORSPACE::kCMYK;
     if (flags & EPSFlags::kRGB)
-        return 4;
+        return COLORSPACE::kRGB;
     if (flags & EPSFlags::kColorModel18)
-        return 13;
+        return COLORSPACE::kColorModel18;
     if (flags & EPSFlags::kColorModel19)
-        return 15;
-    return 0;
+        return COLORSPACE::kLab;
+    return COLORSPACE::kUnknown;
 }
 
 MEMFIX::Handle EPSVectorFileReader::GetPhotoshopResources() const {

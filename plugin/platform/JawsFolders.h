@@ -3,6 +3,7 @@
 #pragma once
 
 #include "brask/CoreString.h"
+#include "brask/IClassFactory.h"
 
 #include <cstdint>
 
@@ -19,14 +20,16 @@ enum JawsFolderKind : int {
 // Replaces only the first backslash of `path` with a slash (a path without one is unchanged).
 CoreString ReplaceFirstBackslash(const CoreString& path);
 
+// Every folder is asked of the host through `factory`.
+
 // System folder 0 of the host; with `forwardSlash` the first backslash is converted and one trailing slash
-// removed. Empty when the host has no class factory.
-void GetApplicationFolder(CoreString& out, bool forwardSlash);
+// removed. Empty without a class factory.
+void GetApplicationFolder(IClassFactory* factory, CoreString& out, bool forwardSlash);
 // Kind 0: the temporary folder (system folder 4); kind 1: the application folder. Other kinds leave `out`.
-void GetSystemFolderPath(CoreString& out, int kind);
+void GetSystemFolderPath(IClassFactory* factory, CoreString& out, int kind);
 // The RIP folder of `kind`, ending with the path separator.
-void GetJawsFolder(CoreString& out, bool forwardSlash, int kind);
+void GetJawsFolder(IClassFactory* factory, CoreString& out, bool forwardSlash, int kind);
 // 0 when the folder exists or was created, 1 on failure (logged).
-JawsError MakeJawsFolderU(const CoreString& path);
+JawsError MakeJawsFolderU(IClassFactory* factory, const CoreString& path);
 
 } // namespace BRASK::PLUGIN

@@ -1,10 +1,9 @@
 #include "JawsFolders.h"
 
-#include "shell/ClassFactorySlot.h"
-#include "shell/LibUtils.h"
+#include "LibUtils.h"
 
+#include "Platform.h"
 #include "brask/Logger.h"
-#include "platform/Platform.h"
 
 #include <filesystem>
 #include <map>
@@ -17,10 +16,10 @@ namespace {
 constexpr char kJawsUtilsSource[] = "core/Common/Headers/Jaws/JawsUtils";
 
 // The path of special folder `which`, asked with the option value 1 (full path).
-CoreString SpecialFolderPath(std::int32_t which) {
+CoreString SpecialFolderPath(IClassFactory* factory, std::int32_t which) {
     CoreString path;
     TInterfacePtr<FILE_SYS::ISystemDirContainer> container;
-    container.Adopt(FILE_SYS::CreateSystemDirContainer(COREREGISTRY::ClassFactorySlot::Get()));
+    container.Adopt(FILE_SYS::CreateSystemDirContainer(factory));
     TInterfacePtr<FILE_SYS::IDir> dir;
     if (container && container->GetSpecialDir(which, dir) == kOK && dir)
         path = dir->GetPath(true);
@@ -71,8 +70,8 @@ CoreString ReplaceFirstBackslash(const CoreString& path) {
     return CoreString(std::move(text));
 }
 
-void GetApplicationFolder(CoreString& out, bool forwardSlash) {
-    out = SpecialFolderPath(FILE_SYS::kApplicationDir);
+void GetApplicationFolder(IClassFactory* factory, CoreString& out, bool forwardSlash) {
+    out = SpecialFolderPath(factory, FILE_SYS::kApplicationDir);
     if (forwardSlash) {
         out = ReplaceFirstBackslash(out);
         if (!out.empty() && out[out.length() - 1] == u'/')
@@ -80,16 +79,16 @@ void GetApplicationFolder(CoreString& out, bool forwardSlash) {
     }
 }
 
-void GetSystemFolderPath(CoreString& out, int kind) {
+void GetSystemFolderPath(IClassFactory* factory, CoreString& out, int kind) {
     if (kind == 0)
-        out = SpecialFolderPath(FILE_SYS::kTemporaryDir);
+        out = SpecialFolderPath(factory, FILE_SYS::kTemporaryDir);
     else if (kind == 1)
-        out = SpecialFolderPath(FILE_SYS::kApplicationDir);
+        out = SpecialFolderPath(factory, FILE_SYS::kApplicationDir);
 }
 
-void GetJawsFolder(CoreString& out, bool forwardSlash, int kind) {
+void GetJawsFolder(IClassFactory* factory, CoreString& out, bool forwardSlash, int kind) {
     CoreString base;
-    GetSystemFolderPath(base, kind);
+    GetSystemFolderPath(factory, base, kind);
     if (kind == kSharedRipFolder)
         base = SharedRipBase(base);
     const std::string separator(1, PLATFORM::PathSeparator());
@@ -101,11 +100,11 @@ void GetJawsFolder(CoreString& out, bool forwardSlash, int kind) {
     out = forwardSlash ? ReplaceFirstBackslash(base) : base;
 }
 
-JawsError MakeJawsFolderU(const CoreString& path) {
+JawsError MakeJawsFolderU(IClassFactory* factory, const CoreString& path) {
     constexpr char kFunction[] =
         "JawsError __cdecl BRASK::PLUGIN::MakeJawsFolderU(const class BRASK::STRING::CoreString &)";
     TInterfacePtr<FILE_SYS::IDir> dir;
-    FILE_SYS::CreateSystemDir(COREREGISTRY::ClassFactorySlot::Get(), dir, path);
+    FILE_SYS::CreateSystemDir(factory, dir, path);
     if (dir && dir->Exists())
         return 0;
     if (!dir || dir->Create() == FILE_SYS::IDir::kCreateFailed) {

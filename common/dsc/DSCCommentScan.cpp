@@ -98,17 +98,15 @@ DSCError DSCCommentScan::Run() {
         return setUp;
     }
 
-    DSCReader::LineBuffer line{};
+    DSCLineSource::LineBuffer line{};
     bool skipNonComments = false;
     Finish finish{DSCNoError};
     for (;;) {
         std::int32_t count = 0;
-        const DSCError read =
-            mReader.ReadDSCComment(mReader.mPosition, skipNonComments, line, mReader.mBufferPointer,
-                                   mReader.mBufferLength, mReader.mBufferIndex, count);
+        const DSCError read = mLines.NextLine(skipNonComments, line, count);
         skipNonComments = false;
         const bool pastEnd = read == DSCNoError && count > 0 && mState == ScanState::Header &&
-                             static_cast<std::int64_t>(mReader.mPosition) + count > mInfo.postScriptEnd;
+                             mLines.Position() > mLines.End();
         if (read != DSCNoError || pastEnd) {
             const DSCError code = pastEnd ? DSCEndOfData : read;
             if (code != DSCEndOfData) {
@@ -128,9 +126,7 @@ DSCError DSCCommentScan::Run() {
         if (count < 0) {
             // The first line that is not a comment ends the header.
             if (mState == ScanState::Deferred && (mInfo.flags & (EPSFlags::kDCS1 | EPSFlags::kDCS2)) == 0 &&
-                mEndCommentsSeen &&
-                mReader.SearchForTrailer(mReader.mPosition, line, mReader.mBufferPointer,
-                                         mReader.mBufferLength, mReader.mBufferIndex) == DSCNoError) {
+                mEndCommentsSeen && mLines.SeekTrailer(line) == DSCNoError) {
                 mState = ScanState::Trailer;
                 mEmbeddedDepth = 0;
                 skipNonComments = true;
@@ -144,7 +140,6 @@ DSCError DSCCommentScan::Run() {
         }
         if (mState != ScanState::Trailer && !mEndCommentsSeen)
             mInfo.headerBytes += count;
-        mReader.mPosition += count;
         if (const Outcome outcome = Classify(std::string_view(text, std::strlen(text)))) {
             finish = *outcome;
             break;

@@ -1,7 +1,9 @@
-// Comment lines through the buffer, the backward search for "%%Trailer", and PostScript string decoding.
+// Comment lines through the line source's buffer, the backward search for "%%Trailer", and PostScript string
+// decoding.
 #include "EpsTestSupport.h"
 
-#include "eps/DSCReader.h"
+#include "DSCLineSource.h"
+#include "DSCReader.h"
 
 #include <cstring>
 
@@ -9,26 +11,20 @@ namespace BRASK::PLUGIN::TEST {
 
 namespace {
 
-// Reads lines of one file with a buffer of its own, as the scan does.
+// The lines of a whole file, from `from` on, in fills of `fill` bytes.
 struct LineReading {
-    LineReading(IO::IDataProvider* provider, std::int32_t fill = DSCReader::kBufferSize)
-        : reader(provider), buffer(DSCReader::kBufferSize), length(fill), index(fill) {
-        EXPECT_EQ(reader.SetUpFileParsing(), DSCNoError);
-        position = reader.Position();
+    LineReading(IO::IDataProvider* provider, std::int32_t from = 0,
+                std::int32_t fill = DSCLineSource::kBufferSize)
+        : lines(provider, fill) {
+        lines.Start(from, provider->GetSize());
     }
-    DSCError Next(bool skipNonComments = false) {
-        const DSCError result =
-            reader.ReadDSCComment(position, skipNonComments, line, buffer.data(), length, index, count);
-        position += count > 0 ? count : -count;
-        return result;
-    }
-    DSCError Trailer() { return reader.SearchForTrailer(position, line, buffer.data(), length, index); }
+    DSCError Next(bool skipNonComments = false) { return lines.NextLine(skipNonComments, line, count); }
+    DSCError Trailer() { return lines.SeekTrailer(line); }
     std::string Text() const { return reinterpret_cast<const char*>(line.data()); }
 
-    DSCReader reader;
-    std::vector<std::uint8_t> buffer;
-    std::int32_t length, index, position = 0, count = 0;
-    DSCReader::LineBuffer line{};
+    DSCLineSource lines;
+    std::int32_t count = 0;
+    DSCLineSource::LineBuffer line{};
 };
 
 } // namespace
@@ -72,7 +68,7 @@ TEST_F(DSCLines, LinesAreDeliveredWithACarriageReturnAndTheirByteCount) {
 
 TEST_F(DSCLines, TrailerLineAtABufferRefillKeepsTheBytesAfterIt) {
     auto provider = Open(WriteFile("refill.eps", "%%Trailer\n%%BoundingBox: 1 2 3 4\n%%EOF\n"));
-    LineReading lines(provider.Get(), 9); // fills of 9 bytes: the marker line completes with the next fill
+    LineReading lines(provider.Get(), 0, 9); // fills of 9 bytes: the marker line completes with the next fill
     for (const char* text : {"%%Trailer\r", "%%BoundingBox: 1 2 3 4\r", "%%EOF\r"}) {
         ASSERT_EQ(lines.Next(), DSCNoError);
         EXPECT_EQ(lines.Text(), text);
@@ -86,7 +82,7 @@ TEST_F(DSCLines, TrailerIsSearchedBackwardBlockByBlock) {
     LineReading lines(provider.Get());
     ASSERT_EQ(lines.Trailer(), DSCNoError);
     EXPECT_EQ(lines.Text(), "%%Trailer \t \r");
-    EXPECT_EQ(lines.position, std::int32_t(head.size() + 14));
+    EXPECT_EQ(lines.lines.Position(), std::int32_t(head.size() + 14));
     ASSERT_EQ(lines.Next(), DSCNoError);
     EXPECT_EQ(lines.Text(), "%%BoundingBox: 1 2 3 4\r");
 
@@ -102,10 +98,8 @@ TEST_F(DSCLines, TrailerIsSearchedBackwardBlockByBlock) {
     auto far = Open(WriteFile("far.eps", start + "%%Trailer\n" + code + "%%EOF\n"));
     LineReading found(far.Get());
     ASSERT_EQ(found.Trailer(), DSCNoError);
-    EXPECT_EQ(found.position, std::int32_t(start.size() + 10));
-    LineReading later(far.Get());
-    later.position = std::int32_t(start.size() + 11);
-    EXPECT_EQ(later.Trailer(), DSCEndOfData);
+    EXPECT_EQ(found.lines.Position(), std::int32_t(start.size() + 10));
+    EXPECT_EQ(LineReading(far.Get(), std::int32_t(start.size() + 11)).Trailer(), DSCEndOfData);
 }
 
 TEST_F(DSCLines, PostScriptStrings) {
@@ -131,7 +125,7 @@ TEST_F(DSCLines, PostScriptStrings) {
         C("(ends with\\\\)", "ends with\\")};
     DSCReader reader(nullptr);
     auto decode = [&](const std::string& text) {
-        mRecords.clear();
+        mLog.Clear();
         std::vector<std::uint8_t> out(text.size() + 1, 0xEE);
         reader.UndoPSStr(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), out.data());
         const std::size_t n = ::strnlen(reinterpret_cast<const char*>(out.data()), out.size());

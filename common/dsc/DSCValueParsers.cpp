@@ -88,7 +88,7 @@ DSCError DSCReader::ParsePlateFile(std::string_view value) {
         std::uint32_t got = sizeof marker;
         const bool read =
             mProvider->SetPosition(static_cast<std::int32_t>(offset), IO::IDataProvider::kFromStart) == kOK &&
-            ReadProvider(marker, got) && got == sizeof marker;
+            DSCLineSource::Read(*mProvider, marker, got) && got == sizeof marker;
         mProvider->SetPosition(saved, IO::IDataProvider::kFromStart);
         if (!read)
             return DSCBadFormat;

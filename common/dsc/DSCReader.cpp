@@ -39,8 +39,7 @@ DOSBinaryHeader DecodeHeader(const std::uint8_t* raw) {
 } // namespace
 
 DSCReader::DSCReader(IO::IDataProvider* provider)
-    : mProvider(provider), mBuffer(std::make_unique<std::array<std::uint8_t, kBufferSize>>()),
-      mRecord(std::make_unique<EPSInfo>()) {}
+    : mProvider(provider), mRecord(std::make_unique<EPSInfo>()), mLines(provider) {}
 
 DSCReader::~DSCReader() = default;
 
@@ -59,13 +58,6 @@ std::uint32_t DSCReader::GetTIFFOffset() const {
 DSCError DSCReader::GetEPSInfo(std::uint8_t*, std::int16_t, ParseDSCCommentsFlags) {
     DSCCommentScan scan(*this);
     return scan.Run();
-}
-
-bool DSCReader::ReadProvider(std::uint8_t* destination, std::uint32_t& count) {
-    const std::uint32_t requested = count;
-    const Status status = mProvider->Read(destination, count);
-    count = std::min(count, requested);
-    return status == kOK || count > 0;
 }
 
 DSCError DSCReader::SetUpFileParsing() {
@@ -87,11 +79,7 @@ DSCError DSCReader::SetUpFileParsing() {
         info.postScriptStart = static_cast<std::int32_t>(start);
         info.postScriptEnd = static_cast<std::int32_t>(end);
     }
-    mProvider->SetPosition(info.postScriptStart, IO::IDataProvider::kFromStart);
-    mPosition = info.postScriptStart;
-    mBufferLength = kBufferSize;
-    mBufferIndex = kBufferSize;
-    mBufferPointer = mBuffer->data();
+    mLines.Start(info.postScriptStart, info.postScriptEnd);
     return DSCNoError;
 }
 
@@ -100,7 +88,7 @@ bool DSCReader::ReadDOSHeader() {
     std::uint8_t raw[DOSBinaryHeader::kSize] = {};
     std::uint32_t count = sizeof raw;
     bool valid = mProvider->SetPosition(0, IO::IDataProvider::kFromStart) == kOK &&
-                 ReadProvider(raw, count) && count == sizeof raw;
+                 DSCLineSource::Read(*mProvider, raw, count) && count == sizeof raw;
     DOSBinaryHeader header = DecodeHeader(raw);
     valid = valid && header.magic == DOSBinaryHeader::kMagic;
     if (valid && header.tiffOffset == DOSBinaryHeader::kSize)
@@ -121,7 +109,7 @@ bool DSCReader::ReadDOSHeader() {
     if (offset > 0x7FFFFFFFu ||
         mProvider->SetPosition(static_cast<std::int32_t>(offset), IO::IDataProvider::kFromStart) != kOK)
         return valid;
-    if (!ReadProvider(first, got))
+    if (!DSCLineSource::Read(*mProvider, first, got))
         return valid;
     if (got < 2 || first[0] != '%' || first[1] != '!')
         return valid;

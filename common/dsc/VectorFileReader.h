@@ -40,7 +40,7 @@ public:
     virtual Fixed GetImageResolution() const { return 0; }
     virtual bool HasDuotoneInks() const { return false; }
     virtual bool HasVectorMaskedImagery() const { return false; }
-    // The host's graphics colour-space code: 5 CMYK, 4 RGB, 13, 15; 0 when unknown.
+    // The host's graphics colour-space code (COLORSPACE of brask/FilterKeys.h); 0 when unknown.
     virtual std::int32_t GetColorSpace() const { return 0; }
     // Memory-manager blocks owned by the reader (null when absent).
     virtual MEMFIX::Handle GetPhotoshopResources() const { return nullptr; }

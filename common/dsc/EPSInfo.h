@@ -1,7 +1,7 @@
 // The EPS information record: everything the DSC comment scan learns about one EPS file.
 #pragma once
 
-#include "memory/MemoryManager.h"
+#include "MemoryManager.h"
 
 #include <cstdint>
 #include <memory>
@@ -12,12 +12,25 @@ namespace BRASK::PLUGIN {
 using Fixed = std::int32_t;
 constexpr Fixed kFixedOne = 0x10000;
 
-// A rectangle in 16.16 fixed point, fields in the record's order.
-struct FixedRect {
-    Fixed lowerLeftY = 0;
-    Fixed lowerLeftX = 0;
-    Fixed upperRightY = 0;
-    Fixed upperRightX = 0;
+// One edge of the bounding box: the number exactly as read (a 32-bit float, points) and its 16.16 value.
+struct BoxEdge {
+    float read = 0;
+    Fixed fixed = 0;
+};
+
+// The picture's bounding box.
+struct BoundingBox {
+    BoxEdge left;
+    BoxEdge bottom;
+    BoxEdge right;
+    BoxEdge top;
+
+    // Takes the four numbers read (left, bottom, right, top); each fixed value is the float × 65536 rounded
+    // half away from zero, saturated.
+    void Set(const float (&numbers)[4]);
+    // Widens an extent thinner than three points to three points (an empty or inverted one stays), in both
+    // forms: the right (top) edge moves to the left (bottom) edge + 3.
+    void WidenThinExtents();
 };
 
 // The first 32 bytes of a DOS binary EPS file, decoded from little-endian. All zero when the file has no
@@ -114,7 +127,7 @@ struct EPSInfo {
     std::int32_t headerBytes = 0; // comment bytes of the header, up to and including %%EndComments
     char title[kTextSize] = {};
     char creationDate[kTextSize] = {};
-    FixedRect boundingBox;
+    BoundingBox boundingBox;
     DOSBinaryHeader binaryHeader;
     std::uint8_t epsfHeader = 0; // set by the scan: 0 when the first line begins with "%!" but lacks " EPSF-"
     std::uint32_t firstLineLength = 0;

@@ -1,4 +1,5 @@
-// The single pass over the DSC comments that fills a DSCReader's record (internal to the reader).
+// The single pass over the DSC comments that fills a DSCReader's record (internal to the reader). It reads
+// the reader's line source and holds only the state of the keywords met so far.
 #pragma once
 
 #include "DSCReader.h"
@@ -10,7 +11,8 @@ namespace BRASK::PLUGIN {
 
 class DSCCommentScan {
 public:
-    explicit DSCCommentScan(DSCReader& reader) : mReader(reader), mInfo(*reader.mRecord) {}
+    explicit DSCCommentScan(DSCReader& reader)
+        : mReader(reader), mLines(reader.Lines()), mInfo(reader.Info()) {}
 
     DSCError Run();
 
@@ -84,6 +86,7 @@ private:
     void FinalAdjustments();
 
     DSCReader& mReader;
+    DSCLineSource& mLines;
     EPSInfo& mInfo;
     ScanState mState = ScanState::Header;
     Keyword mCurrentKeyword = Keyword::None;

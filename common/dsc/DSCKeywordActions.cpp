@@ -5,8 +5,8 @@
 #include "DSCLog.h"
 #include "DSCNumbers.h"
 
+#include "Windows1252.h"
 #include "brask/Logger.h"
-#include "text/Windows1252.h"
 
 #include <algorithm>
 #include <cstring>
@@ -185,14 +185,7 @@ DSCCommentScan::Next DSCCommentScan::ApplyBoundingBox(std::string_view value, bo
             ++pos;
         number = DSCNUMBERS::ReadFloat(value.substr(start, pos - start));
     }
-    mInfo.boundingBox.lowerLeftX = DSCNUMBERS::FloatToFixed(numbers[0]);
-    mInfo.boundingBox.lowerLeftY = DSCNUMBERS::FloatToFixed(numbers[1]);
-    mInfo.boundingBox.upperRightX = DSCNUMBERS::FloatToFixed(numbers[2]);
-    mInfo.boundingBox.upperRightY = DSCNUMBERS::FloatToFixed(numbers[3]);
-    mReader.mLowerLeftX = numbers[0];
-    mReader.mLowerLeftY = numbers[1];
-    mReader.mUpperRightX = numbers[2];
-    mReader.mUpperRightY = numbers[3];
+    mInfo.boundingBox.Set(numbers);
     if (hiRes)
         mHiResTaken = true;
     if (!mEndCommentsSeen)
@@ -324,18 +317,7 @@ void DSCCommentScan::ICCDataLine(std::string_view value) {
 }
 
 void DSCCommentScan::FinalAdjustments() {
-    // A box thinner than 3 points is widened to 3 points.
-    auto widen = [](Fixed low, Fixed& high, float lowFloat, float& highFloat) {
-        const std::int64_t extent = static_cast<std::int64_t>(high) - low;
-        if (extent > 0 && extent < 3 * kFixedOne) {
-            high = static_cast<Fixed>(std::min<std::int64_t>(static_cast<std::int64_t>(low) + 3 * kFixedOne,
-                                                             std::numeric_limits<Fixed>::max()));
-            highFloat = lowFloat + 3.0f;
-        }
-    };
-    FixedRect& box = mInfo.boundingBox;
-    widen(box.lowerLeftX, box.upperRightX, mReader.mLowerLeftX, mReader.mUpperRightX);
-    widen(box.lowerLeftY, box.upperRightY, mReader.mLowerLeftY, mReader.mUpperRightY);
+    mInfo.boundingBox.WidenThinExtents();
 
     std::uint32_t& flags = mInfo.flags;
     if ((flags & (EPSFlags::kDCS1 | EPSFlags::kDCS2)) != 0) {
@@ -348,9 +330,9 @@ void DSCCommentScan::FinalAdjustments() {
         flags |= EPSFlags::kCMYK;
     if (mCreatorIsPhotoshop && (flags & EPSFlags::kDCS1) != 0)
         flags |= EPSFlags::kPhotoshopDCS1;
-    if (!mEndCommentsSeen && mResult == DSCNoError && mReader.mPosition >= mInfo.postScriptEnd)
+    if (!mEndCommentsSeen && mResult == DSCNoError && mLines.Position() >= mInfo.postScriptEnd)
         mResult = DSCEndOfData;
-    mReader.mProvider->SetPosition(mInfo.postScriptStart, IO::IDataProvider::kFromStart);
+    mLines.Rewind();
 }
 
 } // namespace BRASK::PLUGIN

@@ -1,6 +1,6 @@
-// Line reading through the 64 KiB buffer, and the backward search for the "%%Trailer" line.
+#include "DSCLineSource.h"
+
 #include "DSCLog.h"
-#include "DSCReader.h"
 
 #include "brask/Logger.h"
 
@@ -21,24 +21,42 @@ bool IsLineEnd(std::uint8_t c) {
 
 } // namespace
 
-DSCError DSCReader::ReadDSCComment(std::int32_t position, bool skipNonComments, LineBuffer& line,
-                                   std::uint8_t* buffer, std::int32_t& bufferLength,
-                                   std::int32_t& bufferIndex, std::int32_t& byteCount) {
-    (void)
-        position; // refills are bounded by the provider's own offset, which never lies before the line start
+DSCLineSource::DSCLineSource(IO::IDataProvider* provider, std::int32_t fillSize)
+    : mProvider(provider), mBuffer(std::make_unique<std::array<std::uint8_t, kBufferSize>>()),
+      mFillSize(std::clamp<std::int32_t>(fillSize, 1, kBufferSize)) {}
+
+bool DSCLineSource::Read(IO::IDataProvider& provider, std::uint8_t* destination, std::uint32_t& count) {
+    const std::uint32_t requested = count;
+    const Status status = provider.Read(destination, count);
+    count = std::min(count, requested);
+    return status == kOK || count > 0;
+}
+
+void DSCLineSource::Start(std::int32_t start, std::int32_t end) {
+    mStart = start;
+    mEnd = end;
+    mPosition = start;
+    mLength = mFillSize;
+    mIndex = mFillSize;
+    Rewind();
+}
+
+void DSCLineSource::Rewind() {
+    mProvider->SetPosition(mStart, IO::IDataProvider::kFromStart);
+}
+
+DSCError DSCLineSource::NextLine(bool skipNonComments, LineBuffer& line, std::int32_t& byteCount) {
     byteCount = 0;
     int stored = 0;
     bool skipLine = false;
     DSCError result = DSCNoError;
-    const std::int64_t end = mRecord->postScriptEnd;
+    std::uint8_t* const buffer = mBuffer->data();
 
     for (;;) {
-        if (bufferIndex >= bufferLength) {
+        if (mIndex >= mLength) {
             // A refill asks for no more than the previous fill and never reads past the section's end.
             const std::int64_t fileOffset = mProvider->GetPosition();
-            std::int64_t request = bufferLength;
-            if (fileOffset + request > end)
-                request = end - fileOffset;
+            const std::int64_t request = std::min<std::int64_t>(mLength, mEnd - fileOffset);
             if (request < 1) {
                 // The data ends here: a last line without a line end is still a line.
                 if (stored == 0 || skipLine)
@@ -46,20 +64,20 @@ DSCError DSCReader::ReadDSCComment(std::int32_t position, bool skipNonComments, 
                 break;
             }
             auto count = static_cast<std::uint32_t>(request);
-            if (!ReadProvider(buffer, count)) {
+            if (!Read(*mProvider, buffer, count)) {
                 BRASK_LOG_ERROR(DSCLOG::kSource, DSCLOG::kReadDSCComment,
                                 "Unable to read from EPS file data provider.");
                 result = DSCReadError;
                 break;
             }
             // The new bytes are taken into the buffer before anything else, so none of them is lost.
-            bufferLength = static_cast<std::int32_t>(count);
-            bufferIndex = 0;
+            mLength = static_cast<std::int32_t>(count);
+            mIndex = 0;
             if (stored >= 9 && std::memcmp(line.data(), "%%Trailer", 9) == 0)
                 break;
             continue;
         }
-        const std::uint8_t c = buffer[bufferIndex++];
+        const std::uint8_t c = buffer[mIndex++];
         ++byteCount;
         if (IsLineEnd(c)) {
             if (stored > 0 && !skipLine)
@@ -81,19 +99,19 @@ DSCError DSCReader::ReadDSCComment(std::int32_t position, bool skipNonComments, 
 
     line[stored] = kCR;
     line[stored + 1] = 0;
-    if (bufferIndex < bufferLength && buffer[bufferIndex] == kLF) {
-        ++bufferIndex;
+    if (mIndex < mLength && buffer[mIndex] == kLF) {
+        ++mIndex;
         ++byteCount;
     }
     if (result != DSCNoError || line[0] != '%')
         byteCount = -byteCount;
+    else
+        mPosition += byteCount;
     return result;
 }
 
-DSCError DSCReader::SearchForTrailer(std::int32_t& position, LineBuffer& line, std::uint8_t* buffer,
-                                     std::int32_t& bufferLength, std::int32_t& bufferIndex) {
-    const std::int64_t end = mRecord->postScriptEnd;
-    if (position >= end)
+DSCError DSCLineSource::SeekTrailer(LineBuffer& line) {
+    if (mPosition >= mEnd)
         return DSCEndOfData;
 
     std::vector<std::uint8_t> block(kBufferSize);
@@ -101,7 +119,7 @@ DSCError DSCReader::SearchForTrailer(std::int32_t& position, LineBuffer& line, s
         auto count = static_cast<std::uint32_t>(n);
         if (mProvider->SetPosition(static_cast<std::int32_t>(from), IO::IDataProvider::kFromStart) != kOK)
             count = 0;
-        else if (!ReadProvider(block.data(), count)) {
+        else if (!Read(*mProvider, block.data(), count)) {
             BRASK_LOG_ERROR(DSCLOG::kSource, DSCLOG::kSearchForTrailer,
                             "Unable to read from EPS file data provider.");
             return false;
@@ -110,8 +128,8 @@ DSCError DSCReader::SearchForTrailer(std::int32_t& position, LineBuffer& line, s
         return true;
     };
 
-    std::int64_t n = std::min<std::int64_t>(kBufferSize, end - position);
-    if (!readBlock(end - n, n))
+    std::int64_t n = std::min<std::int64_t>(kBufferSize, mEnd - mPosition);
+    if (!readBlock(mEnd - n, n))
         return DSCReadError;
 
     // The current line, collected backward, trailing blanks aside.
@@ -138,27 +156,24 @@ DSCError DSCReader::SearchForTrailer(std::int32_t& position, LineBuffer& line, s
         }
         if (found)
             break;
-        n = std::min<std::int64_t>(n, end - position - scanned);
+        n = std::min<std::int64_t>(n, mEnd - mPosition - scanned);
         if (n < 1)
             return DSCEndOfData;
-        if (!readBlock(end - scanned - n, n))
+        if (!readBlock(mEnd - scanned - n, n))
             return DSCReadError;
         if (n < 1)
             return DSCEndOfData;
     }
 
     // The line break in front of the marker line: read from there, passing it as an empty line.
-    const std::int64_t lineBreak = end - scanned;
-    mProvider->SetPosition(static_cast<std::int32_t>(lineBreak), IO::IDataProvider::kFromStart);
-    position = static_cast<std::int32_t>(lineBreak);
-    bufferIndex = bufferLength;
+    const auto lineBreak = static_cast<std::int32_t>(mEnd - scanned);
+    mProvider->SetPosition(lineBreak, IO::IDataProvider::kFromStart);
+    mIndex = mLength;
+    mPosition = lineBreak;
     std::int32_t byteCount = 0;
-    const DSCError result =
-        ReadDSCComment(position, false, line, buffer, bufferLength, bufferIndex, byteCount);
-    if (result == DSCNoError && line[0] == '%')
-        position += byteCount;
-    else
-        position -= byteCount;
+    const DSCError result = NextLine(false, line, byteCount);
+    if (byteCount < 0)
+        mPosition = lineBreak - byteCount;
     return result;
 }
 
