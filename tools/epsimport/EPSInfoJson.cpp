@@ -2,6 +2,7 @@
 
 #include "Windows1252.h"
 #include "brask/CoreString.h"
+#include "brask/FilterKeys.h"
 
 #include <unicode/utf8.h>
 
@@ -44,10 +45,6 @@ std::string Text(const char* field) {
     return TEXT::Windows1252ToUTF8(bytes);
 }
 
-double Points(PLUGIN::Fixed value) {
-    return value / 65536.0;
-}
-
 std::uint32_t BlockSize(MEMFIX::Handle block) {
     return block != nullptr ? MEMFIX::GetHandleSize(block) : 0;
 }
@@ -88,10 +85,10 @@ ordered_json DescribeEPS(const std::string& file, PLUGIN::DSCError status,
     const PLUGIN::EPSInfo* info = reader.GetEPSInfo();
     if (info == nullptr)
         return out;
-    out["boundingBox"] = {{"llx", Points(reader.GetLeft())},
-                          {"lly", Points(reader.GetBottom())},
-                          {"urx", Points(reader.GetRight())},
-                          {"ury", Points(reader.GetTop())}};
+    out["boundingBox"] = {{"llx", FixedToPoints(reader.GetLeft())},
+                          {"lly", FixedToPoints(reader.GetBottom())},
+                          {"urx", FixedToPoints(reader.GetRight())},
+                          {"ury", FixedToPoints(reader.GetTop())}};
     out["creator"] = Text(info->creator);
     out["title"] = Text(info->title);
     out["creationDate"] = Text(info->creationDate);
@@ -117,7 +114,7 @@ ordered_json DescribeEPS(const std::string& file, PLUGIN::DSCError status,
                         {"flags", info->imageFlags}};
     else
         out["image"] = nullptr;
-    out["imageResolution"] = Points(reader.GetImageResolution());
+    out["imageResolution"] = FixedToPoints(reader.GetImageResolution());
     out["colorSpace"] = reader.GetColorSpace();
     out["customColors"] = CustomColorEntries(reader.GetCustomColorList(), reader.GetCustomColorListSize());
     out["photoshopResourceBytes"] = BlockSize(reader.GetPhotoshopResources());

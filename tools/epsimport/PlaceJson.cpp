@@ -3,6 +3,7 @@
 #include "EPSInfoJson.h"
 
 #include "brask/ClassIds.h"
+#include "brask/FilterKeys.h"
 
 #include <vector>
 
@@ -37,36 +38,37 @@ nlohmann::ordered_json ClippingPath(GRAPHICS::ICompositeGraphic& graphic) {
 }
 
 void DescribeFilterInfo(nlohmann::ordered_json& out, const IDictionary& dictionary, bool eps) {
-    if (HasKey(dictionary, 14) || HasKey(dictionary, 15))
-        out["size"] = {{"width", FloatKey(dictionary, 14)}, {"height", FloatKey(dictionary, 15)}};
+    if (HasKey(dictionary, FILTERKEY::kWidth) || HasKey(dictionary, FILTERKEY::kHeight))
+        out["size"] = {{"width", FloatKey(dictionary, FILTERKEY::kWidth)},
+                       {"height", FloatKey(dictionary, FILTERKEY::kHeight)}};
     else
         out["size"] = nullptr;
     // A placement that failed before the box was read leaves the keys unwritten: no box, rather than zeros.
-    if (eps && HasKey(dictionary, 2001) && HasKey(dictionary, 2002) && HasKey(dictionary, 2003) &&
-        HasKey(dictionary, 2004))
-        out["boundingBox"] = {{"left", FloatKey(dictionary, 2001)},
-                              {"bottom", FloatKey(dictionary, 2003)},
-                              {"right", FloatKey(dictionary, 2002)},
-                              {"top", FloatKey(dictionary, 2004)}};
+    if (eps && HasKey(dictionary, FILTERKEY::kLeft) && HasKey(dictionary, FILTERKEY::kRight) &&
+        HasKey(dictionary, FILTERKEY::kBottom) && HasKey(dictionary, FILTERKEY::kTop))
+        out["boundingBox"] = {{"left", FloatKey(dictionary, FILTERKEY::kLeft)},
+                              {"bottom", FloatKey(dictionary, FILTERKEY::kBottom)},
+                              {"right", FloatKey(dictionary, FILTERKEY::kRight)},
+                              {"top", FloatKey(dictionary, FILTERKEY::kTop)}};
     else if (eps)
         out["boundingBox"] = nullptr;
     const std::uint8_t* spaces = nullptr;
     std::uint32_t spaceCount = 0;
-    dictionary.GetBytes(27, &spaces, &spaceCount);
+    dictionary.GetBytes(FILTERKEY::kColorSpaces, &spaces, &spaceCount);
     out["colorSpaces"] = std::vector<int>(spaces, spaces + spaceCount);
     const char16_t* colors = nullptr;
     std::uint32_t colorUnits = 0;
-    dictionary.GetWString(28, &colors, &colorUnits);
+    dictionary.GetWString(FILTERKEY::kCustomColors, &colors, &colorUnits);
     out["customColors"] = CustomColorEntries(reinterpret_cast<const std::uint16_t*>(colors),
                                              static_cast<std::uint16_t>(colorUnits));
     const std::uint8_t* profile = nullptr;
     std::uint32_t profileBytes = 0;
-    dictionary.GetBytes(16, &profile, &profileBytes);
+    dictionary.GetBytes(FILTERKEY::kICCProfile, &profile, &profileBytes);
     out["iccProfileBytes"] = profileBytes;
-    out["dcs"] = FlagKey(dictionary, 2008);
-    out["duotone"] = FlagKey(dictionary, 2005);
-    out["vectorMaskedImagery"] = FlagKey(dictionary, 2007);
-    out["imageResolution"] = FlagKey(dictionary, 2006);
+    out["dcs"] = FlagKey(dictionary, FILTERKEY::kDCS);
+    out["duotone"] = FlagKey(dictionary, FILTERKEY::kDuotone);
+    out["vectorMaskedImagery"] = FlagKey(dictionary, FILTERKEY::kVectorMasked);
+    out["imageResolution"] = FlagKey(dictionary, FILTERKEY::kImageResolution);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "Progress.h"
 
 #include "brask/ClassIds.h"
+#include "brask/FilterKeys.h"
 
 #include <nlohmann/json.hpp>
 
@@ -72,11 +73,11 @@ PlacedPicture PicturePlacer::Place(const std::string& file, const std::string& p
     auto options = Make<IDictionary>(mHost, CLSID::PersistentDictionary);
     // The interpreter distils EPS only; a host places SVG through the converter whatever it chose for EPS.
     if (mLine.interpreter && type == FileType::EPS)
-        options->SetBool(2009, true);
+        options->SetBool(OPTIONKEY::kUseInterpreter, true);
     if (mLine.draft)
-        options->SetBool(2010, false);
+        options->SetBool(OPTIONKEY::kProcessorFlag, false);
     if (type == FileType::SVG)
-        options->SetUInt32(37, GRAPHICS::kTypeSVG);
+        options->SetUInt32(OPTIONKEY::kFileType, GRAPHICS::kTypeSVG);
 
     auto graphic = mPlugin.NewCompositeGraphic();
     Status status = kOutOfMemory;

@@ -4,6 +4,7 @@
 #include "OutputFile.h"
 #include "PdfColorAnalysis.h"
 
+#include <brask/FilterKeys.h>
 #include <brask/IO.h>
 #include <fontmap/StubFontMap.h>
 #include <jaws/FontSubstitutionText.h>
@@ -30,10 +31,6 @@ std::string MakePrivateTempFolder() {
     if (mkdtemp(pattern.data()) == nullptr)
         return {};
     return pattern;
-}
-
-double Fixed(int32_t value) {
-    return static_cast<double>(value) / 65536.0;
 }
 
 } // namespace
@@ -251,11 +248,11 @@ int32_t JawsLibrary::RunJob(JobRequest& job, const RipDistillParams* params) {
         RemoveOwnedOutput(job.outputPath);
         return kJawsNotStarted;
     }
-    job.page.left = Fixed(params->left);
-    job.page.bottom = Fixed(params->bottom);
-    job.page.width = std::abs(Fixed(params->width));
-    job.page.height = std::abs(Fixed(params->height));
-    job.page.resolution = params->xResolution > 0 ? Fixed(params->xResolution) : 720.0;
+    job.page.left = FixedToPoints(params->left);
+    job.page.bottom = FixedToPoints(params->bottom);
+    job.page.width = std::abs(FixedToPoints(params->width));
+    job.page.height = std::abs(FixedToPoints(params->height));
+    job.page.resolution = params->xResolution > 0 ? FixedToPoints(params->xResolution) : 720.0;
     job.page.embedAllFonts = params->embedAllFonts != 0;
     job.page.setPageSize = (params->flags & kRipDistillFlagPageFromBox) != 0;
     job.page.moveOrigin = (params->flags & kRipDistillFlagMoveOrigin) != 0;

@@ -1,5 +1,7 @@
 #include "RasterDevice.h"
 
+#include "brask/FilterKeys.h"
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -34,10 +36,10 @@ int32_t MakeRasterSetup(std::int32_t width, std::int32_t height, std::int32_t xR
         return kJawsBadParameter;
     }
     setup.modelBits = modelBits;
-    setup.widthPoints = std::abs(width / 65536.0);
-    setup.heightPoints = std::abs(height / 65536.0);
-    setup.xResolution = xResolution / 65536.0;
-    setup.yResolution = yResolution / 65536.0;
+    setup.widthPoints = std::abs(FixedToPoints(width));
+    setup.heightPoints = std::abs(FixedToPoints(height));
+    setup.xResolution = FixedToPoints(xResolution);
+    setup.yResolution = FixedToPoints(yResolution);
     setup.width = RasterPixels(width, xResolution);
     setup.height = RasterPixels(height, yResolution);
     if (pixmap != nullptr) {
