@@ -1,6 +1,7 @@
 // Font maps from a stub tree that the font device builds and straight from fontconfig, and real Ghostscript
 // runs that use them.
 #include "../fontstubs/StubTreeFixture.h"
+#include "../support/Command.h"
 
 #include "FontDevice.h"
 #include "fontmap/StubFontMap.h"
@@ -10,21 +11,12 @@
 
 using namespace BRASK;
 using namespace BRASK::FONTMAP;
+using BRASK::TEST::Capture;
 
 namespace {
 
 const std::string kDejaVuBold = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
 const std::string kMicroHei = "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc";
-
-std::string RunCommand(const std::string& command, int& status) {
-    std::string output;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    char buffer[4096];
-    while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr)
-        output += buffer;
-    status = pipe == nullptr ? -1 : pclose(pipe);
-    return output;
-}
 
 // Distils `eps` with Ghostscript and the given extra arguments; the PDF's font list as pdffonts gives it.
 std::string DistilledFonts(const std::filesystem::path& eps, const std::vector<std::string>& arguments) {
@@ -34,9 +26,9 @@ std::string DistilledFonts(const std::filesystem::path& eps, const std::vector<s
     const std::string pdf = eps.string() + std::to_string(arguments.size()) + ".pdf";
     int status = 0;
     const std::string log =
-        RunCommand(command + " -sOutputFile='" + pdf + "' '" + eps.string() + "'", status);
+        Capture(command + " -sOutputFile='" + pdf + "' '" + eps.string() + "' 2>&1", &status);
     EXPECT_EQ(status, 0) << log;
-    return RunCommand("pdffonts '" + pdf + "'", status);
+    return Capture("pdffonts '" + pdf + "' 2>&1");
 }
 
 std::filesystem::path WriteEps(const std::filesystem::path& path, const std::string& body) {
@@ -273,8 +265,7 @@ TEST_F(StubFontMapTest, GhostscriptsBaseFontsKeepTheirEncodings) {
         std::string command = "gs -q -dSAFER -dBATCH -dNOPAUSE -dNODISPLAY";
         for (const auto& argument : files.arguments)
             command += " '" + argument + "'";
-        int status = 0;
-        EXPECT_EQ(RunCommand(command + " '" + encodings.string() + "'", status), row.printed);
+        EXPECT_EQ(Capture(command + " '" + encodings.string() + "' 2>&1"), row.printed);
     }
     const StubFontMap map = ReadStubFontMap(devicePath);
     EXPECT_EQ(std::set<std::string>(map.leftToGhostscript.begin(), map.leftToGhostscript.end()),

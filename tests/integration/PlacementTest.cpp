@@ -1,5 +1,6 @@
 // End to end: the plug-in, loaded as a host loads it, places real pictures through the real wrappers.
-#include "CorpusFiles.h"
+#include "../support/Command.h"
+#include "../support/CorpusSkip.h"
 #include "PluginHost.h"
 
 #include "LibUtils.h"
@@ -22,8 +23,6 @@ using BRASK::TEST::PluginHost;
 namespace {
 
 const std::string kSample = std::string(BRASK_SOURCE_DIR) + "/samples/sample.eps";
-
-// Writes the connection space's PDF to a file for the command-line checkers.
 
 bool QpdfAccepts(const std::string& pdf) {
     return std::system(("qpdf --check '" + pdf + "' >/dev/null 2>&1").c_str()) == 0;
@@ -51,7 +50,7 @@ std::string CustomColors(const IDictionary& dictionary) {
 // A DOS binary EPS of the corpus whose first line loses its " EPSF-3.0", with a header that still describes
 // it, written as `name` into the output folder.
 std::string WithoutMarker(const std::string& corpusFile, const std::string& name) {
-    std::string bytes = TEST::ReadAll(std::string(BRASK_CORPUS_DIR) + "/" + corpusFile);
+    std::string bytes = TEST::ReadFile(std::string(BRASK_CORPUS_DIR) + "/" + corpusFile);
     const auto get = [&](std::size_t at) {
         std::uint32_t v = 0;
         for (int i = 3; i >= 0; --i)
@@ -83,7 +82,7 @@ std::string WithoutMarker(const std::string& corpusFile, const std::string& name
 std::string Rendered(const std::string& pdf) {
     const std::string root = pdf + "-render";
     std::system(("pdftoppm -r 20 -gray -singlefile '" + pdf + "' '" + root + "'").c_str());
-    return TEST::ReadAll(root + ".pgm");
+    return TEST::ReadFile(root + ".pgm");
 }
 
 } // namespace
@@ -117,7 +116,7 @@ TEST_F(Placing, SamplePictureOnBothPaths) {
 TEST_F(Placing, NothingStaysInTheTemporaryFolder) {
     {
         // A data provider over memory forces the converter path to copy the picture into a temporary file.
-        const std::string bytes = TEST::ReadAll(kSample);
+        const std::string bytes = TEST::ReadFile(kSample);
         TInterfacePtr<IO::IDataProvider> source;
         IO::CreateReadOnlyDataProvider(&PluginHost::Instance().Host(), source, bytes.data(),
                                        static_cast<std::int32_t>(bytes.size()));
@@ -165,15 +164,16 @@ TEST_F(Placing, FilterKeysOfRealPicturesOnBothPaths) {
         std::uint32_t clipKnots;          // knots of the one closed subpath under {4A31110F-...}, 0: none
     };
     const std::string corpus = std::string(BRASK_CORPUS_DIR) + "/";
+    using namespace COLORSPACE;
     const Case cases[] = {
-        {kSample, false, {0, 0, 0, 0}, {5}, 0, 0},
-        {kSample, true, {0, 0, 0, 0}, {5, 8, 4, 3}, 0, 0},
-        {corpus + "eps-icc/laffr__logo2.eps", false, {0, 1, 0, 0}, {5}, 557168, 0},
-        {corpus + "eps-icc/laffr__logo2.eps", true, {0, 1, 0, 0}, {5}, 557168, 0},
-        {corpus + "eps-dcs/frontiers2013__logo2.eps", false, {0, 1, 0, 1}, {5}, 557168, 0},
+        {kSample, false, {0, 0, 0, 0}, {kCMYK}, 0, 0},
+        {kSample, true, {0, 0, 0, 0}, {kCMYK, kSeparation, kRGB, kGray}, 0, 0},
+        {corpus + "eps-icc/laffr__logo2.eps", false, {0, 1, 0, 0}, {kCMYK}, 557168, 0},
+        {corpus + "eps-icc/laffr__logo2.eps", true, {0, 1, 0, 0}, {kCMYK}, 557168, 0},
+        {corpus + "eps-dcs/frontiers2013__logo2.eps", false, {0, 1, 0, 1}, {kCMYK}, 557168, 0},
         {corpus + "eps-dcs/frontiers2013__logo2.eps", true, {0, 1, 0, 1}, {}, 557168, 0},
-        {corpus + "eps-photoshop/magicknet__SwedenHeart.eps", false, {0, 1, 0, 0}, {5}, 3144, 12},
-        {corpus + "eps-photoshop/magicknet__SwedenHeart.eps", true, {0, 1, 0, 0}, {4}, 3144, 12},
+        {corpus + "eps-photoshop/magicknet__SwedenHeart.eps", false, {0, 1, 0, 0}, {kCMYK}, 3144, 12},
+        {corpus + "eps-photoshop/magicknet__SwedenHeart.eps", true, {0, 1, 0, 0}, {kRGB}, 3144, 12},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file + (c.interpreter ? " (interpreter)" : " (converter)"));
@@ -209,10 +209,14 @@ TEST_F(Placing, FilterKeysOfRealPicturesOnBothPaths) {
             EXPECT_TRUE(path->IsSubpathClosed(0));
             ASSERT_EQ(path->GetKnotCount(0), c.clipKnots);
             // In the picture's pixels (447 x 420), spanning most of it.
+            float minX = 447, maxX = 0, minY = 420, maxY = 0;
             for (std::uint32_t k = 0; k < c.clipKnots; ++k) {
                 const GRAPHICS::PathPoint a = path->GetKnot(0, k).anchor;
                 EXPECT_TRUE(a.x >= 0 && a.x <= 447 && a.y >= 0 && a.y <= 420) << a.x << "," << a.y;
+                minX = std::min(minX, a.x), maxX = std::max(maxX, a.x);
+                minY = std::min(minY, a.y), maxY = std::max(maxY, a.y);
             }
+            EXPECT_TRUE(maxX - minX > 447 / 2 && maxY - minY > 420 / 2);
         }
     }
 }
