@@ -1,5 +1,6 @@
 // epsimport's placing mode, run as a program the way a user runs it, its command line and its choices of
 // output names and failure texts.
+#include "../support/Command.h"
 #include "ToolRun.h"
 
 #include "CommandLine.h"
@@ -40,7 +41,9 @@ TEST_F(Epsimport, PlacesTheSampleOnBothPathsAndWritesItsPDF) {
     const auto placed = RunEpsimport("-o " + Quoted(Path("sample.pdf")) + " " + Quoted(kSample));
     ASSERT_EQ(placed.exitStatus, 0) << placed.raw;
     EXPECT_EQ(placed.lines, std::vector<nlohmann::json>{expected});
-    EXPECT_EQ(ReadFile(Path("sample.pdf")).substr(0, 5), "%PDF-");
+    EXPECT_EQ(std::system(("qpdf --check " + Quoted(Path("sample.pdf")) + " >/dev/null").c_str()), 0);
+    EXPECT_NE(BRASK::TEST::Capture("pdftotext " + Quoted(Path("sample.pdf")) + " -").find("Brask EPS sample"),
+              std::string::npos);
 
     // The interpreter reports the colour spaces it met while distilling.
     expected["colorSpaces"] = {COLORSPACE::kCMYK, COLORSPACE::kSeparation, COLORSPACE::kRGB,

@@ -122,7 +122,7 @@ TEST_F(DiscoveryServiceTest, PdfBytesOutliveTheDeletedFileAndReachTheTile) {
     WriteFile(path, pdf);
     TInterfacePtr<ICompositeGraphic> graphic;
     {
-        auto provider = OpenFile(path, false);
+        auto provider = FileSource(path);
         ASSERT_TRUE(provider);
         ASSERT_EQ(provider->SetPosition(17, IO::IDataProvider::kFromStart), kOK); // the service rewinds
         ASSERT_EQ(CreateFrom(*provider, graphic), kOK);

@@ -1,5 +1,4 @@
 // End to end: the plug-in, loaded as a host loads it, places real pictures through the real wrappers.
-#include "../support/Command.h"
 #include "../support/CorpusSkip.h"
 #include "PluginHost.h"
 
@@ -23,10 +22,6 @@ using BRASK::TEST::PluginHost;
 namespace {
 
 const std::string kSample = std::string(BRASK_SOURCE_DIR) + "/samples/sample.eps";
-
-bool QpdfAccepts(const std::string& pdf) {
-    return std::system(("qpdf --check '" + pdf + "' >/dev/null 2>&1").c_str()) == 0;
-}
 
 std::vector<std::uint8_t> Bytes(const IDictionary& dictionary, std::int32_t key) {
     const std::uint8_t* data = nullptr;
@@ -86,32 +81,6 @@ std::string Rendered(const std::string& pdf) {
 }
 
 } // namespace
-
-TEST_F(Placing, SamplePictureOnBothPaths) {
-    for (const bool interpreter : {false, true}) {
-        SCOPED_TRACE(interpreter ? "interpreter" : "converter");
-        Placement placement = PluginHost::Instance().Place(kSample, interpreter);
-        ASSERT_EQ(placement.status, kOK);
-        ASSERT_NE(placement.connectionSpace, nullptr);
-        EXPECT_FLOAT_EQ(placement.Float(FILTERKEY::kWidth), 300);
-        EXPECT_FLOAT_EQ(placement.Float(FILTERKEY::kHeight), 200);
-        EXPECT_FLOAT_EQ(placement.Float(FILTERKEY::kLeft), 0);
-        EXPECT_FLOAT_EQ(placement.Float(FILTERKEY::kRight), 300);
-        EXPECT_FLOAT_EQ(placement.Float(FILTERKEY::kBottom), 0);
-        EXPECT_FLOAT_EQ(placement.Float(FILTERKEY::kTop), 200);
-        EXPECT_NE(CustomColors(*placement.dictionary).find("Sample Orange"), std::string::npos);
-
-        const auto box = placement.connectionSpace->GetPageBox();
-        EXPECT_NEAR(box.right - box.left, 300, 0.5);
-        EXPECT_NEAR(box.top - box.bottom, 200, 0.5);
-        const std::string pdf =
-            PluginHost::Instance().SavePDF(placement, interpreter ? "sample-i.pdf" : "sample-c.pdf");
-        EXPECT_TRUE(QpdfAccepts(pdf));
-        EXPECT_NE(TEST::Capture("pdftotext '" + pdf + "' -").find("Brask EPS sample"), std::string::npos);
-        // Every font embedded, the base-14 ones included.
-        EXPECT_EQ(TEST::Capture("pdffonts '" + pdf + "' | awk 'NR>2 && $(NF-4)!=\"yes\"'"), "");
-    }
-}
 
 TEST_F(Placing, NothingStaysInTheTemporaryFolder) {
     {
