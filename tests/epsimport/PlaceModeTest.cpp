@@ -27,10 +27,10 @@ constexpr const char* kIcon = "\xEF\xBB\xBF  \n<svg xmlns='http://www.w3.org/200
 
 // The sample's line as the README shows it, less "file" and "pdf".
 const char* const kSampleLine =
-    R"({"status":0,"type":"EPS","size":{"width":300.0,"height":200.0},"colorSpaces":[5],)"
-    R"("boundingBox":{"left":0.0,"bottom":0.0,"right":300.0,"top":200.0},"iccProfileBytes":0,)"
-    R"("customColors":["0 0.55 0.95 0 (Sample Orange)"],"dcs":false,"duotone":false,"clippingPath":null,)"
-    R"("vectorMaskedImagery":false,"imageResolution":false,"fontSubstitutions":[]})";
+    R"j({"status":0,"type":"EPS","size":{"width":300.0,"height":200.0},"colorSpaces":[5],)j"
+    R"j("boundingBox":{"left":0.0,"bottom":0.0,"right":300.0,"top":200.0},"iccProfileBytes":0,)j"
+    R"j("customColors":["0 0.55 0.95 0 (Sample Orange)"],"dcs":false,"duotone":false,"clippingPath":null,)j"
+    R"j("vectorMaskedImagery":false,"imageResolution":false,"fontSubstitutions":[]})j";
 
 } // namespace
 

@@ -42,6 +42,12 @@ template <typename Entry> const Entry* Find(const std::vector<Entry>& entries, c
     return it == entries.end() ? nullptr : &*it;
 }
 
+// The file a font name maps to; "<none>" when it has no entry.
+std::string PathOf(const StubFontMap& map, const std::string& name) {
+    const FontEntry* entry = Find(map.fonts, name);
+    return entry != nullptr ? entry->path : "<none>";
+}
+
 std::size_t ProblemsOf(const StubFontMap& map, const std::string& name) {
     return std::count_if(map.problems.begin(), map.problems.end(),
                          [&](const std::string& line) { return line.rfind(name + ": ", 0) == 0; });
@@ -76,12 +82,10 @@ TEST_F(StubFontMapTest, NamesMapToTheFilesTheStubsName) {
     ASSERT_FALSE(map.fontFolders.empty());
     EXPECT_EQ(map.fontFolders.front(), "/usr/share/fonts/");
     for (const char* name : {"Arial-BoldMT", "Arial,Bold", "Arial,BoldMT", "ArialBoldMT"}) {
-        ASSERT_NE(Find(map.fonts, name), nullptr) << name;
-        EXPECT_EQ(Find(map.fonts, name)->path, kDejaVuBold);
+        EXPECT_EQ(PathOf(map, name), kDejaVuBold) << name;
     }
     // The first face of the collection is a font; the second only a CIDFont.
-    ASSERT_NE(Find(map.fonts, "WenQuanYiMicroHei"), nullptr);
-    EXPECT_EQ(Find(map.fonts, "WenQuanYiMicroHei")->path, kMicroHei);
+    EXPECT_EQ(PathOf(map, "WenQuanYiMicroHei"), kMicroHei);
     EXPECT_EQ(Find(map.fonts, "WenQuanYiMicroHeiMono"), nullptr);
     EXPECT_EQ(ProblemsOf(map, "WenQuanYiMicroHeiMono"), 1u);
     const CIDFontEntry* mono = Find(map.cidFonts, "WenQuanYiMicroHeiMono");
@@ -158,14 +162,12 @@ TEST_F(StubFontMapTest, GhostscriptEmbedsTheStubbedFilesAndKeepsTheInheritedCidf
 
 TEST(InstalledFontMap, EveryFaceByPostScriptNameAndCollectionsAsCIDFonts) {
     const StubFontMap map = ReadInstalledFontMap();
-    ASSERT_NE(Find(map.fonts, "DejaVuSans-Bold"), nullptr);
-    EXPECT_EQ(Find(map.fonts, "DejaVuSans-Bold")->path, kDejaVuBold);
+    EXPECT_EQ(PathOf(map, "DejaVuSans-Bold"), kDejaVuBold);
     // Ghostscript's own base fonts stay its own.
     EXPECT_EQ(Find(map.fonts, "NimbusSans-Regular"), nullptr);
     EXPECT_NE(std::find(map.leftToGhostscript.begin(), map.leftToGhostscript.end(), "StandardSymbolsPS"),
               map.leftToGhostscript.end());
-    ASSERT_NE(Find(map.fonts, "WenQuanYiMicroHei"), nullptr);
-    EXPECT_EQ(Find(map.fonts, "WenQuanYiMicroHei")->path, kMicroHei);
+    EXPECT_EQ(PathOf(map, "WenQuanYiMicroHei"), kMicroHei);
     EXPECT_EQ(Find(map.fonts, "WenQuanYiMicroHeiMono"), nullptr);
     EXPECT_EQ(ProblemsOf(map, "WenQuanYiMicroHeiMono"), 1u);
     ASSERT_NE(Find(map.cidFonts, "WenQuanYiMicroHeiMono"), nullptr);
@@ -296,8 +298,7 @@ TEST_F(StubFontMapTest, FilesOfOneNameInTwoFoldersAreToldApartByTheirFaces) {
                                        {"DejaVuSansBold", sans},
                                        {"DejaVuSerif-Bold", serif},
                                        {"DejaVuSerifBold", serif}}) {
-        ASSERT_NE(Find(map.fonts, name), nullptr) << name;
-        EXPECT_EQ(Find(map.fonts, name)->path, (folder / "Face.ttf").string()) << name;
+        EXPECT_EQ(PathOf(map, name), (folder / "Face.ttf").string()) << name;
     }
 }
 
@@ -318,8 +319,7 @@ TEST_F(StubFontMapTest, TextFormType1FontsGetAStubThatLoadsThem) {
               "/BraskTextSans-Regular  (%psfont%brasktext.t1) (r) file cvx exec");
     const StubFontMap map = Map(device);
     for (const char* name : {"BraskTextSans-Regular", "BraskTextSans,Regular", "BraskTextSansRegular"}) {
-        ASSERT_NE(Find(map.fonts, name), nullptr) << name;
-        EXPECT_EQ(Find(map.fonts, name)->path, (folder / "brasktext.t1").string());
+        EXPECT_EQ(PathOf(map, name), (folder / "brasktext.t1").string()) << name;
     }
     const GhostscriptFontFiles files = WriteGhostscriptFontFiles(map, (mTemp.Path() / "gs").string());
     ASSERT_TRUE(files.ok);

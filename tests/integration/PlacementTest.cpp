@@ -31,17 +31,6 @@ std::vector<std::uint8_t> Bytes(const IDictionary& dictionary, std::int32_t key)
     return std::vector<std::uint8_t>(data, data + length);
 }
 
-std::string CustomColors(const IDictionary& dictionary) {
-    const char16_t* text = nullptr;
-    std::uint32_t units = 0;
-    if (dictionary.GetWString(FILTERKEY::kCustomColors, &text, &units) != kOK)
-        return {};
-    std::string ascii;
-    for (std::uint32_t i = 0; i < units; ++i)
-        ascii += text[i] >= 0x20 && text[i] < 0x7F ? static_cast<char>(text[i]) : '|';
-    return ascii;
-}
-
 // A DOS binary EPS of the corpus whose first line loses its " EPSF-3.0", with a header that still describes
 // it, written as `name` into the output folder.
 std::string WithoutMarker(const std::string& corpusFile, const std::string& name) {
