@@ -1,5 +1,6 @@
 // epsimport -j N: a batch placed by worker processes prints what one process prints, and a worker that ends
 // while placing a picture fails that picture only.
+#include "../support/CorpusSkip.h"
 #include "ToolRun.h"
 
 #include <gtest/gtest.h>
@@ -44,8 +45,7 @@ std::vector<std::string> CorpusBatch(std::size_t count) {
 } // namespace
 
 TEST_F(ParallelPlace, BatchOf200GivesTheLinesOfOneProcess) {
-    if (!fs::is_directory(BRASK_CORPUS_DIR))
-        GTEST_SKIP() << "no corpus at " << BRASK_CORPUS_DIR;
+    BRASK_SKIP_WITHOUT_CORPUS();
     const std::vector<std::string> files = CorpusBatch(200);
     ASSERT_EQ(files.size(), 200u);
     std::string arguments = "--output-dir " + Quoted(Path("pdf"));
@@ -87,8 +87,7 @@ TEST_F(ParallelPlace, EveryPassOverTheCorpusInOneProcessGivesTheResultsOfTheFirs
     // One interpreter process takes all jobs of a path, so a job that damages the interpreter's memory shows
     // as a later picture failing: pdfwrite's marked-content properties did, ending the process in an
     // unrelated picture some forty jobs later.
-    if (!fs::is_directory(BRASK_CORPUS_DIR))
-        GTEST_SKIP() << "no corpus at " << BRASK_CORPUS_DIR;
+    BRASK_SKIP_WITHOUT_CORPUS();
     const std::vector<std::string> files = SmallCorpusFiles();
     ASSERT_GT(files.size(), 50u);
     std::string arguments;
@@ -100,9 +99,9 @@ TEST_F(ParallelPlace, EveryPassOverTheCorpusInOneProcessGivesTheResultsOfTheFirs
         const std::string log = Path("log");
         const auto result = RunEpsimport("-j 1 -v " + path + arguments, true, "", log);
         ASSERT_EQ(result.lines.size(), 3 * files.size()) << path << result.raw;
-        std::ifstream logText(log);
-        const std::string logged{std::istreambuf_iterator<char>(logText), std::istreambuf_iterator<char>()};
-        EXPECT_EQ(logged.find("the interpreter process ended during the job"), std::string::npos) << path;
+        EXPECT_EQ(BRASK::TEST::ReadFile(log).find("the interpreter process ended during the job"),
+                  std::string::npos)
+            << path;
         for (std::size_t i = files.size(); i < result.lines.size(); ++i) {
             const auto& first = result.lines[i % files.size()];
             EXPECT_EQ(result.lines[i]["status"], first["status"]) << path << result.lines[i].dump();
@@ -123,7 +122,7 @@ TEST_F(ParallelPlace, AWorkerThatEndsFailsOnlyItsPicture) {
     fs::copy_file(kSample, Path("crash-1.eps"));
     fs::copy_file(kSample, Path("crash-2.eps"));
     const std::string svg =
-        Write("icon.svg", "<svg xmlns='http://www.w3.org/2000/svg' width='8' height='8'/>");
+        WriteFile("icon.svg", "<svg xmlns='http://www.w3.org/2000/svg' width='8' height='8'/>");
     // Both first workers end at once: the pictures after them are placed by the workers that replace them.
     const std::vector<std::string> files = {Path("crash-1.eps"), Path("crash-2.eps"), kSample, svg, kSample};
     std::string arguments = "-j 2 --output-dir " + Quoted(Path("pdf"));

@@ -1,10 +1,12 @@
 // epsimport's placing mode, run as a program the way a user runs it, its command line and its choices of
 // output names and failure texts.
+#include "../support/Command.h"
 #include "ToolRun.h"
 
 #include "CommandLine.h"
 #include "FailureCause.h"
 #include "PlaceMode.h"
+#include "brask/FilterKeys.h"
 
 #include <gtest/gtest.h>
 
@@ -23,48 +25,43 @@ const std::string kSample = std::string(BRASK_SOURCE_DIR) + "/samples/sample.eps
 constexpr const char* kIcon = "\xEF\xBB\xBF  \n<svg xmlns='http://www.w3.org/2000/svg' width='96' "
                               "height='48'><rect width='96' height='48' fill='red'/></svg>";
 
+// The sample's line as the README shows it, less "file" and "pdf".
+const char* const kSampleLine =
+    R"j({"status":0,"type":"EPS","size":{"width":300.0,"height":200.0},"colorSpaces":[5],)j"
+    R"j("boundingBox":{"left":0.0,"bottom":0.0,"right":300.0,"top":200.0},"iccProfileBytes":0,)j"
+    R"j("customColors":["0 0.55 0.95 0 (Sample Orange)"],"dcs":false,"duotone":false,"clippingPath":null,)j"
+    R"j("vectorMaskedImagery":false,"imageResolution":false,"fontSubstitutions":[]})j";
+
 } // namespace
 
-TEST_F(Epsimport, PlacesTheSampleAndWritesItsPDF) {
-    const std::string pdf = Path("sample.pdf");
-    const auto result = RunEpsimport("-o " + Quoted(pdf) + " " + Quoted(kSample));
-    ASSERT_EQ(result.exitStatus, 0) << result.raw;
-    ASSERT_EQ(result.lines.size(), 1u);
-    const auto& json = result.lines[0];
-    EXPECT_EQ(json["status"], 0);
-    EXPECT_EQ(json["type"], "EPS");
-    EXPECT_EQ(json["size"]["width"], 300.0);
-    EXPECT_EQ(json["size"]["height"], 200.0);
-    EXPECT_EQ(json["boundingBox"]["right"], 300.0);
-    EXPECT_EQ(json["boundingBox"]["top"], 200.0);
-    EXPECT_EQ(json["customColors"].size(), 1u);
-    EXPECT_NE(json["customColors"][0].get<std::string>().find("Sample Orange"), std::string::npos);
-    EXPECT_EQ(json["dcs"], false);
-    EXPECT_EQ(json["clippingPath"], nullptr);
-    EXPECT_EQ(json["pdf"], pdf);
-    EXPECT_FALSE(json.contains("error"));
-    std::ifstream written(pdf, std::ios::binary);
-    std::string head(5, '\0');
-    written.read(head.data(), 5);
-    EXPECT_EQ(head, "%PDF-");
-}
+TEST_F(Epsimport, PlacesTheSampleOnBothPathsAndWritesItsPDF) {
+    auto expected = nlohmann::json::parse(kSampleLine);
+    expected["file"] = kSample;
+    expected["pdf"] = Path("sample.pdf");
+    const auto placed = RunEpsimport("-o " + Quoted(Path("sample.pdf")) + " " + Quoted(kSample));
+    ASSERT_EQ(placed.exitStatus, 0) << placed.raw;
+    EXPECT_EQ(placed.lines, std::vector<nlohmann::json>{expected});
+    EXPECT_EQ(std::system(("qpdf --check " + Quoted(Path("sample.pdf")) + " >/dev/null").c_str()), 0);
+    EXPECT_NE(BRASK::TEST::Capture("pdftotext " + Quoted(Path("sample.pdf")) + " -").find("Brask EPS sample"),
+              std::string::npos);
 
-TEST_F(Epsimport, InterpreterDraftAndSvgOptionsReachThePlugin) {
+    // The interpreter reports the colour spaces it met while distilling.
+    expected["colorSpaces"] = {COLORSPACE::kCMYK, COLORSPACE::kSeparation, COLORSPACE::kRGB,
+                               COLORSPACE::kGray};
+    expected["pdf"] = nullptr;
     const auto distilled = RunEpsimport("--interpreter --draft " + Quoted(kSample));
     ASSERT_EQ(distilled.exitStatus, 0) << distilled.raw;
-    EXPECT_GE(distilled.lines[0]["colorSpaces"].size(), 2u);
-    EXPECT_EQ(distilled.lines[0]["pdf"], nullptr);
+    EXPECT_EQ(distilled.lines, std::vector<nlohmann::json>{expected});
 
     // --interpreter concerns EPS: the SVG still goes through the converter, as a host would send it.
-    const std::string svg = Write("icon.svg", kIcon);
+    const std::string svg = WriteFile("icon.svg", kIcon);
     for (const std::string options : {"", "--interpreter "}) {
         SCOPED_TRACE(options);
         const auto placed = RunEpsimport(options + "--output-dir " + Quoted(Path("out")) + " " + Quoted(svg));
         ASSERT_EQ(placed.exitStatus, 0) << placed.raw;
         const auto& json = placed.lines[0];
         EXPECT_EQ(json["type"], "SVG");
-        EXPECT_EQ(json["size"]["width"], 72.0); // 96 px = 72 pt
-        EXPECT_EQ(json["size"]["height"], 36.0);
+        EXPECT_EQ(json["size"], nlohmann::json::parse(R"({"width":72.0,"height":36.0})")); // 96 x 48 px
         EXPECT_FALSE(json.contains("boundingBox"));
         EXPECT_EQ(json["pdf"], Path("out/icon.pdf"));
     }
@@ -77,37 +74,32 @@ TEST_F(Epsimport, FailuresNameTheirCause) {
     struct Case {
         std::string name;
         std::optional<std::string> bytes; // none: the file does not exist
-        std::string converterError;
-        std::string interpreterError;
-        nlohmann::json boundingBox; // the value printed for an EPS
+        std::string error;
+        std::string interpreterError;         // empty: the same error
+        nlohmann::json boundingBox = nullptr; // the value printed for an EPS
     };
-    const nlohmann::json box = {{"left", 0.0}, {"bottom", 0.0}, {"right", 10.0}, {"top", 10.0}};
+    const auto box = [](double side) {
+        return nlohmann::json{{"left", 0.0}, {"bottom", 0.0}, {"right", side}, {"top", side}};
+    };
+    const std::string header = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: ";
     const std::vector<Case> cases = {
-        {"empty.eps", "", "Data provider holds 0 bytes which means there are no comments",
-         "Data provider holds 0 bytes which means there are no comments", nullptr},
+        {"empty.eps", "", "Data provider holds 0 bytes which means there are no comments", ""},
         // Logged before the cause: the missing EPSF marker (a notice); after it: "Could not initialize ...".
-        {"cut.eps", "%!PS-Adobe-3.0\n%%BoundingBox: 0 0 10 10\n", "DSC comments error in EPS file.",
-         "DSC comments error in EPS file.", nullptr},
-        {"undefined.eps", "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 10 10\nnosuchop\n",
-         "PostScript error: undefined in nosuchop", "PostScript error: undefined in nosuchop", box},
-        {"nobox.eps",
-         "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: (atend)\n%%EndComments\n0 0 moveto\n",
-         "no %%BoundingBox",
-         "the page is empty (width or height 0)",
-         {{"left", 0.0}, {"bottom", 0.0}, {"right", 0.0}, {"top", 0.0}}},
+        {"cut.eps", "%!PS-Adobe-3.0\n%%BoundingBox: 0 0 10 10\n", "DSC comments error in EPS file.", ""},
+        {"undefined.eps", header + "0 0 10 10\nnosuchop\n", "PostScript error: undefined in nosuchop", "",
+         box(10)},
+        {"nobox.eps", header + "(atend)\n%%EndComments\n0 0 moveto\n", "no %%BoundingBox",
+         "the page is empty (width or height 0)", box(0)},
         {"cut.svg", "<svg xmlns='http://www.w3.org/2000/svg' width='10' height='10'><rect",
          "XML parse error: Error domain 1 code 77 on line 1 column 69 of data: Premature end of data in tag "
          "svg "
          "line 1",
-         "XML parse error: Error domain 1 code 77 on line 1 column 69 of data: Premature end of data in tag "
-         "svg "
-         "line 1",
-         nullptr},
-        {"missing.eps", std::nullopt, "file not found", "file not found", nullptr},
+         ""},
+        {"missing.eps", std::nullopt, "file not found", ""},
     };
     std::string files;
     for (const Case& c : cases) {
-        const std::string path = c.bytes ? Write(c.name, *c.bytes) : Path(c.name);
+        const std::string path = c.bytes ? WriteFile(c.name, *c.bytes) : Path(c.name);
         files += " " + Quoted(path);
     }
     for (const bool interpreter : {false, true}) {
@@ -121,7 +113,8 @@ TEST_F(Epsimport, FailuresNameTheirCause) {
             SCOPED_TRACE(c.name);
             EXPECT_EQ(line["file"], Path(c.name));
             EXPECT_NE(line["status"], 0);
-            EXPECT_EQ(line["error"], interpreter ? c.interpreterError : c.converterError);
+            EXPECT_EQ(line["error"],
+                      interpreter && !c.interpreterError.empty() ? c.interpreterError : c.error);
             if (line.contains("type") && line["type"] == "EPS") {
                 EXPECT_EQ(line["boundingBox"], c.boundingBox);
             }
@@ -148,9 +141,9 @@ TEST_F(Epsimport, InfoPassesUTF8AndReadsOtherTextAsWindows1252) {
     };
     std::string files;
     for (std::size_t i = 0; i < cases.size(); ++i)
-        files += " " + Quoted(Write("t" + std::to_string(i) + ".eps",
-                                    "%!PS-Adobe-3.0 EPSF-3.0\n%%Title: " + cases[i].title +
-                                        "\n%%BoundingBox: 0 0 1 1\n"));
+        files += " " + Quoted(WriteFile("t" + std::to_string(i) + ".eps",
+                                        "%!PS-Adobe-3.0 EPSF-3.0\n%%Title: " + cases[i].title +
+                                            "\n%%BoundingBox: 0 0 1 1\n"));
     const auto result = RunEpsimport("--info" + files);
     ASSERT_EQ(result.lines.size(), cases.size()) << result.raw;
     for (std::size_t i = 0; i < cases.size(); ++i)
@@ -159,12 +152,12 @@ TEST_F(Epsimport, InfoPassesUTF8AndReadsOtherTextAsWindows1252) {
 
 TEST_F(Epsimport, FontSubstitutionsAreListedAndStrictFontsRefusesThem) {
     const std::string header = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 200 50\n%%EndComments\n";
-    const std::string missing = Write(
+    const std::string missing = WriteFile(
         "missing.eps", header + "/NoSuchFont-Regular findfont 20 scalefont setfont 10 10 moveto (Missing) "
                                 "show /Times-Roman findfont pop /Other-Missing 9 selectfont\n");
     const std::string known =
-        Write("known.eps", header + "/Symbol findfont 20 scalefont setfont 10 10 moveto "
-                                    "(abg) show\n");
+        WriteFile("known.eps", header + "/Symbol findfont 20 scalefont setfont 10 10 moveto "
+                                        "(abg) show\n");
     const nlohmann::json expected =
         nlohmann::json::array({{{"requested", "NoSuchFont-Regular"}, {"used", "NimbusMonoPS-Regular"}},
                                {{"requested", "Other-Missing"}, {"used", "NimbusMonoPS-Regular"}}});
@@ -197,44 +190,55 @@ TEST_F(Epsimport, FontSubstitutionsAreListedAndStrictFontsRefusesThem) {
 }
 
 TEST(CommandLineOptions, ParsedAsGiven) {
-    const char* all[] = {"epsimport",    "--interpreter", "--draft", "-v", "--type", "svg",
-                         "--output-dir", "out",           "-j",      "3",  "a",      "--strict-fonts"};
-    const CommandLine line = ParseCommandLine(12, all);
+    const auto parse = [](std::vector<const char*> args) {
+        args.insert(args.begin(), "epsimport");
+        return ParseCommandLine(static_cast<int>(args.size()), args.data());
+    };
+    const CommandLine line = parse({"--interpreter", "--draft", "-v", "--type", "svg", "--output-dir", "out",
+                                    "-j", "3", "a", "--strict-fonts"});
     EXPECT_TRUE(line.error.empty()) << line.error;
-    EXPECT_EQ(line.mode, Mode::Place);
-    EXPECT_TRUE(line.interpreter && line.draft && line.verbose && line.strictFonts);
-    EXPECT_EQ(line.type, FileType::SVG);
-    EXPECT_EQ(line.outputDir, "out");
-    EXPECT_EQ(line.jobs, 3);
+    EXPECT_TRUE(line.mode == Mode::Place && line.interpreter && line.draft && line.verbose &&
+                line.strictFonts);
+    EXPECT_TRUE(line.type == FileType::SVG && line.outputDir == "out" && line.jobs == 3);
     EXPECT_EQ(line.files, std::vector<std::string>{"a"});
+    const CommandLine preview =
+        parse({"--preview", "a.png", "--dpi", "150", "--cmyk", "--translate", "x.eps"});
+    EXPECT_TRUE(preview.error.empty() && preview.mode == Mode::Preview && preview.preview == "a.png");
+    EXPECT_TRUE(preview.dpi == 150 && preview.cmyk && preview.translate);
+    const CommandLine plain = parse({"--preview", "a.png", "x.eps"});
+    EXPECT_TRUE(plain.dpi == 72 && !plain.cmyk && !plain.translate);
 
-    struct Case {
-        std::vector<const char*> args;
-        int jobs;
-        std::string error;
+    const std::string jobs = "-j takes a number of processes from 1 to 64",
+                      one = "--preview takes exactly one EPS file",
+                      only = "--preview takes only --dpi, --cmyk and --translate",
+                      dpi = "--dpi takes a number from 1 to 4800",
+                      with = "--dpi, --cmyk and --translate go with --preview";
+    const std::pair<std::vector<const char*>, int> accepted[] = {
+        {{"a"}, 0}, {{"-j4", "a"}, 4}, {{"--jobs", "1", "a"}, 1}};
+    for (const auto& [args, count] : accepted)
+        EXPECT_TRUE(parse(args).error.empty() && parse(args).jobs == count) << args[0];
+    const std::pair<std::vector<const char*>, std::string> refused[] = {
+        {{"-j", "0", "a"}, jobs},
+        {{"-jx", "a"}, jobs},
+        {{"a", "-j"}, "-j needs a value"},
+        {{"a", "-o"}, "-o needs a value"},
+        {{"--info", "--interpreter", "a"}, "--info takes no placing options"},
+        {{"--info", "-j", "2", "a"}, "--info takes no placing options"},
+        {{"--preview", "p.png", "-j", "2", "a"}, only},
+        {{"--preview", "a.png", "-o", "b.pdf", "x.eps"}, only},
+        {{"--preview", "a.png", "x.eps", "y.eps"}, one},
+        {{"--preview", "a.png"}, one},
+        {{"--preview"}, "--preview needs a value"},
+        {{"--preview", "a.png", "--dpi", "0", "x.eps"}, dpi},
+        {{"--preview", "a.png", "--dpi", "7x", "x.eps"}, dpi},
+        {{"--cmyk", "x.eps"}, with},
+        {{"--dpi", "100", "x.eps"}, with},
     };
-    const std::vector<Case> cases = {
-        {{"a"}, 0, ""},
-        {{"-j4", "a"}, 4, ""},
-        {{"--jobs", "1", "a"}, 1, ""},
-        {{"-j", "0", "a"}, 0, "-j takes a number of processes from 1 to 64"},
-        {{"-jx", "a"}, 0, "-j takes a number of processes from 1 to 64"},
-        {{"a", "-j"}, 0, "-j needs a value"},
-        {{"a", "-o"}, 0, "-o needs a value"},
-        {{"--info", "--interpreter", "a"}, 0, "--info takes no placing options"},
-        {{"--info", "-j", "2", "a"}, 2, "--info takes no placing options"},
-        {{"--preview", "p.png", "-j", "2", "a"}, 2, "--preview takes only --dpi, --cmyk and --translate"},
-    };
-    for (Case c : cases) {
-        c.args.insert(c.args.begin(), "epsimport");
-        const CommandLine parsed = ParseCommandLine(static_cast<int>(c.args.size()), c.args.data());
-        EXPECT_EQ(parsed.error, c.error) << c.args[1];
-        if (c.error.empty()) {
-            EXPECT_EQ(parsed.jobs, c.jobs) << c.args[1];
-        }
-    }
+    for (const auto& [args, error] : refused)
+        EXPECT_EQ(parse(args).error, error) << args[0] << " " << args.size();
     EXPECT_EQ(RunEpsimport("--type png " + Quoted(kSample)).exitStatus, 2);
     EXPECT_EQ(RunEpsimport("-o a.pdf " + Quoted(kSample) + " " + Quoted(kSample)).exitStatus, 2);
+    EXPECT_EQ(RunEpsimport("--preview", false).exitStatus, 2);
     const auto help = RunEpsimport("--help", false);
     EXPECT_EQ(help.exitStatus, 0);
     EXPECT_EQ(help.raw.rfind("usage: epsimport", 0), 0u);
@@ -290,17 +294,18 @@ TEST(FailureCauses, TheVerdictOfTheStageThatFailed) {
 }
 
 TEST(FileTypeDetection, ByTheFirstCharacters) {
-    const auto detect = [](const std::string& bytes) {
-        return DetectFileType(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-    };
-    EXPECT_EQ(detect("<svg/>"), FileType::SVG);
-    EXPECT_EQ(detect("\xEF\xBB\xBF \r\n\t<?xml version='1.0'?>"), FileType::SVG);
-    EXPECT_EQ(detect("\x1F\x8B\x08"), FileType::SVG);                      // gzip: .svgz
-    EXPECT_EQ(detect(std::string("\xFF\xFE \0<\0s\0", 8)), FileType::SVG); // UTF-16LE
-    EXPECT_EQ(detect(std::string("\xFE\xFF\0\n\0<", 6)), FileType::SVG);   // UTF-16BE
-    EXPECT_EQ(detect(std::string("\xFF\xFE%\0!\0", 6)), FileType::EPS);
-    EXPECT_EQ(detect("%!PS-Adobe-3.0 EPSF-3.0"), FileType::EPS);
-    EXPECT_EQ(detect("\xC5\xD0\xD3\xC6"), FileType::EPS);
-    EXPECT_EQ(detect("   "), FileType::EPS);
-    EXPECT_EQ(detect(""), FileType::EPS);
+    const std::pair<std::string, FileType> cases[] = {
+        {"<svg/>", FileType::SVG},
+        {"\xEF\xBB\xBF \r\n\t<?xml version='1.0'?>", FileType::SVG},
+        {"\x1F\x8B\x08", FileType::SVG},                      // gzip: .svgz
+        {std::string("\xFF\xFE \0<\0s\0", 8), FileType::SVG}, // UTF-16LE
+        {std::string("\xFE\xFF\0\n\0<", 6), FileType::SVG},   // UTF-16BE
+        {std::string("\xFF\xFE%\0!\0", 6), FileType::EPS},
+        {"%!PS-Adobe-3.0 EPSF-3.0", FileType::EPS},
+        {"\xC5\xD0\xD3\xC6", FileType::EPS},
+        {"   ", FileType::EPS},
+        {"", FileType::EPS}};
+    for (const auto& [bytes, type] : cases)
+        EXPECT_EQ(DetectFileType(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()), type)
+            << bytes;
 }

@@ -2,42 +2,21 @@
 // preview through the profile transform, the options and the failures.
 #include "../raster/GsReference.h"
 #include "../support/CorpusSkip.h"
-#include "../support/TempDir.h"
+#include "ToolRun.h"
 
-#include "CommandLine.h"
 #include "PngRowRaster.h"
 
-#include <gtest/gtest.h>
 #include <lcms2.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sys/wait.h>
-
 using namespace BRASK;
-using namespace BRASK::EPSIMPORT;
 using BRASK::TEST::RgbaImage;
+using Preview = BRASK::TEST::EpsimportTest;
 
 namespace {
 
 int RunTool(const std::string& arguments) {
-    const std::string command = std::string(BRASK_EPSIMPORT) + " " + arguments + " > /dev/null 2>&1";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return BRASK::TEST::RunEpsimport(arguments + " >/dev/null", false).exitStatus;
 }
-
-CommandLine Parse(std::vector<const char*> args) {
-    args.insert(args.begin(), "epsimport");
-    return ParseCommandLine(static_cast<int>(args.size()), args.data());
-}
-
-class Preview : public ::testing::Test {
-protected:
-    std::string Path(const std::string& name) const { return (mDir.Path() / name).string(); }
-    BRASK::TEST::TempDir mDir;
-};
 
 constexpr const char* kCyan = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 100 50\n"
                               "1 0 0 0 setcmykcolor 0 0 50 50 rectfill\n";
@@ -95,16 +74,15 @@ TEST_F(Preview, CmykPreviewIsShownThroughTheProfileTransform) {
     cmsCloseProfile(cmyk);
     cmsCloseProfile(rgb);
 
-    std::ofstream(Path("cyan.eps")) << kCyan;
-    // At 2100 dpi (4.25 million pixels) the rows are translated in more than one run.
-    for (const int dpi : {72, 2100}) {
-        ASSERT_EQ(RunTool("--preview " + Path("cyan.png") + " --cmyk --dpi " + std::to_string(dpi) + " " +
-                          Path("cyan.eps")),
-                  0);
+    const std::string eps = WriteFile("cyan.eps", kCyan);
+    // At 2100 dpi (4.25 million pixels) the rows are translated in more than one run; 100 x 50 points are
+    // 2916.7 x 1458.3 pixels there, truncated.
+    for (const auto& [dpi, width, height] : {std::tuple{72, 100, 50}, {2100, 2916, 1458}}) {
+        ASSERT_EQ(
+            RunTool("--preview " + Path("cyan.png") + " --cmyk --dpi " + std::to_string(dpi) + " " + eps), 0);
         RgbaImage image;
         ASSERT_TRUE(BRASK::TEST::ReadPng(Path("cyan.png"), image));
-        ASSERT_EQ(image.width, 100 * dpi / 72);
-        ASSERT_EQ(image.height, 50 * dpi / 72);
+        ASSERT_TRUE(image.width == width && image.height == height) << image.width << " x " << image.height;
         for (const int y : {image.height * 2 / 5, image.height - 1}) {
             for (int c = 0; c < 3; ++c)
                 EXPECT_NEAR(image.At(image.width / 5, y)[c], expected[c], 1) << dpi << " dpi, row " << y;
@@ -114,13 +92,11 @@ TEST_F(Preview, CmykPreviewIsShownThroughTheProfileTransform) {
     }
 }
 
-TEST(PngRowRaster, RowsGoOutInOrderWhateverOrderTheyCompleteIn) {
-    BRASK::TEST::TempDir dir;
-    const std::string path = (dir.Path() / "rows.png").string();
+TEST_F(Preview, PngRowsGoOutInOrderWhateverOrderTheyCompleteIn) {
+    const std::string path = Path("rows.png");
     // Rows complete bottom first, one channel at a time over all rows; pixel (x, y) is (x, y, x + y, 10 y).
     {
-        TInterfacePtr<EPSIMPORT::PngRowRaster> png;
-        png.Adopt(new EPSIMPORT::PngRowRaster(path));
+        auto png = BRASK::TEST::New<EPSIMPORT::PngRowRaster>(path);
         ASSERT_EQ(png->Init(5, 4, 3), kOK);
         ASSERT_EQ(png->AddExtraChannel(GRAPHICS::kAlphaChannelType), kOK);
         const auto value = [](int channel, int x, int y) {
@@ -154,8 +130,7 @@ TEST(PngRowRaster, RowsGoOutInOrderWhateverOrderTheyCompleteIn) {
     }
     // A raster left incomplete, or with a row written again after it went out, leaves the old file alone.
     for (const bool again : {false, true}) {
-        TInterfacePtr<EPSIMPORT::PngRowRaster> png;
-        png.Adopt(new EPSIMPORT::PngRowRaster(path));
+        auto png = BRASK::TEST::New<EPSIMPORT::PngRowRaster>(path);
         ASSERT_EQ(png->Init(5, 4, 3), kOK);
         const std::uint8_t row[5] = {};
         for (int y = 0; y < (again ? 4 : 3); ++y)
@@ -171,48 +146,14 @@ TEST(PngRowRaster, RowsGoOutInOrderWhateverOrderTheyCompleteIn) {
         ASSERT_TRUE(BRASK::TEST::ReadPng(path, image)) << "the earlier PNG is gone";
         EXPECT_EQ(image.At(4, 3)[3], 30);
     }
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1)
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(mTemp.Path()), {}), 1)
         << "scratch files stayed";
-}
-
-TEST_F(Preview, ResolutionSetsThePixelSizeTruncated) {
-    std::ofstream(Path("cyan.eps")) << kCyan;
-    ASSERT_EQ(RunTool("--preview " + Path("r.png") + " --dpi 100 " + Path("cyan.eps")), 0);
-    RgbaImage image;
-    ASSERT_TRUE(BRASK::TEST::ReadPng(Path("r.png"), image));
-    EXPECT_EQ(image.width, 138); // 100 points at 100 dpi: 138.9
-    EXPECT_EQ(image.height, 69); // 50 points: 69.4
 }
 
 TEST_F(Preview, FailuresLeaveNoPng) {
     EXPECT_EQ(RunTool("--preview " + Path("none.png") + " " + Path("missing.eps")), 1);
-    std::ofstream(Path("broken.eps"))
-        << "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 10 10\nnosuchoperator\n";
-    EXPECT_EQ(RunTool("--preview " + Path("none.png") + " " + Path("broken.eps")), 1);
+    const std::string broken =
+        WriteFile("broken.eps", "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 10 10\nnosuchoperator\n");
+    EXPECT_EQ(RunTool("--preview " + Path("none.png") + " " + broken), 1);
     EXPECT_FALSE(std::ifstream(Path("none.png")).good());
-}
-
-TEST(PreviewCommandLine, OptionsAndTheirErrors) {
-    CommandLine line = Parse({"--preview", "a.png", "--dpi", "150", "--cmyk", "--translate", "x.eps"});
-    EXPECT_TRUE(line.error.empty()) << line.error;
-    EXPECT_EQ(line.mode, Mode::Preview);
-    EXPECT_EQ(line.preview, "a.png");
-    EXPECT_EQ(line.dpi, 150);
-    EXPECT_TRUE(line.cmyk);
-    EXPECT_TRUE(line.translate);
-
-    line = Parse({"--preview", "a.png", "x.eps"});
-    EXPECT_EQ(line.dpi, 72);
-    EXPECT_FALSE(line.cmyk);
-    EXPECT_FALSE(line.translate);
-
-    EXPECT_FALSE(Parse({"--preview", "a.png", "x.eps", "y.eps"}).error.empty());
-    EXPECT_FALSE(Parse({"--preview", "a.png"}).error.empty());
-    EXPECT_FALSE(Parse({"--preview"}).error.empty());
-    EXPECT_FALSE(Parse({"--preview", "a.png", "--dpi", "0", "x.eps"}).error.empty());
-    EXPECT_FALSE(Parse({"--preview", "a.png", "--dpi", "7x", "x.eps"}).error.empty());
-    EXPECT_FALSE(Parse({"--preview", "a.png", "-o", "b.pdf", "x.eps"}).error.empty());
-    EXPECT_FALSE(Parse({"--cmyk", "x.eps"}).error.empty());
-    EXPECT_FALSE(Parse({"--dpi", "100", "x.eps"}).error.empty());
-    EXPECT_EQ(RunTool("--preview"), 2);
 }

@@ -1,15 +1,12 @@
 // Runs the epsimport program as a user does and reads back its JSON lines.
 #pragma once
 
-#include "../support/TempDir.h"
-
-#include <gtest/gtest.h>
+#include "../support/Fixture.h"
 
 #include <nlohmann/json.hpp>
 
 #include <array>
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -47,15 +44,9 @@ inline std::string Quoted(const std::string& path) {
     return "'" + path + "'";
 }
 
-class EpsimportTest : public ::testing::Test {
+class EpsimportTest : public Fixture {
 protected:
-    std::string Write(const std::string& name, const std::string& bytes) {
-        const std::string path = (mDir.Path() / name).string();
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path;
-    }
-    std::string Path(const std::string& name) const { return (mDir.Path() / name).string(); }
-    TempDir mDir;
+    std::string Path(const std::string& name) const { return (mTemp.Path() / name).string(); }
 };
 
 } // namespace BRASK::TEST

@@ -6,9 +6,10 @@
 // the converter path, 288 dpi on the interpreter path): hairlines, hatching and images drawn pixel for pixel
 // then fall on the same device pixels as in the plug-in's PDF; the table lists them as alike at that
 // resolution. Files gs cannot crop are compared with gs drawing them on their own box.
+#include "../support/Command.h"
+#include "../support/CorpusSkip.h"
 #include "../support/PdfRaster.h"
 #include "../support/TempDir.h"
-#include "CorpusFiles.h"
 
 #include <nlohmann/json.hpp>
 
@@ -82,8 +83,7 @@ std::string Describe(const RasterDifference& d) {
 } // namespace
 
 TEST(Fidelity, EveryCorpusEpsLooksAsGhostscriptCropsItOnBothPaths) {
-    if (!fs::is_directory(BRASK_CORPUS_DIR))
-        GTEST_SKIP() << "the shared corpus folder " << BRASK_CORPUS_DIR << " is absent";
+    BRASK_SKIP_WITHOUT_CORPUS();
     const auto files = CorpusFiles({".eps", ".ai", ".ps", ".epsf", ".epsi"});
     ASSERT_FALSE(files.empty());
     std::map<std::string, fs::path> byStem; // epsimport --output-dir names each PDF after its file's stem

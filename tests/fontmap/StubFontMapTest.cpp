@@ -1,6 +1,7 @@
 // Font maps from a stub tree that the font device builds and straight from fontconfig, and real Ghostscript
 // runs that use them.
 #include "../fontstubs/StubTreeFixture.h"
+#include "../support/Command.h"
 
 #include "FontDevice.h"
 #include "fontmap/StubFontMap.h"
@@ -10,21 +11,12 @@
 
 using namespace BRASK;
 using namespace BRASK::FONTMAP;
+using BRASK::TEST::Capture;
 
 namespace {
 
 const std::string kDejaVuBold = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
 const std::string kMicroHei = "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc";
-
-std::string RunCommand(const std::string& command, int& status) {
-    std::string output;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    char buffer[4096];
-    while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr)
-        output += buffer;
-    status = pipe == nullptr ? -1 : pclose(pipe);
-    return output;
-}
 
 // Distils `eps` with Ghostscript and the given extra arguments; the PDF's font list as pdffonts gives it.
 std::string DistilledFonts(const std::filesystem::path& eps, const std::vector<std::string>& arguments) {
@@ -34,9 +26,9 @@ std::string DistilledFonts(const std::filesystem::path& eps, const std::vector<s
     const std::string pdf = eps.string() + std::to_string(arguments.size()) + ".pdf";
     int status = 0;
     const std::string log =
-        RunCommand(command + " -sOutputFile='" + pdf + "' '" + eps.string() + "'", status);
+        Capture(command + " -sOutputFile='" + pdf + "' '" + eps.string() + "' 2>&1", &status);
     EXPECT_EQ(status, 0) << log;
-    return RunCommand("pdffonts '" + pdf + "'", status);
+    return Capture("pdffonts '" + pdf + "' 2>&1");
 }
 
 std::filesystem::path WriteEps(const std::filesystem::path& path, const std::string& body) {
@@ -48,6 +40,12 @@ template <typename Entry> const Entry* Find(const std::vector<Entry>& entries, c
     const auto it =
         std::find_if(entries.begin(), entries.end(), [&](const Entry& e) { return e.name == name; });
     return it == entries.end() ? nullptr : &*it;
+}
+
+// The file a font name maps to; "<none>" when it has no entry.
+std::string PathOf(const StubFontMap& map, const std::string& name) {
+    const FontEntry* entry = Find(map.fonts, name);
+    return entry != nullptr ? entry->path : "<none>";
 }
 
 std::size_t ProblemsOf(const StubFontMap& map, const std::string& name) {
@@ -84,12 +82,10 @@ TEST_F(StubFontMapTest, NamesMapToTheFilesTheStubsName) {
     ASSERT_FALSE(map.fontFolders.empty());
     EXPECT_EQ(map.fontFolders.front(), "/usr/share/fonts/");
     for (const char* name : {"Arial-BoldMT", "Arial,Bold", "Arial,BoldMT", "ArialBoldMT"}) {
-        ASSERT_NE(Find(map.fonts, name), nullptr) << name;
-        EXPECT_EQ(Find(map.fonts, name)->path, kDejaVuBold);
+        EXPECT_EQ(PathOf(map, name), kDejaVuBold) << name;
     }
     // The first face of the collection is a font; the second only a CIDFont.
-    ASSERT_NE(Find(map.fonts, "WenQuanYiMicroHei"), nullptr);
-    EXPECT_EQ(Find(map.fonts, "WenQuanYiMicroHei")->path, kMicroHei);
+    EXPECT_EQ(PathOf(map, "WenQuanYiMicroHei"), kMicroHei);
     EXPECT_EQ(Find(map.fonts, "WenQuanYiMicroHeiMono"), nullptr);
     EXPECT_EQ(ProblemsOf(map, "WenQuanYiMicroHeiMono"), 1u);
     const CIDFontEntry* mono = Find(map.cidFonts, "WenQuanYiMicroHeiMono");
@@ -166,14 +162,12 @@ TEST_F(StubFontMapTest, GhostscriptEmbedsTheStubbedFilesAndKeepsTheInheritedCidf
 
 TEST(InstalledFontMap, EveryFaceByPostScriptNameAndCollectionsAsCIDFonts) {
     const StubFontMap map = ReadInstalledFontMap();
-    ASSERT_NE(Find(map.fonts, "DejaVuSans-Bold"), nullptr);
-    EXPECT_EQ(Find(map.fonts, "DejaVuSans-Bold")->path, kDejaVuBold);
+    EXPECT_EQ(PathOf(map, "DejaVuSans-Bold"), kDejaVuBold);
     // Ghostscript's own base fonts stay its own.
     EXPECT_EQ(Find(map.fonts, "NimbusSans-Regular"), nullptr);
     EXPECT_NE(std::find(map.leftToGhostscript.begin(), map.leftToGhostscript.end(), "StandardSymbolsPS"),
               map.leftToGhostscript.end());
-    ASSERT_NE(Find(map.fonts, "WenQuanYiMicroHei"), nullptr);
-    EXPECT_EQ(Find(map.fonts, "WenQuanYiMicroHei")->path, kMicroHei);
+    EXPECT_EQ(PathOf(map, "WenQuanYiMicroHei"), kMicroHei);
     EXPECT_EQ(Find(map.fonts, "WenQuanYiMicroHeiMono"), nullptr);
     EXPECT_EQ(ProblemsOf(map, "WenQuanYiMicroHeiMono"), 1u);
     ASSERT_NE(Find(map.cidFonts, "WenQuanYiMicroHeiMono"), nullptr);
@@ -273,8 +267,7 @@ TEST_F(StubFontMapTest, GhostscriptsBaseFontsKeepTheirEncodings) {
         std::string command = "gs -q -dSAFER -dBATCH -dNOPAUSE -dNODISPLAY";
         for (const auto& argument : files.arguments)
             command += " '" + argument + "'";
-        int status = 0;
-        EXPECT_EQ(RunCommand(command + " '" + encodings.string() + "'", status), row.printed);
+        EXPECT_EQ(Capture(command + " '" + encodings.string() + "' 2>&1"), row.printed);
     }
     const StubFontMap map = ReadStubFontMap(devicePath);
     EXPECT_EQ(std::set<std::string>(map.leftToGhostscript.begin(), map.leftToGhostscript.end()),
@@ -305,8 +298,7 @@ TEST_F(StubFontMapTest, FilesOfOneNameInTwoFoldersAreToldApartByTheirFaces) {
                                        {"DejaVuSansBold", sans},
                                        {"DejaVuSerif-Bold", serif},
                                        {"DejaVuSerifBold", serif}}) {
-        ASSERT_NE(Find(map.fonts, name), nullptr) << name;
-        EXPECT_EQ(Find(map.fonts, name)->path, (folder / "Face.ttf").string()) << name;
+        EXPECT_EQ(PathOf(map, name), (folder / "Face.ttf").string()) << name;
     }
 }
 
@@ -327,8 +319,7 @@ TEST_F(StubFontMapTest, TextFormType1FontsGetAStubThatLoadsThem) {
               "/BraskTextSans-Regular  (%psfont%brasktext.t1) (r) file cvx exec");
     const StubFontMap map = Map(device);
     for (const char* name : {"BraskTextSans-Regular", "BraskTextSans,Regular", "BraskTextSansRegular"}) {
-        ASSERT_NE(Find(map.fonts, name), nullptr) << name;
-        EXPECT_EQ(Find(map.fonts, name)->path, (folder / "brasktext.t1").string());
+        EXPECT_EQ(PathOf(map, name), (folder / "brasktext.t1").string()) << name;
     }
     const GhostscriptFontFiles files = WriteGhostscriptFontFiles(map, (mTemp.Path() / "gs").string());
     ASSERT_TRUE(files.ok);

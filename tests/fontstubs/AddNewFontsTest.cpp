@@ -40,22 +40,6 @@ TEST_F(AddFonts, ArialBoldGetsItsThreeVariants) {
     EXPECT_EQ(device.GetFontPathString().GetUTF8String(), FontPath("/usr/share/fonts/,/fonts/ms"));
 }
 
-TEST_F(AddFonts, ASecondStartWritesNothingAndDeletesNothing) {
-    mFonts.Add("Arial-BoldMT", "/fonts/ms/arialbd.ttf", XF::kXTrueType, false);
-    mFonts.Add("MS-Gothic", "/fonts/ms/msgothic.ttf", XF::kXTrueType, true);
-    mFonts.Add("Set-Member", "/fonts/ms/set.ttc", XF::kXTrueType, true);
-    { FontDevice first(mHost.Get(), mFonts); }
-    auto before = Snapshot();
-    ASSERT_GT(before.size(), 10u);
-    FontDevice second(mHost.Get(), mFonts);
-    auto after = Snapshot();
-    // Only the category lines of the root index are appended again.
-    EXPECT_EQ(after["_edir_"], before["_edir_"] + kCategoryLines);
-    before.erase("_edir_");
-    after.erase("_edir_");
-    EXPECT_EQ(after, before);
-}
-
 TEST_F(AddFonts, EastAsianFontsByTypeAndName) {
     // TrueType and OpenType-TrueType: stubs in both folders.
     mFonts.Add("SimHei", "/fonts/cjk/simhei.ttf", XF::kXTrueType, true);

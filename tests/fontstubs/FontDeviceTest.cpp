@@ -4,7 +4,6 @@
 #include "FontDevice.h"
 #include "brask/ClassIds.h"
 
-#include <cstdlib>
 #include <optional>
 
 using namespace BRASK;
@@ -208,27 +207,13 @@ TEST_F(FontDeviceTree, AnApplicationFolderThisUserCannotWriteKeepsTheTreeInTheUs
         {"relative XDG_CACHE_HOME is ignored", "relative", home / ".cache"},
         {"HOME", std::nullopt, home / ".cache"},
     };
-    const auto saved = [](const char* name) {
-        const char* value = std::getenv(name);
-        return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
-    };
-    const auto restore = [](const char* name, const std::optional<std::string>& value) {
-        if (value)
-            ::setenv(name, value->c_str(), 1);
-        else
-            ::unsetenv(name);
-    };
-    const std::optional<std::string> oldHome = saved("HOME"), oldCache = saved("XDG_CACHE_HOME");
+    ScopedEnv homeEnv("HOME", home.c_str()), cache("XDG_CACHE_HOME", nullptr);
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        ::setenv("HOME", home.c_str(), 1);
-        restore("XDG_CACHE_HOME", row.xdgCacheHome);
+        cache.Set(row.xdgCacheHome ? row.xdgCacheHome->c_str() : nullptr);
         // A host of its own per row: the choice is made once per application folder.
         const std::filesystem::path app = mTemp.Path() / "file" / row.name;
-        HOST::HostOptions options;
-        options.applicationDir = app.string();
-        options.temporaryDir = (mTemp.Path() / "tmp").string();
-        auto host = HOST::Host::Create(options);
+        auto host = HOST::Host::Create(HOST::HostOptions{app.string(), (mTemp.Path() / "tmp").string()});
         LogCapture log;
         FontDevice device(host.Get(), mFonts);
         const std::filesystem::path shared = row.cache / BRASK_PROJECT_FOLDER / "jaws";
@@ -246,6 +231,4 @@ TEST_F(FontDeviceTree, AnApplicationFolderThisUserCannotWriteKeepsTheTreeInTheUs
         EXPECT_EQ(records[0].file, "core/Common/Headers/Jaws/JawsUtils");
         std::filesystem::remove_all(row.cache);
     }
-    restore("HOME", oldHome);
-    restore("XDG_CACHE_HOME", oldCache);
 }

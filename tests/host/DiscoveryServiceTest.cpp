@@ -83,30 +83,6 @@ TEST_F(DiscoveryServiceTest, PageSizeComesFromTheCropBoxElseTheMediaBoxAndFollow
         EXPECT_EQ(SizeOf(MakePdf(page, pages)), std::make_pair(width, height)) << page << pages;
 }
 
-TEST_F(DiscoveryServiceTest, PdfsMadeByGhostscriptAndRotatedByQpdf) {
-    const auto run = [](const std::string& command) {
-        return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
-    };
-    if (!run("command -v gs") || !run("command -v qpdf"))
-        GTEST_SKIP() << "gs or qpdf command not installed";
-    const std::string ps = TempPath("page.ps"), made = TempPath("made.pdf"),
-                      rotated = TempPath("rotated.pdf"), qdf = TempPath("cropped.pdf");
-    WriteFile(ps,
-              "%!PS\n<< /PageSize [300 150] >> setpagedevice\nnewpath 10 10 moveto 290 140 lineto stroke\n"
-              "showpage\n");
-    ASSERT_TRUE(run("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -sOutputFile=" + made + " " + ps));
-    ASSERT_TRUE(run("qpdf --rotate=+90 " + made + " " + rotated));
-    ASSERT_TRUE(run("qpdf --qdf " + made + " " + qdf));
-    std::string cropped = ReadFile(qdf);
-    const std::size_t media = cropped.find("/MediaBox");
-    ASSERT_NE(media, std::string::npos);
-    cropped.insert(media, "/CropBox [ 20 10 120 60 ] /Rotate 270 "); // qpdf repairs the shifted offsets
-
-    EXPECT_EQ(SizeOf(ReadFile(made)), std::make_pair(300.0f, 150.0f));
-    EXPECT_EQ(SizeOf(ReadFile(rotated)), std::make_pair(150.0f, 300.0f));
-    EXPECT_EQ(SizeOf(cropped), std::make_pair(50.0f, 100.0f));
-}
-
 TEST_F(DiscoveryServiceTest, RefusedDataGivesNoGraphicAndOneLoggedReason) {
     std::string noPage = MakePdf("/MediaBox [0 0 10 10]");
     noPage.replace(noPage.find("/Kids [3 0 R] /Count 1"), 22, "/Kids [     ] /Count 0");
@@ -146,7 +122,7 @@ TEST_F(DiscoveryServiceTest, PdfBytesOutliveTheDeletedFileAndReachTheTile) {
     WriteFile(path, pdf);
     TInterfacePtr<ICompositeGraphic> graphic;
     {
-        auto provider = OpenFile(path, false);
+        auto provider = FileSource(path);
         ASSERT_TRUE(provider);
         ASSERT_EQ(provider->SetPosition(17, IO::IDataProvider::kFromStart), kOK); // the service rewinds
         ASSERT_EQ(CreateFrom(*provider, graphic), kOK);

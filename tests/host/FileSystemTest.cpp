@@ -32,26 +32,14 @@ TEST_F(FileSystemTest, SpecialFoldersAreTheGivenOrDefaultOnes) {
 // Not given, the temporary folder is a private folder of this user under $TMPDIR (else /tmp), made when
 // first asked for and removed with its contents when the host and the objects naming it are gone.
 TEST_F(FileSystemTest, DefaultTemporaryFolderIsPrivateAndGoesWithTheHost) {
-    const char* old = std::getenv("TMPDIR");
-    const std::string saved = old != nullptr ? old : "";
-    struct Case {
-        const char* tmpdir; // null: unset
-        std::string parent;
-    };
-    for (const Case& c : {Case{nullptr, "/tmp"}, Case{"", "/tmp"}}) {
-        if (c.tmpdir == nullptr)
-            ::unsetenv("TMPDIR");
-        else
-            ::setenv("TMPDIR", c.tmpdir, 1);
-        auto host = Host::Create();
-        const std::string folder = SpecialDir(*host, 4);
-        EXPECT_EQ(std::filesystem::path(folder).parent_path().string(), c.parent) << folder;
+    BRASK::TEST::ScopedEnv tmpdir("TMPDIR", nullptr);
+    for (const char* unusable : {static_cast<const char*>(nullptr), ""}) {
+        tmpdir.Set(unusable);
+        EXPECT_EQ(std::filesystem::path(SpecialDir(*Host::Create(), 4)).parent_path().string(), "/tmp");
     }
-    ::setenv("TMPDIR", (mTempDir + "/").c_str(), 1);
+    tmpdir.Set((mTempDir + "/").c_str());
     auto host = Host::Create(HostOptions{"", ""});
-    ::setenv("TMPDIR", saved.c_str(), 1);
-    if (old == nullptr)
-        ::unsetenv("TMPDIR");
+    tmpdir.Set(nullptr);                              // read when the host is made
     EXPECT_TRUE(std::filesystem::is_empty(mTempDir)); // nothing made before it is asked for
     const std::string folder = SpecialDir(*host, 4);
     EXPECT_EQ(std::filesystem::path(folder).parent_path().string(), mTempDir);
@@ -74,12 +62,8 @@ TEST_F(FileSystemTest, DefaultTemporaryFolderIsPrivateAndGoesWithTheHost) {
     EXPECT_TRUE(std::filesystem::is_empty(mTempDir));
 
     // A parent where no folder can be made: no temporary folder, never the root.
-    ::setenv("TMPDIR", (mTempDir + "/missing").c_str(), 1);
-    auto nowhere = Host::Create();
-    ::setenv("TMPDIR", saved.c_str(), 1);
-    if (old == nullptr)
-        ::unsetenv("TMPDIR");
-    EXPECT_EQ(SpecialDir(*nowhere, 4, IDir::kCreateFailed), "<none>");
+    tmpdir.Set((mTempDir + "/missing").c_str());
+    EXPECT_EQ(SpecialDir(*Host::Create(), 4, IDir::kCreateFailed), "<none>");
 }
 
 TEST_F(FileSystemTest, DirCreatesMissingParentsAndNeverOverAFile) {

@@ -1,8 +1,7 @@
-// The Photoshop resource parser on resources built byte by byte and on a real EPS file.
-#include "../support/CorpusSkip.h"
+// The Photoshop resource parser on resources built byte by byte (a real EPS's clipping path is placed by the
+// integration tests).
 #include "HostTestSupport.h"
 
-#include <cctype>
 #include <cmath>
 #include <sstream>
 
@@ -202,47 +201,6 @@ TEST_F(PhotoShopParserTest, BadArgumentsAndReparsingDropEarlierResults) {
     TInterfacePtr<IPathCollection> kept(parser->GetClippingPath()); // outlives the parser
     parser.Reset();
     EXPECT_EQ(kept->GetKnotCount(0), 3u);
-}
-
-// The 8BIM block of an EPS's Photoshop section: hex digits on the "% " lines between %BeginPhotoshop and
-// %EndPhotoshop.
-Block PhotoshopSection(const std::string& eps) {
-    std::istringstream in(eps.substr(std::min(eps.find("%BeginPhotoshop"), eps.size())));
-    std::string line, hex;
-    for (std::getline(in, line); std::getline(in, line) && line.rfind("%EndPhotoshop", 0) != 0;)
-        for (std::size_t i = 2; line.rfind("% ", 0) == 0 && i < line.size(); ++i)
-            if (std::isxdigit(static_cast<unsigned char>(line[i])))
-                hex += line[i];
-    Block bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-        bytes.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    return bytes;
-}
-
-TEST_F(PhotoShopParserTest, RealPhotoshopEpsClippingPath) {
-    BRASK_SKIP_WITHOUT_CORPUS();
-    // Photoshop clipping path (8BIM 2999) naming path "Pfad 1"; image 447 × 420 pixels.
-    const Block block = PhotoshopSection(
-        ReadFile(std::string(BRASK_CORPUS_DIR) + "/eps-photoshop/magicknet__SwedenHeart.eps"));
-    ASSERT_EQ(block.size(), 9498u); // %BeginPhotoshop: 9498
-    Status status = -1;
-    auto parser = Parse(block, 447, 420, &status);
-    EXPECT_EQ(status, kOK);
-    IPathCollection* path = parser->GetClippingPath();
-    ASSERT_NE(path, nullptr);
-    ASSERT_EQ(path->GetSubpathCount(), 1u);
-    EXPECT_TRUE(path->IsSubpathClosed(0));
-    ASSERT_EQ(path->GetKnotCount(0), 12u);
-    // The heart lies inside the picture and spans most of it.
-    float minX = 1e9f, maxX = -1e9f, minY = 1e9f, maxY = -1e9f;
-    for (std::uint32_t k = 0; k < path->GetKnotCount(0); ++k) {
-        const GRAPHICS::PathPoint a = path->GetKnot(0, k).anchor;
-        EXPECT_TRUE(a.x >= 0 && a.x <= 447 && a.y >= 0 && a.y <= 420) << a.x << "," << a.y;
-        minX = std::min(minX, a.x), maxX = std::max(maxX, a.x);
-        minY = std::min(minY, a.y), maxY = std::max(maxY, a.y);
-    }
-    EXPECT_GT(maxX - minX, 447.0f * 0.5f);
-    EXPECT_GT(maxY - minY, 420.0f * 0.5f);
 }
 
 } // namespace

@@ -100,7 +100,7 @@ void CheckReadOnlyDigits(IDataProvider& p) {
 TEST_F(ProviderTest, FileAndMemoryProvidersReadAndSeekAlikeAndRefuseBadArguments) {
     const std::string path = TempPath("digits.bin");
     WriteFile(path, "0123456789");
-    auto file = OpenFile(path, false);
+    auto file = FileSource(path);
     ASSERT_TRUE(file);
     CheckReadOnlyDigits(*file);
     EXPECT_EQ(ReadFile(path), "0123456789");
@@ -129,7 +129,7 @@ TEST_F(ProviderTest, FileAndMemoryProvidersReadAndSeekAlikeAndRefuseBadArguments
 TEST_F(ProviderTest, ReadWriteFileProviderCreatesKeepsAndExtendsTheFile) {
     const std::string path = TempPath("existing.txt");
     WriteFile(path, "abcdef");
-    auto provider = OpenFile(path, true);
+    auto provider = FileSource(path, nullptr, true);
     ASSERT_TRUE(provider);
     EXPECT_TRUE(provider->GetPosition() == 0 && provider->GetSize() == 6);
     EXPECT_EQ(provider->Write("XY", 2), kOK);
@@ -144,7 +144,7 @@ TEST_F(ProviderTest, ReadWriteFileProviderCreatesKeepsAndExtendsTheFile) {
     EXPECT_EQ(provider->Write(nullptr, 0), kOK);
 
     const std::string fresh = TempPath("new.bin");
-    provider = OpenFile(fresh, true);
+    provider = FileSource(fresh, nullptr, true);
     ASSERT_TRUE(provider);
     EXPECT_EQ(provider->GetSize(), 0);
     EXPECT_EQ(provider->Write("hello", 5), kOK);
@@ -153,11 +153,11 @@ TEST_F(ProviderTest, ReadWriteFileProviderCreatesKeepsAndExtendsTheFile) {
 
 TEST_F(ProviderTest, OnlyExistingFilesUnderTwoGibibytesBehindFileUrisAreOpened) {
     Status status = kOK;
-    EXPECT_FALSE(OpenFile(TempPath("absent.eps"), false, &status));
+    EXPECT_FALSE(FileSource(TempPath("absent.eps"), &status, false));
     EXPECT_EQ(status, FILE_SYS::IFile::kNotFound);
-    EXPECT_FALSE(OpenFile(mTempDir, false, &status));
+    EXPECT_FALSE(FileSource(mTempDir, &status, false));
     EXPECT_EQ(status, IDataProvider::kIOError);
-    EXPECT_FALSE(OpenFile(TempPath("no/such/folder/x.bin"), true, &status));
+    EXPECT_FALSE(FileSource(TempPath("no/such/folder/x.bin"), &status, true));
     EXPECT_NE(status, kOK);
     auto uri = Make<IO::IURI>(CLSID::URI);
     ASSERT_EQ(uri->SetText(u"http://example.org/a.eps"), kOK);
@@ -173,10 +173,10 @@ TEST_F(ProviderTest, OnlyExistingFilesUnderTwoGibibytesBehindFileUrisAreOpened) 
     std::filesystem::resize_file(big, std::uintmax_t{1} << 31);
     std::filesystem::resize_file(largest, (std::uintmax_t{1} << 31) - 1);
     for (bool readWrite : {false, true}) {
-        EXPECT_FALSE(OpenFile(big, readWrite, &status));
+        EXPECT_FALSE(FileSource(big, &status, readWrite));
         EXPECT_EQ(status, kFileTooLarge);
     }
-    auto provider = OpenFile(largest, true, &status);
+    auto provider = FileSource(largest, &status, true);
     ASSERT_TRUE(provider);
     EXPECT_EQ(provider->GetSize(), kMax32);
     EXPECT_EQ(provider->SetPosition(-1, IDataProvider::kFromEnd), kOK);

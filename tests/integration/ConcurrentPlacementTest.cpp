@@ -1,6 +1,5 @@
 // Pictures placed from several threads at once give what they give one by one.
 #include "../support/CorpusSkip.h"
-#include "CorpusFiles.h"
 #include "PluginHost.h"
 #include "brask/FilterKeys.h"
 

@@ -1,7 +1,7 @@
 // Every SVG of the shared corpus placed through the plug-in: a valid PDF whose page is the picture's size, or
 // a logged reason.
+#include "../support/Command.h"
 #include "../support/CorpusSkip.h"
-#include "CorpusFiles.h"
 #include "PluginHost.h"
 #include "brask/FilterKeys.h"
 

@@ -1,7 +1,7 @@
 // Pictures that name fonts without embedding them, placed on both paths: the fonts in the PDF (pdffonts), its
 // pixels against Ghostscript's own crop of the file, and the warning when a font had to be substituted.
+#include "../support/Command.h"
 #include "../support/PdfRaster.h"
-#include "CorpusFiles.h"
 #include "PluginHost.h"
 
 #include <algorithm>
@@ -149,9 +149,9 @@ TEST_F(Placing, EachFontKindOnBothPaths) {
             // The interpreter's cidfmap (its per-process RIP folder) keeps the system's entries in front.
             const auto cidfmap = PluginHost::Instance().TemporaryFolder() /
                                  ("jaws" + std::to_string(getpid())) / "fontmap" / "cidfmap";
-            const std::string system = TEST::ReadAll("/var/lib/ghostscript/fonts/cidfmap");
+            const std::string system = TEST::ReadFile("/var/lib/ghostscript/fonts/cidfmap");
             ASSERT_FALSE(system.empty());
-            EXPECT_EQ(TEST::ReadAll(cidfmap).rfind(system, 0), 0u) << cidfmap;
+            EXPECT_EQ(TEST::ReadFile(cidfmap).rfind(system, 0), 0u) << cidfmap;
         }
         if (!row.likeGhostscript) {
             // Without the stub tree's font map Ghostscript draws another font: the case tests the map.

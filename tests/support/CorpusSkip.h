@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace BRASK::TEST {
 
@@ -16,6 +18,20 @@ inline bool CorpusPresent() {
 
 inline std::string CorpusMissingMessage() {
     return std::string("the sample collection is missing: ") + BRASK_CORPUS_DIR;
+}
+
+// Files of the collection whose name ends with one of `extensions` (lower-case, with the dot), sorted.
+inline std::vector<std::filesystem::path> CorpusFiles(const std::vector<std::string>& extensions) {
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(BRASK_CORPUS_DIR)) {
+        std::string ext = entry.path().extension().string();
+        std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+        if (entry.is_regular_file() &&
+            std::find(extensions.begin(), extensions.end(), ext) != extensions.end())
+            files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
 }
 
 } // namespace BRASK::TEST

@@ -11,9 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -30,6 +32,26 @@ inline std::string ReadFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
+
+// Sets an environment variable (unsets it, given null) until the object goes.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : mName(name) {
+        if (const char* old = std::getenv(name))
+            mOld = old;
+        Set(value);
+    }
+    ~ScopedEnv() { Set(mOld ? mOld->c_str() : nullptr); }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+    void Set(const char* value) {
+        value != nullptr ? ::setenv(mName.c_str(), value, 1) : ::unsetenv(mName.c_str());
+    }
+
+private:
+    std::string mName;
+    std::optional<std::string> mOld;
+};
 
 class Fixture : public ::testing::Test {
 protected:

@@ -50,15 +50,19 @@ protected:
         EXPECT_EQ(memory->Open(0), kOK);
         return TInterfacePtr<IO::IDataProvider>(memory.Get());
     }
-    // A read-only data provider over the file at `path` (empty when it cannot be opened).
-    TInterfacePtr<IO::IDataProvider> FileSource(const std::string& path, Status* status = nullptr) {
+    // A read-only (or read-write) data provider over the file at `path` (empty when it cannot be opened).
+    TInterfacePtr<IO::IDataProvider> FileSource(const std::string& path, Status* status = nullptr,
+                                                bool readWrite = false) {
         auto uri = Make<IO::IURI>(CLSID::URI);
         uri->SetText(CoreString::FromUTF8(path));
         auto registry = Make<IO::IURIRegistry>(CLSID::URIRegistry);
         TInterfacePtr<IO::IURIFile> file;
         registry->GetURIFile(*uri, file);
+        uri->SetText(u"/elsewhere"); // the file keeps its own copy of the URI
         TInterfacePtr<IO::IDataProviderStream> stream;
-        const Status opened = file ? file->OpenReadOnlyStream(stream) : HOST::kBadArgument;
+        const Status opened = !file       ? HOST::kBadArgument
+                              : readWrite ? file->OpenReadWriteStream(stream)
+                                          : file->OpenReadOnlyStream(stream);
         if (status != nullptr)
             *status = opened;
         TInterfacePtr<IO::IDataProvider> provider;
