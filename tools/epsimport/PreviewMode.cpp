@@ -11,6 +11,7 @@
 
 #include "ClassFactorySlot.h"
 #include "brask/ClassIds.h"
+#include "brask/FilterKeys.h"
 #include "brask/Logger.h"
 #include "brask/Raster.h"
 
@@ -25,7 +26,7 @@ namespace {
 
 // The raster of the picture's size at `dpi`, truncated as the RIP truncates it.
 std::int32_t Pixels(PLUGIN::Fixed size, float dpi) {
-    return static_cast<std::int32_t>(std::abs(static_cast<float>(size)) * dpi / 4718592.0f);
+    return PixelsFor(static_cast<float>(std::fabs(FixedToPoints(size))), dpi);
 }
 
 // The plug-in's code reaches the host through the class factory slot while the preview runs.
