@@ -1,7 +1,7 @@
-// libFuzzer target: the worker's reading of a job request (JobDecoder) on arbitrary bytes: a JobHeader, then
-// the output path and job options it announces, cut to what the input holds. Whatever is accepted must be a
-// job the engine can take.
-#include "JobDecoder.h"
+// libFuzzer target: the worker's reading of a frame on arbitrary bytes: a MessageHeader, then the rest as the
+// payload of a job (and of each reply the wrapper reads). A decoder that refuses says why; whatever is
+// accepted must be a job the engine can take.
+#include "WorkerProtocol.h"
 
 #include <cmath>
 #include <cstddef>
@@ -12,30 +12,15 @@
 
 using namespace BRASK::WRAPPERS;
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    JobHeader header;
-    if (size < sizeof header)
-        return 0;
-    std::memcpy(&header, data, sizeof header);
-    data += sizeof header;
-    size -= sizeof header;
-    std::string error;
-    if (!CheckJobFraming(header, error)) {
-        if (error.empty())
-            std::abort();
-        return 0;
-    }
-    const std::size_t pathLength = std::min<std::size_t>(header.pathLength, size);
-    std::string path(reinterpret_cast<const char*>(data), pathLength);
-    const std::size_t optionsLength = std::min<std::size_t>(header.optionsLength, size - pathLength);
-    std::string options(reinterpret_cast<const char*>(data + pathLength), optionsLength);
-    JobRequest job;
-    if (!DecodeJob(header, std::move(path), std::move(options), job, error)) {
-        if (error.empty())
-            std::abort();
-        return 0;
-    }
-    // An accepted job holds only values the engine takes.
+namespace {
+
+// A refusal without a reason is a fault.
+template <class Decoded> void Check(bool accepted, const std::string& error, Decoded&& valid) {
+    if ((!accepted && error.empty()) || (accepted && !valid()))
+        std::abort();
+}
+
+bool JobIsValid(const JobRequest& job) {
     const bool pageOk = std::isfinite(job.page.width) && std::isfinite(job.page.height) &&
                         job.page.width >= 0 && job.page.height >= 0 && job.page.resolution >= 1;
     const bool rasterOk =
@@ -44,7 +29,41 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                 job.raster.height >= 1 && job.raster.height <= kMaxRasterSide);
     const bool pathOk =
         job.raster.enabled || (!job.outputPath.empty() && job.outputPath.find('\0') == std::string::npos);
-    if (!pageOk || !rasterOk || !pathOk)
-        std::abort();
+    return pageOk && rasterOk && pathOk && job.outputPath.size() <= kMaxPathLength &&
+           job.jobOptions.size() <= kMaxOptionsLength;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    MessageHeader header;
+    if (size < sizeof header)
+        return 0;
+    std::memcpy(&header, data, sizeof header);
+    const std::string_view payload(reinterpret_cast<const char*>(data) + sizeof header, size - sizeof header);
+    std::string error;
+    const bool headerOk = DecodeHeader(header, error);
+    Check(headerOk, error,
+          [&] { return header.magic == kProtocolMagic && header.version == kProtocolVersion; });
+
+    JobMessage job;
+    error.clear();
+    const bool jobOk = Decode(payload, job, error);
+    Check(jobOk, error, [&] { return JobIsValid(job.job); });
+
+    LogMessage log;
+    ResultMessage result;
+    PixelsMessage pixels;
+    FontSubstitution substitution;
+    error.clear();
+    Check(Decode(payload, log, error), error, [] { return true; });
+    error.clear();
+    Check(Decode(payload, result, error), error, [] { return true; });
+    error.clear();
+    Check(Decode(payload, kMaxRasterPasses, pixels, error), error,
+          [&] { return pixels.pass < kMaxRasterPasses; });
+    error.clear();
+    Check(Decode(payload, substitution, error), error,
+          [&] { return substitution.requested.size() + substitution.used.size() + 4 <= payload.size(); });
     return 0;
 }
