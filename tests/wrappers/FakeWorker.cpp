@@ -15,35 +15,34 @@
 #include <cstdlib>
 #include <string>
 #include <unistd.h>
-#include <vector>
 
 using namespace BRASK::WRAPPERS;
 
 namespace {
 
-bool Send(int fd, std::uint8_t type, std::uint8_t code, const std::string& text, std::uint32_t length) {
-    ReplyHeader header;
-    header.type = type;
-    header.code = code;
-    header.length = length;
-    return SendAll(fd, &header, sizeof header) && SendAll(fd, text.data(), text.size());
+bool Send(int fd, const std::string& frame) {
+    return SendAll(fd, frame.data(), frame.size());
 }
 
-bool Send(int fd, std::uint8_t type, std::uint8_t code, const std::string& text = {}) {
-    return Send(fd, type, code, text, static_cast<std::uint32_t>(text.size()));
+bool SendLog(int fd, const std::string& text) {
+    return Send(fd, Encode(LogMessage{LogLevel::Info, text}));
 }
 
-bool SkipData(int fd) {
-    std::vector<char> block(kMaxBlock);
-    for (;;) {
-        std::uint32_t length = 0;
-        if (!ReceiveAll(fd, &length, sizeof length))
-            return false;
-        if (length == kEndOfData || length == kReadError)
-            return true;
-        if (length > kMaxBlock || !ReceiveAll(fd, block.data(), length))
-            return false;
-    }
+// A header the protocol does not allow, and a few bytes after it.
+bool SendBroken(int fd, MessageKind kind, std::uint32_t size) {
+    MessageHeader header;
+    header.kind = kind;
+    header.size = size;
+    return SendAll(fd, &header, sizeof header) && SendAll(fd, "????", 4);
+}
+
+// The next frame; false when the wrapper is gone or sent one the protocol does not allow.
+bool Receive(int fd, MessageHeader& header, std::string& payload) {
+    std::string error;
+    if (!ReceiveAll(fd, &header, sizeof header) || !DecodeHeader(header, error))
+        return false;
+    payload.resize(header.size);
+    return ReceiveAll(fd, payload.data(), payload.size());
 }
 
 } // namespace
@@ -58,38 +57,39 @@ int main(int argc, char** argv) {
         else if (option == "--temp")
             temp = argv[i + 1];
     }
-    if (fd < 0 || !Send(fd, kReplyResult, 0))
+    const std::string ok = Encode(ResultMessage{JobStatus::Ok, {}});
+    if (fd < 0 || !Send(fd, ok))
         return 2;
     for (int jobs = 1;; ++jobs) {
-        JobHeader header;
-        if (!ReceiveAll(fd, &header, sizeof header) || header.pathLength > kMaxPathLength ||
-            header.optionsLength > kMaxOptionsLength)
+        MessageHeader header;
+        std::string payload, error;
+        JobMessage job;
+        if (!Receive(fd, header, payload) || header.kind != MessageKind::Job || !Decode(payload, job, error))
             return 0;
-        std::string path(header.pathLength, '\0'), options(header.optionsLength, '\0');
-        if (!ReceiveAll(fd, path.data(), path.size()) || !ReceiveAll(fd, options.data(), options.size()))
-            return 0;
+        const std::string& path = job.job.outputPath;
         const std::string mode = path.substr(path.rfind('/') + 1);
         if (mode == "crash" || (mode == "crash-if-used" && jobs > 1))
             raise(SIGKILL);
-        if (!SkipData(fd))
-            return 0;
+        do { // the job's bytes, up to their end
+            if (!Receive(fd, header, payload))
+                return 0;
+        } while (header.kind == MessageKind::DataBlock);
         bool sent = true;
         if (mode == "environment") {
             const char* tmpdir = std::getenv("TMPDIR");
-            sent =
-                Send(fd, kReplyMessage, 1, std::string("TMPDIR=") + (tmpdir ? tmpdir : "") + " temp=" + temp);
+            sent = SendLog(fd, std::string("TMPDIR=") + (tmpdir ? tmpdir : "") + " temp=" + temp);
         } else if (mode == "pid") {
-            sent = Send(fd, kReplyMessage, 1, std::to_string(getpid()));
+            sent = SendLog(fd, std::to_string(getpid()));
         } else if (mode == "oversized") {
-            sent = Send(fd, kReplyMessage, 1, std::string(64, 'x'), kMaxReplyText + 1);
+            sent = SendBroken(fd, MessageKind::Log, 1 + kMaxReplyText + 1);
         } else if (mode == "pixels") {
-            sent = Send(fd, kReplyPixels, 0, std::string(16, '\0'));
+            sent = Send(fd, Encode(PixelsMessage{0, std::string(16, '\0')}));
         } else if (mode == "unknown-kind") {
-            sent = Send(fd, 9, 0, "?");
+            sent = SendBroken(fd, MessageKind{9}, 1);
         } else if (mode == "bad-result") {
-            sent = Send(fd, kReplyResult, 200, "?");
+            sent = Send(fd, Encode(ResultMessage{JobStatus{200}, "?"}));
         }
-        if (!sent || !Send(fd, kReplyResult, 0))
+        if (!sent || !Send(fd, ok))
             return 0;
     }
 }

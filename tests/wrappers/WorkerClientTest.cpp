@@ -1,18 +1,13 @@
-// The worker client against a stand-in worker that misbehaves (FakeWorker.cpp), and the worker's decoding of
-// what the client sends.
+// The worker client against a stand-in worker that misbehaves (FakeWorker.cpp) and against the real one.
 #include "GsWorkerClient.h"
-#include "JobDecoder.h"
 
 #include "../support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <csignal>
 #include <filesystem>
-#include <functional>
-#include <limits>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -136,13 +131,14 @@ TEST_F(WorkerClientTest, AJobThatEndsAUsedWorkerRunsOnceMoreInAFreshOne) {
     }
 }
 
-TEST_F(WorkerClientTest, AnInterpreterAJobStoppedStartsAgainBeforeTheNextJob) {
-    // The real worker, whose interpreter a PostScript error stops: it starts a new one right after answering,
-    // which opens its parking file, before any other job arrives.
+TEST_F(WorkerClientTest, TheRealWorkerRefusesABadJobAndRestartsAStoppedInterpreterInPlace) {
+    // The real worker refuses a job it cannot take with the reason, which is logged, and serves on. Its
+    // interpreter a PostScript error stops: it starts a new one right after answering, which opens its
+    // parking file, before any other job arrives.
     EngineConfig config;
     config.tempFolder = mDir.Path().string();
     config.workerPath = std::string(BRASK_APP_DIR) + "/brask-gsworker";
-    GsWorkerClient client(config, [](int, std::string_view) {});
+    GsWorkerClient client(config, [this](int, std::string_view message) { mMessages.emplace_back(message); });
     const std::string text = "%!PS\nnosuchoperator\n";
     JobRequest job;
     job.outputPath = (mDir.Path() / "failed.pdf").string();
@@ -155,6 +151,12 @@ TEST_F(WorkerClientTest, AnInterpreterAJobStoppedStartsAgainBeforeTheNextJob) {
         std::copy_n(text.data(), std::min(capacity, text.size()), buffer);
         return static_cast<std::int64_t>(std::min(capacity, text.size()));
     };
+    JobRequest refused = job;
+    refused.page.resolution = 0;
+    const JobResult refusal = client.Run(refused);
+    EXPECT_EQ(refusal.status, JobStatus::BadParameter);
+    EXPECT_EQ(refusal.reason, "the page resolution 0 is out of range");
+    EXPECT_NE(std::find(mMessages.begin(), mMessages.end(), refusal.reason), mMessages.end());
     ASSERT_EQ(client.Run(job).status, JobStatus::Failed);
     const std::vector<std::string> folders = WorkerFolders(mDir.Path());
     ASSERT_EQ(folders.size(), 1u);
@@ -191,131 +193,4 @@ TEST_F(WorkerClientTest, AWorkerEndedBetweenJobsIsReplacedAndAbortSparesAnIdleOn
     EXPECT_EQ(Run("ok").status, JobStatus::Ok);
     EXPECT_EQ(mClient->ProcessesStarted(), 2);
     EXPECT_FALSE(std::filesystem::exists(folders.front())) << "the ended worker's folder stayed";
-}
-
-namespace {
-
-JobHeader GoodHeader(bool raster) {
-    JobHeader header;
-    header.pathLength = 8;
-    header.optionsLength = 3;
-    header.byteCount = 1000;
-    header.width = 200;
-    header.height = 100;
-    header.left = -5;
-    header.bottom = 7.5;
-    header.resolution = 288;
-    if (raster) {
-        header.raster = 1;
-        header.passCount = 2;
-        header.passes[0] = 0;
-        header.passes[1] = 1;
-        header.pixelWidth = 400;
-        header.pixelHeight = 200;
-        header.xResolution = 144;
-        header.yResolution = 144;
-    }
-    return header;
-}
-
-} // namespace
-
-TEST(JobDecoderTest, AGoodHeaderBecomesTheJobItDescribes) {
-    JobRequest job;
-    std::string error;
-    ASSERT_TRUE(DecodeJob(GoodHeader(false), "/out.pdf", "abc", job, error)) << error;
-    EXPECT_EQ(job.outputPath, "/out.pdf");
-    EXPECT_EQ(job.jobOptions, "abc");
-    EXPECT_EQ(job.byteCount, 1000u);
-    EXPECT_EQ(job.page.width, 200);
-    EXPECT_EQ(job.page.left, -5);
-    EXPECT_EQ(job.page.bottom, 7.5);
-    EXPECT_EQ(job.page.resolution, 288);
-    EXPECT_TRUE(job.page.setPageSize && job.page.moveOrigin && job.page.embedAllFonts);
-    EXPECT_FALSE(job.raster.enabled);
-
-    ASSERT_TRUE(DecodeJob(GoodHeader(true), "/out.pdf", "abc", job, error)) << error;
-    EXPECT_TRUE(job.raster.enabled);
-    EXPECT_EQ(job.raster.passes, (std::vector<RasterPass>{RasterPass::RgbOnWhite, RasterPass::RgbOnBlack}));
-    EXPECT_EQ(job.raster.width, 400);
-    EXPECT_EQ(job.raster.yResolution, 144);
-    EXPECT_TRUE(job.raster.sendPixels);
-}
-
-TEST(JobDecoderTest, EveryBadValueIsRefusedWithItsReason) {
-    struct Case {
-        const char* what;
-        bool raster;
-        std::function<void(JobHeader&)> spoil;
-        const char* error;
-        bool framing = false; // refused before the texts are read
-    };
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    const Case cases[] = {
-        {"magic", false, [](JobHeader& h) { h.magic = 0x12345678; },
-         "the job header does not start with the job magic", true},
-        {"path length", false, [](JobHeader& h) { h.pathLength = kMaxPathLength + 1; },
-         "the output path is longer than 65536 bytes", true},
-        {"options length", false, [](JobHeader& h) { h.optionsLength = kMaxOptionsLength + 1; },
-         "the job options are longer than 1048576 bytes", true},
-        {"flag", false, [](JobHeader& h) { h.embedAllFonts = 2; },
-         "a flag of the job header is neither 0 nor 1"},
-        {"raster flag", false, [](JobHeader& h) { h.raster = 7; },
-         "a flag of the job header is neither 0 nor 1"},
-        {"byte count", false, [](JobHeader& h) { h.byteCount = ~0ull; },
-         "the byte count 18446744073709551615 is too large"},
-        {"time limit", false, [](JobHeader& h) { h.timeLimitSeconds = 4000000000u; },
-         "the time limit 4000000000 s is too large"},
-        {"NaN width", false, [nan](JobHeader& h) { h.width = nan; },
-         "the page of the job header is out of range"},
-        {"negative height", false, [](JobHeader& h) { h.height = -1; },
-         "the page of the job header is out of range"},
-        {"infinite origin", false, [](JobHeader& h) { h.left = HUGE_VAL; },
-         "the page of the job header is out of range"},
-        {"zero resolution", false, [](JobHeader& h) { h.resolution = 0; },
-         "the page of the job header is out of range"},
-        {"no pass", true, [](JobHeader& h) { h.passCount = 0; }, "a raster job needs 1 to 4 passes, not 0"},
-        {"five passes", true, [](JobHeader& h) { h.passCount = 5; },
-         "a raster job needs 1 to 4 passes, not 5"},
-        {"unknown pass", true, [](JobHeader& h) { h.passes[1] = 4; }, "raster pass 1 has the unknown kind 4"},
-        {"pixel width", true, [](JobHeader& h) { h.pixelWidth = 0; },
-         "the raster of the job header is out of range"},
-        {"pixel height", true, [](JobHeader& h) { h.pixelHeight = kMaxRasterSide + 1; },
-         "the raster of the job header is out of range"},
-        {"raster resolution", true, [nan](JobHeader& h) { h.yResolution = nan; },
-         "the raster of the job header is out of range"},
-    };
-    for (const Case& c : cases) {
-        JobHeader header = GoodHeader(c.raster);
-        c.spoil(header);
-        std::string error;
-        EXPECT_EQ(CheckJobFraming(header, error), !c.framing) << c.what;
-        JobRequest job;
-        error.clear();
-        EXPECT_FALSE(DecodeJob(header, std::string(header.pathLength, 'p'),
-                               std::string(header.optionsLength, 'o'), job, error))
-            << c.what;
-        EXPECT_EQ(error, c.error) << c.what;
-    }
-    // The texts must be what the header announced, and a distiller job needs a path without NUL bytes.
-    const struct {
-        JobHeader header;
-        std::string path;
-        const char* error;
-    } texts[] = {
-        {GoodHeader(false), "/short", "the texts do not have the lengths the header announced"},
-        {GoodHeader(false), std::string("/a\0b.pdf", 8), "the output path holds a NUL byte"},
-        {[] {
-             JobHeader h = GoodHeader(false);
-             h.pathLength = 0;
-             return h;
-         }(),
-         "", "a distiller job needs an output path"},
-    };
-    for (const auto& t : texts) {
-        JobRequest job;
-        std::string error;
-        EXPECT_FALSE(DecodeJob(t.header, t.path, "abc", job, error)) << t.error;
-        EXPECT_EQ(error, t.error);
-    }
 }

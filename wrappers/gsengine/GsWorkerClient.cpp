@@ -153,53 +153,25 @@ JobResult GsWorkerClient::RunLocked(const JobRequest& job) {
 
     const std::chrono::milliseconds limit = TimeLimit();
     const Deadline deadline = std::chrono::steady_clock::now() + limit;
-    JobHeader header;
-    header.timeLimitSeconds = static_cast<std::uint32_t>(
+    if (job.raster.enabled && (job.raster.passes.empty() || job.raster.passes.size() > kMaxRasterPasses))
+        return {JobStatus::BadParameter, "bad raster job parameters"};
+    const auto limitSeconds = static_cast<std::uint32_t>(
         std::min<long long>(std::chrono::ceil<std::chrono::seconds>(limit).count(), 1000000));
-    header.pathLength = static_cast<std::uint32_t>(job.outputPath.size());
-    header.optionsLength = static_cast<std::uint32_t>(job.jobOptions.size());
-    header.byteCount = job.byteCount;
-    header.width = job.page.width;
-    header.height = job.page.height;
-    header.left = job.page.left;
-    header.bottom = job.page.bottom;
-    header.resolution = job.page.resolution;
-    header.setPageSize = job.page.setPageSize;
-    header.moveOrigin = job.page.moveOrigin;
-    header.embedAllFonts = job.page.embedAllFonts;
-    if (job.raster.enabled) {
-        if (job.raster.passes.empty() || job.raster.passes.size() > kMaxRasterPasses)
-            return {JobStatus::BadParameter, "bad raster job parameters"};
-        header.raster = 1;
-        header.sendPixels = job.raster.sendPixels ? 1 : 0;
-        header.passCount = static_cast<std::uint8_t>(job.raster.passes.size());
-        for (std::size_t i = 0; i < job.raster.passes.size(); ++i)
-            header.passes[i] = static_cast<std::uint8_t>(job.raster.passes[i]);
-        header.pixelWidth = job.raster.width;
-        header.pixelHeight = job.raster.height;
-        header.xResolution = job.raster.xResolution;
-        header.yResolution = job.raster.yResolution;
-    }
-
-    Wait wait = SendLocked(&header, sizeof header, deadline);
-    if (wait == Wait::Ok)
-        wait = SendLocked(job.outputPath.data(), job.outputPath.size(), deadline);
-    if (wait == Wait::Ok)
-        wait = SendLocked(job.jobOptions.data(), job.jobOptions.size(), deadline);
+    const std::string request = Encode(JobMessage{job, limitSeconds});
+    Wait wait = SendLocked(request.data(), request.size(), deadline);
     std::vector<char> block(kMaxBlock);
     std::uint64_t remaining = job.byteCount;
     while (wait == Wait::Ok) {
-        std::uint32_t length = kEndOfData;
-        std::int64_t got = 0;
-        if (remaining > 0) {
-            got = job.read(block.data(),
-                           static_cast<std::size_t>(std::min<std::uint64_t>(remaining, kMaxBlock)));
-            length = got < 0 ? kReadError : static_cast<std::uint32_t>(got);
-        }
-        wait = SendLocked(&length, sizeof length, deadline);
-        if (got <= 0 || wait != Wait::Ok)
+        const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, kMaxBlock));
+        std::int64_t got = wanted > 0 ? job.read(block.data(), wanted) : 0;
+        if (got > static_cast<std::int64_t>(wanted))
+            got = -1; // a reader that claims more than it was given room for is broken
+        const std::string frame = got > 0   ? Encode(DataBlock{{block.data(), static_cast<std::size_t>(got)}})
+                                  : got < 0 ? Encode(DataReadError{})
+                                            : Encode(DataEnd{});
+        wait = SendLocked(frame.data(), frame.size(), deadline);
+        if (got <= 0)
             break;
-        wait = SendLocked(block.data(), static_cast<std::size_t>(got), deadline);
         remaining -= static_cast<std::uint64_t>(got);
     }
 

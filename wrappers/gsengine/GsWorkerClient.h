@@ -84,8 +84,10 @@ private:
     Wait AwaitResult(Deadline deadline, JobStatus& status, std::string& reason,
                      const RasterRequest* raster = nullptr,
                      std::vector<FontSubstitution>* substitutions = nullptr);
-    // The text of a message or result frame; a frame of another kind or an oversized one is refused.
-    Wait ReceiveText(const ReplyHeader& header, Deadline deadline, std::string& text);
+    // The next frame from the worker, its header checked; a frame the worker may not send is refused.
+    Wait ReceiveFrame(MessageHeader& header, std::string& payload, Deadline deadline);
+    // Passes a log frame's text to the sink.
+    Wait RelayLog(std::string_view payload);
     // Notes why the worker's stream cannot be trusted any more; the worker is then ended like a gone one.
     Wait BadFrame(const std::string& what);
     JobResult RunLocked(const JobRequest& job);

@@ -45,61 +45,64 @@ GsWorkerClient::Wait GsWorkerClient::AwaitResult(Deadline deadline, JobStatus& s
                                                  const RasterRequest* raster,
                                                  std::vector<FontSubstitution>* substitutions) {
     bool pixelsRefused = false;
+    std::string payload;
+    std::string error;
     for (;;) {
-        ReplyHeader header;
-        Wait wait = ReceiveLocked(&header, sizeof header, deadline);
-        if (wait != Wait::Ok)
+        MessageHeader header;
+        if (const Wait wait = ReceiveFrame(header, payload, deadline); wait != Wait::Ok)
             return wait;
-        if (header.type == kReplyPixels) {
+        if (header.kind == MessageKind::Pixels) {
             // Only a raster job that asked for pixels gets them; the sink bounds how many it takes.
             if (raster == nullptr || !raster->pixels)
                 return BadFrame("pixels for a job that asked for none");
-            if (header.length > kMaxRasterChunk)
-                return BadFrame("a frame of " + std::to_string(header.length) + " pixel bytes");
-            std::vector<char> pixels(header.length);
-            wait = ReceiveLocked(pixels.data(), pixels.size(), deadline);
-            if (wait != Wait::Ok)
-                return wait;
+            PixelsMessage pixels;
+            if (!Decode(payload, raster->passes.size(), pixels, error))
+                return BadFrame(error);
             if (!pixelsRefused)
-                pixelsRefused = !raster->pixels(header.code, pixels.data(), pixels.size());
-            continue;
-        }
-        std::string text;
-        wait = ReceiveText(header, deadline, text);
-        if (wait != Wait::Ok)
-            return wait;
-        if (header.type == kReplySubstitution) {
-            // "<requested>\n<used>"
-            const std::size_t newline = text.rfind('\n');
-            if (newline == std::string::npos)
-                return BadFrame("a font substitution without the font used");
+                pixelsRefused = !raster->pixels(pixels.pass, pixels.bytes.data(), pixels.bytes.size());
+        } else if (header.kind == MessageKind::Substitution) {
+            FontSubstitution substitution;
+            if (!Decode(payload, substitution, error))
+                return BadFrame(error);
             if (substitutions != nullptr)
-                substitutions->push_back({text.substr(0, newline), text.substr(newline + 1)});
-            continue;
-        }
-        if (header.type == kReplyResult) {
-            if (header.code > static_cast<std::uint8_t>(JobStatus::OutputMissing))
-                return BadFrame("the unknown result " + std::to_string(header.code));
-            status = static_cast<JobStatus>(header.code);
-            reason = std::move(text);
+                substitutions->push_back(std::move(substitution));
+        } else if (header.kind == MessageKind::Result) {
+            ResultMessage result;
+            if (!Decode(payload, result, error))
+                return BadFrame(error);
+            status = result.status;
+            reason = std::move(result.reason);
             if (pixelsRefused && status == JobStatus::Ok) {
                 status = JobStatus::Failed;
                 reason = "the interpreter process sent more pixels than the raster holds";
             }
             return Wait::Ok;
+        } else if (const Wait wait = RelayLog(payload); wait != Wait::Ok) {
+            return wait;
         }
-        mSink(header.code == 2 ? 2 : 1, text);
     }
 }
 
-GsWorkerClient::Wait GsWorkerClient::ReceiveText(const ReplyHeader& header, Deadline deadline,
-                                                 std::string& text) {
-    if (header.type != kReplyMessage && header.type != kReplyResult && header.type != kReplySubstitution)
-        return BadFrame("a frame of the unknown kind " + std::to_string(header.type));
-    if (header.length > kMaxReplyText)
-        return BadFrame("a text of " + std::to_string(header.length) + " bytes");
-    text.assign(header.length, '\0');
-    return ReceiveLocked(text.data(), text.size(), deadline);
+GsWorkerClient::Wait GsWorkerClient::ReceiveFrame(MessageHeader& header, std::string& payload,
+                                                  Deadline deadline) {
+    if (const Wait wait = ReceiveLocked(&header, sizeof header, deadline); wait != Wait::Ok)
+        return wait;
+    std::string error;
+    if (!DecodeHeader(header, error))
+        return BadFrame(error);
+    if (header.kind <= MessageKind::DataReadError)
+        return BadFrame("a " + KindName(header.kind) + " frame, which only the wrapper sends");
+    payload.resize(header.size);
+    return ReceiveLocked(payload.data(), payload.size(), deadline);
+}
+
+GsWorkerClient::Wait GsWorkerClient::RelayLog(std::string_view payload) {
+    LogMessage message;
+    std::string error;
+    if (!Decode(payload, message, error))
+        return BadFrame(error);
+    mSink(static_cast<int>(message.level), message.text);
+    return Wait::Ok;
 }
 
 GsWorkerClient::Wait GsWorkerClient::BadFrame(const std::string& what) {
@@ -117,17 +120,16 @@ GsWorkerClient::Wait GsWorkerClient::SendLocked(const void* data, std::size_t le
         if (ready == 0)
             return Wait::TimedOut;
         if (fd.revents & POLLIN) {
-            // Only messages come while a job's bytes are still being sent.
-            ReplyHeader header;
-            std::string text;
-            Wait wait = ReceiveLocked(&header, sizeof header, deadline);
-            if (wait == Wait::Ok && header.type != kReplyMessage)
-                wait = BadFrame("a reply of kind " + std::to_string(header.type) + " before the job's end");
+            // Only log messages come while a job's bytes are still being sent.
+            MessageHeader header;
+            std::string payload;
+            Wait wait = ReceiveFrame(header, payload, deadline);
+            if (wait == Wait::Ok && header.kind != MessageKind::Log)
+                wait = BadFrame("a " + KindName(header.kind) + " frame before the job's end");
             if (wait == Wait::Ok)
-                wait = ReceiveText(header, deadline, text);
+                wait = RelayLog(payload);
             if (wait != Wait::Ok)
                 return wait;
-            mSink(header.code == 2 ? 2 : 1, text);
             continue;
         }
         if (fd.revents & (POLLERR | POLLHUP))

@@ -4,7 +4,6 @@
 // closes (removing its private folder), or, in the middle of a job, by its own alarm a little after the job's
 // time limit.
 #include "GsEngine.h"
-#include "JobDecoder.h"
 #include "WorkerProtocol.h"
 
 #include <filesystem>
@@ -33,30 +32,33 @@ std::string gPrivateFolder; // removed whichever way the process ends
     std::_Exit(status);
 }
 
-bool Reply(int fd, ReplyType type, std::uint8_t code, std::string_view text) {
-    ReplyHeader header;
-    header.type = type;
-    header.code = code;
-    header.length = static_cast<std::uint32_t>(std::min<std::size_t>(text.size(), kMaxReplyText));
-    return SendAll(fd, &header, sizeof header) && SendAll(fd, text.data(), header.length);
+bool Send(int fd, const std::string& frame) {
+    return SendAll(fd, frame.data(), frame.size());
+}
+
+bool SendLog(int fd, int kind, std::string_view text) {
+    return Send(fd, Encode(LogMessage{kind == 2 ? LogLevel::Error : LogLevel::Info, std::string(text)}));
+}
+
+// A job this process cannot take fails with the reason, which its wrapper also logs.
+bool Refuse(int fd, const std::string& error) {
+    return SendLog(fd, 2, error) && Send(fd, Encode(ResultMessage{JobStatus::BadParameter, error}));
 }
 
 // A pass's pixels as frames of at most kMaxRasterChunk bytes.
 bool SendPixels(int fd, int pass, const char* data, std::size_t length) {
     while (length > 0) {
-        ReplyHeader header;
-        header.type = kReplyPixels;
-        header.code = static_cast<std::uint8_t>(pass);
-        header.length = static_cast<std::uint32_t>(std::min<std::size_t>(length, kMaxRasterChunk));
-        if (!SendAll(fd, &header, sizeof header) || !SendAll(fd, data, header.length))
+        const std::size_t piece = std::min<std::size_t>(length, kMaxRasterChunk);
+        if (!Send(fd, Encode(PixelsMessage{static_cast<std::uint8_t>(pass), std::string_view(data, piece)})))
             return false;
-        data += header.length;
-        length -= header.length;
+        data += piece;
+        length -= piece;
     }
     return true;
 }
 
-// The job's bytes as the wrapper streams them: length-prefixed blocks up to an end marker.
+// The job's bytes as the wrapper streams them: data blocks up to a data end or a read error. Any other frame
+// ends them as a read error and breaks the stream (BrokenStream).
 class BlockReader {
 public:
     explicit BlockReader(int fd) : mFd(fd) {}
@@ -64,15 +66,18 @@ public:
         if (mEnded)
             return mFailed ? -1 : 0;
         if (mRemaining == 0) {
-            std::uint32_t length = 0;
-            if (!ReceiveAll(mFd, &length, sizeof length))
+            MessageHeader header;
+            if (!ReceiveAll(mFd, &header, sizeof header))
                 Leave(3); // the wrapper is gone
-            if (length == kEndOfData || length == kReadError || length > kMaxBlock) {
-                mEnded = true;
-                mFailed = length != kEndOfData;
-                return mFailed ? -1 : 0;
+            if (!DecodeHeader(header, mBrokenStream))
+                return End(true);
+            if (header.kind == MessageKind::DataEnd || header.kind == MessageKind::DataReadError)
+                return End(header.kind == MessageKind::DataReadError);
+            if (header.kind != MessageKind::DataBlock) {
+                mBrokenStream = "a " + KindName(header.kind) + " frame among the job's data";
+                return End(true);
             }
-            mRemaining = length;
+            mRemaining = header.size;
         }
         const std::size_t count = std::min<std::size_t>(capacity, mRemaining);
         if (!ReceiveAll(mFd, buffer, count))
@@ -80,69 +85,96 @@ public:
         mRemaining -= static_cast<std::uint32_t>(count);
         return static_cast<std::int64_t>(count);
     }
-    // Skips whatever the job did not read, up to the end marker.
+    // Skips whatever the job did not read, up to the end of its data.
     void Drain() {
         char buffer[4096];
         while (Read(buffer, sizeof buffer) > 0) {
         }
     }
+    // Why the frames that followed the job cannot be read on; empty when they can.
+    const std::string& BrokenStream() const { return mBrokenStream; }
 
 private:
+    std::int64_t End(bool failed) {
+        mEnded = true;
+        mFailed = failed;
+        return failed ? -1 : 0;
+    }
+
     int mFd;
     std::uint32_t mRemaining = 0;
     bool mEnded = false;
     bool mFailed = false;
+    std::string mBrokenStream;
 };
+
+// Reads the next job's frame; false with `error` when the stream breaks. Leaves when the wrapper closed the
+// socket.
+bool ReceiveJob(int fd, std::string& payload, std::string& error) {
+    MessageHeader header;
+    if (!ReceiveAll(fd, &header, sizeof header))
+        Leave(0);
+    if (!DecodeHeader(header, error))
+        return false;
+    if (header.kind != MessageKind::Job) {
+        error = "a " + KindName(header.kind) + " frame where a job was due";
+        return false;
+    }
+    payload.resize(header.size);
+    if (!ReceiveAll(fd, payload.data(), payload.size()))
+        Leave(0);
+    return true;
+}
 
 // Runs jobs until the wrapper closes the socket (the process then leaves at once) or sends what cannot be
 // read (2).
 int Serve(int fd, const EngineConfig& config) {
-    GsEngine engine(config, [fd](int kind, std::string_view message) {
-        Reply(fd, kReplyMessage, static_cast<std::uint8_t>(kind), message);
-    });
+    GsEngine engine(config, [fd](int kind, std::string_view message) { SendLog(fd, kind, message); });
     const bool started = engine.Start();
-    if (!Reply(fd, kReplyResult, static_cast<std::uint8_t>(started ? JobStatus::Ok : JobStatus::NotStarted),
-               started ? "" : "Ghostscript did not start") ||
+    if (!Send(fd, Encode(ResultMessage{started ? JobStatus::Ok : JobStatus::NotStarted,
+                                       started ? "" : "Ghostscript did not start"})) ||
         !started)
         return 1;
 
+    std::string payload;
     for (;;) {
-        JobHeader header;
-        if (!ReceiveAll(fd, &header, sizeof header))
-            Leave(0); // the wrapper closed the socket
         std::string error;
-        if (!CheckJobFraming(header, error)) {
-            // Nothing after this header can be found: refuse and leave.
-            Reply(fd, kReplyResult, static_cast<std::uint8_t>(JobStatus::BadParameter), error);
+        if (!ReceiveJob(fd, payload, error)) {
+            // Nothing after this frame can be found: refuse and leave.
+            Refuse(fd, error);
             return 2;
         }
-        std::string outputPath(header.pathLength, '\0');
-        std::string jobOptions(header.optionsLength, '\0');
-        if (!ReceiveAll(fd, outputPath.data(), outputPath.size()) ||
-            !ReceiveAll(fd, jobOptions.data(), jobOptions.size()))
-            Leave(0);
         BlockReader reader(fd);
-        JobRequest job;
-        if (!DecodeJob(header, std::move(outputPath), std::move(jobOptions), job, error)) {
+        JobMessage message;
+        if (!Decode(payload, message, error)) {
             reader.Drain();
-            if (!Reply(fd, kReplyResult, static_cast<std::uint8_t>(JobStatus::BadParameter), error))
+            if (!reader.BrokenStream().empty()) {
+                Refuse(fd, reader.BrokenStream());
+                return 2;
+            }
+            if (!Refuse(fd, error))
                 Leave(0);
             continue;
         }
+        JobRequest& job = message.job;
         if (job.raster.enabled) {
             job.raster.pixels = [fd](int pass, const char* data, std::size_t length) {
                 return SendPixels(fd, pass, data, length);
             };
         }
         job.read = [&reader](char* buffer, std::size_t capacity) { return reader.Read(buffer, capacity); };
-        alarm(header.timeLimitSeconds > 0 ? header.timeLimitSeconds + kAlarmMarginSeconds : 0);
+        alarm(message.timeLimitSeconds > 0 ? message.timeLimitSeconds + kAlarmMarginSeconds : 0);
         const JobResult result = engine.Run(job);
         reader.Drain();
         alarm(0);
+        if (!reader.BrokenStream().empty()) {
+            Refuse(fd, reader.BrokenStream());
+            return 2;
+        }
         for (const FontSubstitution& substitution : result.fontSubstitutions)
-            if (!Reply(fd, kReplySubstitution, 0, substitution.requested + "\n" + substitution.used))
+            if (!Send(fd, Encode(substitution)))
                 return 0;
-        if (!Reply(fd, kReplyResult, static_cast<std::uint8_t>(result.status), result.reason))
+        if (!Send(fd, Encode(ResultMessage{result.status, result.reason})))
             Leave(0);
         // An interpreter the job stopped (recycling, a job that left it off its baseline) starts again at
         // once, while the wrapper is busy with the result, rather than when the next job arrives.
