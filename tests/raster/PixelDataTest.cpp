@@ -111,13 +111,17 @@ TEST_F(PixelDataTest, RefusedThrowingOrMissingRenderersEndWith7) {
         ExpectLogged(log, throws ? "BEPSDrawPageContents threw an exception." : "BEPSDrawPageContents failed",
                      kSource, kCreatePixelData);
     }
-    LogCapture log; // without the library every block counts as refused, and Init cannot open a device
+    // Without the library every block counts as refused, and Init cannot open a device. (A RIP keeps the
+    // factory it was given: it is made anew over the new host.)
+    LogCapture log;
     UseApplicationFolder((mTemp.Path() / "no-wrapper").string());
     ResetDevice();
-    EXPECT_EQ(rip.CreatePixelData(), 7);
+    auto again = MemorySource(Section(100));
+    TestRip noLibrary(mHost.Get(), again.Get(), &reader);
+    EXPECT_EQ(noLibrary.CreatePixelData(), 7);
     EXPECT_EQ(log.WithMessage("BEPSDrawPageContents failed").size(), 1u);
     EXPECT_EQ(DrawCount(), 0);
-    EXPECT_EQ(rip.Init(), 43);
+    EXPECT_EQ(noLibrary.Init(), 43);
     ExpectLogged(log, "BPDFSetupRasterDevice failed", kSource, kInit);
     EXPECT_EQ(SetupCount(), 0);
 }
