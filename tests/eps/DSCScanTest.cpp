@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <tuple>
 
 namespace BRASK::PLUGIN::TEST {
 
@@ -232,24 +233,31 @@ TEST_F(DSCScan, TextFieldsAreCutAndLevelsRead) {
 }
 
 TEST_F(DSCScan, ImageDataAndResolution) {
-    ScannedEPS eps =
-        ScanText(Eps("%%BoundingBox: 0 0 100 80\n%ImageData: 300 240 8 4 1 300 1 \"beginimage\"\n"));
-    EXPECT_EQ(eps.Info().imageWidth, 300);
-    EXPECT_EQ(eps.Info().imageHeight, 240);
-    EXPECT_EQ(eps.Info().imageBlockSize, 300);
-    EXPECT_EQ(eps.Info().imageFlags, kImageExtraChannels | kImageBinaryData);
-    EXPECT_EQ(eps.reader->GetImageResolution(), 216 * 65536);
-    // An RGB image stops at the colour mode; a bit depth other than 8 at the depth.
-    eps = ScanText(Eps("%%BoundingBox: 0 0 72 48\n%ImageData: 447 420 8 3 1 447 1 \"beginimage\"\n"));
-    EXPECT_EQ(eps.Info().imageBlockSize, 0);
-    EXPECT_EQ(eps.Info().imageFlags, 0);
-    eps = ScanText(Eps("%%BoundingBox: 0 0 72 48\n%ImageData: 100 67 1 1 0 13 7 \"beginimage\"\n"));
-    EXPECT_EQ(eps.Info().imageWidth, 100);
-    EXPECT_NEAR(eps.reader->GetImageResolution(), 100 * 65536, 72); // 100 pixels over 72 points, rounded
-    EXPECT_EQ(ScanText(Eps("%%BoundingBox: 0 0 72 48\n")).reader->GetImageResolution(), 0);
-    // Zero width with an image saturates rather than wrapping.
-    eps = ScanText(Eps("%%BoundingBox: 5 0 5 48\n%ImageData: 10 10 8 4 0 1 1\n"));
-    EXPECT_EQ(eps.reader->GetImageResolution(), 0x7FFFFFFF);
+    struct Case {
+        const char* comments;
+        std::int32_t width, blockSize, flags;
+        Fixed resolution;
+    };
+    const Case cases[] = {
+        {"%%BoundingBox: 0 0 100 80\n%ImageData: 300 240 8 4 1 300 1 \"beginimage\"\n", 300, 300,
+         kImageExtraChannels | kImageBinaryData, 216 * 65536},
+        // An RGB image stops at the colour mode; a bit depth other than 8 at the depth.
+        {"%%BoundingBox: 0 0 72 48\n%ImageData: 447 420 8 3 1 447 1 \"beginimage\"\n", 447, 0, 0,
+         447 * 65536},
+        {"%%BoundingBox: 0 0 72 48\n%ImageData: 100 67 1 1 0 13 7 \"beginimage\"\n", 100, 0, 0, 100 * 65536},
+        {"%%BoundingBox: 0 0 72 48\n", 0, 0, 0, 0},
+        // Zero width with an image saturates rather than wrapping.
+        {"%%BoundingBox: 5 0 5 48\n%ImageData: 10 10 8 4 0 1 1\n", 10, 1, kImageBinaryData, 0x7FFFFFFF}};
+    for (const Case& c : cases) {
+        const ScannedEPS eps = ScanText(Eps(c.comments));
+        EXPECT_EQ(std::tie(eps.Info().imageWidth, eps.Info().imageBlockSize, eps.Info().imageFlags),
+                  std::make_tuple(c.width, c.blockSize, c.flags))
+            << c.comments;
+        EXPECT_NEAR(eps.reader->GetImageResolution(), c.resolution, 72) << c.comments; // rounded
+    }
+    EXPECT_EQ(
+        ScanText(Eps("%%BoundingBox: 0 0 100 80\n%ImageData: 300 240 8 4 1 300 1\n")).Info().imageHeight,
+        240);
 }
 
 TEST(FixDiv, RoundsToNearestAndSaturates) {

@@ -7,7 +7,7 @@
 #include "brask/ClassIds.h"
 #include "brask/FilterKeys.h"
 
-#include <cstring>
+#include <tuple>
 
 using namespace BRASK;
 using namespace BRASK::COREREGISTRY;
@@ -18,14 +18,6 @@ using BRASK::TEST::StubPDFGraphic;
 namespace {
 
 constexpr char kSource[] = "core/Plugins/EPSLoader/Source/src/Common/PDFBasedCG";
-
-std::vector<std::uint8_t> Bytes(const IDictionary& d, std::int32_t key) {
-    const std::uint8_t* data = nullptr;
-    std::uint32_t length = 0;
-    if (d.GetBytes(key, &data, &length) != kOK)
-        return {};
-    return std::vector<std::uint8_t>(data, data + length);
-}
 
 // Exposes the intermediate graphic slot that the conversion paths fill.
 class PDFBasedCGProbe : public PDFBasedCG {
@@ -43,11 +35,11 @@ TEST_F(FilterInfo, NewGraphicCarriesExactlyTheFormatKeys) {
     auto* dictionary = FindAttached<IDictionary>(*graphic, CLSID::FilterDictionaryKey);
     ASSERT_NE(dictionary, nullptr);
 
-    ASSERT_EQ(dictionary->GetKeyCount(), 4u);
-    EXPECT_EQ(dictionary->GetKeyAt(0), FILTERKEY::kFormatCodes);
-    EXPECT_EQ(dictionary->GetKeyAt(1), FILTERKEY::kFormatNames);
-    EXPECT_EQ(dictionary->GetKeyAt(2), FILTERKEY::kFormatDescription);
-    EXPECT_EQ(dictionary->GetKeyAt(3), FILTERKEY::kFilterVersion);
+    std::vector<std::int32_t> keys;
+    for (std::uint32_t i = 0; i < dictionary->GetKeyCount(); ++i)
+        keys.push_back(dictionary->GetKeyAt(i));
+    EXPECT_EQ(keys, (std::vector<std::int32_t>{FILTERKEY::kFormatCodes, FILTERKEY::kFormatNames,
+                                               FILTERKEY::kFormatDescription, FILTERKEY::kFilterVersion}));
 
     EXPECT_EQ(dictionary->GetType(FILTERKEY::kFilterVersion), IDictionary::kUInt8);
     std::uint8_t version = 0;
@@ -55,9 +47,9 @@ TEST_F(FilterInfo, NewGraphicCarriesExactlyTheFormatKeys) {
     EXPECT_EQ(version, 254);
 
     const std::vector<std::uint8_t> codes = {3, 0, 0, 0, 'E', 'P', 'S', 'F', 'B', 'S', 'V', 'G'};
-    EXPECT_EQ(Bytes(*dictionary, FILTERKEY::kFormatCodes), codes);
+    EXPECT_EQ(BRASK::TEST::BytesAt(*dictionary, FILTERKEY::kFormatCodes), codes);
     const std::vector<std::uint8_t> names = {2, 'E', 'P', 'S', 0, 'B', 'S', 'V', 'G', 0};
-    EXPECT_EQ(Bytes(*dictionary, FILTERKEY::kFormatNames), names);
+    EXPECT_EQ(BRASK::TEST::BytesAt(*dictionary, FILTERKEY::kFormatNames), names);
 
     const char16_t* text = nullptr;
     std::uint32_t units = 0;
@@ -72,6 +64,8 @@ TEST_F(FilterInfo, NoFactoryMeansNoGraphicAndThreeRecords) {
     EXPECT_EQ(CreateICompositeGraphic(nullptr), nullptr);
     const auto records = log.Records();
     ASSERT_EQ(records.size(), 3u);
+    for (const auto& r : records)
+        EXPECT_TRUE(r.type == 2 && r.level == 1) << r.MessageUTF8();
     EXPECT_EQ(records[0].file, "SDK/Headers/Core/LibSupport/AbstractIO/LibUtils");
     EXPECT_EQ(records[0].function,
               "long __cdecl BRASK::IO::CreatePersistentDictionary(class BRASK::IClassFactory "
@@ -84,10 +78,6 @@ TEST_F(FilterInfo, NoFactoryMeansNoGraphicAndThreeRecords) {
               "class BRASK::IObject *__cdecl BRASK::COREREGISTRY::CreateICompositeGraphic(class "
               "BRASK::IClassFactory *)");
     EXPECT_EQ(records[2].MessageUTF8(), "CreateDictionaryWithFilterInfoKeys failed. Error = 12");
-    for (const auto& r : records) {
-        EXPECT_EQ(r.type, 2);
-        EXPECT_EQ(r.level, 1);
-    }
 }
 
 TEST_F(FilterInfo, AdaptTileHandsTheConnectionSpaceToTheOutputTileOnly) {
@@ -188,10 +178,8 @@ TEST_F(FilterInfo, ConnectionSpaceComesThroughATileOfTheGraphicsSize) {
     EXPECT_EQ(space, pdf->mSpace.Get());
     EXPECT_EQ(pdf->adaptCalls, 1);
     // Fields in order: 0, 0, the height, the width (integers read from the float keys).
-    EXPECT_EQ(pdf->lastBounds.top, 0.f);
-    EXPECT_EQ(pdf->lastBounds.left, 0.f);
-    EXPECT_EQ(pdf->lastBounds.bottom, 793.f);
-    EXPECT_EQ(pdf->lastBounds.right, 612.f);
+    const auto& b = pdf->lastBounds;
+    EXPECT_EQ(std::tie(b.top, b.left, b.bottom, b.right), std::make_tuple(0.f, 0.f, 793.f, 612.f));
 
     // Already given: true at once, no new tile.
     EXPECT_TRUE(graphic->GetConnectionSpaceForInputGraphic(*mHost, space));
@@ -205,17 +193,14 @@ TEST_F(FilterInfo, ConnectionSpaceComesThroughATileOfTheGraphicsSize) {
         ASSERT_EQ(log.Records().size(), 1u);
         EXPECT_EQ(log.Records()[0].MessageUTF8(), "AdaptTile Failed.");
     }
-    graphic->SetPDFGraphic(nullptr);
-}
 
-TEST_F(FilterInfo, GraphicWithoutDictionaryIsReported) {
-    auto graphic = BRASK::TEST::New<PDFBasedCGProbe>();
-    TInterfacePtr<StubPDFGraphic> pdf;
+    // A PDF graphic without its dictionary: reported, no space.
+    auto bare = BRASK::TEST::New<PDFBasedCGProbe>();
     pdf.Adopt(new StubPDFGraphic(mHost.Get(), 0, 0, false));
-    graphic->SetPDFGraphic(pdf.Get());
-    LogCapture log;
-    GRAPHICS::IConnectionSpace* space = nullptr;
-    EXPECT_FALSE(graphic->GetConnectionSpaceForInputGraphic(*mHost, space));
-    EXPECT_EQ(log.WithMessage("ICG missing a dictionary.").size(), 1u);
+    bare->SetPDFGraphic(pdf.Get());
+    mLog.Clear();
+    EXPECT_FALSE(bare->GetConnectionSpaceForInputGraphic(*mHost, fresh));
+    EXPECT_EQ(Logged("ICG missing a dictionary."), 1u);
     graphic->SetPDFGraphic(nullptr);
+    bare->SetPDFGraphic(nullptr);
 }

@@ -49,6 +49,15 @@ public:
     TInterfacePtr<GRAPHICS::IConnectionSpace> mSpace;
 };
 
+// The bytes under `key` (none when the key holds no bytes).
+inline std::vector<std::uint8_t> BytesAt(const IDictionary& dictionary, std::int32_t key) {
+    const std::uint8_t* data = nullptr;
+    std::uint32_t length = 0;
+    if (dictionary.GetBytes(key, &data, &length) != kOK)
+        return {};
+    return std::vector<std::uint8_t>(data, data + length);
+}
+
 class GraphicFixture : public HostFixture {
 protected:
     void SetUp() override {

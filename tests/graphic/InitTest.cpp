@@ -7,9 +7,7 @@
 
 #include <random>
 #include <stdexcept>
-#include <sys/syscall.h>
 #include <thread>
-#include <unistd.h>
 
 using namespace BRASK;
 using namespace BRASK::COREREGISTRY;
@@ -45,23 +43,22 @@ TEST_F(CompositeGraphicInit, NonFileSourceIsCopiedByteForByteAndDeletedWithTheGr
     std::mt19937 random(7);
     for (auto& b : bytes)
         b = static_cast<char>(random());
-    auto source = MemorySource(bytes);
-
-    auto graphic = NewGraphic();
-    LogCapture log;
-    graphic->Init(*mHost, *source, nullptr);
-    // The conversion path is not linked into these tests; what Init prepared before it is.
-    ASSERT_TRUE(graphic->GetTempFile());
-    const std::string copy = OnlyTempFile();
-    EXPECT_EQ(copy.rfind(".ps"), copy.size() - 3);
-    EXPECT_EQ(std::filesystem::path(copy).filename().string().rfind("IGraphicsFileTemp", 0), 0u);
-    EXPECT_EQ(ReadFile(copy), bytes);
-    ASSERT_TRUE(graphic->GetSourceURI());
-    EXPECT_EQ(graphic->GetSourceURI()->GetScheme(), BXString("file"));
-    EXPECT_EQ(graphic->GetSourceURI()->GetPath().GetUTF8String(), copy);
-
-    graphic.Reset();
-    EXPECT_FALSE(std::filesystem::exists(copy));
+    for (const std::string& source : {bytes, std::string(), std::string("x")}) {
+        auto provider = MemorySource(source);
+        auto graphic = NewGraphic();
+        graphic->Init(*mHost, *provider, nullptr);
+        // The conversion path is not linked into these tests; what Init prepared before it is.
+        ASSERT_TRUE(graphic->GetTempFile());
+        const std::string copy = OnlyTempFile();
+        EXPECT_EQ(copy.rfind(".ps"), copy.size() - 3);
+        EXPECT_EQ(std::filesystem::path(copy).filename().string().rfind("IGraphicsFileTemp", 0), 0u);
+        EXPECT_EQ(ReadFile(copy), source);
+        ASSERT_TRUE(graphic->GetSourceURI());
+        EXPECT_EQ(graphic->GetSourceURI()->GetScheme(), BXString("file"));
+        EXPECT_EQ(graphic->GetSourceURI()->GetPath().GetUTF8String(), copy);
+        graphic.Reset();
+        EXPECT_FALSE(std::filesystem::exists(copy));
+    }
 }
 
 TEST_F(CompositeGraphicInit, FileSourceIsReadInPlace) {
@@ -101,15 +98,6 @@ TEST_F(CompositeGraphicInit, SvgFileTypeNamesTheCopySvgAndInterpreterOptionSkips
     auto second = NewGraphic();
     second->Init(*mHost, *source, interpreter.Get());
     EXPECT_TRUE(second->GetTempFile());
-}
-
-TEST_F(CompositeGraphicInit, EmptyAndOneByteSourcesGiveExactCopies) {
-    for (const std::string& bytes : {std::string(), std::string("x")}) {
-        auto source = MemorySource(bytes);
-        auto graphic = NewGraphic();
-        graphic->Init(*mHost, *source, nullptr);
-        EXPECT_EQ(ReadFile(OnlyTempFile()), bytes);
-    }
 }
 
 TEST_F(CompositeGraphicInit, StalledSourceEndsTheCopyWithALoggedError) {
@@ -166,18 +154,12 @@ TEST_F(CompositeGraphicInit, DestructorReportsACopyThatVanished) {
     EXPECT_EQ(log.Records().size(), 1u);
 }
 
-TEST_F(CompositeGraphicInit, IntermediatePdfIsNamedAfterTheThread) {
-    const auto expected = [this] {
-        return (mTemp.Path() / (std::to_string(syscall(SYS_gettid)) + "temp.pdf")).string();
-    };
-    auto source = MemorySource("abc");
-    auto graphic = NewGraphic();
-    graphic->Init(*mHost, *source, nullptr);
-    EXPECT_EQ(graphic->GetPDFPath().GetUTF8String(), expected());
-
+// The name itself (the thread's id and "temp.pdf" in the temporary folder) is held by the intermediate PDF's
+// tests, which look for the file there.
+TEST_F(CompositeGraphicInit, EachThreadHasAnIntermediatePdfOfItsOwn) {
     std::string other;
     std::thread([&] { other = IntermediatePDFPath(*mHost).GetUTF8String(); }).join();
-    EXPECT_NE(other, expected());
+    EXPECT_NE(other, IntermediatePDFPath(*mHost).GetUTF8String());
     EXPECT_EQ(other.find(mTemp.Path().string()), 0u);
 }
 

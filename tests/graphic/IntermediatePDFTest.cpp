@@ -23,41 +23,38 @@ using IntermediatePDFTest = BRASK::TEST::ImportFixture;
 TEST_F(IntermediatePDFTest, AConversionThatFailsOrWritesNothingFailsThePlacement) {
     struct Case {
         const char* name;
-        bool interpreter;
         int mode;
         Status status;
-        std::string message;
+        std::string message, interpreterMessage = {}; // the latter when it differs
     };
     const std::string notOurs =
         "The intermediate PDF " + PDFPath() + " is not the file this conversion created; it is not adopted.";
     const Case cases[] = {
-        {"converter writes nothing", false, FAKE::kWriteNothing, 7,
-         "The conversion wrote no PDF at " + PDFPath() + "."},
-        {"interpreter writes nothing", true, FAKE::kWriteNothing, 7,
-         "The conversion wrote no PDF at " + PDFPath() + "."},
-        {"converter refuses", false, FAKE::kFail, 7, "SaveAsPDF failed. Error = -1"},
-        {"interpreter refuses", true, FAKE::kFail, 7, "BPDFStartDistillUsingDataProvider failed. Error = -1"},
-        {"converter writes another file", false, FAKE::kReplaceFile, IntermediatePDF::kNoIntermediatePDF,
-         notOurs},
-        {"interpreter writes another file", true, FAKE::kReplaceFile, IntermediatePDF::kNoIntermediatePDF,
-         notOurs},
+        {"writes nothing", FAKE::kWriteNothing, 7, "The conversion wrote no PDF at " + PDFPath() + "."},
+        {"refuses", FAKE::kFail, 7, "SaveAsPDF failed. Error = -1",
+         "BPDFStartDistillUsingDataProvider failed. Error = -1"},
+        {"writes another file", FAKE::kReplaceFile, IntermediatePDF::kNoIntermediatePDF, notOurs},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        PlaceText(kEPS, c.interpreter); // loads the stand-in, which then takes its orders
-        SetOutputMode(c.mode);
-        mDiscovery->calls = 0;
-        LogCapture log;
-        Status status = -1;
-        auto graphic = PlaceText(kEPS, c.interpreter, &status);
-        SetOutputMode(FAKE::kWritePDF);
-        EXPECT_EQ(status, c.status);
-        EXPECT_EQ(log.WithMessage(c.message).size(), 1u);
-        EXPECT_EQ(mDiscovery->calls, 0);
-        EXPECT_EQ(FindAttached<GRAPHICS::IConnectionSpace>(*graphic, CLSID::ConnectionSpaceKey), nullptr);
-        EXPECT_FLOAT_EQ(Key(*graphic, FILTERKEY::kTop), 20); // the box is still reported
-        EXPECT_TRUE(LeftFiles().empty());
-    }
+    for (const bool interpreter : {false, true})
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (interpreter ? " (interpreter)" : " (converter)"));
+            PlaceText(kEPS, interpreter); // loads the stand-in, which then takes its orders
+            SetOutputMode(c.mode);
+            mDiscovery->calls = 0;
+            LogCapture log;
+            Status status = -1;
+            auto graphic = PlaceText(kEPS, interpreter, &status);
+            SetOutputMode(FAKE::kWritePDF);
+            EXPECT_EQ(status, c.status);
+            EXPECT_EQ(log.WithMessage(interpreter && !c.interpreterMessage.empty() ? c.interpreterMessage
+                                                                                   : c.message)
+                          .size(),
+                      1u);
+            EXPECT_EQ(mDiscovery->calls, 0);
+            EXPECT_EQ(FindAttached<GRAPHICS::IConnectionSpace>(*graphic, CLSID::ConnectionSpaceKey), nullptr);
+            EXPECT_FLOAT_EQ(Key(*graphic, FILTERKEY::kTop), 20); // the box is still reported
+            EXPECT_TRUE(LeftFiles().empty());
+        }
 }
 
 TEST_F(IntermediatePDFTest, WhatLiesAtThePathIsNeitherAdoptedNorWrittenThrough) {

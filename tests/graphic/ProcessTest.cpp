@@ -7,6 +7,7 @@
 #include "brask/FilterKeys.h"
 
 #include <sstream>
+#include <tuple>
 
 using namespace BRASK;
 using namespace BRASK::COREREGISTRY;
@@ -17,54 +18,17 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes BigEndian(std::uint32_t v, int bytes) {
-    Bytes b;
-    for (int i = bytes - 1; i >= 0; --i)
-        b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-    return b;
-}
-Bytes operator+(Bytes a, const Bytes& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-Bytes Pascal(const std::string& s) {
-    return Bytes{static_cast<std::uint8_t>(s.size())} + Bytes(s.begin(), s.end());
-}
-// One 8BIM resource: signature, id, Pascal name padded to even, size, data padded to even.
-Bytes Resource(std::uint16_t id, const std::string& name, const Bytes& data) {
-    Bytes b = Bytes{'8', 'B', 'I', 'M'} + BigEndian(id, 2) + Pascal(name);
-    if (b.size() % 2 != 0)
-        b.push_back(0);
-    b = b + BigEndian(static_cast<std::uint32_t>(data.size()), 4) + data;
-    if (data.size() % 2 != 0)
-        b.push_back(0);
-    return b;
-}
-// A closed triangle as path records: a subpath of three knots, each point vertical then horizontal (8.24).
-Bytes Triangle() {
-    Bytes b = BigEndian(0, 2) + BigEndian(3, 2) + Bytes(22, 0);
-    for (const auto& [v, h] : {std::pair{0.25, 0.5}, {0.75, 0.25}, {0.75, 0.875}}) {
-        b = b + BigEndian(1, 2);
-        for (int point = 0; point < 3; ++point)
-            b = b + BigEndian(static_cast<std::uint32_t>(v * (1 << 24)), 4) +
-                BigEndian(static_cast<std::uint32_t>(h * (1 << 24)), 4);
-    }
-    return b;
-}
-// A Photoshop section whose clipping path (2999) names the triangle.
-std::string PhotoshopSection() {
-    const Bytes block =
-        Resource(2000, "Clip", Triangle()) + Resource(2999, "", Pascal("Clip") + BigEndian(0x10000, 4));
-    std::ostringstream text;
-    text << "%BeginPhotoshop: " << block.size() << "\n";
-    for (std::size_t i = 0; i < block.size(); ++i) {
-        static const char* digits = "0123456789ABCDEF";
-        text << (i % 32 == 0 ? (i == 0 ? "% " : "\n% ") : "") << digits[block[i] >> 4]
-             << digits[block[i] & 15];
-    }
-    text << "\n%EndPhotoshop\n";
-    return text.str();
-}
+// A Photoshop section of two resources: path "Clip" (2000), one closed subpath of three knots at (v, h) =
+// (0.25, 0.5), (0.75, 0.25), (0.75, 0.875) of the image in 8.24, each point three times; and the clipping
+// path (2999) naming it.
+const std::string kPhotoshopSection = "%BeginPhotoshop: 142\n% "
+                                      "3842494D07D004436C69700000000068" // 8BIM 2000 "Clip", 104 bytes
+                                      "0000000300000000000000000000000000000000000000000000"
+                                      "0001004000000080000000400000008000000040000000800000"
+                                      "000100C000000040000000C000000040000000C0000000400000"
+                                      "000100C0000000E0000000C0000000E0000000C0000000E00000"
+                                      "3842494D0BB700000000000904436C69700001000000" // 8BIM 2999 "Clip"
+                                      "\n%EndPhotoshop\n";
 
 // Each subpath as "closed:" or "open:" followed by its anchors "x,y".
 std::string Anchors(const GRAPHICS::IPathCollection* path) {
@@ -79,14 +43,6 @@ std::string Anchors(const GRAPHICS::IPathCollection* path) {
     return out.str();
 }
 
-Bytes BytesOf(const IDictionary& dictionary, std::int32_t key) {
-    const std::uint8_t* data = nullptr;
-    std::uint32_t length = 0;
-    if (dictionary.GetBytes(key, &data, &length) != kOK)
-        return {};
-    return Bytes(data, data + length);
-}
-
 using ImportPaths = BRASK::TEST::ImportFixture;
 
 } // namespace
@@ -98,12 +54,11 @@ TEST_F(ImportPaths, EPSKeysAndTheConnectionSpace) {
     EXPECT_EQ(status, kOK);
     EXPECT_EQ(mDiscovery->lastType, GRAPHICS::kTypePDF);
     EXPECT_EQ(mDiscovery->pdf, FAKE::kPDFText); // what the converter wrote, nothing else
-    EXPECT_FLOAT_EQ(Key(*graphic, FILTERKEY::kWidth), 100);
-    EXPECT_FLOAT_EQ(Key(*graphic, FILTERKEY::kHeight), 80);
-    EXPECT_FLOAT_EQ(Key(*graphic, FILTERKEY::kLeft), 0);
-    EXPECT_FLOAT_EQ(Key(*graphic, FILTERKEY::kRight), 100);
-    EXPECT_FLOAT_EQ(Key(*graphic, FILTERKEY::kBottom), 0);
-    EXPECT_FLOAT_EQ(Key(*graphic, FILTERKEY::kTop), 80);
+    std::vector<float> keys;
+    for (auto key : {FILTERKEY::kWidth, FILTERKEY::kHeight, FILTERKEY::kLeft, FILTERKEY::kRight,
+                     FILTERKEY::kBottom, FILTERKEY::kTop})
+        keys.push_back(Key(*graphic, key));
+    EXPECT_EQ(keys, (std::vector<float>{100, 80, 0, 100, 0, 80}));
     bool imported = false;
     EXPECT_EQ(Dictionary(*graphic).GetBool(FILTERKEY::kImported, imported), kOK);
     EXPECT_TRUE(imported);
@@ -119,7 +74,7 @@ TEST_F(ImportPaths, FilterKeysCarryThePicturesValuesOnBothPaths) {
         "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 200 100\n%%CyanPlate: pic.C\n%DuotoneInks: x\n"
         "%VectorMaskedImagery\n%ImageData: 200 100 8 3 0 200 1 \"beginimage\"\n"
         "%%BeginICCProfile: (x) -1 Hex\n% 0A0B0C0D\n%%EndICCProfile\n" +
-        PhotoshopSection() + "%%EndComments\nshowpage\n%%EOF\n";
+        kPhotoshopSection + "%%EndComments\nshowpage\n%%EOF\n";
     const std::string plain =
         "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 200 100\n%%RGBProcessColor: 1 0 0\n%%EndComments\n"
         "showpage\n%%EOF\n";
@@ -131,26 +86,12 @@ TEST_F(ImportPaths, FilterKeysCarryThePicturesValuesOnBothPaths) {
         Bytes profile, flags, spaces;       // the ICC profile, the four flags, the colour spaces
         std::string clip;
     };
-    const Case cases[] = {
-        {"featured, converter",
-         featured,
-         false,
-         {},
-         {10, 11, 12, 13},
-         {1, 1, 1, 1},
-         {5},
-         "closed: 100,25 50,75 175,75"},
-        {"featured, interpreter",
-         featured,
-         true,
-         {0, 2},
-         {10, 11, 12, 13},
-         {1, 1, 1, 1},
-         {5, 8},
-         "closed: 100,25 50,75 175,75"},
-        {"plain, converter", plain, false, {}, {}, {0, 0, 0, 0}, {4}, "none"},
-        {"plain, interpreter", plain, true, {1}, {}, {0, 0, 0, 0}, {4}, "none"},
-    };
+    const std::string clip = "closed: 100,25 50,75 175,75";
+    const Bytes profile = {10, 11, 12, 13}, on = {1, 1, 1, 1}, off = {0, 0, 0, 0};
+    const Case cases[] = {{"featured, converter", featured, false, {}, profile, on, {5}, clip},
+                          {"featured, interpreter", featured, true, {0, 2}, profile, on, {5, 8}, clip},
+                          {"plain, converter", plain, false, {}, {}, off, {4}, "none"},
+                          {"plain, interpreter", plain, true, {1}, {}, off, {4}, "none"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         if (c.interpreter) {
@@ -162,7 +103,7 @@ TEST_F(ImportPaths, FilterKeysCarryThePicturesValuesOnBothPaths) {
         auto graphic = PlaceText(c.text, c.interpreter, &status);
         ASSERT_EQ(status, kOK);
         const IDictionary& keys = Dictionary(*graphic);
-        EXPECT_EQ(BytesOf(keys, FILTERKEY::kICCProfile), c.profile);
+        EXPECT_EQ(BRASK::TEST::BytesAt(keys, FILTERKEY::kICCProfile), c.profile);
         EXPECT_EQ(keys.GetType(FILTERKEY::kICCProfile),
                   c.profile.empty() ? IDictionary::kNone : IDictionary::kBytes);
         Bytes flags;
@@ -176,7 +117,7 @@ TEST_F(ImportPaths, FilterKeysCarryThePicturesValuesOnBothPaths) {
         std::uint16_t count = 0;
         EXPECT_EQ(keys.GetUInt16(FILTERKEY::kColorSpaceCount, count), kOK);
         EXPECT_EQ(count, c.spaces.size());
-        EXPECT_EQ(BytesOf(keys, FILTERKEY::kColorSpaces), c.spaces);
+        EXPECT_EQ(BRASK::TEST::BytesAt(keys, FILTERKEY::kColorSpaces), c.spaces);
         EXPECT_EQ(Anchors(FindAttached<GRAPHICS::IPathCollection>(*graphic, CLSID::ClippingPathKey)), c.clip);
     }
 }
@@ -279,8 +220,7 @@ TEST_F(ImportPaths, IllustratorFileWithoutMarkerIsRepairedFromACopy) {
     // The picture is read from the repaired copy: the marker sits before the first line's end.
     ASSERT_TRUE(graphic->GetTempFile());
     const std::string copy = graphic->GetTempFile()->GetPath(true).GetUTF8String();
-    std::ifstream in(copy, std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}),
+    EXPECT_EQ(BRASK::TEST::ReadFile(copy),
               "%!PS-Adobe-3.0 EPSF-3.0 \r\n%%BoundingBox: 0 0 50 60\r\n%%EndComments\r\nshowpage\r\n");
     EXPECT_EQ(graphic->GetSourceURI()->GetPath(), graphic->GetTempFile()->GetPath(true));
     EXPECT_EQ(std::string(Fake<const char* (*)()>("/PDFToolBox/libCallasWrapper.so", "fake_source")()), copy);
@@ -301,12 +241,6 @@ TEST_F(ImportPaths, RepairedDOSBinaryCopyHasAHeaderThatDescribesIt) {
     const std::string marked =
         "%!PS-Adobe-3.0 EPSF-3.0 \n%%BoundingBox: 0 0 50 60\n%%EndComments\nshowpage\n%%EOF\n";
     const std::string preview(40, '\x7F');
-    const auto u32 = [](const std::string& bytes, std::size_t at) {
-        std::uint32_t v = 0;
-        for (int i = 3; i >= 0; --i)
-            v = v << 8 | static_cast<std::uint8_t>(bytes[at + static_cast<std::size_t>(i)]);
-        return v;
-    };
     struct Case {
         const char* name;
         bool previewFirst, wmf;
@@ -314,46 +248,32 @@ TEST_F(ImportPaths, RepairedDOSBinaryCopyHasAHeaderThatDescribesIt) {
     for (const Case& c : {Case{"TIFF preview behind", false, false}, Case{"WMF preview behind", false, true},
                           Case{"TIFF preview in front", true, false}}) {
         SCOPED_TRACE(c.name);
-        // Header: magic, PostScript offset and length, WMF offset and length, TIFF offset and length,
-        // checksum.
-        const std::uint32_t psOffset = c.previewFirst ? 30 + 40 : 30;
-        const std::uint32_t previewOffset =
-            c.previewFirst ? 30 : 30 + static_cast<std::uint32_t>(postScript.size());
-        const std::uint32_t fields[] = {0xC6D3D0C5u,
-                                        psOffset,
-                                        static_cast<std::uint32_t>(postScript.size()),
-                                        c.wmf ? previewOffset : 0,
-                                        c.wmf ? 40u : 0,
-                                        c.wmf ? 0 : previewOffset,
-                                        c.wmf ? 0 : 40u};
-        std::string file;
-        for (std::uint32_t v : fields)
-            for (int i = 0; i < 4; ++i)
-                file += static_cast<char>(v >> (8 * i));
-        std::uint8_t sum = 0;
+        const std::uint32_t ps = static_cast<std::uint32_t>(postScript.size());
+        const std::uint32_t psOffset = c.previewFirst ? 30 + 40 : 30,
+                            previewOffset = c.previewFirst ? 30 : 30 + ps;
+        // Magic, PostScript offset and length, WMF offset and length, TIFF offset and length (little-endian).
+        const auto header = [&](std::uint32_t length, std::uint32_t at) {
+            std::string bytes;
+            for (std::uint32_t v : {0xC6D3D0C5u, psOffset, length, c.wmf ? at : 0, c.wmf ? 40u : 0,
+                                    c.wmf ? 0 : at, c.wmf ? 0 : 40u})
+                for (int i = 0; i < 4; ++i)
+                    bytes += static_cast<char>(v >> (8 * i));
+            return bytes;
+        };
+        std::string file = header(ps, previewOffset);
+        char sum = 0;
         for (char b : file)
-            sum ^= static_cast<std::uint8_t>(b);
-        file += static_cast<char>(sum);
-        file += '\0';
-        file += c.previewFirst ? preview + postScript : postScript + preview;
+            sum ^= b;
+        file += std::string{sum, '\0'} + (c.previewFirst ? preview + postScript : postScript + preview);
 
         Status status = -1;
         auto graphic = PlaceText(file, false, &status, "binary.ai");
         EXPECT_EQ(status, kOK);
         ASSERT_TRUE(graphic->GetTempFile());
-        std::ifstream in(graphic->GetTempFile()->GetPath(true).GetUTF8String(), std::ios::binary);
-        const std::string copy(std::istreambuf_iterator<char>(in), {});
+        const std::string copy = BRASK::TEST::ReadFile(graphic->GetTempFile()->GetPath(true).GetUTF8String());
         ASSERT_EQ(copy.size(), file.size() + 10);
         const std::uint32_t movedPreview = c.previewFirst ? previewOffset : previewOffset + 10;
-        EXPECT_EQ(u32(copy, 0), 0xC6D3D0C5u);
-        EXPECT_EQ(u32(copy, 4), psOffset);
-        EXPECT_EQ(u32(copy, 8), postScript.size() + 10);
-        EXPECT_EQ(u32(copy, 12), c.wmf ? movedPreview : 0u);
-        EXPECT_EQ(u32(copy, 16), c.wmf ? 40u : 0u);
-        EXPECT_EQ(u32(copy, 20), c.wmf ? 0u : movedPreview);
-        EXPECT_EQ(u32(copy, 24), c.wmf ? 0u : 40u);
-        EXPECT_EQ(static_cast<std::uint8_t>(copy[28]), 0xFF);
-        EXPECT_EQ(static_cast<std::uint8_t>(copy[29]), 0xFF);
+        EXPECT_EQ(copy.substr(0, 30), header(ps + 10, movedPreview) + "\xFF\xFF"); // checksum: none
         EXPECT_EQ(copy.substr(psOffset, marked.size()), marked); // the section keeps its last bytes
         EXPECT_EQ(copy.substr(movedPreview, 40), preview);
     }

@@ -1,3 +1,4 @@
+// Handles and pointers: sizes, capacity, locking, copies, clearing, refusals and the tear-down.
 #include "MemoryTestSupport.h"
 
 namespace BRASK::MEMFIX::TEST {
@@ -11,16 +12,13 @@ TEST_F(HandleTest, CapacityGrowsIn128ByteStepsAndTheHandleSurvivesMoves) {
     EXPECT_NE(*h, nullptr);
     EXPECT_EQ(GetHandleCapacity(h), 128u);
     EXPECT_GE(BytesInUse(), mStartBytes + 128 + 20);
-    const char* record = reinterpret_cast<const char*>(h) - 8;
-    EXPECT_EQ(ReadU32(record), 12u);
-    EXPECT_EQ(ReadU32(record + 4) & 1u, 1u);
 
     SetHandleSize(h, 100);
     Fill(*h, 100, 3);
     char* const before = *h;
     EXPECT_EQ(SetHandleSizeChecked(h, 120), noErr); // 8 + 120 still fits one granule: no move
     EXPECT_EQ(*h, before);
-    EXPECT_EQ(ReadU32(*h - 8), 120u);
+    EXPECT_EQ(GetHandleSize(h), 120u);
     Handle const sameHandle = h;
     EXPECT_EQ(SetHandleSizeChecked(h, 121), noErr);
     EXPECT_EQ(h, sameHandle);
@@ -143,6 +141,44 @@ TEST_F(HandleTest, HugeRequestsAndTheAllocationLimitFailCleanly) {
     DisposePtr(pointer);
     DisposeHandle(past);
     DisposeHandle(h);
+}
+
+TEST_F(HandleTest, PointerSizeShrinksInPlaceAndNeverGrows) {
+    Ptr p = NewPtr(100);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(GetPtrSize(p), 100u);
+    Fill(p, 100, 9);
+    SetPtrSize(p, 101);
+    EXPECT_EQ(MemError(), memFullErr);
+    EXPECT_EQ(GetPtrSize(p), 100u);
+    SetPtrSize(p, 30);
+    EXPECT_EQ(MemError(), noErr);
+    EXPECT_EQ(GetPtrSize(p), 30u);
+    EXPECT_TRUE(HoldsPattern(p, 30, 9));
+    SetPtrSize(p, 31);
+    EXPECT_EQ(MemError(), memFullErr);
+    DisposePtr(p);
+    EXPECT_EQ(MemError(), noErr);
+    DisposePtr(p); // twice: refused, not a double free
+    EXPECT_EQ(MemError(), memWZErr);
+}
+
+TEST_F(HandleTest, PointerClearedAndHugeRequests) {
+    Ptr p = NewPtr(256);
+    ASSERT_NE(p, nullptr);
+    std::memset(p, 0x5A, 256); // dirty the free memory so that zeroing is really observed
+    DisposePtr(p);
+    EXPECT_EQ(NewPtrInto(&p, 256, true), noErr);
+    ASSERT_NE(p, nullptr);
+    for (int i = 0; i < 256; ++i)
+        ASSERT_EQ(p[i], 0) << "byte " << i;
+    DisposePtr(p);
+    // Sizes whose block would pass 32 bits must not wrap round to a tiny block.
+    EXPECT_EQ(NewPtrInto(&p, 0xFFFFFFFCu, true), memFullErr);
+    EXPECT_EQ(p, nullptr);
+    EXPECT_EQ(NewPtrInto(nullptr, 12, false), nilHandleErr);
+    EXPECT_EQ(NewPtr(0xFFFFFFFCu), nullptr);
+    EXPECT_EQ(MemError(), memFullErr);
 }
 
 TEST(MemoryTearDown, FreesEveryBlockAndForgetsTheHandles) {

@@ -10,12 +10,6 @@
 
 namespace BRASK::MEMFIX::TEST {
 
-inline std::uint32_t ReadU32(const void* at) {
-    std::uint32_t value;
-    std::memcpy(&value, at, sizeof value);
-    return value;
-}
-
 inline void Fill(char* data, std::uint32_t size, std::uint8_t seed) {
     for (std::uint32_t i = 0; i < size; ++i)
         data[i] = static_cast<char>(static_cast<std::uint8_t>(seed + i * 7));

@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <thread>
 
 using namespace BRASK;
@@ -60,10 +59,7 @@ protected:
 };
 
 TEST(GenericProfiles, TheBuildInstallsGhostscriptsDefaults) {
-    const auto bytes = [](const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    };
+    const auto bytes = BRASK::TEST::ReadFile;
     const std::string source = BRASK_PROFILE_SOURCE_DIR;
     EXPECT_GT(bytes(kCMYK).size(), 128u);
     EXPECT_EQ(bytes(kCMYK), bytes(source + "/default_cmyk.icc"));

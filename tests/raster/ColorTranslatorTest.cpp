@@ -5,30 +5,16 @@
 
 #include "ColorTranslator.h"
 
-#include <cstring>
-
 using namespace BRASK;
 using namespace BRASK::PLUGIN;
 using BRASK::TEST::ExpectLogged;
 using BRASK::TEST::LcmsDirect;
+using BRASK::TEST::PixelRun;
 
 namespace {
 
 constexpr char kMessage[] = "Unable to convert input profile to output profile for EPS/PDF image.";
 const std::string kProfiles = std::string(RASTER_APP_DIR) + "/Profiles/";
-
-ColorTransCBRec PixelRun(std::uint32_t from, std::uint32_t to, const void* in, void* out,
-                         std::uint32_t pixels, std::uint8_t bits = 8) {
-    ColorTransCBRec rec;
-    std::memset(&rec, 0, sizeof rec);
-    rec.sourceSpace = from;
-    rec.destinationSpace = to;
-    rec.source = in;
-    rec.destination = out;
-    rec.pixelCount = pixels;
-    rec.bitsPerComponent = bits;
-    return rec;
-}
 
 using ColorTranslatorTest = BRASK::TEST::RasterFixture; // the application folder holds the generic profiles
 

@@ -105,12 +105,7 @@ protected:
         Fake<void (*)(std::int32_t, int)>("fake_raster_set_draw_result")(result, throws ? 1 : 0);
     }
     int DrawCount() { return Fake<int (*)()>("fake_draw_count")(); }
-    std::uint32_t DrawFlags(int i) { return Fake<std::uint32_t (*)(int)>("fake_draw_flags")(i); }
-    std::int32_t DrawLength(int i) { return Fake<std::int32_t (*)(int)>("fake_draw_length")(i); }
-    std::string DrawPrologue(int i) { return Fake<const char* (*)(int)>("fake_draw_prologue")(i); }
-    std::int16_t DrawPrologueLength(int i) {
-        return Fake<std::int16_t (*)(int)>("fake_draw_prologue_length")(i);
-    }
+    const FAKE::DrawRecord& Draw(int i) { return *Fake<const FAKE::DrawRecord* (*)(int)>("fake_draw")(i); }
     std::string Drawn() {
         std::size_t size = 0;
         const char* data = Fake<const char* (*)(std::size_t*)>("fake_drawn_bytes")(&size);
@@ -140,6 +135,12 @@ inline void ExpectLogged(const LogCapture& log, const std::string& message, cons
         EXPECT_EQ(r.type, 2);
         EXPECT_EQ(r.level, 1);
     }
+}
+
+// A run of `pixels` pixels from colour space `from` to `to`, as the device hands it to the callback.
+inline ColorTransCBRec PixelRun(std::uint32_t from, std::uint32_t to, const void* in, void* out,
+                                std::uint32_t pixels, std::uint8_t bits = 8) {
+    return ColorTransCBRec{to, from, in, out, pixels, {}, bits, {}, 0, {}};
 }
 
 // Row y of a channel.

@@ -3,7 +3,7 @@
 #include "RasterFixture.h"
 
 #include <cmath>
-#include <cstring>
+#include <tuple>
 
 using namespace BRASK;
 using namespace BRASK::PLUGIN;
@@ -71,11 +71,11 @@ TEST_F(RasterizeTest, RGBRendersSplitIntoThreeChannelsAndAlpha) {
         const char* name;
         float dpi;
         bool refuse32;
-        std::int32_t width, height, depth;
+        std::int32_t width, height, depth, rowBytes;
     };
-    for (const Case& c : {Case{"72 dpi", 72.0f, false, 100, 50, 32},
-                          Case{"100 dpi: 138.9 x 69.4 pixels", 100.0f, false, 138, 69, 32},
-                          Case{"no 32-bit pixmap", 72.0f, true, 100, 50, 16}}) {
+    for (const Case& c : {Case{"72 dpi", 72.0f, false, 100, 50, 32, 400},
+                          Case{"100 dpi: 138.9 x 69.4 pixels", 100.0f, false, 138, 69, 32, 552},
+                          Case{"no 32-bit pixmap", 72.0f, true, 100, 50, 16, 200}}) {
         SCOPED_TRACE(c.name);
         ResetDevice();
         auto raster = Raster(200, 100, 3, true);
@@ -87,23 +87,19 @@ TEST_F(RasterizeTest, RGBRendersSplitIntoThreeChannelsAndAlpha) {
         EXPECT_EQ(rip.GetPixelHeight(), c.height);
         EXPECT_EQ(rip.GetPixmapDepth(), c.depth);
         ASSERT_EQ(SetupCount(), 1);
-        const FAKE::SetupRecord& setup = SetupAt(0);
-        EXPECT_EQ(setup.width, 100 << 16);
-        EXPECT_EQ(setup.height, 50 << 16);
-        EXPECT_EQ(setup.xResolution, static_cast<std::int32_t>(c.dpi) << 16);
-        EXPECT_EQ(setup.yResolution, setup.xResolution);
-        EXPECT_EQ(setup.colorModelBits, 24);
-        ASSERT_TRUE(setup.hasPixmap);
-        EXPECT_NE(setup.pixmap.data, nullptr);
-        EXPECT_EQ(setup.pixmap.bitsPerPixel, c.depth);
-        EXPECT_EQ(setup.pixmap.rowBytes, c.width * c.depth / 8);
-        EXPECT_EQ(setup.pixmap.byteSize, c.width * c.depth / 8 * c.height);
+        const FAKE::SetupRecord& s = SetupAt(0);
+        const std::int32_t dpi = static_cast<std::int32_t>(c.dpi) << 16;
+        EXPECT_EQ(std::tie(s.width, s.height, s.xResolution, s.yResolution, s.colorModelBits),
+                  std::make_tuple(100 << 16, 50 << 16, dpi, dpi, std::int16_t{24}));
+        ASSERT_TRUE(s.hasPixmap);
+        EXPECT_NE(s.pixmap.data, nullptr);
+        EXPECT_EQ(std::tie(s.pixmap.bitsPerPixel, s.pixmap.rowBytes, s.pixmap.byteSize),
+                  std::make_tuple(c.depth, c.rowBytes, c.rowBytes * c.height));
         // Without translation the callback record carries no function and no context.
-        ASSERT_TRUE(setup.hasCallback);
-        EXPECT_EQ(setup.callback.translate, nullptr);
-        EXPECT_EQ(setup.callback.context, nullptr);
-        EXPECT_EQ(setup.callback.rgb, 1u);
-        EXPECT_EQ(setup.callback.reserved12 | setup.callback.reserved16 | setup.callback.reserved32, 0u);
+        ASSERT_TRUE(s.hasCallback);
+        EXPECT_EQ(std::tie(s.callback.translate, s.callback.context), std::make_tuple(nullptr, nullptr));
+        EXPECT_EQ(s.callback.rgb, 1u);
+        EXPECT_EQ(s.callback.reserved12 | s.callback.reserved16 | s.callback.reserved32, 0u);
         EXPECT_EQ(Drawn(), mEPS);
         ExpectChannels(*raster, c.width, c.height, 3, 24, c.depth, c.depth, raster->GetExtraChannel(0));
         if (c.depth == 16) {
@@ -212,16 +208,15 @@ TEST_F(RasterizeTest, CMYKTakesItsAlphaFromASecondRGBRender) {
         EXPECT_EQ(Calls(), "ColorSpaceClear FontInfoClear Setup ColorSpaceClear Draw3 Setup ColorSpaceClear "
                            "Draw3 TearDown ");
         ASSERT_EQ(SetupCount(), 2);
-        EXPECT_EQ(SetupAt(0).colorModelBits, 32);
-        EXPECT_EQ(SetupAt(1).colorModelBits, 24);
-        EXPECT_NE(SetupAt(0).pixmap.data, SetupAt(1).pixmap.data);
-        EXPECT_EQ(SetupAt(1).width, 100 << 16);
-        EXPECT_EQ(SetupAt(1).xResolution, 72 << 16);
-        EXPECT_EQ(SetupAt(0).callback.rgb, 0u);
-        EXPECT_EQ(SetupAt(1).callback.rgb, 0u);
-        EXPECT_EQ(SetupAt(0).pixmap.bitsPerPixel, refused == 0 ? 16 : 32);
-        EXPECT_EQ(SetupAt(1).pixmap.bitsPerPixel, refused == 2 ? 16 : 32);
-        EXPECT_EQ(SetupAt(1).pixmap.byteSize, refused == 2 ? 200 * 50 : 400 * 50);
+        const FAKE::SetupRecord &colour = SetupAt(0), &alpha = SetupAt(1);
+        EXPECT_EQ(
+            std::tie(colour.colorModelBits, alpha.colorModelBits, colour.callback.rgb, alpha.callback.rgb),
+            std::make_tuple(std::int16_t{32}, std::int16_t{24}, 0u, 0u));
+        EXPECT_NE(colour.pixmap.data, alpha.pixmap.data);
+        EXPECT_EQ(std::tie(alpha.width, alpha.xResolution), std::make_tuple(100 << 16, 72 << 16));
+        EXPECT_EQ(colour.pixmap.bitsPerPixel, refused == 0 ? 16 : 32);
+        EXPECT_EQ(std::tie(alpha.pixmap.bitsPerPixel, alpha.pixmap.byteSize),
+                  std::make_tuple(refused == 2 ? 16 : 32, refused == 2 ? 200 * 50 : 400 * 50));
         EXPECT_EQ(Drawn(), mEPS + mEPS);
         ExpectChannels(*raster, 100, 50, 4, 32, refused == 0 ? 16 : 32, refused == 2 ? 16 : 32,
                        raster->GetExtraChannel(0));
@@ -259,14 +254,7 @@ TEST_F(RasterizeTest, TranslationRunsThroughTheCallbackAndTheHostTransform) {
     // The device hands one run of RGB pixels to the callback for conversion to CMYK.
     const std::uint8_t rgb[] = {255, 0, 0, 0, 0, 255};
     std::uint8_t cmyk[8] = {};
-    ColorTransCBRec run;
-    std::memset(&run, 0, sizeof run);
-    run.sourceSpace = 1;
-    run.destinationSpace = 0;
-    run.source = rgb;
-    run.destination = cmyk;
-    run.pixelCount = 2;
-    run.bitsPerComponent = 8;
+    ColorTransCBRec run = PixelRun(1, 0, rgb, cmyk, 2);
     Fake<void (*)(const ColorTransCBRec*)>("fake_raster_set_run")(&run);
 
     auto raster = Raster(100, 50, 3, true);

@@ -7,6 +7,7 @@
 #include "Rip.h"
 
 #include <filesystem>
+#include <tuple>
 #include <unistd.h>
 
 using namespace BRASK;
@@ -143,13 +144,8 @@ TEST(DistillParams, AnInvertedBoxGivesPositiveSizesFromTheGivenOrigin) {
     } reader;
     EPSJawsRip rip(nullptr, nullptr, nullptr, &reader);
     const RipDistillParams params = rip.MakeDistillParams();
-    EXPECT_EQ(params.recordSize, 88);
-    EXPECT_EQ(params.left, 100 << 16);
-    EXPECT_EQ(params.bottom, -(10 << 16));
-    EXPECT_EQ(params.width, 60 << 16);
-    EXPECT_EQ(params.height, (20 << 16) + 0x8000);
-    EXPECT_EQ(params.xResolution, 288 << 16);
-    EXPECT_EQ(params.yResolution, 288 << 16);
-    EXPECT_EQ(params.embedAllFonts, 1);
-    EXPECT_EQ(params.flags, 3u);
+    EXPECT_EQ(std::tie(params.recordSize, params.left, params.bottom, params.width, params.height),
+              std::make_tuple(88, 100 << 16, -(10 << 16), 60 << 16, (20 << 16) + 0x8000));
+    EXPECT_EQ(std::tie(params.xResolution, params.yResolution, params.embedAllFonts, params.flags),
+              std::make_tuple(288 << 16, 288 << 16, 1, 3u));
 }

@@ -14,7 +14,6 @@
 #define EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
-int gInitCalls = 0;
 int gSaveCalls = 0;
 std::string gSource;
 std::string gJobPath;
@@ -27,31 +26,18 @@ int gOutputMode = FAKE::kWritePDF;
 EXPORT void fake_set_output_mode(int mode) {
     gOutputMode = mode;
 }
-
-EXPORT int fake_init_calls() {
-    return gInitCalls;
-}
-EXPORT int fake_save_calls() {
-    return gSaveCalls;
-}
-EXPORT const char* fake_source() {
-    return gSource.c_str();
-}
-EXPORT const char* fake_job_path() {
-    return gJobPath.c_str();
-}
-EXPORT const char* fake_job_text() {
-    return gJobText.c_str();
-}
-EXPORT const char* fake_output() {
-    return gOutput.c_str();
-}
-EXPORT int fake_is_eps() {
-    return gIsEPS;
-}
+#define FAKE_READ(type, name, value)                                                                         \
+    EXPORT type name() {                                                                                     \
+        return value;                                                                                        \
+    }
+FAKE_READ(int, fake_save_calls, gSaveCalls)
+FAKE_READ(const char*, fake_source, gSource.c_str())
+FAKE_READ(const char*, fake_job_path, gJobPath.c_str())
+FAKE_READ(const char*, fake_job_text, gJobText.c_str())
+FAKE_READ(const char*, fake_output, gOutput.c_str())
+FAKE_READ(int, fake_is_eps, gIsEPS)
 
 EXPORT int32_t InitCallas(void*, void*) {
-    ++gInitCalls;
     return FAKE_INIT_STATUS;
 }
 EXPORT int32_t SaveAsPDF(const char* source, const char* jobOptions, void*, void*, void*, void*, uint8_t,

@@ -34,27 +34,19 @@ int32_t gDistillBytes = -1;
 std::string gDistillOutput;
 unsigned char gDistillParams[sizeof(RipDistillParams)] = {};
 void* gDistillProvider = nullptr;
-std::vector<JawsColorSpace> gSpaces;
+std::vector<int> gSpaces;
 size_t gSpaceIndex = 0;
-int gClearCalls = 0;
-int32_t gRasterJob = 0;
 int gOutputMode = FAKE::kWritePDF;
 pthread_mutex_t gMutex = PTHREAD_RECURSIVE_MUTEX_INITIALIZER_NP;
 
 // Raster device.
-struct DrawRecord {
-    uint32_t flags;
-    int32_t length;
-    std::string prologue;
-    int16_t prologueLength;
-};
 std::string gRasterCalls;
 std::vector<FAKE::SetupRecord> gSetups;
 std::vector<int32_t> gSetupResults;
-std::vector<DrawRecord> gDraws;
+std::vector<FAKE::DrawRecord> gDraws;
 std::string gDrawn;
 int32_t gDrawResult = 0;
-int gDrawThrows = 0;
+int32_t gDrawThrows = 0;
 int gTearDowns = 0;
 long gDevice = -1; // index of the last device opened and not closed
 // The run handed to the colour callback when a block ends a render.
@@ -88,59 +80,53 @@ void Paint(const FAKE::SetupRecord& device) {
 }
 } // namespace
 
-// ---- What the tests read back. ----
-EXPORT int fake_startup_calls() {
-    return gStartupCalls;
+// ---- What the tests read back and steer. ----
+#define FAKE_READ(type, name, value)                                                                         \
+    EXPORT type name() {                                                                                     \
+        return value;                                                                                        \
+    }
+FAKE_READ(int, fake_startup_calls, gStartupCalls)
+FAKE_READ(int, fake_logger_calls, gLoggerCalls)
+FAKE_READ(const char*, fake_device_path, gDevicePath.c_str())
+FAKE_READ(const char*, fake_init_file, gInitFile.c_str())
+FAKE_READ(int, fake_distill_calls, gDistillCalls)
+FAKE_READ(int32_t, fake_distill_bytes, gDistillBytes)
+FAKE_READ(const char*, fake_distill_output, gDistillOutput.c_str())
+FAKE_READ(const unsigned char*, fake_distill_params, gDistillParams)
+FAKE_READ(void*, fake_distill_provider, gDistillProvider)
+FAKE_READ(int32_t, fake_raster_run_result, gRunResult)
+FAKE_READ(uint8_t, fake_raster_run_done, gRunDone)
+// The entry points called, in order, separated by spaces; a draw shows its flags.
+FAKE_READ(const char*, fake_raster_calls, gRasterCalls.c_str())
+FAKE_READ(int, fake_raster_setup_count, static_cast<int>(gSetups.size()))
+FAKE_READ(int, fake_raster_teardowns, gTearDowns)
+FAKE_READ(int, fake_draw_count, static_cast<int>(gDraws.size()))
+
+EXPORT const FAKE::SetupRecord* fake_raster_setup(int i) {
+    return i >= 0 && i < static_cast<int>(gSetups.size()) ? &gSetups[static_cast<size_t>(i)] : nullptr;
 }
-EXPORT int fake_logger_calls() {
-    return gLoggerCalls;
+EXPORT const FAKE::DrawRecord* fake_draw(int i) {
+    return i >= 0 && i < static_cast<int>(gDraws.size()) ? &gDraws[static_cast<size_t>(i)] : nullptr;
 }
-EXPORT const char* fake_device_path() {
-    return gDevicePath.c_str();
-}
-EXPORT const char* fake_init_file() {
-    return gInitFile.c_str();
-}
-EXPORT int fake_distill_calls() {
-    return gDistillCalls;
-}
-EXPORT int32_t fake_distill_bytes() {
-    return gDistillBytes;
-}
-EXPORT const char* fake_distill_output() {
-    return gDistillOutput.c_str();
-}
-EXPORT const unsigned char* fake_distill_params() {
-    return gDistillParams;
-}
-EXPORT void* fake_distill_provider() {
-    return gDistillProvider;
-}
-EXPORT int fake_colorspace_clears() {
-    return gClearCalls;
+// Every byte fed since the reset, in order.
+EXPORT const char* fake_drawn_bytes(size_t* size) {
+    *size = gDrawn.size();
+    return gDrawn.data();
 }
 EXPORT void fake_set_colorspaces(const int* spaces, int count) {
-    gSpaces.clear();
-    for (int i = 0; i < count; ++i)
-        gSpaces.push_back(static_cast<JawsColorSpace>(spaces[i]));
+    gSpaces.assign(spaces, spaces + count);
     gSpaceIndex = 0;
 }
 EXPORT void fake_set_output_mode(int mode) {
     gOutputMode = mode;
 }
-EXPORT void fake_set_raster_job(int32_t value) {
-    gRasterJob = value;
-}
-
 EXPORT void fake_raster_reset() {
     gRasterCalls.clear();
     gSetups.clear();
     gSetupResults.clear();
     gDraws.clear();
     gDrawn.clear();
-    gDrawResult = 0;
-    gDrawThrows = 0;
-    gTearDowns = 0;
+    gDrawResult = gDrawThrows = gTearDowns = 0;
     gDevice = -1;
     gRunSet = false;
     gRunResult = -1;
@@ -158,45 +144,6 @@ EXPORT void fake_raster_set_draw_result(int32_t result, int throws) {
 EXPORT void fake_raster_set_run(const ColorTransCBRec* run) {
     gRun = *run;
     gRunSet = true;
-}
-EXPORT int32_t fake_raster_run_result() {
-    return gRunResult;
-}
-EXPORT uint8_t fake_raster_run_done() {
-    return gRunDone;
-}
-// The entry points called, in order, separated by spaces; a draw shows its flags.
-EXPORT const char* fake_raster_calls() {
-    return gRasterCalls.c_str();
-}
-EXPORT int fake_raster_setup_count() {
-    return static_cast<int>(gSetups.size());
-}
-EXPORT const FAKE::SetupRecord* fake_raster_setup(int i) {
-    return i >= 0 && i < static_cast<int>(gSetups.size()) ? &gSetups[static_cast<size_t>(i)] : nullptr;
-}
-EXPORT int fake_raster_teardowns() {
-    return gTearDowns;
-}
-EXPORT int fake_draw_count() {
-    return static_cast<int>(gDraws.size());
-}
-EXPORT uint32_t fake_draw_flags(int i) {
-    return gDraws[static_cast<size_t>(i)].flags;
-}
-EXPORT int32_t fake_draw_length(int i) {
-    return gDraws[static_cast<size_t>(i)].length;
-}
-EXPORT const char* fake_draw_prologue(int i) {
-    return gDraws[static_cast<size_t>(i)].prologue.c_str();
-}
-EXPORT int16_t fake_draw_prologue_length(int i) {
-    return gDraws[static_cast<size_t>(i)].prologueLength;
-}
-// Every byte fed since the reset, in order.
-EXPORT const char* fake_drawn_bytes(size_t* size) {
-    *size = gDrawn.size();
-    return gDrawn.data();
 }
 
 // ---- The entry points the plug-in calls. ----
@@ -232,7 +179,6 @@ EXPORT int32_t BPDFStartDistillUsingDataProvider(JawsDataProvider* provider, int
     return FAKE::Produce(gOutputMode, outputPath);
 }
 EXPORT void BPDFColorSpaceClear(void) {
-    ++gClearCalls;
     gRasterCalls += "ColorSpaceClear ";
     gSpaces.clear();
     gSpaceIndex = 0;
@@ -242,17 +188,18 @@ EXPORT int32_t BPDFColorSpaceCount(void) {
 }
 EXPORT JawsColorSpace BPDFColorSpaceBegin(void) {
     gSpaceIndex = 0;
-    return gSpaces.empty() ? kJawsColorSpaceEnd : gSpaces[0];
+    return gSpaces.empty() ? kJawsColorSpaceEnd : static_cast<JawsColorSpace>(gSpaces[0]);
 }
 EXPORT JawsColorSpace BPDFColorSpaceNext(void) {
     ++gSpaceIndex;
-    return gSpaceIndex < gSpaces.size() ? gSpaces[gSpaceIndex] : kJawsColorSpaceEnd;
+    return gSpaceIndex < gSpaces.size() ? static_cast<JawsColorSpace>(gSpaces[gSpaceIndex])
+                                        : kJawsColorSpaceEnd;
 }
 EXPORT JawsColorSpace BPDFColorSpaceEnd(void) {
     return kJawsColorSpaceEnd;
 }
 EXPORT int32_t BPDFIsRasterJob(void) {
-    return gRasterJob;
+    return 0;
 }
 EXPORT void BPDFFontInfoClear(void) {
     gRasterCalls += "FontInfoClear ";
@@ -290,8 +237,8 @@ EXPORT int32_t BEPSDrawPageContents(uint32_t flags, const void* data, int32_t le
     gRasterCalls += "Draw" + std::to_string(flags) + " ";
     if (gDrawThrows)
         throw std::runtime_error("fake interpreter failure");
-    gDraws.push_back(DrawRecord{flags, length, prologue != nullptr ? std::string(prologue) : std::string(),
-                                prologueLength});
+    gDraws.push_back(FAKE::DrawRecord{
+        flags, length, prologue != nullptr ? std::string(prologue) : std::string(), prologueLength});
     if (data != nullptr && length > 0)
         gDrawn.append(static_cast<const char*>(data), static_cast<size_t>(length));
     if (gDrawResult != 0)

@@ -5,6 +5,7 @@
 #include "jaws/JawsApi.h"
 
 #include <cstdint>
+#include <string>
 
 namespace FAKE {
 
@@ -18,6 +19,14 @@ struct SetupRecord {
     RipPixmap pixmap;
     bool hasCallback;
     RipColorCallback callback;
+};
+
+// One block fed to the device.
+struct DrawRecord {
+    uint32_t flags;
+    int32_t length;
+    std::string prologue;
+    int16_t prologueLength;
 };
 
 // Component `c` of pixel (x, y) as the stand-in paints it: 8-bit values for 32-bit pixmaps, 4-bit values
