@@ -131,7 +131,7 @@ TEST_F(ConverterTest, CompressedSvgConvertsLikeThePlainFile) {
     BRASK_SKIP_WITHOUT_CORPUS();
     const std::string source = std::string(BRASK_CORPUS_DIR) + "/svg/aspose-imaging__Sample.svg";
     int code = 0;
-    RunCommand("gzip -c " + Quote(source) + " > " + Quote(Out("picture.svgz")), code);
+    RunCommand("gzip -c " + ShellQuote(source) + " > " + ShellQuote(Out("picture.svgz")), code);
     ASSERT_EQ(code, 0);
     ASSERT_EQ(SaveAsPdf(source, Out("plain.pdf"), false), kCallasOK);
     ASSERT_EQ(SaveAsPdf(Out("picture.svgz"), Out("svgz.pdf"), false), kCallasOK);

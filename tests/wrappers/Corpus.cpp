@@ -70,7 +70,7 @@ std::vector<std::string> ReferenceWords(const std::string& epsPath) {
     int code = 0;
     const std::string text =
         RunCommand("gs -q -dSAFER -dBATCH -dNOPAUSE -dEPSCrop -sDEVICE=txtwrite -sOutputFile=- " +
-                       Quote(epsPath) + " 2>/dev/null",
+                       ShellQuote(epsPath) + " 2>/dev/null",
                    code);
     return Words(text);
 }

@@ -143,14 +143,14 @@ TEST(CorpusTest, EpsimportOverTheCorpusLeavesItsTemporaryFolderAsItWas) {
     std::string files;
     std::string eps;
     for (const CorpusFile& file : LoadCorpus()) {
-        files += " " + Quote(file.path);
+        files += " " + ShellQuote(file.path);
         if (eps.empty() && !file.svg && file.box)
             eps = file.path;
     }
-    const std::string run = "TMPDIR=" + Quote(tmp.Path().string()) + " " + Quote(BRASK_EPSIMPORT);
+    const std::string run = "TMPDIR=" + ShellQuote(tmp.Path().string()) + " " + ShellQuote(BRASK_EPSIMPORT);
     for (const std::string& arguments :
          {files, " --interpreter" + files,
-          " --preview " + Quote((tmp.Path() / "preview.png").string()) + " " + Quote(eps)}) {
+          " --preview " + ShellQuote((tmp.Path() / "preview.png").string()) + " " + ShellQuote(eps)}) {
         int code = 0;
         RunCommand(run + arguments + " >/dev/null 2>&1", code);
         EXPECT_NE(code, -1) << arguments.substr(0, 40);

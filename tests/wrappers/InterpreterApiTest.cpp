@@ -30,7 +30,7 @@ const std::string kSquareCMYK = kHeader + "0.1 0.2 0.3 0.4 setcmykcolor 10 10 50
 
 std::vector<std::string> ExportedNames(const std::string& library) {
     int code = 0;
-    std::istringstream lines(RunCommand("nm -D --defined-only " + Quote(library), code));
+    std::istringstream lines(RunCommand("nm -D --defined-only " + ShellQuote(library), code));
     std::vector<std::string> names;
     for (std::string address, type, name; lines >> address >> type >> name;)
         names.push_back(name);

@@ -73,8 +73,8 @@ TEST_F(PnmFileTest, RefusesShortForeignAndOversizedFiles) {
     EXPECT_FALSE(ReadPnm(Write("P6\n2 2\n255\n\x01\x02\x03"), image, error));
     EXPECT_EQ(error, "the raster file is shorter than its header says");
     for (const std::string& bytes : {""s, "P5\n1 1\n255\n\x01"s, "P6\n1 1\n65535\n\x01\x02\x03\x04\x05\x06"s,
-                                    "P6\n40000 40000\n255\n"s, "P6\n0 5\n255\n"s, "P6\n-1 5\n255\n"s,
-                                    "P7\nWIDTH 1\nHEIGHT 1\nDEPTH 2\nMAXVAL 255\nENDHDR\n\x01\x02"s,
-                                    "P7\nWIDTH 1\nHEIGHT 1\nDEPTH 4\nMAXVAL 255\n"s})
+                                     "P6\n40000 40000\n255\n"s, "P6\n0 5\n255\n"s, "P6\n-1 5\n255\n"s,
+                                     "P7\nWIDTH 1\nHEIGHT 1\nDEPTH 2\nMAXVAL 255\nENDHDR\n\x01\x02"s,
+                                     "P7\nWIDTH 1\nHEIGHT 1\nDEPTH 4\nMAXVAL 255\n"s})
         EXPECT_FALSE(ReadPnm(Write(bytes), image, error)) << bytes;
 }
