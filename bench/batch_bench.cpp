@@ -1,82 +1,32 @@
 // Whole commands over the corpus, timed from outside as a user would run them, in one run:
 //   EPS: epsimport -j 1 and -j 2 against one `gs -dEPSCrop -sDEVICE=pdfwrite` process per file and one gs
-//   process
-//        converting every file (all inputs on its command line, one output file per page);
+//        process converting every file (all inputs on its command line, one output file per page);
 //   SVG: epsimport -j 1 and -j 2 against one `rsvg-convert -f pdf` process per file.
 // The EPS batch is the first EPS of each producer the corpus manifest names (19 by default) that gs converts
 // on its own; the SVG batch is every SVG. The commands run in turns (every command once per round) and each
 // figure is the median over the rounds: wall milliseconds and the CPU milliseconds of all the processes the
-// command waited for. The ratios and the targets are printed at the end.
+// command waited for. The ratios and the targets are printed at the end.
 //   batch_bench [--rounds N] [--eps-count N]
 //   batch_bench --preview DPI [EPS]   peak resident memory of `epsimport --preview` (the sum over its
-//   processes,
-//                                      sampled), against the RGBA raster it writes
+//                                     processes, sampled), against the RGBA raster it writes
+#include "BenchProcess.h"
+
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <map>
 #include <set>
-#include <spawn.h>
-#include <sstream>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Timing {
-    double wallMs = 0;
-    double cpuMs = 0;
-    bool ok = false;
-};
-
-// Runs a program to completion with its output discarded; its wall time and the CPU time of everything it
-// waited for. `extraSample` is called every 10 ms while it runs (with its pid).
-Timing RunProcess(std::vector<std::string> args, const std::function<void(pid_t)>& extraSample = {}) {
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    Timing timing;
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = -1;
-    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0)
-        return timing;
-    int status = 0;
-    rusage usage{};
-    while (extraSample && wait4(pid, &status, WNOHANG, &usage) == 0) {
-        extraSample(pid);
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    if (!extraSample)
-        wait4(pid, &status, 0, &usage);
-    timing.wallMs =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    // wait4 reports the child with the descendants it waited for.
-    const auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
-    timing.cpuMs = ms(usage.ru_utime) + ms(usage.ru_stime);
-    timing.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return timing;
-}
+using BRASK::BENCH::RunProcess;
+using BRASK::BENCH::Timing;
 
 // A command that is a list of processes run one after the other (one process per file).
 Timing RunEach(const std::vector<std::vector<std::string>>& commands) {

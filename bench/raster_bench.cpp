@@ -9,29 +9,24 @@
 #include "ClassFactorySlot.h"
 #include "LibUtils.h"
 #include "brask/ClassIds.h"
+#include "brask/FilterKeys.h"
 #include "brask/Raster.h"
 #include "brask_host/Host.h"
 
 #include <benchmark/benchmark.h>
 
+#include "BenchProcess.h"
+
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <fcntl.h>
-#include <fstream>
 #include <map>
-#include <spawn.h>
-#include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
-
-extern char** environ;
 
 using namespace BRASK;
 using namespace BRASK::PLUGIN;
+using BRASK::BENCH::ReadBytes;
 
 namespace {
 
@@ -43,13 +38,6 @@ const char* const kFiles[] = {
     BRASK_CORPUS_DIR "/eps-illustrator/ghostpdl__golfer.eps",
     BRASK_CORPUS_DIR "/eps-plain/matplotlib__scatter.eps",
 };
-
-std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 HOST::Host& SharedHost() {
     static TInterfacePtr<HOST::Host> host = [] {
@@ -66,93 +54,65 @@ HOST::Host& SharedHost() {
 struct Timing {
     double seconds = 0;
     double megapixels = 0;
-    int runs = 0;
 };
 std::map<std::string, Timing> gOurs, gGs;
 
-double MegaPixels(const EPSVectorFileReader& reader) {
-    const double w =
-        std::floor(std::abs(static_cast<double>(reader.GetRight() - reader.GetLeft())) * kDpi / 4718592.0);
-    const double h =
-        std::floor(std::abs(static_cast<double>(reader.GetTop() - reader.GetBottom())) * kDpi / 4718592.0);
-    return w * h / 1e6;
+// An EPS read on the shared host, and its size in pixels at kDpi.
+struct Picture {
+    explicit Picture(const std::string& file) : bytes(ReadBytes(file)) {
+        IO::CreateReadOnlyDataProvider(&SharedHost(), provider, bytes.data(),
+                                       static_cast<std::int32_t>(bytes.size()));
+        ok = reader.Init(provider.Get()) == kOK;
+        width = PixelsFor(static_cast<float>(std::abs(FixedToPoints(reader.GetRight() - reader.GetLeft()))),
+                          kDpi);
+        height = PixelsFor(static_cast<float>(std::abs(FixedToPoints(reader.GetTop() - reader.GetBottom()))),
+                           kDpi);
+    }
+    double Megapixels() const { return double(width) * height / 1e6; }
+    std::string bytes;
+    TInterfacePtr<IO::IDataProvider> provider;
+    EPSVectorFileReader reader;
+    bool ok = false;
+    std::int32_t width = 0, height = 0;
+};
+
+// Times `render` once per iteration into `timing`, and reports milliseconds per megapixel.
+template <class Render>
+void TimePerMegapixel(benchmark::State& state, const Picture& picture, Timing& timing, Render&& render) {
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        if (!render())
+            state.SkipWithError("the render failed");
+        timing.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        timing.megapixels += picture.Megapixels();
+    }
+    state.counters["Mpx"] = picture.Megapixels();
+    state.counters["ms_per_Mpx"] = timing.megapixels > 0 ? 1000 * timing.seconds / timing.megapixels : 0;
 }
 
 void BM_Rasterize(benchmark::State& state, const std::string& file) {
-    HOST::Host& host = SharedHost();
-    const std::string bytes = ReadBytes(file);
-    TInterfacePtr<IO::IDataProvider> provider;
-    IO::CreateReadOnlyDataProvider(&host, provider, bytes.data(), static_cast<std::int32_t>(bytes.size()));
-    EPSVectorFileReader reader;
-    if (reader.Init(provider.Get()) != kOK) {
-        state.SkipWithError("the EPS cannot be read");
-        return;
-    }
-    EPSJawsRip rip(nullptr, provider.Get(), &reader);
-    const double megapixels = MegaPixels(reader);
-    const auto w = static_cast<std::int32_t>(std::abs(rip.GetFixedWidth()) * kDpi / 4718592.0f);
-    const auto h = static_cast<std::int32_t>(std::abs(rip.GetFixedHeight()) * kDpi / 4718592.0f);
+    const Picture picture(file);
+    EPSJawsRip rip(nullptr, picture.provider.Get(), &picture.reader);
     TInterfacePtr<GRAPHICS::IRasterComponent> raster;
-    GRAPHICS::CreateRasterComponent(&host, CLSID::RasterComponent, w, h, 3, true, raster);
-    if (rip.Rasterize(raster, kDpi, 0, 0) != kOK) { // warms the interpreter process
-        state.SkipWithError("Rasterize failed");
+    GRAPHICS::CreateRasterComponent(&SharedHost(), CLSID::RasterComponent, picture.width, picture.height, 3,
+                                    true, raster);
+    if (!picture.ok || rip.Rasterize(raster, kDpi, 0, 0) != kOK) { // warms the interpreter process
+        state.SkipWithError("the EPS cannot be read or rasterized");
         return;
     }
-    Timing& timing = gOurs[file];
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        if (rip.Rasterize(raster, kDpi, 0, 0) != kOK)
-            state.SkipWithError("Rasterize failed");
-        timing.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        timing.megapixels += megapixels;
-        ++timing.runs;
-    }
-    state.counters["Mpx"] = megapixels;
-    state.counters["ms_per_Mpx"] = timing.megapixels > 0 ? 1000 * timing.seconds / timing.megapixels : 0;
-}
-
-bool RunGs(const std::string& file, const std::string& output) {
-    char resolution[32];
-    std::snprintf(resolution, sizeof resolution, "-r%g", static_cast<double>(kDpi));
-    std::vector<std::string> args = {"gs",        "-q",        "-dSAFER",  "-dBATCH",
-                                     "-dNOPAUSE", "-dEPSCrop", resolution, "-sDEVICE=ppmraw",
-                                     "-o",        output,      file};
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    return spawned == 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    TimePerMegapixel(state, picture, gOurs[file], [&] { return rip.Rasterize(raster, kDpi, 0, 0) == kOK; });
 }
 
 void BM_GsCommand(benchmark::State& state, const std::string& file) {
-    HOST::Host& host = SharedHost();
-    const std::string bytes = ReadBytes(file);
-    TInterfacePtr<IO::IDataProvider> provider;
-    IO::CreateReadOnlyDataProvider(&host, provider, bytes.data(), static_cast<std::int32_t>(bytes.size()));
-    EPSVectorFileReader reader;
-    reader.Init(provider.Get());
-    const double megapixels = MegaPixels(reader);
+    const Picture picture(file);
     const std::string output = "/tmp/raster_bench_" + std::to_string(getpid()) + ".ppm";
-    Timing& timing = gGs[file];
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        if (!RunGs(file, output))
-            state.SkipWithError("gs failed");
-        timing.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        timing.megapixels += megapixels;
-        ++timing.runs;
-    }
+    const std::string resolution = "-r" + std::to_string(static_cast<int>(kDpi));
+    TimePerMegapixel(state, picture, gGs[file], [&] {
+        return BENCH::RunProcess({"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-dEPSCrop", resolution,
+                                  "-sDEVICE=ppmraw", "-o", output, file})
+            .ok;
+    });
     unlink(output.c_str());
-    state.counters["Mpx"] = megapixels;
-    state.counters["ms_per_Mpx"] = timing.megapixels > 0 ? 1000 * timing.seconds / timing.megapixels : 0;
 }
 
 void PrintSummary() {

@@ -7,21 +7,15 @@
 
 #include <benchmark/benchmark.h>
 
+#include "BenchProcess.h"
+
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <dlfcn.h>
-#include <fcntl.h>
 #include <filesystem>
 #include <map>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -53,23 +47,6 @@ std::string OutputPath() {
     static const std::string path =
         (fs::temp_directory_path() / ("wrappers-bench-" + std::to_string(getpid()) + ".pdf")).string();
     return path;
-}
-
-// Runs a program to completion with its output discarded; false when it fails.
-bool RunProcess(std::vector<std::string> args) {
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    return spawned == 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 struct Timing {
@@ -114,9 +91,11 @@ void ConvertPerProcess(benchmark::State& state, const std::string& file, bool ep
     double seconds = 0;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
+        using BRASK::BENCH::RunProcess;
         const bool ok = eps ? RunProcess({"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-dEPSCrop",
                                           "-sDEVICE=pdfwrite", "-sOutputFile=" + OutputPath(), file})
-                            : RunProcess({"rsvg-convert", "-f", "pdf", "-o", OutputPath(), file});
+                                  .ok
+                            : RunProcess({"rsvg-convert", "-f", "pdf", "-o", OutputPath(), file}).ok;
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (!ok) {
             state.SkipWithError("the engine process failed");

@@ -59,18 +59,18 @@ std::vector<CorpusFile> LoadCorpus() {
     return files;
 }
 
-std::string PluginJobOptions() {
+std::string JobOptions(const std::string& level, const std::string& resolution) {
     return "<<\n/AllowTransparency true\n/AutoPositionEPSFiles true\n/ColorConversionStrategy  "
-           "/LeaveColorUnchanged\n"
-           "/CompatibilityLevel 1.4\n>> setdistillerparams\n<<\n/HWResolution [2400.00 2400.00]\n"
-           ">> setpagedevice\n";
+           "/LeaveColorUnchanged\n/CompatibilityLevel " +
+           level + "\n>> setdistillerparams\n<<\n/HWResolution [" + resolution + " " + resolution +
+           "]\n>> setpagedevice\n";
 }
 
 std::vector<std::string> ReferenceWords(const std::string& epsPath) {
     int code = 0;
     const std::string text =
         RunCommand("gs -q -dSAFER -dBATCH -dNOPAUSE -dEPSCrop -sDEVICE=txtwrite -sOutputFile=- " +
-                       Quote(epsPath) + " 2>/dev/null",
+                       ShellQuote(epsPath) + " 2>/dev/null",
                    code);
     return Words(text);
 }

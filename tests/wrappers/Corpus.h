@@ -20,8 +20,8 @@ struct CorpusFile {
 
 std::vector<CorpusFile> LoadCorpus();
 
-// The job-options file the plug-in writes for a conversion (processor flag set).
-std::string PluginJobOptions();
+// A job-options file as the plug-in writes it; the plug-in's own conversions use 1.4 at 2400.00.
+std::string JobOptions(const std::string& level = "1.4", const std::string& resolution = "2400.00");
 
 // The words gs's text extraction finds in an EPS run by name (one `gs` process), to know whether it has text.
 std::vector<std::string> ReferenceWords(const std::string& epsPath);

@@ -1,68 +1,41 @@
 // The interpreter wrapper through its exported C interface, bound with dlopen/dlsym as the plug-in binds it.
+#include "../support/FaultyProvider.h"
 #include "DevicePath.h"
 #include "PdfInspect.h"
 #include "WrapperLibraries.h"
 
-#include "../support/TempDir.h"
-
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
-#include <mutex>
+#include <climits>
 #include <sstream>
 #include <thread>
 
+using namespace BRASK;
 using namespace BRASK::TEST;
+using BRASK::WRAPPERS::DevicePath;
 
 namespace {
 
-class InterpreterTest : public ::testing::Test {
+class InterpreterTest : public WrapperTest {
 protected:
     void SetUp() override {
-        ASSERT_NE(Jaws(), nullptr) << "cannot bind " << JawsLibraryPath();
-        ASSERT_EQ(StartJaws(), kJawsOK);
+        WrapperTest::SetUp();
+        BRASK_REQUIRE_JAWS();
     }
-    std::string Out(const std::string& name) const { return (mDir.Path() / name).string(); }
-    TempDir mDir;
 };
 
-constexpr const char* kSquareCMYK = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 200 100\n"
-                                    "0.1 0.2 0.3 0.4 setcmykcolor 10 10 50 50 rectfill\n";
-
-} // namespace
-
-TEST_F(InterpreterTest, DistilsSmallJobIntoCompletePdfOfTheBoxSize) {
-    ASSERT_EQ(DistilText(kSquareCMYK, Out("a.pdf")), kJawsOK);
-    const PdfFacts facts = InspectPdf(Out("a.pdf"));
-    ASSERT_TRUE(facts.ok) << facts.error;
-    EXPECT_EQ(facts.pages, 1);
-    EXPECT_NEAR(facts.urx - facts.llx, 200, 0.01);
-    EXPECT_NEAR(facts.ury - facts.lly, 100, 0.01);
-    std::string report;
-    EXPECT_TRUE(QpdfAccepts(Out("a.pdf"), report)) << report;
-}
-
-namespace {
+const std::string kHeader = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 200 100\n";
+const std::string kSquareCMYK = kHeader + "0.1 0.2 0.3 0.4 setcmykcolor 10 10 50 50 rectfill\n";
 
 std::vector<std::string> ExportedNames(const std::string& library) {
     int code = 0;
-    const std::string output = RunCommand("nm -D --defined-only " + Quote(library), code);
+    std::istringstream lines(RunCommand("nm -D --defined-only " + ShellQuote(library), code));
     std::vector<std::string> names;
-    std::istringstream lines(output);
-    std::string address, type, name;
-    while (lines >> address >> type >> name)
+    for (std::string address, type, name; lines >> address >> type >> name;)
         names.push_back(name);
     std::sort(names.begin(), names.end());
     return names;
-}
-
-template <std::size_t N> std::vector<std::string> Sorted(const char* const (&names)[N]) {
-    std::vector<std::string> sorted(std::begin(names), std::end(names));
-    std::sort(sorted.begin(), sorted.end());
-    return sorted;
 }
 
 std::vector<JawsColorSpace> WalkColorSpaces() {
@@ -73,54 +46,23 @@ std::vector<JawsColorSpace> WalkColorSpaces() {
     return spaces;
 }
 
-const std::string kHeader = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 200 100\n";
-
 } // namespace
 
-TEST(WrapperExportsTest, InterpreterExportsExactlyTheEntryPoints) {
-    EXPECT_EQ(ExportedNames(JawsLibraryPath()), Sorted(kJawsEntryPointNames));
-}
-
-TEST(WrapperExportsTest, ConverterExportsExactlyTheEntryPointsAndItsOptionalOnes) {
-    std::vector<std::string> names = Sorted(kCallasEntryPointNames);
-    names.insert(names.end(), std::begin(kCallasOptionalEntryPointNames),
-                 std::end(kCallasOptionalEntryPointNames));
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(ExportedNames(CallasLibraryPath()), names);
-}
-
-TEST(RipDistillParamsTest, RecordIsLaidOutByteForByte) {
-    const RipDistillParams params = MakeParams(10.5, -20, 110.5, 30);
-    unsigned char bytes[88];
-    static_assert(sizeof params == sizeof bytes);
-    std::memcpy(bytes, &params, sizeof bytes);
-    auto i32 = [&](int offset) {
-        int32_t v;
-        std::memcpy(&v, bytes + offset, 4);
-        return v;
-    };
-    EXPECT_EQ(i32(0), 88);
-    EXPECT_EQ(i32(4), 0xA8000);      // 10.5 pt
-    EXPECT_EQ(i32(8), -20 * 65536);  // bottom
-    EXPECT_EQ(i32(12), 100 * 65536); // width
-    EXPECT_EQ(i32(16), 50 * 65536);  // height
-    EXPECT_EQ(i32(20), 0x1200000);
-    EXPECT_EQ(i32(24), 0x1200000);
-    EXPECT_EQ(bytes[34], 1);
-    EXPECT_EQ(i32(80), 3);
-    for (int offset : {28, 29, 30, 31, 32, 33})
-        EXPECT_EQ(bytes[offset], 0) << offset;
-    for (int offset = 35; offset < 80; ++offset)
-        EXPECT_EQ(bytes[offset], 0) << offset;
-    for (int offset = 84; offset < 88; ++offset)
-        EXPECT_EQ(bytes[offset], 0) << offset;
+TEST(WrapperExportsTest, EachWrapperExportsExactlyItsEntryPoints) {
+    std::vector<std::string> jaws(std::begin(kJawsEntryPointNames), std::end(kJawsEntryPointNames));
+    std::vector<std::string> callas(std::begin(kCallasEntryPointNames), std::end(kCallasEntryPointNames));
+    callas.insert(callas.end(), std::begin(kCallasOptionalEntryPointNames),
+                  std::end(kCallasOptionalEntryPointNames));
+    std::sort(jaws.begin(), jaws.end());
+    std::sort(callas.begin(), callas.end());
+    EXPECT_EQ(ExportedNames(JawsLibraryPath()), jaws);
+    EXPECT_EQ(ExportedNames(CallasLibraryPath()), callas);
 }
 
 TEST(DevicePathTest, ReadsEveryEntryOfThePluginsDevicePath) {
-    const std::string text =
+    const auto path = DevicePath::Parse(
         "%os%=;%xfont%+/opt/app/jaws/FontStubs;%psfont%=/usr/share/fonts/a,/usr/share/fonts/b;"
-        "%temp%=/tmp/jaws42;%profiles%=/opt/app/Profiles;%default%+/tmp/jaws42;%ram%!";
-    const auto path = BRASK::WRAPPERS::DevicePath::Parse(text);
+        "%temp%=/tmp/jaws42;%profiles%=/opt/app/Profiles;%default%+/tmp/jaws42;%ram%!");
     ASSERT_TRUE(path.has_value());
     ASSERT_EQ(path->Entries().size(), 7u);
     EXPECT_EQ(path->Entries()[0].name, "os");
@@ -136,16 +78,45 @@ TEST(DevicePathTest, ReadsEveryEntryOfThePluginsDevicePath) {
 }
 
 TEST(DevicePathTest, KeepsNonAsciiAndMixedSeparatorsAndRejectsMalformedText) {
-    const auto path =
-        BRASK::WRAPPERS::DevicePath::Parse("%os%=;%psfont%=;%temp%=C:/Tmp\\jaws42;"
-                                           "%profiles%=/home/J\xC3\xBCrgen/App/Profiles;%ram%!");
+    const auto path = DevicePath::Parse("%os%=;%psfont%=;%temp%=C:/Tmp\\jaws42;"
+                                        "%profiles%=/home/J\xC3\xBCrgen/App/Profiles;%ram%!");
     ASSERT_TRUE(path.has_value());
     EXPECT_TRUE(path->FontFolders().empty());
     EXPECT_EQ(path->TempFolder(), "C:/Tmp\\jaws42");
     EXPECT_EQ(path->ProfilesFolder(), "/home/J\xC3\xBCrgen/App/Profiles");
     for (const char* bad : {"os=;", "%os", "%os%", "%os%?x;", "%%=x;"})
-        EXPECT_FALSE(BRASK::WRAPPERS::DevicePath::Parse(bad).has_value()) << bad;
-    EXPECT_TRUE(BRASK::WRAPPERS::DevicePath::Parse("").has_value());
+        EXPECT_FALSE(DevicePath::Parse(bad).has_value()) << bad;
+    EXPECT_TRUE(DevicePath::Parse("").has_value());
+}
+
+TEST_F(InterpreterTest, PagesAreTheBoxSentWithTheContentMovedOntoThem) {
+    struct Case {
+        const char* name;
+        std::string eps;
+        double left, bottom, right, top;
+        const char* content; // at 288 dpi the content is in 0.25 pt units
+    };
+    const Case cases[] = {
+        {"small job", kSquareCMYK, 0, 0, 200, 100, "40 40 200 200 re"},
+        {"empty job", "", 0, 0, 72, 36, ""},
+        {"shifted box",
+         "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 100 200 150 260\n0 0 1 setrgbcolor 100 200 50 60 "
+         "rectfill\n",
+         100, 200, 150, 260, "0 0 200 240 re"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(DistilEps(WriteFile("in.eps", c.eps), Out("out.pdf"), c.left, c.bottom, c.right, c.top),
+                  kJawsOK);
+        const PdfFacts facts = InspectPdf(Out("out.pdf"));
+        ASSERT_TRUE(facts.ok) << facts.error;
+        EXPECT_EQ(facts.pages, 1);
+        EXPECT_NEAR(facts.urx - facts.llx, c.right - c.left, 0.01);
+        EXPECT_NEAR(facts.ury - facts.lly, c.top - c.bottom, 0.01);
+        EXPECT_NE(facts.content.find(c.content), std::string::npos) << facts.content;
+        std::string report;
+        EXPECT_TRUE(QpdfAccepts(Out("out.pdf"), report)) << report;
+    }
 }
 
 TEST_F(InterpreterTest, SecondStartupReportsAlreadyStarted) {
@@ -154,14 +125,17 @@ TEST_F(InterpreterTest, SecondStartupReportsAlreadyStarted) {
     EXPECT_EQ(Jaws()->postscript_dll_startup(nullptr, "%lib%init.ps", path.c_str()), kJawsAlreadyStarted);
 }
 
-TEST_F(InterpreterTest, ReportsTheColourSpacesTheJobUsed) {
+TEST_F(InterpreterTest, ReportsTheColourSpacesTheJobUsedAndWhetherItOnlyPaintsImages) {
+    const std::string image = "gsave 10 10 translate 40 40 scale 2 2 8 [2 0 0 2 0 0] "
+                              "<FF0000 00FF00 0000FF FFFFFF> false 3 colorimage grestore\n";
     struct Case {
         const char* name;
         std::string postScript;
         std::vector<JawsColorSpace> expected;
         const char* content = ""; // the colour as the page content must keep it
+        int raster = 0;
     };
-    const std::vector<Case> cases = {
+    const Case cases[] = {
         {"cmyk",
          "0.1 0.2 0.3 0.4 setcmykcolor 10 10 50 50 rectfill\n",
          {kJawsColorSpaceCMYK},
@@ -181,35 +155,24 @@ TEST_F(InterpreterTest, ReportsTheColourSpacesTheJobUsed) {
          {kJawsColorSpaceDeviceN}},
         {"cie-based, written as ICCBased",
          "[/CIEBasedABC << /RangeABC [0 100 -128 127 -128 127] /DecodeABC [{16 add 116 div} bind {500 div} "
-         "bind "
-         "{200 div} bind] /MatrixABC [1 1 1 1 0 0 0 0 -1] /WhitePoint [0.9505 1 1.089] >>] setcolorspace "
-         "50 20 30 setcolor 10 10 50 50 rectfill\n",
+         "bind {200 div} bind] /MatrixABC [1 1 1 1 0 0 0 0 -1] /WhitePoint [0.9505 1 1.089] >>] "
+         "setcolorspace 50 20 30 setcolor 10 10 50 50 rectfill\n",
          {kJawsColorSpaceICCBased}},
+        {"only an image", image, {kJawsColorSpaceRGB}, "", 1},
+        {"an image and a fill", image + "0 0 1 setrgbcolor 100 10 20 20 rectfill\n", {kJawsColorSpaceRGB}},
     };
     for (const Case& c : cases) {
-        const std::string pdf = Out(std::string(c.name) + ".pdf");
-        ASSERT_EQ(DistilText(kHeader + c.postScript, pdf), kJawsOK) << c.name;
-        EXPECT_EQ(WalkColorSpaces(), c.expected) << c.name;
-        EXPECT_EQ(Jaws()->BPDFColorSpaceCount(), static_cast<int32_t>(c.expected.size())) << c.name;
-        EXPECT_EQ(Jaws()->BPDFIsRasterJob(), 0) << c.name;
-        EXPECT_NE(InspectPdf(pdf).content.find(c.content), std::string::npos) << c.name;
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(DistilText(kHeader + c.postScript, Out("colour.pdf")), kJawsOK);
+        EXPECT_EQ(WalkColorSpaces(), c.expected);
+        EXPECT_EQ(Jaws()->BPDFColorSpaceCount(), static_cast<int32_t>(c.expected.size()));
+        EXPECT_EQ(Jaws()->BPDFIsRasterJob(), c.raster);
+        EXPECT_NE(InspectPdf(Out("colour.pdf")).content.find(c.content), std::string::npos);
     }
 }
 
-TEST_F(InterpreterTest, APageOfOnlyImagesIsARasterJob) {
-    const std::string image =
-        "gsave 10 10 translate 40 40 scale 2 2 8 [2 0 0 2 0 0] <FF0000 00FF00 0000FF FFFFFF> "
-        "false 3 colorimage grestore\n";
-    ASSERT_EQ(DistilText(kHeader + image, Out("image.pdf")), kJawsOK);
-    EXPECT_EQ(Jaws()->BPDFIsRasterJob(), 1);
-    EXPECT_EQ(WalkColorSpaces(), std::vector<JawsColorSpace>{kJawsColorSpaceRGB});
-    ASSERT_EQ(DistilText(kHeader + image + "0 0 1 setrgbcolor 100 10 20 20 rectfill\n", Out("mixed.pdf")),
-              kJawsOK);
-    EXPECT_EQ(Jaws()->BPDFIsRasterJob(), 0);
-}
-
 TEST_F(InterpreterTest, ColourSpaceListCanBeClearedAndExtended) {
-    ASSERT_EQ(DistilText(std::string(kSquareCMYK), Out("a.pdf")), kJawsOK);
+    ASSERT_EQ(DistilText(kSquareCMYK, Out("a.pdf")), kJawsOK);
     EXPECT_EQ(Jaws()->BPDFColorSpaceCount(), 1);
     Jaws()->BPDFColorSpaceClear();
     EXPECT_EQ(Jaws()->BPDFColorSpaceCount(), 0);
@@ -222,50 +185,27 @@ TEST_F(InterpreterTest, ColourSpaceListCanBeClearedAndExtended) {
 }
 
 TEST_F(InterpreterTest, BadRequestsAreRefusedWithoutOutput) {
-    RipDistillParams params = MakeParams(0, 0, 100, 100);
-    params.recordSize = 87;
-    auto* provider = new FileDataProvider(std::string(BRASK_CORPUS_DIR) + "/eps-plain/ghostpdl__state.eps");
-    EXPECT_EQ(Jaws()->BPDFStartDistillUsingDataProvider(provider, 100, Out("bad.pdf").c_str(), &params),
-              kJawsBadParameter);
-    params.recordSize = 88;
-    EXPECT_EQ(Jaws()->BPDFStartDistillUsingDataProvider(provider, -1, Out("bad.pdf").c_str(), &params),
-              kJawsBadParameter);
-    EXPECT_EQ(Jaws()->BPDFStartDistillUsingDataProvider(nullptr, 100, Out("bad.pdf").c_str(), &params),
-              kJawsBadParameter);
-    EXPECT_EQ(Jaws()->BPDFStartDistillUsingDataProvider(provider, 100, nullptr, &params), kJawsBadParameter);
-    EXPECT_EQ(Jaws()->BPDFStartDistillUsingDataProvider(provider, 100, Out("bad.pdf").c_str(), nullptr),
-              kJawsBadParameter);
-    provider->Release();
-    EXPECT_FALSE(FileExists(Out("bad.pdf")));
+    RipDistillParams params = MakeParams(0, 0, 100, 100), shortRecord = params;
+    shortRecord.recordSize = 87;
+    TInterfacePtr<FaultyProvider> provider = New<FaultyProvider>(kSquareCMYK, INT_MAX);
+    const std::string pdf = Out("bad.pdf");
+    const auto distil = [&](IO::IDataProvider* from, int32_t length, const char* to, RipDistillParams* with) {
+        return Jaws()->BPDFStartDistillUsingDataProvider(from, length, to, with);
+    };
+    EXPECT_EQ(distil(provider.Get(), 100, pdf.c_str(), &shortRecord), kJawsBadParameter);
+    EXPECT_EQ(distil(provider.Get(), -1, pdf.c_str(), &params), kJawsBadParameter);
+    EXPECT_EQ(distil(nullptr, 100, pdf.c_str(), &params), kJawsBadParameter);
+    EXPECT_EQ(distil(provider.Get(), 100, nullptr, &params), kJawsBadParameter);
+    EXPECT_EQ(distil(provider.Get(), 100, pdf.c_str(), nullptr), kJawsBadParameter);
+    EXPECT_FALSE(FileExists(pdf));
     EXPECT_EQ(Jaws()->BPDFColorSpaceCount(), 0);
 }
 
-TEST_F(InterpreterTest, EmptyPostScriptGivesABlankPageOfTheBox) {
-    ASSERT_EQ(DistilText("", Out("empty.pdf"), 72, 36), kJawsOK);
-    const PdfFacts facts = InspectPdf(Out("empty.pdf"));
-    ASSERT_TRUE(facts.ok);
-    EXPECT_NEAR(facts.urx - facts.llx, 72, 0.01);
-    EXPECT_NEAR(facts.ury - facts.lly, 36, 0.01);
-}
-
-TEST_F(InterpreterTest, OriginMovesTheBoxOntoThePage) {
-    const std::string shifted = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 100 200 150 260\n"
-                                "0 0 1 setrgbcolor 100 200 50 60 rectfill\n";
-    WriteFile(Out("shifted.eps"), shifted);
-    ASSERT_EQ(DistilEps(Out("shifted.eps"), Out("shifted.pdf"), 100, 200, 150, 260), kJawsOK);
-    const PdfFacts facts = InspectPdf(Out("shifted.pdf"));
-    ASSERT_TRUE(facts.ok);
-    EXPECT_NEAR(facts.urx - facts.llx, 50, 0.01);
-    EXPECT_NEAR(facts.ury - facts.lly, 60, 0.01);
-    EXPECT_NE(facts.content.find("0 0 200 240 re"), std::string::npos)
-        << facts.content; // 288 dpi: 0.25 pt units
-}
-
 TEST_F(InterpreterTest, DistilsAPostScriptFileByPath) {
-    const std::string source = Out("byname.ps");
-    WriteFile(source, kSquareCMYK);
     const RipDistillParams params = MakeParams(0, 0, 200, 100);
-    ASSERT_EQ(Jaws()->BPDFStartDistill(source.c_str(), Out("byname.pdf").c_str(), &params), kJawsOK);
+    ASSERT_EQ(Jaws()->BPDFStartDistill(WriteFile("byname.ps", kSquareCMYK).c_str(), Out("byname.pdf").c_str(),
+                                       &params),
+              kJawsOK);
     EXPECT_EQ(WalkColorSpaces(), std::vector<JawsColorSpace>{kJawsColorSpaceCMYK});
     EXPECT_EQ(Jaws()->BPDFStartDistill(Out("missing.ps").c_str(), Out("missing.pdf").c_str(), &params),
               kJawsFailed);
@@ -298,72 +238,52 @@ TEST_F(InterpreterTest, LibraryMutexIsRecursiveAndShared) {
     Jaws()->GetJawsLibraryMutex(&second);
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first, second);
+    const auto tryFromAnotherThread = [&] {
+        int result = -1;
+        std::thread([&] {
+            result = pthread_mutex_trylock(first);
+            if (result == 0)
+                pthread_mutex_unlock(first);
+        }).join();
+        return result;
+    };
     ASSERT_EQ(pthread_mutex_lock(first), 0);
     ASSERT_EQ(pthread_mutex_lock(first), 0); // the same thread again
-    int otherThread = -1;
-    std::thread([&] { otherThread = pthread_mutex_trylock(first); }).join();
-    EXPECT_EQ(otherThread, EBUSY);
+    EXPECT_EQ(tryFromAnotherThread(), EBUSY);
     // A distillation on the thread that holds the lock still runs.
     EXPECT_EQ(DistilText(kSquareCMYK, Out("locked.pdf")), kJawsOK);
     pthread_mutex_unlock(first);
     pthread_mutex_unlock(first);
-    std::thread([&] {
-        otherThread = pthread_mutex_trylock(first);
-        if (otherThread == 0)
-            pthread_mutex_unlock(first);
-    }).join();
-    EXPECT_EQ(otherThread, 0);
+    EXPECT_EQ(tryFromAnotherThread(), 0);
 }
-
-namespace {
-
-struct Messages {
-    std::mutex lock;
-    std::vector<std::pair<int, std::string>> received;
-    static void Receive(void* context, int kind, char* message, int length) {
-        auto* self = static_cast<Messages*>(context);
-        std::lock_guard<std::mutex> guard(self->lock);
-        EXPECT_EQ(std::strlen(message), static_cast<std::size_t>(length));
-        self->received.emplace_back(kind, std::string(message, static_cast<std::size_t>(length)));
-    }
-};
-
-} // namespace
 
 TEST_F(InterpreterTest, JobsFindTheSystemFontMapAlreadyBuilt) {
     // The interpreter builds its map of the system's fonts when a font is first missing; a job's restore
     // would take it back, so it is built before the first job and every job finds it.
-    Messages messages;
-    Jaws()->BSetLogger(&messages, &Messages::Receive);
+    MessageCapture log;
     const std::string probe = "systemdict /.nativefontmapbuilt .knownget not { false } if "
                               "{ (font map built) } { (font map missing) } ifelse =\n";
     EXPECT_EQ(DistilText(kHeader + probe, Out("first.pdf")), kJawsOK);
     EXPECT_EQ(DistilText(kHeader + "/BraskNoSuchFont findfont pop\n" + probe, Out("missing.pdf")), kJawsOK);
     EXPECT_EQ(DistilText(kHeader + probe, Out("after.pdf")), kJawsOK);
-    Jaws()->BSetLogger(nullptr, nullptr);
-    std::lock_guard<std::mutex> guard(messages.lock);
     std::vector<std::string> answers;
-    for (const auto& [kind, text] : messages.received)
+    for (const std::string& text : log.Texts())
         if (text.rfind("font map ", 0) == 0)
             answers.push_back(text);
     EXPECT_EQ(answers, std::vector<std::string>(3, "font map built"));
 }
 
 TEST_F(InterpreterTest, InterpreterMessagesReachTheLoggerUnlessMuted) {
-    Messages messages;
-    Jaws()->BSetLogger(&messages, &Messages::Receive);
+    MessageCapture log;
     EXPECT_EQ(DistilText(kHeader + "nosuchoperator\n", Out("error.pdf")), kJawsFailed);
     Jaws()->BPDFMuteMessages(1);
     EXPECT_EQ(DistilText(kHeader + "anotherunknown\n", Out("error2.pdf")), kJawsFailed);
     Jaws()->BPDFMuteMessages(0);
-    Jaws()->BSetLogger(nullptr, nullptr);
-    std::lock_guard<std::mutex> guard(messages.lock);
-    bool found = false;
-    for (const auto& [kind, text] : messages.received) {
-        found = found || (kind == kJawsLogError && text == "PostScript error: undefined in nosuchoperator");
-        EXPECT_EQ(text.find("anotherunknown"), std::string::npos) << "a muted message arrived";
-    }
-    EXPECT_TRUE(found);
+    const std::vector<std::string> errors = log.Texts(kJawsLogError);
+    EXPECT_NE(std::find(errors.begin(), errors.end(), "PostScript error: undefined in nosuchoperator"),
+              errors.end())
+        << log.All();
+    EXPECT_FALSE(log.Contains("anotherunknown")) << "a muted message arrived";
 }
 
 TEST_F(InterpreterTest, AbortStopsTheRunningJob) {

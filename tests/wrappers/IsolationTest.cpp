@@ -6,10 +6,6 @@
 #include "PdfInspect.h"
 #include "WrapperLibraries.h"
 
-#include "../support/TempDir.h"
-
-#include <gtest/gtest.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
@@ -194,34 +190,26 @@ std::string PdfContent(const std::string& path, bool& ok) {
 
 } // namespace
 
-TEST(IsolationTest, DistillerJobsCannotChangeTheNextJob) {
-    ASSERT_NE(Jaws(), nullptr);
-    ASSERT_EQ(StartJaws(), kJawsOK);
-    TempDir dir;
+using IsolationTest = WrapperTest;
+
+TEST_F(IsolationTest, DistillerJobsCannotChangeTheNextJob) {
+    BRASK_REQUIRE_JAWS();
     CheckVictimUnchanged([&](const std::string& text, bool& ok) {
-        const std::string pdf = (dir.Path() / "out.pdf").string();
-        ok = DistilText(text, pdf) == kJawsOK;
-        return ok ? PdfContent(pdf, ok) : std::string();
+        ok = DistilText(text, Out("out.pdf")) == kJawsOK;
+        return ok ? PdfContent(Out("out.pdf"), ok) : std::string();
     });
 }
 
-TEST(IsolationTest, ConverterJobsCannotChangeTheNextJob) {
-    ASSERT_NE(Callas(), nullptr);
-    ASSERT_EQ(Callas()->InitCallas(nullptr, nullptr), kCallasOK);
-    TempDir dir;
+TEST_F(IsolationTest, ConverterJobsCannotChangeTheNextJob) {
+    BRASK_REQUIRE_CALLAS();
     CheckVictimUnchanged([&](const std::string& text, bool& ok) {
-        const std::string eps = (dir.Path() / "in.eps").string();
-        const std::string pdf = (dir.Path() / "out.pdf").string();
-        WriteFile(eps, text);
-        ok = Callas()->SaveAsPDF(eps.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr, 0, 1,
-                                 pdf.c_str()) == kCallasOK;
-        return ok ? PdfContent(pdf, ok) : std::string();
+        ok = SaveAsPdf(WriteFile("in.eps", text), Out("out.pdf")) == kCallasOK;
+        return ok ? PdfContent(Out("out.pdf"), ok) : std::string();
     });
 }
 
-TEST(IsolationTest, RasterJobsCannotChangeTheNextJob) {
-    ASSERT_NE(Jaws(), nullptr);
-    ASSERT_EQ(StartJaws(), kJawsOK);
+TEST_F(IsolationTest, RasterJobsCannotChangeTheNextJob) {
+    BRASK_REQUIRE_JAWS();
     CheckVictimUnchanged([&](const std::string& text, bool& ok) {
         std::string pixels(200 * 100 * 4, '\0');
         RipPixmap pixmap{pixels.data(), 200 * 100 * 4, 32, 200 * 4};
@@ -234,7 +222,7 @@ TEST(IsolationTest, RasterJobsCannotChangeTheNextJob) {
     });
 }
 
-TEST(IsolationTest, OnlyReportsCarryingTheJobsNonceCount) {
+TEST_F(IsolationTest, OnlyReportsCarryingTheJobsNonceCount) {
     using BRASK::WRAPPERS::JobMarker;
     using BRASK::WRAPPERS::ParseJobMarker;
     const std::string nonce = "0123456789abcdef";

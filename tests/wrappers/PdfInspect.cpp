@@ -99,17 +99,6 @@ PdfFacts InspectPdf(const std::string& path) {
     return facts;
 }
 
-std::string Quote(const std::string& path) {
-    std::string quoted = "'";
-    for (char c : path) {
-        if (c == '\'')
-            quoted += "'\\''";
-        else
-            quoted += c;
-    }
-    return quoted + "'";
-}
-
 std::string RunCommand(const std::string& command, int& exitCode) {
     std::string output;
     FILE* pipe = popen(command.c_str(), "r");
@@ -128,13 +117,13 @@ std::string RunCommand(const std::string& command, int& exitCode) {
 
 bool QpdfAccepts(const std::string& path, std::string& report) {
     int code = 0;
-    report = RunCommand("qpdf --check " + Quote(path) + " 2>&1", code);
+    report = RunCommand("qpdf --check " + ShellQuote(path) + " 2>&1", code);
     return code == 0;
 }
 
 std::string PdfToText(const std::string& path) {
     int code = 0;
-    return RunCommand("pdftotext -q " + Quote(path) + " - 2>/dev/null", code);
+    return RunCommand("pdftotext -q " + ShellQuote(path) + " - 2>/dev/null", code);
 }
 
 std::vector<std::string> Words(const std::string& text) {

@@ -2,6 +2,8 @@
 // `qpdf --check`, text through `pdftotext`.
 #pragma once
 
+#include "../support/PdfRaster.h"
+
 #include <string>
 #include <vector>
 
@@ -23,7 +25,6 @@ PdfFacts InspectPdf(const std::string& path);
 
 // Runs a shell command, returns its standard output; `exitCode` receives the exit status.
 std::string RunCommand(const std::string& command, int& exitCode);
-std::string Quote(const std::string& path);
 
 // `qpdf --check` accepts the file (exit status 0).
 bool QpdfAccepts(const std::string& path, std::string& report);

@@ -4,10 +4,6 @@
 
 #include "WrapperLibraries.h"
 
-#include "../support/TempDir.h"
-
-#include <gtest/gtest.h>
-
 using namespace BRASK::TEST;
 using namespace std::string_literals;
 using BRASK::WRAPPERS::PnmReader;
@@ -40,14 +36,9 @@ bool ReadPnm(const std::string& path, Raster& raster, std::string& error, std::s
     return true;
 }
 
-class PnmFileTest : public ::testing::Test {
+class PnmFileTest : public WrapperTest {
 protected:
-    std::string Write(const std::string& bytes) {
-        const std::string path = (mDir.Path() / ("f" + std::to_string(++mCount))).string();
-        WriteFile(path, bytes);
-        return path;
-    }
-    TempDir mDir;
+    std::string Write(const std::string& bytes) { return WriteFile("f" + std::to_string(++mCount), bytes); }
     int mCount = 0;
 };
 
@@ -78,16 +69,12 @@ TEST_F(PnmFileTest, ReadsPpmAndPamWithCommentsPieceByPiece) {
 TEST_F(PnmFileTest, RefusesShortForeignAndOversizedFiles) {
     Raster image;
     std::string error;
-    EXPECT_FALSE(ReadPnm((mDir.Path() / "missing").string(), image, error));
-    EXPECT_FALSE(ReadPnm(Write(""), image, error));
+    EXPECT_FALSE(ReadPnm(Out("missing"), image, error));
     EXPECT_FALSE(ReadPnm(Write("P6\n2 2\n255\n\x01\x02\x03"), image, error));
     EXPECT_EQ(error, "the raster file is shorter than its header says");
-    EXPECT_FALSE(ReadPnm(Write("P5\n1 1\n255\n\x01"), image, error));
-    EXPECT_FALSE(ReadPnm(Write("P6\n1 1\n65535\n\x01\x02\x03\x04\x05\x06"), image, error));
-    EXPECT_FALSE(ReadPnm(Write("P6\n40000 40000\n255\n"), image, error));
-    EXPECT_FALSE(ReadPnm(Write("P6\n0 5\n255\n"), image, error));
-    EXPECT_FALSE(ReadPnm(Write("P6\n-1 5\n255\n"), image, error));
-    EXPECT_FALSE(
-        ReadPnm(Write("P7\nWIDTH 1\nHEIGHT 1\nDEPTH 2\nMAXVAL 255\nENDHDR\n\x01\x02"), image, error));
-    EXPECT_FALSE(ReadPnm(Write("P7\nWIDTH 1\nHEIGHT 1\nDEPTH 4\nMAXVAL 255\n"), image, error));
+    for (const std::string& bytes : {""s, "P5\n1 1\n255\n\x01"s, "P6\n1 1\n65535\n\x01\x02\x03\x04\x05\x06"s,
+                                     "P6\n40000 40000\n255\n"s, "P6\n0 5\n255\n"s, "P6\n-1 5\n255\n"s,
+                                     "P7\nWIDTH 1\nHEIGHT 1\nDEPTH 2\nMAXVAL 255\nENDHDR\n\x01\x02"s,
+                                     "P7\nWIDTH 1\nHEIGHT 1\nDEPTH 4\nMAXVAL 255\n"s})
+        EXPECT_FALSE(ReadPnm(Write(bytes), image, error)) << bytes;
 }

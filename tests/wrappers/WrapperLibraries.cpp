@@ -1,19 +1,16 @@
 #include "WrapperLibraries.h"
 
+#include "../support/FaultyProvider.h"
 #include "EpsSection.h"
-
-#include <gtest/gtest.h>
 
 #include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <mutex>
-#include <sstream>
 
 namespace BRASK::TEST {
 
@@ -25,15 +22,16 @@ int32_t ToFixed(double points) {
 
 template <class Table, class Bind> const Table* Load(const std::string& path, Bind&& bind) {
     void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (module == nullptr)
-        return nullptr;
     auto* table = new Table(); // lives as long as the process, like the plug-in's table
-    if (!bind(module, *table)) {
-        delete table;
-        return nullptr;
-    }
-    return table;
+    if (module != nullptr && bind(module, *table))
+        return table;
+    delete table;
+    return nullptr;
 }
+
+#define BRASK_BIND(ret, name, args)                                                                          \
+    t.name = reinterpret_cast<PFN_##name>(dlsym(module, #name));                                             \
+    all = all && t.name != nullptr;
 
 // Stops the interpreter started for the tests and removes its per-process folder.
 class JawsCleanup : public ::testing::Environment {
@@ -61,11 +59,7 @@ std::string CallasLibraryPath() {
 const JawsTable* Jaws() {
     static const JawsTable* table = Load<JawsTable>(JawsLibraryPath(), [](void* module, JawsTable& t) {
         bool all = true;
-#define JAWS_BIND(ret, name, args)                                                                           \
-    t.name = reinterpret_cast<PFN_##name>(dlsym(module, #name));                                             \
-    all = all && t.name != nullptr;
-        JAWS_ENTRY_POINTS(JAWS_BIND)
-#undef JAWS_BIND
+        JAWS_ENTRY_POINTS(BRASK_BIND)
         return all;
     });
     return table;
@@ -75,11 +69,7 @@ const CallasTable* Callas() {
     static const CallasTable* table =
         Load<CallasTable>(CallasLibraryPath(), [](void* module, CallasTable& t) {
             bool all = true;
-#define CALLAS_BIND(ret, name, args)                                                                         \
-    t.name = reinterpret_cast<PFN_##name>(dlsym(module, #name));                                             \
-    all = all && t.name != nullptr;
-            CALLAS_ENTRY_POINTS(CALLAS_BIND)
-#undef CALLAS_BIND
+            CALLAS_ENTRY_POINTS(BRASK_BIND)
             return all;
         });
     return table;
@@ -97,12 +87,11 @@ std::string MakeDevicePath(const std::string& appFolder, const std::string& temp
 
 int32_t StartJaws() {
     static int32_t status = [] {
-        const JawsTable* jaws = Jaws();
-        if (jaws == nullptr)
+        if (Jaws() == nullptr)
             return int32_t(kJawsNotStarted);
         mkdir(JawsTempFolder().c_str(), 0700);
         const std::string path = MakeDevicePath(BRASK_APP_DIR, JawsTempFolder());
-        return jaws->postscript_dll_startup(nullptr, "%lib%init.ps", path.c_str());
+        return Jaws()->postscript_dll_startup(nullptr, "%lib%init.ps", path.c_str());
     }();
     return status;
 }
@@ -115,86 +104,99 @@ RipDistillParams MakeParams(double left, double bottom, double right, double top
     params.bottom = ToFixed(bottom);
     params.width = std::abs(ToFixed(right) - ToFixed(left));
     params.height = std::abs(ToFixed(top) - ToFixed(bottom));
-    params.xResolution = 0x1200000;
-    params.yResolution = 0x1200000;
+    params.xResolution = params.yResolution = 0x1200000;
     params.embedAllFonts = 1;
     params.flags = 3;
     return params;
-}
-
-std::int32_t FileDataProvider::GetSize() {
-    const auto position = mIn.tellg();
-    mIn.seekg(0, std::ios::end);
-    const auto size = mIn.tellg();
-    mIn.seekg(position);
-    return static_cast<std::int32_t>(size);
-}
-
-std::int32_t FileDataProvider::GetPosition() {
-    return static_cast<std::int32_t>(mIn.tellg());
-}
-
-Status FileDataProvider::SetPosition(std::int32_t offset, std::int32_t origin) {
-    mIn.clear();
-    mIn.seekg(offset, origin == kFromStart ? std::ios::beg
-                      : origin == kFromEnd ? std::ios::end
-                                           : std::ios::cur);
-    return mIn ? kOK : kBadPosition;
-}
-
-Status FileDataProvider::Read(void* buffer, std::uint32_t& count) {
-    mIn.read(static_cast<char*>(buffer), count);
-    count = static_cast<std::uint32_t>(mIn.gcount());
-    if (mIn.bad())
-        return kIOError;
-    mIn.clear();
-    return kOK;
 }
 
 int32_t DistilEps(const std::string& epsPath, const std::string& pdfPath, double left, double bottom,
                   double right, double top) {
     std::string error;
     std::optional<WRAPPERS::EpsSection> section = WRAPPERS::ReadEpsSection(epsPath, error);
-    if (!section && FileExists(epsPath) && ReadFile(epsPath).empty())
+    const std::string bytes = ReadFile(epsPath);
+    if (!section && FileExists(epsPath) && bytes.empty())
         section = WRAPPERS::EpsSection{}; // an empty job: handed over with a byte count of 0
     if (!section)
         return kJawsBadParameter;
-    auto* provider = new FileDataProvider(epsPath);
+    TInterfacePtr<FaultyProvider> provider = New<FaultyProvider>(bytes, INT_MAX);
     provider->SetPosition(static_cast<std::int32_t>(section->offset), IO::IDataProvider::kFromStart);
     const RipDistillParams params = MakeParams(left, bottom, right, top);
     JawsLibraryMutex* mutex = nullptr;
     Jaws()->GetJawsLibraryMutex(&mutex);
     pthread_mutex_lock(mutex);
     const int32_t status = Jaws()->BPDFStartDistillUsingDataProvider(
-        provider, static_cast<int32_t>(section->length), pdfPath.c_str(), &params);
+        provider.Get(), static_cast<int32_t>(section->length), pdfPath.c_str(), &params);
     pthread_mutex_unlock(mutex);
-    provider->Release();
     return status;
 }
 
 int32_t DistilText(const std::string& postScript, const std::string& pdfPath, double width, double height) {
     const std::string source = pdfPath + ".ps";
-    WriteFile(source, postScript);
+    WriteBytes(source, postScript);
     const int32_t status = DistilEps(source, pdfPath, 0, 0, width, height);
     unlink(source.c_str());
     return status;
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+int32_t SaveAsPdf(const std::string& source, const std::string& pdf, bool eps, const char* options) {
+    return Callas()->SaveAsPDF(source.c_str(), options, nullptr, nullptr, nullptr, nullptr, 0, eps ? 1 : 0,
+                               pdf.c_str());
 }
 
-void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
+void WriteBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 bool FileExists(const std::string& path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0;
+}
+
+MessageCapture::MessageCapture(Setter setter) : mSetter(setter != nullptr ? setter : Jaws()->BSetLogger) {
+    mSetter(this, &MessageCapture::Receive);
+}
+
+void MessageCapture::Receive(void* context, int kind, char* message, int length) {
+    auto* self = static_cast<MessageCapture*>(context);
+    EXPECT_EQ(std::strlen(message), static_cast<std::size_t>(length));
+    std::lock_guard<std::mutex> guard(self->mLock);
+    self->mMessages.emplace_back(kind, std::string(message, static_cast<std::size_t>(length)));
+}
+
+std::vector<std::string> MessageCapture::Texts(int kind) const {
+    std::lock_guard<std::mutex> guard(mLock);
+    std::vector<std::string> texts;
+    for (const auto& [k, text] : mMessages)
+        if (kind < 0 || k == kind)
+            texts.push_back(text);
+    return texts;
+}
+
+bool MessageCapture::Contains(const std::string& text) const {
+    for (const std::string& message : Texts())
+        if (message.find(text) != std::string::npos)
+            return true;
+    return false;
+}
+
+std::string MessageCapture::First(const std::string& prefix) const {
+    for (const std::string& message : Texts())
+        if (message.rfind(prefix, 0) == 0)
+            return message;
+    return {};
+}
+
+std::string MessageCapture::All() const {
+    std::string all;
+    for (const std::string& message : Texts())
+        all += message + "\n";
+    return all;
+}
+
+void MessageCapture::Clear() {
+    std::lock_guard<std::mutex> guard(mLock);
+    mMessages.clear();
 }
 
 } // namespace BRASK::TEST
