@@ -6,6 +6,7 @@
 #   wrappers   each corpus file converted in-process against one gs / rsvg-convert process per file
 #   raster     rendering through the RIP against one gs process per picture
 #   fontstubs  building the font stub tree
+#   isolation  the cost of a clean job and of a text job through one interpreter process (job isolation)
 #   BUILD_DIR  build folder (default: build-bench)
 set -euo pipefail
 
@@ -13,7 +14,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build-bench}
 name=scan
 case "${1:-}" in
-    scan | batch | wrappers | raster | fontstubs) name=$1; shift ;;
+    scan | batch | wrappers | raster | fontstubs | isolation) name=$1; shift ;;
 esac
 case "$name" in
     scan) target=eps_scan_bench ;;
