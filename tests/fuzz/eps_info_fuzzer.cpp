@@ -31,15 +31,9 @@ volatile std::uint64_t gSink; // keeps the queries from being optimised away
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size > 0x7FFFFFFF)
         return 0;
-    IObject* made = nullptr;
-    TheHost().CreateInstance(CLSID::MemoryDataProvider, &made);
     TInterfacePtr<IO::IMemoryDataProvider> provider;
-    provider.Adopt(dynamic_cast<IO::IMemoryDataProvider*>(made));
-    if (!provider) {
-        if (made != nullptr)
-            made->Release();
+    if (CreateInstance(&TheHost(), CLSID::MemoryDataProvider, provider) != kOK)
         return 0;
-    }
     provider->Init(data, static_cast<std::int32_t>(size));
     provider->Open(0);
 

@@ -18,12 +18,8 @@ HOST::Host& TheHost() {
 }
 
 template <class T> TInterfacePtr<T> Make(const GUID& classId) {
-    IObject* made = nullptr;
-    TheHost().CreateInstance(classId, &made);
     TInterfacePtr<T> object;
-    object.Adopt(dynamic_cast<T*>(made));
-    if (!object && made != nullptr)
-        made->Release();
+    CreateInstance(&TheHost(), classId, object);
     return object;
 }
 

@@ -41,7 +41,9 @@ Placement PluginHost::PlaceFrom(IO::IDataProvider& source, bool interpreter, boo
     Placement placement;
     IObject* object = nullptr;
     mGetClassObject(&CLSID::EPSCompositeGraphic, nullptr, &object);
-    placement.graphic.Adopt(dynamic_cast<GRAPHICS::ICompositeGraphic*>(object));
+    TInterfacePtr<IObject> owned;
+    owned.Adopt(object); // released here when it is not a composite graphic
+    placement.graphic.Reset(dynamic_cast<GRAPHICS::ICompositeGraphic*>(object));
     if (!placement.graphic)
         return placement;
 

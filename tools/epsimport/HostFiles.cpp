@@ -12,14 +12,9 @@ namespace BRASK::EPSIMPORT {
 
 namespace {
 template <class T> TInterfacePtr<T> Make(HOST::Host& host, const GUID& classId) {
-    IObject* made = nullptr;
-    host.CreateInstance(classId, &made);
-    TInterfacePtr<T> typed;
-    if (auto* cast = dynamic_cast<T*>(made))
-        typed.Reset(cast);
-    if (made != nullptr)
-        made->Release();
-    return typed;
+    TInterfacePtr<T> made;
+    CreateInstance(&host, classId, made);
+    return made;
 }
 } // namespace
 

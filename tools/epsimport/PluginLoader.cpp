@@ -38,15 +38,12 @@ bool PluginLoader::Load(const std::string& applicationDir, IClassFactory& factor
 }
 
 TInterfacePtr<GRAPHICS::ICompositeGraphic> PluginLoader::NewCompositeGraphic() {
-    TInterfacePtr<GRAPHICS::ICompositeGraphic> graphic;
     IObject* made = nullptr;
     if (mGetClassObject == nullptr || mGetClassObject(&CLSID::EPSCompositeGraphic, nullptr, &made) != kOK)
-        return graphic;
-    if (auto* typed = dynamic_cast<GRAPHICS::ICompositeGraphic*>(made))
-        graphic.Adopt(typed);
-    else if (made != nullptr)
-        made->Release();
-    return graphic;
+        return {};
+    TInterfacePtr<IObject> owned;
+    owned.Adopt(made); // released here when it is not a composite graphic
+    return TInterfacePtr<GRAPHICS::ICompositeGraphic>(dynamic_cast<GRAPHICS::ICompositeGraphic*>(made));
 }
 
 std::string DefaultApplicationFolder() {
