@@ -26,7 +26,8 @@ bool ReadFile(const fs::path& path, std::string& text) {
 
 // The value of device `name` ("%name%" + operator + value) in a ';'-separated device path.
 bool DeviceValue(std::string_view devicePath, std::string_view name, std::string& value) {
-    const std::string key = "%" + std::string(name) + "%";
+    std::string key(1, '%');
+    key.append(name).push_back('%');
     bool found = false;
     while (!devicePath.empty()) {
         const auto end = devicePath.find(';');
