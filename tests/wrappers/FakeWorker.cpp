@@ -17,6 +17,8 @@
 #include <unistd.h>
 
 using namespace BRASK::WRAPPERS;
+using BRASK::ReceiveAll;
+using BRASK::SendAll;
 
 namespace {
 

@@ -1,8 +1,7 @@
 #include "WorkerChannel.h"
 
-#include <sys/socket.h>
+#include "SocketTransfer.h"
 
-#include <cerrno>
 #include <cstring>
 
 namespace BRASK::EPSIMPORT {
@@ -11,32 +10,6 @@ namespace {
 
 // A JSON line far beyond any picture's: a longer frame means the stream is out of step.
 constexpr std::uint32_t kMaxFrameText = 64u * 1024 * 1024;
-
-bool SendAll(int socket, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t sent = send(socket, data, size, MSG_NOSIGNAL);
-        if (sent < 0 && errno == EINTR)
-            continue;
-        if (sent <= 0)
-            return false;
-        data += sent;
-        size -= static_cast<std::size_t>(sent);
-    }
-    return true;
-}
-
-bool ReceiveAll(int socket, char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t got = recv(socket, data, size, 0);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        data += got;
-        size -= static_cast<std::size_t>(got);
-    }
-    return true;
-}
 
 } // namespace
 

@@ -16,6 +16,7 @@
 #pragma once
 
 #include "JobTypes.h"
+#include "SocketTransfer.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -124,9 +125,5 @@ bool Decode(std::string_view payload, FontSubstitution& message, std::string& er
 
 // What a kind is called in error texts ("data block", "result", ...).
 std::string KindName(MessageKind kind);
-
-// Blocking whole-buffer transfers; false when the other end is gone.
-bool SendAll(int fd, const void* data, std::size_t length);
-bool ReceiveAll(int fd, void* data, std::size_t length);
 
 } // namespace BRASK::WRAPPERS
