@@ -55,7 +55,7 @@ TEST_F(DSCLines, LinesAreDeliveredWithACarriageReturnAndTheirByteCount) {
          {{"newpath", -(15 + 8)}, {"%%Y", 11 + 4, DSCNoError, true}}},
     };
     for (const auto& [file, reads] : files) {
-        auto provider = Open(WriteFile("lines.eps", file));
+        auto provider = FileSource(WriteFile("lines.eps", file));
         LineReading lines(provider.Get());
         for (const Read& read : reads) {
             SCOPED_TRACE(read.text.substr(0, 20));
@@ -67,7 +67,7 @@ TEST_F(DSCLines, LinesAreDeliveredWithACarriageReturnAndTheirByteCount) {
 }
 
 TEST_F(DSCLines, TrailerLineAtABufferRefillKeepsTheBytesAfterIt) {
-    auto provider = Open(WriteFile("refill.eps", "%%Trailer\n%%BoundingBox: 1 2 3 4\n%%EOF\n"));
+    auto provider = FileSource(WriteFile("refill.eps", "%%Trailer\n%%BoundingBox: 1 2 3 4\n%%EOF\n"));
     LineReading lines(provider.Get(), 0, 9); // fills of 9 bytes: the marker line completes with the next fill
     for (const char* text : {"%%Trailer\r", "%%BoundingBox: 1 2 3 4\r", "%%EOF\r"}) {
         ASSERT_EQ(lines.Next(), DSCNoError);
@@ -76,9 +76,10 @@ TEST_F(DSCLines, TrailerLineAtABufferRefillKeepsTheBytesAfterIt) {
 }
 
 TEST_F(DSCLines, TrailerIsSearchedBackwardBlockByBlock) {
-    // Trailing blanks are allowed after the marker; reading goes on after it.
-    const std::string head = "%!PS-Adobe-3.0\n%%BoundingBox: (atend)\n%%EndComments\nnewpath\n";
-    auto provider = Open(WriteFile("trailer.eps", head + "%%Trailer \t \r\n%%BoundingBox: 1 2 3 4\n%%EOF\n"));
+    // A carriage return alone ends the line before; trailing blanks are allowed after the marker; reading
+    // goes on after it.
+    const std::string head = "%!PS-Adobe-3.0\n%%BoundingBox: (atend)\n%%EndComments\nnewpath\r";
+    auto provider = FileSource(WriteFile("trailer.eps", head + "%%Trailer \t \r\n%%BoundingBox: 1 2 3 4\n%%EOF\n"));
     LineReading lines(provider.Get());
     ASSERT_EQ(lines.Trailer(), DSCNoError);
     EXPECT_EQ(lines.Text(), "%%Trailer \t \r");
@@ -86,7 +87,7 @@ TEST_F(DSCLines, TrailerIsSearchedBackwardBlockByBlock) {
     ASSERT_EQ(lines.Next(), DSCNoError);
     EXPECT_EQ(lines.Text(), "%%BoundingBox: 1 2 3 4\r");
 
-    auto other = Open(WriteFile("other.eps", "%!PS\n%%EndComments\n%%Trailer stuff\n%%EOF\n"));
+    auto other = FileSource(WriteFile("other.eps", "%!PS\n%%EndComments\n%%Trailer stuff\n%%EOF\n"));
     EXPECT_EQ(LineReading(other.Get()).Trailer(), DSCEndOfData);
 
     // 200 000 bytes of code after the marker: it lies in the fourth block from the end, and is not found
@@ -95,7 +96,7 @@ TEST_F(DSCLines, TrailerIsSearchedBackwardBlockByBlock) {
     while (code.size() < 200000)
         code += "0 0 moveto 10 10 lineto stroke\n";
     const std::string start = "%!PS\n%%EndComments\n";
-    auto far = Open(WriteFile("far.eps", start + "%%Trailer\n" + code + "%%EOF\n"));
+    auto far = FileSource(WriteFile("far.eps", start + "%%Trailer\n" + code + "%%EOF\n"));
     LineReading found(far.Get());
     ASSERT_EQ(found.Trailer(), DSCNoError);
     EXPECT_EQ(found.lines.Position(), std::int32_t(start.size() + 10));

@@ -191,25 +191,6 @@ TEST_F(DSCScan, CommentRules) {
     }
 }
 
-TEST_F(DSCScan, EveryLineEndStyleGivesTheSameRecord) {
-    const std::string lf = kHead +
-                           "%%Creator: BraskTavren 8.0\n%%BoundingBox: (atend)\n%%CMYKCustomColor: 0 0 0 1 "
-                           "(Spot)\n%%EndComments\nnewpath\n%%Trailer\n%%BoundingBox: 1 2 30 40\n%%EOF\n";
-    std::string cr = lf;
-    std::replace(cr.begin(), cr.end(), '\n', '\r');
-    std::string crlf;
-    for (char c : lf)
-        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    for (const std::string& text : {lf, cr, crlf}) {
-        const ScannedEPS eps = ScanText(text);
-        EXPECT_EQ(eps.status, DSCNoError);
-        EXPECT_EQ(eps.Box(), (std::array<Fixed, 4>{Pt(1), Pt(2), Pt(30), Pt(40)}));
-        EXPECT_STREQ(eps.Info().creator, "BraskTavren 8.0");
-        EXPECT_EQ(eps.Flags(), kBraskTavren | kBraskTavren7OrLater | kCMYK);
-        EXPECT_EQ(eps.Colors(), std::vector<std::u16string>{u"0 0 0 1 (Spot)"});
-    }
-}
-
 TEST_F(DSCScan, TextFieldsAreCutAndLevelsRead) {
     const std::string longText(300, 'T');
     const std::string head = kHead + "% Creator: Spaced\r\n\r\n%%Title: " + longText +
@@ -362,7 +343,7 @@ TEST_F(DSCScan, PlateFileForms) {
         {"(Cyan) EPS #60", DSCBadFormat, kPlatesInFile, 60},
         {"(Cyan) EPS #60 1o0", DSCBadFormat, kPlatesInFile, 60},
     };
-    auto provider = Open(WriteFile("plates.eps", std::string(200, '%')));
+    auto provider = FileSource(WriteFile("plates.eps", std::string(200, '%')));
     for (const Case& c : cases) {
         DSCReader reader(provider.Get());
         ASSERT_EQ(reader.SetUpFileParsing(), DSCNoError);

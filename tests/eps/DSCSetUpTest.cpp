@@ -117,7 +117,7 @@ TEST_F(DSCSetUp, EmptyMissingOrUnreadableDataFailsWithItsMessages) {
     EXPECT_EQ(reader.GetPostScriptEnd(), 0);
 
     // One byte: the set-up succeeds, then the data ends before %%EndComments.
-    TInterfacePtr<IO::IDataProvider> provider = Open(WriteFile("one.eps", "%"));
+    TInterfacePtr<IO::IDataProvider> provider = FileSource(WriteFile("one.eps", "%"));
     DSCReader one(provider.Get());
     EXPECT_EQ(one.SetUpFileParsing(), DSCNoError);
     EXPECT_EQ(one.Info().postScriptStart, 0);

@@ -6,7 +6,6 @@
 
 #include "DSCLog.h"
 #include "EPSVectorFileReader.h"
-#include "HostFiles.h"
 #include "MemoryManager.h"
 
 #include <array>
@@ -54,14 +53,9 @@ protected:
         HostFixture::SetUp();
     }
 
-    TInterfacePtr<IO::IDataProvider> Open(const std::string& path) {
-        TInterfacePtr<IO::IDataProvider> provider;
-        EXPECT_EQ(EPSIMPORT::OpenReadOnly(*mHost, path, provider), kOK) << path;
-        return provider;
-    }
     // A scan of a file; the log then holds the records of this scan only.
     ScannedEPS ScanFile(const std::string& path) {
-        ScannedEPS scanned{Open(path), std::make_unique<EPSVectorFileReader>()};
+        ScannedEPS scanned{FileSource(path), std::make_unique<EPSVectorFileReader>()};
         mLog.Clear();
         scanned.status = scanned.reader->Init(scanned.provider.Get());
         return scanned;

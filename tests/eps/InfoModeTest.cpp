@@ -1,7 +1,6 @@
-// `epsimport --info`: one JSON object per file, exit statuses, open failures, and the command line.
+// `epsimport --info`: one JSON object per file, its texts in UTF-8, exit statuses and open failures.
 #include "EpsTestSupport.h"
 
-#include "CommandLine.h"
 #include "InfoMode.h"
 
 #include <nlohmann/json.hpp>
@@ -21,13 +20,28 @@ TEST_F(InfoMode, PrintsOneObjectPerFileWithEveryField) {
     const std::string good = WriteFile("good.eps", text);
     const std::string truncated = WriteFile("truncated.eps", "%!PS-Adobe-3.0\n%%BoundingBox: 0 0 1 1\n");
     const std::string missing = (mTemp.Path() / "missing.eps").string();
+    // Titles in UTF-8 pass as they are, other text is read as Windows-1252.
+    const std::string a254(254, 'A');
+    const std::pair<std::string, std::string> titles[] = {
+        {"Caf\xC3\xA9 \xE2\x9C\x93 \xE6\x97\xA5", "Caf\xC3\xA9 \xE2\x9C\x93 \xE6\x97\xA5"},
+        {"\xC3\xA9t\xC3",
+         "\xC3\x83\xC2\xA9t\xC3\x83"}, // ends inside a character without being cut: not UTF-8
+        // Cut at the field's 255 bytes inside a character: the piece is dropped; with no UTF-8 character
+        // before, read as Windows-1252.
+        {"\xC3\xA9" + a254.substr(2) + "\xC3\xA9", "\xC3\xA9" + a254.substr(2)},
+        {a254 + "\xC3\xA9", a254 + "\xC3\x83"}};
+    std::vector<std::string> files = {good, truncated, missing};
+    for (const auto& [title, printed] : titles)
+        files.push_back(
+            WriteFile("t" + std::to_string(files.size()) + ".eps",
+                      "%!PS-Adobe-3.0 EPSF-3.0\n%%Title: " + title + "\n%%BoundingBox: 0 0 1 1\n"));
     std::ostringstream out;
-    EXPECT_EQ(EPSIMPORT::RunInfo(*mHost, {good, truncated, missing}, out), 1);
+    EXPECT_EQ(EPSIMPORT::RunInfo(*mHost, files, out), 1);
     std::vector<nlohmann::json> objects;
     std::istringstream lines(out.str());
     for (std::string line; std::getline(lines, line);)
         objects.push_back(nlohmann::json::parse(line));
-    ASSERT_EQ(objects.size(), 3u);
+    ASSERT_EQ(objects.size(), 3 + std::size(titles));
 
     // Texts in UTF-8; the box in points; 300 pixels over 100 points are 216 pixels per inch.
     nlohmann::json expected = nlohmann::json::parse(R"json({"status": 0,
@@ -43,24 +57,11 @@ TEST_F(InfoMode, PrintsOneObjectPerFileWithEveryField) {
     EXPECT_EQ(objects[1]["status"], 2);
     EXPECT_FALSE(objects[1].contains("error"));
     EXPECT_EQ(objects[2], nlohmann::json({{"file", missing}, {"status", 1}, {"error", "file not found"}}));
+    for (std::size_t i = 0; i < std::size(titles); ++i)
+        EXPECT_EQ(objects[3 + i]["title"], titles[i].second) << i;
 
     std::ostringstream sink; // every file scanned with status 0
     EXPECT_EQ(EPSIMPORT::RunInfo(*mHost, {good, good}, sink), 0);
-}
-
-TEST(CommandLine, ModesFilesAndErrors) {
-    const char* info[] = {"epsimport", "--info", "a.eps", "--", "--b.eps"};
-    const EPSIMPORT::CommandLine line = EPSIMPORT::ParseCommandLine(5, info);
-    EXPECT_EQ(line.mode, EPSIMPORT::Mode::Info);
-    EXPECT_EQ(line.files, (std::vector<std::string>{"a.eps", "--b.eps"}));
-    EXPECT_TRUE(line.error.empty());
-    const char* place[] = {"epsimport", "a.eps"};
-    EXPECT_EQ(EPSIMPORT::ParseCommandLine(2, place).mode, EPSIMPORT::Mode::Place);
-    EXPECT_TRUE(EPSIMPORT::ParseCommandLine(2, place).error.empty());
-    const char* noFiles[] = {"epsimport", "--info"};
-    EXPECT_EQ(EPSIMPORT::ParseCommandLine(2, noFiles).error, "no files given");
-    const char* unknown[] = {"epsimport", "--info", "--bogus", "a.eps"};
-    EXPECT_EQ(EPSIMPORT::ParseCommandLine(4, unknown).error, "unknown option --bogus");
 }
 
 } // namespace BRASK::PLUGIN::TEST

@@ -3,7 +3,6 @@
 #include "HostTestSupport.h"
 
 #include <cstdio>
-#include <thread>
 
 namespace BRASK::HOST::TEST {
 namespace {
@@ -48,7 +47,7 @@ protected:
                                   : service->CreateCompositeGraphic(*mHost, data, graphic, type, nullptr);
     }
     TInterfacePtr<ICompositeGraphic> CreateFrom(const std::string& pdf) {
-        auto provider = MemoryProvider(Bytes(pdf));
+        auto provider = MemorySource(pdf);
         TInterfacePtr<ICompositeGraphic> graphic;
         EXPECT_EQ(CreateFrom(*provider, graphic), kOK);
         return graphic;
@@ -96,7 +95,7 @@ TEST_F(DiscoveryServiceTest, RefusedDataGivesNoGraphicAndOneLoggedReason) {
     };
     for (const auto& [bytes, type, status, message] : cases) {
         LogCapture log;
-        auto provider = MemoryProvider(Bytes(bytes));
+        auto provider = MemorySource(bytes);
         TInterfacePtr<ICompositeGraphic> graphic;
         EXPECT_EQ(CreateFrom(*provider, graphic, type), status) << bytes;
         EXPECT_FALSE(graphic);
@@ -179,20 +178,6 @@ TEST_F(DiscoveryServiceTest, TileAdaptorChainFindsInterfacesDownTheChainAndRefus
         EXPECT_EQ(next, nullptr);
     }
     EXPECT_EQ(a->ForwardToTileAdaptor(nullptr, nullptr, nullptr), 0);
-}
-
-TEST_F(DiscoveryServiceTest, ManyThreadsShareTheHostAndItsService) {
-    const std::string pdf = MakePdf("/MediaBox [0 0 72 36]");
-    std::vector<std::thread> threads;
-    std::vector<int> made(4, 0);
-    for (int t = 0; t < 4; ++t)
-        threads.emplace_back([&, t] {
-            for (int i = 0; i < 25; ++i)
-                made[t] += SizeOf(pdf) == std::make_pair(72.0f, 36.0f) ? 1 : 0;
-        });
-    for (std::thread& thread : threads)
-        thread.join();
-    EXPECT_EQ(made, std::vector<int>(4, 25));
 }
 
 } // namespace

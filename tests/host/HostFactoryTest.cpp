@@ -9,28 +9,6 @@ namespace {
 
 using HostFactoryTest = HostTest;
 
-TEST_F(HostFactoryTest, EveryClassIdMakesAFreshObjectOfItsInterface) {
-    const std::pair<GUID, GUID> classes[] = {
-        {CLSID::SystemDirContainer, FILE_SYS::ISystemDirContainer::IID},
-        {CLSID::URI, IO::IURI::IID},
-        {CLSID::URIRegistry, IO::IURIRegistry::IID},
-        {CLSID::PersistentDictionary, IDictionary::IID},
-        {CLSID::Tile, GRAPHICS::ITile::IID},
-        {CLSID::SystemFile, FILE_SYS::IFile::IID},
-        {CLSID::SystemDir, FILE_SYS::IDir::IID},
-        {CLSID::MemoryDataProvider, IO::IMemoryDataProvider::IID},
-        {CLSID::PhotoShopResourceParser, GRAPHICS::IPhotoShopResourceParser::IID},
-        {CLSID::GuidList, IGuidList::IID},
-    };
-    for (const auto& [classId, interfaceId] : classes) {
-        SCOPED_TRACE(classId.ToString());
-        const auto first = Make<IObject>(classId), second = Make<IObject>(classId);
-        ASSERT_TRUE(first && second);
-        EXPECT_NE(first.Get(), second.Get());
-        EXPECT_EQ(*first->GetIID(), interfaceId);
-    }
-}
-
 TEST_F(HostFactoryTest, GraphicsEnvironmentIsSharedAndItsServiceOutlivesTheCallersReference) {
     auto first = Make<GRAPHICS::IGraphicsEnvironment>(CLSID::GraphicsEnvironment);
     auto second = Make<GRAPHICS::IGraphicsEnvironment>(CLSID::GraphicsEnvironment);
@@ -87,11 +65,6 @@ TEST_F(HostFactoryTest, TileInitRejectsBadBoundsAndKeepsTheOldOnes) {
         const GRAPHICS::Rect<float> kept = tile->GetBounds();
         EXPECT_TRUE(kept.top == 1 && kept.left == 2 && kept.bottom == 3 && kept.right == 4);
     }
-    {
-        auto dictionary = Make<IDictionary>(CLSID::PersistentDictionary);
-        tile->AttachInterface(dictionary.Get(), CLSID::ConnectionSpaceKey);
-    }
-    EXPECT_EQ(*FindAttached<IDictionary>(*tile, CLSID::ConnectionSpaceKey)->GetIID(), IDictionary::IID);
 }
 
 TEST_F(HostFactoryTest, GuidListKeepsItsOwnCopies) {

@@ -31,14 +31,6 @@ protected:
 
     std::string TempPath(const std::string& name) const { return mTempDir + "/" + name; }
 
-    // An initialised memory provider over `bytes`.
-    TInterfacePtr<IO::IMemoryDataProvider> MemoryProvider(const std::vector<std::uint8_t>& bytes) {
-        auto provider = Make<IO::IMemoryDataProvider>(CLSID::MemoryDataProvider);
-        EXPECT_EQ(provider->Init(bytes.data(), static_cast<std::int32_t>(bytes.size())), kOK);
-        EXPECT_EQ(provider->Open(0), kOK);
-        return provider;
-    }
-
     std::string mTempDir;
 };
 

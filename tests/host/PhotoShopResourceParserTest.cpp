@@ -68,7 +68,7 @@ protected:
     TInterfacePtr<IPhotoShopResourceParser> Parse(const Block& block, float width, float height,
                                                   Status* status = nullptr,
                                                   std::uint32_t length = UINT32_MAX) {
-        auto provider = MemoryProvider(block);
+        auto provider = MemorySource(std::string(block.begin(), block.end()));
         auto parser = Make<IPhotoShopResourceParser>(CLSID::PhotoShopResourceParser);
         const Status s = parser->Parse(
             provider.Get(), length == UINT32_MAX ? static_cast<std::uint32_t>(block.size()) : length, width,
@@ -181,10 +181,10 @@ TEST_F(PhotoShopParserTest, TruncatedBlocksNeverReadOutsideTheData) {
 
 TEST_F(PhotoShopParserTest, BadArgumentsAndReparsingDropEarlierResults) {
     const Block good = Clipped("Clip", Triangle());
-    auto provider = MemoryProvider(good);
+    auto provider = MemorySource(std::string(good.begin(), good.end()));
     auto parser = Make<IPhotoShopResourceParser>(CLSID::PhotoShopResourceParser);
     const auto parse = [&](float width, float height) {
-        EXPECT_EQ(provider->Open(0), kOK);
+        EXPECT_EQ(provider->SetPosition(0, IO::IDataProvider::kFromStart), kOK);
         return parser->Parse(provider.Get(), static_cast<std::uint32_t>(good.size()), width, height);
     };
     ASSERT_EQ(parse(10, 10), kOK);
