@@ -1,12 +1,10 @@
 // epsimport's placing mode, run as a program the way a user runs it, its command line and its choices of
 // output names and failure texts.
-#include "../support/Command.h"
 #include "ToolRun.h"
 
 #include "CommandLine.h"
 #include "FailureCause.h"
 #include "PlaceMode.h"
-#include "brask/FilterKeys.h"
 
 #include <gtest/gtest.h>
 
@@ -34,7 +32,7 @@ const char* const kSampleLine =
 
 } // namespace
 
-TEST_F(Epsimport, PlacesTheSampleOnBothPathsAndWritesItsPDF) {
+TEST_F(Epsimport, PlacesTheSampleAndAnSvgAndWritesTheirPDFs) {
     auto expected = nlohmann::json::parse(kSampleLine);
     expected["file"] = kSample;
     expected["pdf"] = Path("sample.pdf");
@@ -44,14 +42,6 @@ TEST_F(Epsimport, PlacesTheSampleOnBothPathsAndWritesItsPDF) {
     EXPECT_EQ(std::system(("qpdf --check " + Quoted(Path("sample.pdf")) + " >/dev/null").c_str()), 0);
     EXPECT_NE(BRASK::TEST::Capture("pdftotext " + Quoted(Path("sample.pdf")) + " -").find("Brask EPS sample"),
               std::string::npos);
-
-    // The interpreter reports the colour spaces it met while distilling.
-    expected["colorSpaces"] = {COLORSPACE::kCMYK, COLORSPACE::kSeparation, COLORSPACE::kRGB,
-                               COLORSPACE::kGray};
-    expected["pdf"] = nullptr;
-    const auto distilled = RunEpsimport("--interpreter --draft " + Quoted(kSample));
-    ASSERT_EQ(distilled.exitStatus, 0) << distilled.raw;
-    EXPECT_EQ(distilled.lines, std::vector<nlohmann::json>{expected});
 
     // --interpreter concerns EPS: the SVG still goes through the converter, as a host would send it.
     const std::string svg = WriteFile("icon.svg", kIcon);
@@ -122,34 +112,6 @@ TEST_F(Epsimport, FailuresNameTheirCause) {
     }
 }
 
-TEST_F(Epsimport, InfoPassesUTF8AndReadsOtherTextAsWindows1252) {
-    struct Case {
-        std::string title;    // as the file holds it
-        std::string expected; // as --info prints it
-    };
-    const std::string a254(254, 'A');
-    const std::vector<Case> cases = {
-        {"Caf\xC3\xA9 \xE2\x9C\x93 \xE6\x97\xA5\xE6\x9C\xAC",
-         "Caf\xC3\xA9 \xE2\x9C\x93 \xE6\x97\xA5\xE6\x9C\xAC"},
-        {"Caf\xE9 \x80", "Caf\xC3\xA9 \xE2\x82\xAC"},
-        {"\xC3\xA9t\xC3",
-         "\xC3\x83\xC2\xA9t\xC3\x83"}, // ends inside a character without being cut: not UTF-8
-        // Cut at the field's 255 bytes inside "é": the piece is dropped.
-        {"\xC3\xA9" + a254.substr(2) + "\xC3\xA9", "\xC3\xA9" + a254.substr(2)},
-        // Cut the same way with no UTF-8 character before: read as Windows-1252.
-        {a254 + "\xC3\xA9", a254 + "\xC3\x83"},
-    };
-    std::string files;
-    for (std::size_t i = 0; i < cases.size(); ++i)
-        files += " " + Quoted(WriteFile("t" + std::to_string(i) + ".eps",
-                                        "%!PS-Adobe-3.0 EPSF-3.0\n%%Title: " + cases[i].title +
-                                            "\n%%BoundingBox: 0 0 1 1\n"));
-    const auto result = RunEpsimport("--info" + files);
-    ASSERT_EQ(result.lines.size(), cases.size()) << result.raw;
-    for (std::size_t i = 0; i < cases.size(); ++i)
-        EXPECT_EQ(result.lines[i]["title"], cases[i].expected) << i;
-}
-
 TEST_F(Epsimport, FontSubstitutionsAreListedAndStrictFontsRefusesThem) {
     const std::string header = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 200 50\n%%EndComments\n";
     const std::string missing = WriteFile(
@@ -195,12 +157,13 @@ TEST(CommandLineOptions, ParsedAsGiven) {
         return ParseCommandLine(static_cast<int>(args.size()), args.data());
     };
     const CommandLine line = parse({"--interpreter", "--draft", "-v", "--type", "svg", "--output-dir", "out",
-                                    "-j", "3", "a", "--strict-fonts"});
+                                    "-j", "3", "a", "--strict-fonts", "--", "--b"});
     EXPECT_TRUE(line.error.empty()) << line.error;
     EXPECT_TRUE(line.mode == Mode::Place && line.interpreter && line.draft && line.verbose &&
                 line.strictFonts);
     EXPECT_TRUE(line.type == FileType::SVG && line.outputDir == "out" && line.jobs == 3);
-    EXPECT_EQ(line.files, std::vector<std::string>{"a"});
+    EXPECT_EQ(line.files, (std::vector<std::string>{"a", "--b"}));
+    EXPECT_TRUE(parse({"--info", "a"}).mode == Mode::Info && parse({"--info", "a"}).error.empty());
     const CommandLine preview =
         parse({"--preview", "a.png", "--dpi", "150", "--cmyk", "--translate", "x.eps"});
     EXPECT_TRUE(preview.error.empty() && preview.mode == Mode::Preview && preview.preview == "a.png");
@@ -224,6 +187,8 @@ TEST(CommandLineOptions, ParsedAsGiven) {
         {{"a", "-o"}, "-o needs a value"},
         {{"--info", "--interpreter", "a"}, "--info takes no placing options"},
         {{"--info", "-j", "2", "a"}, "--info takes no placing options"},
+        {{"--info"}, "no files given"},
+        {{"--info", "--bogus", "a"}, "unknown option --bogus"},
         {{"--preview", "p.png", "-j", "2", "a"}, only},
         {{"--preview", "a.png", "-o", "b.pdf", "x.eps"}, only},
         {{"--preview", "a.png", "x.eps", "y.eps"}, one},

@@ -1,12 +1,11 @@
 // Runs the epsimport program as a user does and reads back its JSON lines.
 #pragma once
 
+#include "../support/Command.h"
 #include "../support/Fixture.h"
 
 #include <nlohmann/json.hpp>
 
-#include <array>
-#include <cstdio>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -26,13 +25,9 @@ inline ToolResult RunEpsimport(const std::string& arguments, bool json = true,
                                const std::string& environment = std::string(),
                                const std::string& errorPath = "/dev/null") {
     ToolResult result;
-    const std::string command =
-        environment + " " + std::string(BRASK_EPSIMPORT) + " " + arguments + " 2>'" + errorPath + "'";
-    FILE* pipe = popen(command.c_str(), "r");
-    std::array<char, 8192> chunk{};
-    while (pipe != nullptr && std::fgets(chunk.data(), chunk.size(), pipe) != nullptr)
-        result.raw += chunk.data();
-    const int status = pipe != nullptr ? pclose(pipe) : -1;
+    int status = -1;
+    result.raw =
+        Capture(environment + " " + BRASK_EPSIMPORT + " " + arguments + " 2>'" + errorPath + "'", &status);
     result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     std::istringstream lines(result.raw);
     for (std::string line; json && std::getline(lines, line);)
