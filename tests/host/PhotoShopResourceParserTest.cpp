@@ -90,30 +90,23 @@ std::string Anchors(const IPathCollection& path) {
     return out.str();
 }
 
-TEST_F(PhotoShopParserTest, ClippingPathIsDecodedIntoPixels) {
-    Status status = -1;
-    auto parser = Parse(Resource(1005, "", Block(16, 1)) + Clipped("Clip", Triangle()), 200, 100, &status);
-    EXPECT_EQ(status, kOK);
-    IPathCollection* path = parser->GetClippingPath();
-    ASSERT_NE(path, nullptr);
-    // x = horizontal × width, y = vertical × height; control points may leave the image.
-    EXPECT_EQ(Anchors(*path), "closed: 100,25 50,75 175,75");
-    const GRAPHICS::PathKnot last = path->GetKnot(0, 2);
-    EXPECT_TRUE(last.in.x == 150 && last.in.y == 75 && last.out.x == 300 && last.out.y == -50);
-    // Out-of-range questions answer nothing.
-    EXPECT_TRUE(!path->IsSubpathClosed(1) && path->GetKnotCount(1) == 0u);
-    EXPECT_TRUE(path->GetKnot(0, 3).anchor.x == 0 && path->GetKnot(5, 0).anchor.x == 0);
-}
-
 TEST_F(PhotoShopParserTest, TheNamedPathIsChosenAmongSeveralAndLengthRecordsBoundTheKnots) {
-    const Block open = Record(3, 2) + Knot(4, {0, 0, 0.5, 0.5, 0, 0}) + Knot(5, {0, 0, 1.0, 1.0, 0, 0}) +
-                       Record(0, 1) + Knot(1, {0, 0, 0.125, 0.25, 0, 0});
+    // A fill-rule record first; points as fractions of the picture, control points outside it.
+    const Block open = Record(6) + Record(3, 2) + Knot(4, {0.25, 0.75, 0.5, 0.5, -0.5, 1.5}) +
+                       Knot(5, {0, 0, 1.0, 1.0, 0, 0}) + Record(0, 1) + Knot(1, {0, 0, 0.125, 0.25, 0, 0});
     // Names of odd and even padded length on either side.
     auto parser = Parse(Resource(2000, "Path A", Triangle()) + Resource(2001, "Second", open) +
                             Resource(2999, "", ClipName("Second")) + Resource(1036, "x", Block(5, 7)),
                         40, 20);
-    ASSERT_NE(parser->GetClippingPath(), nullptr);
-    EXPECT_EQ(Anchors(*parser->GetClippingPath()), "open: 20,10 40,20 closed: 10,2.5");
+    const IPathCollection* path = parser->GetClippingPath();
+    ASSERT_NE(path, nullptr);
+    // x = horizontal × width, y = vertical × height.
+    EXPECT_EQ(Anchors(*path), "open: 20,10 40,20 closed: 10,2.5");
+    const GRAPHICS::PathKnot first = path->GetKnot(0, 0);
+    EXPECT_TRUE(first.in.x == 30 && first.in.y == 5 && first.out.x == 60 && first.out.y == -10);
+    // Out-of-range questions answer nothing.
+    EXPECT_TRUE(!path->IsSubpathClosed(2) && path->GetKnotCount(2) == 0u);
+    EXPECT_TRUE(path->GetKnot(0, 2).anchor.x == 0 && path->GetKnot(5, 0).anchor.x == 0);
 
     Block lying =
         Knot(1, {0.5, 0.5, 0.5, 0.5, 0.5, 0.5}) + Record(0, 2); // a knot before any subpath: ignored
