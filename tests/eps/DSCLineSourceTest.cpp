@@ -79,7 +79,8 @@ TEST_F(DSCLines, TrailerIsSearchedBackwardBlockByBlock) {
     // A carriage return alone ends the line before; trailing blanks are allowed after the marker; reading
     // goes on after it.
     const std::string head = "%!PS-Adobe-3.0\n%%BoundingBox: (atend)\n%%EndComments\nnewpath\r";
-    auto provider = FileSource(WriteFile("trailer.eps", head + "%%Trailer \t \r\n%%BoundingBox: 1 2 3 4\n%%EOF\n"));
+    auto provider =
+        FileSource(WriteFile("trailer.eps", head + "%%Trailer \t \r\n%%BoundingBox: 1 2 3 4\n%%EOF\n"));
     LineReading lines(provider.Get());
     ASSERT_EQ(lines.Trailer(), DSCNoError);
     EXPECT_EQ(lines.Text(), "%%Trailer \t \r");
