@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <unistd.h>
 
@@ -21,43 +22,23 @@ struct PdfFont {
     std::string name; // without the subset prefix
     std::string type;
     bool embedded = false;
-    bool operator==(const PdfFont& other) const {
-        return name == other.name && type == other.type && embedded == other.embedded;
-    }
+    bool operator==(const PdfFont&) const = default;
     friend void PrintTo(const PdfFont& font, std::ostream* out) {
         *out << font.name << " (" << font.type << (font.embedded ? ", embedded)" : ")");
     }
 };
 
-std::string Trimmed(const std::string& text) {
-    const auto first = text.find_first_not_of(' ');
-    return first == std::string::npos ? std::string()
-                                      : text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-// The fonts pdffonts lists; its columns are as wide as the dashes under the header.
+// The fonts pdffonts lists (name, type, encoding, emb, sub, uni, object, generation), without subset
+// prefixes.
 std::vector<PdfFont> FontsOf(const std::string& pdf) {
+    static const std::regex row(
+        R"(^(?:[A-Z]{6}\+)?(\S+) +(.+?) +\S+ +(yes|no) +(?:yes|no) +(?:yes|no) +\d+ +\d+$)");
     std::vector<PdfFont> fonts;
     std::istringstream lines(TEST::Capture("pdffonts '" + pdf + "' 2>/dev/null"));
-    std::string header, dashes, line;
-    std::getline(lines, header);
-    std::getline(lines, dashes);
-    std::vector<std::pair<std::size_t, std::size_t>> columns; // start, length
-    for (std::size_t start = 0; (start = dashes.find('-', start)) != std::string::npos;) {
-        const std::size_t end = std::min(dashes.find(' ', start), dashes.size());
-        columns.emplace_back(start, end - start);
-        start = end;
-    }
-    while (std::getline(lines, line) && columns.size() >= 4) {
-        const auto column = [&](std::size_t i) {
-            return Trimmed(columns[i].first < line.size() ? line.substr(columns[i].first, columns[i].second)
-                                                          : "");
-        };
-        PdfFont font{column(0), column(1), column(3) == "yes"};
-        if (font.name.size() > 7 && font.name[6] == '+') // subset prefix
-            font.name = font.name.substr(7);
-        fonts.push_back(font);
-    }
+    std::smatch match;
+    for (std::string line; std::getline(lines, line);)
+        if (std::regex_match(line, match, row))
+            fonts.push_back({match[1], match[2], match[3] == "yes"});
     return fonts;
 }
 
