@@ -4,7 +4,6 @@
 #include "../support/PdfRaster.h"
 #include "PluginHost.h"
 
-#include <algorithm>
 #include <fstream>
 #include <map>
 #include <regex>

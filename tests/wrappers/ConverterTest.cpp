@@ -1,5 +1,4 @@
-// The converter wrapper through its six entry points, and its bounding-box scanner.
-#include "EpsSection.h"
+// The converter wrapper's conversions. (Its section and box reader on real DOS binary files: tests/fidelity.)
 #include "PdfInspect.h"
 #include "WrapperLibraries.h"
 
@@ -109,52 +108,16 @@ TEST_F(ConverterTest, SvgWithoutASizeGetsThePageOfItsDrawing) {
 }
 
 TEST_F(ConverterTest, UnusableInputFailsWithoutOutput) {
-    const struct {
-        const char* name;
-        const char* bytes; // null: no such file
-        bool eps;
-    } cases[] = {
-        {"broken.svg", "<svg xmlns='http://www.w3.org/2000/svg' width='10' height='10'><rect", false},
-        {"nobox.eps", "%!PS-Adobe-3.0 EPSF-3.0\n0 0 10 10 rectfill\n", true},
-        {"absent.eps", nullptr, true},
-        {"error.eps", "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 10 10\nnosuchop\n", true}};
-    for (const auto& c : cases) {
-        const std::string source = c.bytes != nullptr ? WriteFile(c.name, c.bytes) : Out(c.name);
-        EXPECT_EQ(SaveAsPdf(source, Out("out.pdf"), c.eps), kCallasFailed) << c.name;
-        EXPECT_FALSE(FileExists(Out("out.pdf"))) << c.name;
+    // An EPS without a box, a file that is not there (broken SVG and failing PostScript: OutputPathTest).
+    for (const std::string& source :
+         {WriteFile("nobox.eps", "%!PS-Adobe-3.0 EPSF-3.0\n0 0 10 10 rectfill\n"), Out("absent.eps")}) {
+        EXPECT_EQ(SaveAsPdf(source, Out("out.pdf")), kCallasFailed) << source;
+        EXPECT_FALSE(FileExists(Out("out.pdf"))) << source;
     }
     EXPECT_EQ(
         Callas()->SaveAsPDF(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0, 1, Out("x.pdf").c_str()),
         kCallasBadParameter);
     EXPECT_EQ(SaveAsPdf(mPicture, ""), kCallasBadParameter);
-}
-
-TEST_F(ConverterTest, TheOtherEntryPointsAreNotSupported) {
-    EXPECT_EQ(Callas()->AddColorBar("a.pdf", "b.pdf"), kCallasNotSupported);
-    EXPECT_EQ(Callas()->CertifyPDF("a.pdf", "p.kfp", "r.xml"), kCallasNotSupported);
-    EXPECT_EQ(Callas()->CropPDFToBBox("a.pdf", "b.pdf"), kCallasNotSupported);
-    EXPECT_EQ(Callas()->ExecuteProfile("a.pdf", "p.kfp", "b.pdf"), kCallasNotSupported);
-    EXPECT_EQ(Callas()->InitCallas(nullptr, nullptr), kCallasOK) << "a second InitCallas must succeed too";
-}
-
-TEST_F(ConverterTest, FindsThePostScriptSectionBehindADosHeader) {
-    // The box is the one the plug-in's DSC reader reports: the high-resolution one here. (The reader's
-    // handling of binary headers is tested in tests/eps.)
-    const std::string postScript =
-        "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 10 20 400 300\n%%HiResBoundingBox: 10.5 20 399.25 300\n"
-        "%%EndComments\n";
-    const std::string header = std::string("\xC5\xD0\xD3\xC6\x1E\0\0\0", 8) + char(postScript.size()) +
-                               std::string(19, '\0') + "\xFF\xFF";
-    std::string error;
-    const auto section = BRASK::WRAPPERS::ReadEpsSection(WriteFile("dos.eps", header + postScript), error);
-    ASSERT_TRUE(section.has_value()) << error;
-    EXPECT_EQ(section->offset, 30u);
-    EXPECT_EQ(section->length, postScript.size());
-    ASSERT_TRUE(section->box.has_value());
-    EXPECT_DOUBLE_EQ(section->box->left, 10.5);
-    EXPECT_DOUBLE_EQ(section->box->bottom, 20);
-    EXPECT_DOUBLE_EQ(section->box->right, 399.25);
-    EXPECT_DOUBLE_EQ(section->box->top, 300);
 }
 
 TEST_F(ConverterTest, AnInterpreterStartedByAThreadThatEndedKeepsServing) {
@@ -189,9 +152,7 @@ TEST_F(ConverterTest, BothWrappersWarnOfEveryFontSubstitutionOfEachJob) {
         const char* label;
         std::string body;
         std::vector<std::string> warnings; // in the order the job asked for the fonts
-    } rows[] = {{"findfont",
-                 "/NoSuchFont-Regular findfont 20 scalefont setfont 10 10 moveto (Missing) show\n",
-                 {warn("NoSuchFont-Regular")}},
+    } rows[] = {// (A missing font asked for by findfont and selectfont: tests/epsimport.)
                 // Asked for twice, inside the job's own save and restore, through every way of asking.
                 {"ways",
                  "save /Gone-A findfont pop restore /Gone-B /Font findresource pop /Gone-C 10 selectfont\n"
