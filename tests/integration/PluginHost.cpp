@@ -32,13 +32,9 @@ Placement PluginHost::Place(const std::string& path, bool interpreter, bool svg)
     IO::CreateURI(mHost.Get(), uri, CoreString::FromUTF8(path));
     TInterfacePtr<IO::IDataProvider> source;
     IO::CreateUriDataProvider(mHost.Get(), source, *uri, IO::kReadOnlyMode, nullptr);
-    if (!source)
-        return Placement{};
-    return PlaceFrom(*source, interpreter, svg);
-}
-
-Placement PluginHost::PlaceFrom(IO::IDataProvider& source, bool interpreter, bool svg) {
     Placement placement;
+    if (!source)
+        return placement;
     IObject* object = nullptr;
     mGetClassObject(&CLSID::EPSCompositeGraphic, nullptr, &object);
     TInterfacePtr<IObject> owned;
@@ -53,7 +49,7 @@ Placement PluginHost::PlaceFrom(IO::IDataProvider& source, bool interpreter, boo
         options->SetBool(OPTIONKEY::kUseInterpreter, true);
     if (svg)
         options->SetUInt32(OPTIONKEY::kFileType, GRAPHICS::kTypeSVG);
-    placement.status = placement.graphic->Init(*mHost, source, options.Get());
+    placement.status = placement.graphic->Init(*mHost, *source, options.Get());
     placement.dictionary = FindAttached<IDictionary>(*placement.graphic, CLSID::FilterDictionaryKey);
     GRAPHICS::HELPER::CreateTile(mHost.Get(), {0, 0, 1, 1}, placement.tile);
     if (placement.tile && placement.graphic->AdaptTile(nullptr, placement.tile.Get()) == kOK)

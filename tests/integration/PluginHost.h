@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace BRASK::TEST {
 
@@ -29,6 +30,13 @@ struct Placement {
             dictionary->GetFloat(key, value);
         return value;
     }
+    std::vector<std::uint8_t> Bytes(std::int32_t key) const {
+        const std::uint8_t* data = nullptr;
+        std::uint32_t length = 0;
+        if (dictionary == nullptr || dictionary->GetBytes(key, &data, &length) != kOK)
+            return {};
+        return {data, data + length};
+    }
 };
 
 class PluginHost {
@@ -37,12 +45,10 @@ public:
 
     // Places the file through the plug-in; `interpreter` sets option 2009, `svg` the file type.
     Placement Place(const std::string& path, bool interpreter, bool svg = false);
-    Placement PlaceFrom(IO::IDataProvider& source, bool interpreter, bool svg = false);
 
     // Writes the placement's PDF (from its connection space) into the output folder.
     std::string SavePDF(const Placement& placement, const std::string& name) const;
 
-    HOST::Host& Host() { return *mHost; }
     const std::filesystem::path& TemporaryFolder() const { return mTemp.Path(); }
     // Where tests write what they take out of a placement.
     const std::filesystem::path& OutputFolder() const { return mOutputs.Path(); }

@@ -6,17 +6,13 @@
 #include <qpdf/QPDFPageObjectHelper.hh>
 
 #include <algorithm>
-#include <cctype>
-#include <cstdio>
 #include <set>
-#include <sys/wait.h>
 
 namespace BRASK::TEST {
 
 namespace {
 
-void CollectFonts(QPDFObjectHandle resources, std::set<std::string>& fonts, bool& embedded,
-                  std::set<std::string>& files, int depth) {
+void CollectFonts(QPDFObjectHandle resources, std::set<std::string>& fonts, bool& embedded, int depth) {
     if (depth > 6 || !resources.isDictionary())
         return;
     QPDFObjectHandle fontDict = resources.getKey("/Font");
@@ -35,10 +31,6 @@ void CollectFonts(QPDFObjectHandle resources, std::set<std::string>& fonts, bool
                 if (descendants.isArray() && descendants.getArrayNItems() > 0)
                     descriptor = descendants.getArrayItem(0).getKey("/FontDescriptor");
             }
-            for (const char* kind : {"/FontFile", "/FontFile2", "/FontFile3"}) {
-                if (descriptor.isDictionary() && descriptor.hasKey(kind) && base.isName())
-                    files.insert(base.getName() + " " + (kind + 1));
-            }
             if (subtype.isName() && subtype.getName() != "/Type3" && descriptor.isDictionary() &&
                 !descriptor.hasKey("/FontFile") && !descriptor.hasKey("/FontFile2") &&
                 !descriptor.hasKey("/FontFile3"))
@@ -51,7 +43,7 @@ void CollectFonts(QPDFObjectHandle resources, std::set<std::string>& fonts, bool
             QPDFObjectHandle x = xobjects.getKey(key);
             if (x.isStream() && x.getDict().getKey("/Subtype").isName() &&
                 x.getDict().getKey("/Subtype").getName() == "/Form")
-                CollectFonts(x.getDict().getKey("/Resources"), fonts, embedded, files, depth + 1);
+                CollectFonts(x.getDict().getKey("/Resources"), fonts, embedded, depth + 1);
         }
     }
 }
@@ -87,32 +79,14 @@ PdfFacts InspectPdf(const std::string& path) {
             std::shared_ptr<Buffer> data = stream.getStreamData(qpdf_dl_generalized);
             facts.content.append(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
         }
-        std::set<std::string> fonts, files;
-        CollectFonts(pages.front().getAttribute("/Resources", false), fonts, facts.AllFontsEmbedded, files,
-                     0);
+        std::set<std::string> fonts;
+        CollectFonts(pages.front().getAttribute("/Resources", false), fonts, facts.AllFontsEmbedded, 0);
         facts.fonts.assign(fonts.begin(), fonts.end());
-        facts.fontFiles.assign(files.begin(), files.end());
         facts.ok = true;
     } catch (const std::exception& e) {
         facts.error = e.what();
     }
     return facts;
-}
-
-std::string RunCommand(const std::string& command, int& exitCode) {
-    std::string output;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        exitCode = -1;
-        return output;
-    }
-    char buffer[4096];
-    std::size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        output.append(buffer, n);
-    const int status = pclose(pipe);
-    exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return output;
 }
 
 bool QpdfAccepts(const std::string& path, std::string& report) {
@@ -124,21 +98,6 @@ bool QpdfAccepts(const std::string& path, std::string& report) {
 std::string PdfToText(const std::string& path) {
     int code = 0;
     return RunCommand("pdftotext -q " + ShellQuote(path) + " - 2>/dev/null", code);
-}
-
-std::vector<std::string> Words(const std::string& text) {
-    std::set<std::string> words;
-    std::string word;
-    for (char c : text + " ") {
-        if (std::isalpha(static_cast<unsigned char>(c))) {
-            word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        } else {
-            if (word.size() >= 3)
-                words.insert(word);
-            word.clear();
-        }
-    }
-    return {words.begin(), words.end()};
 }
 
 } // namespace BRASK::TEST

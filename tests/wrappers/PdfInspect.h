@@ -2,7 +2,10 @@
 // `qpdf --check`, text through `pdftotext`.
 #pragma once
 
+#include "../support/Command.h"
 #include "../support/PdfRaster.h"
+
+#include <sys/wait.h>
 
 #include <string>
 #include <vector>
@@ -18,18 +21,20 @@ struct PdfFacts {
     std::string content;            // the first page's content, decoded
     std::vector<std::string> fonts; // BaseFont names on the first page, forms included, sorted
     bool AllFontsEmbedded = true;
-    std::vector<std::string> fontFiles; // "BaseFont FontFile2" for each embedded font
 };
 
 PdfFacts InspectPdf(const std::string& path);
 
-// Runs a shell command, returns its standard output; `exitCode` receives the exit status.
-std::string RunCommand(const std::string& command, int& exitCode);
+// Runs a shell command, returns its standard output; `exitCode` receives the exit status (-1: none).
+inline std::string RunCommand(const std::string& command, int& exitCode) {
+    int status = -1;
+    std::string output = Capture(command, &status);
+    exitCode = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return output;
+}
 
 // `qpdf --check` accepts the file (exit status 0).
 bool QpdfAccepts(const std::string& path, std::string& report);
 std::string PdfToText(const std::string& path);
-// The words (3+ letters) a text extraction holds.
-std::vector<std::string> Words(const std::string& text);
 
 } // namespace BRASK::TEST

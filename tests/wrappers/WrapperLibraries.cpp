@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -144,15 +145,6 @@ int32_t SaveAsPdf(const std::string& source, const std::string& pdf, bool eps, c
                                pdf.c_str());
 }
 
-void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
-bool FileExists(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0;
-}
-
 MessageCapture::MessageCapture(Setter setter) : mSetter(setter != nullptr ? setter : Jaws()->BSetLogger) {
     mSetter(this, &MessageCapture::Receive);
 }
@@ -174,17 +166,16 @@ std::vector<std::string> MessageCapture::Texts(int kind) const {
 }
 
 bool MessageCapture::Contains(const std::string& text) const {
-    for (const std::string& message : Texts())
-        if (message.find(text) != std::string::npos)
-            return true;
-    return false;
+    const std::vector<std::string> texts = Texts();
+    return std::any_of(texts.begin(), texts.end(),
+                       [&](const std::string& m) { return m.find(text) != m.npos; });
 }
 
 std::string MessageCapture::First(const std::string& prefix) const {
-    for (const std::string& message : Texts())
-        if (message.rfind(prefix, 0) == 0)
-            return message;
-    return {};
+    const std::vector<std::string> texts = Texts();
+    const auto found = std::find_if(texts.begin(), texts.end(),
+                                    [&](const std::string& m) { return m.rfind(prefix, 0) == 0; });
+    return found != texts.end() ? *found : std::string();
 }
 
 std::string MessageCapture::All() const {

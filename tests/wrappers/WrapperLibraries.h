@@ -53,8 +53,13 @@ int32_t DistilText(const std::string& postScript, const std::string& pdfPath, do
 int32_t SaveAsPdf(const std::string& source, const std::string& pdf, bool eps = true,
                   const char* options = nullptr);
 
-void WriteBytes(const std::string& path, const std::string& bytes);
-bool FileExists(const std::string& path);
+inline void WriteBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+inline bool FileExists(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::exists(path, error);
+}
 
 // Collects what a wrapper logs while it lives: through the interpreter's BSetLogger, or the setter given.
 class MessageCapture {
