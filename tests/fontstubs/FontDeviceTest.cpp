@@ -35,19 +35,6 @@ protected:
 
 } // namespace
 
-TEST_F(FontDeviceTree, FirstRunMakesTheTreeAndTheCategoryLines) {
-    LogCapture log;
-    FontDevice device(mHost.Get(), mFonts);
-    EXPECT_EQ(Read(Stubs() / "_edir_"), kCategoryLines);
-    for (const auto& dir : {Western(), EastAsian(), FontSet()}) {
-        EXPECT_EQ(Read(dir / "_edir_"), "");
-        EXPECT_TRUE(StubNames(dir).empty());
-    }
-    EXPECT_EQ(mFonts.refreshes, 1);
-    EXPECT_EQ(device.GetFontPathString().GetUTF8String(), FontPath("/usr/share/fonts/"));
-    EXPECT_TRUE(log.Records().empty());
-}
-
 TEST_F(FontDeviceTree, FontFoldersInOrderOfDiscoveryAndTheSystemFolderTwice) {
     mFonts.Add("Alpha", "/fonts/b/alpha.ttf", XF::kXTrueType, false);
     mFonts.Add("Beta", "/fonts/a/beta.ttf", XF::kXTrueType, false);
@@ -120,50 +107,31 @@ TEST_F(FontDeviceTree, AnUnbuildableTreeLeavesTheFontPathStringEmpty) {
     }
 }
 
-TEST_F(FontDeviceTree, StubWriterTextsFoldersAndStatuses) {
-    const std::string pfb = " (r) file /PFBDecode filter cvx exec";
-    struct Row {
-        const char *name, *file;
-        unsigned long type;
-        bool eastAsian;
-        FontStubError status;
-        std::filesystem::path dir;
-        std::string tail; // behind "/" name "  (%psfont%" file ")"; no text at all for status 2005
-    } rows[] = {
-        {"Gothic", "gothic.otf", XF::kXOpenTypePS, true, 0, EastAsian(), kTrueTypeTail},
-        {"Mincho", "mincho.ttf", XF::kXOpenTypeTT, true, 0, EastAsian(), kTrueTypeTail},
-        {"Ryumin-Roman", "ryumin.pfb", XF::kXType1, true, 0, Western(), pfb}, // Type 1: always Western
-        {"Ryumin-Light", "ryumin.otf", XF::kXComposite, true, 2005, EastAsian(), ""},
-        {"Odd", "odd.fon", 4, false, 2005, Western(), ""},
-        // Collections need the extension after the last dot.
-        {"Plain", "ttc", XF::kXTrueType, false, 0, Western(), kTrueTypeTail},
-        {"Dotted", "f.ttc.ttf", XF::kXTrueType, false, 0, Western(), kTrueTypeTail}};
+TEST_F(FontDeviceTree, StubWriterCasesNoInstalledFontReaches) {
     FontDevice device(mHost.Get(), mFonts);
     LogCapture log;
-    for (const Row& row : rows) {
-        EXPECT_EQ(Write(device, row.name, row.name, row.file, row.type, row.eastAsian), row.status)
-            << row.name;
-        EXPECT_EQ(Read(row.dir / (std::string(row.name) + ".ps")),
-                  row.status ? "" : "/" + std::string(row.name) + "  (%psfont%" + row.file + ")" + row.tail);
+    // A type with no stub form: an empty file, no index line.
+    EXPECT_EQ(Write(device, "Odd", "Odd", "odd.fon", 4, false), 2005);
+    EXPECT_EQ(Read(Western() / "Odd.ps"), "");
+    const auto invalid = log.Records();
+    ASSERT_EQ(invalid.size(), 1u);
+    EXPECT_EQ(invalid[0].MessageUTF8(), "Invalid font type");
+    EXPECT_EQ(invalid[0].file, kFontDeviceSource);
+    EXPECT_EQ(invalid[0].function, kFontStubFile);
+    // Collections are told by the extension after the last dot, in any case.
+    for (const char* file : {"ttc", "f.ttc.ttf"}) {
+        EXPECT_EQ(Write(device, file, file, file, XF::kXTrueType, false), 0);
+        EXPECT_EQ(Read(Western() / (std::string(file) + ".ps")),
+                  "/" + std::string(file) + "  (%psfont%" + file + ")" + kTrueTypeTail);
     }
-    // Written once only: a second call with the same names writes nothing.
-    EXPECT_EQ(Write(device, "Gothic", "Gothic", "other.ttf", XF::kXTrueType, true), 2002);
-    EXPECT_EQ(Read(EastAsian() / "Gothic.ps"), "/Gothic  (%psfont%gothic.otf)" + kTrueTypeTail);
-    // The collection test ignores case.
     EXPECT_EQ(Write(device, "MS-Mincho", "MS-Mincho", "MSMINCHO.TTC", XF::kXTrueType, false), 0);
     EXPECT_EQ(Read(FontSet() / "MS-Mincho.ps"),
               "/MS-Mincho  (%psfont%MSMINCHO.TTC) definesfntfontset /FontSet defineresource ");
-    EXPECT_EQ(Read(Western() / "_edir_"), "/Ryumin-Roman  (Ryumin-Roman.ps)\n/Plain  (Plain.ps)\n"
-                                          "/Dotted  (Dotted.ps)\n/MS-Mincho  (MS-Mincho.ps)\n");
-    EXPECT_EQ(Read(EastAsian() / "_edir_"), "/Gothic  (Gothic.ps)\n/Mincho  (Mincho.ps)\n");
+    // Written once only: a second call with the same names writes nothing.
+    EXPECT_EQ(Write(device, "ttc", "ttc", "other.ttf", XF::kXType1, false), 2002);
+    EXPECT_EQ(Read(Western() / "_edir_"),
+              "/ttc  (ttc.ps)\n/f.ttc.ttf  (f.ttc.ttf.ps)\n/MS-Mincho  (MS-Mincho.ps)\n");
     EXPECT_EQ(Read(FontSet() / "_edir_"), "/MS-Mincho  (MS-Mincho.ps)\n");
-    const auto invalid = log.Records();
-    ASSERT_EQ(invalid.size(), 2u);
-    for (const auto& r : invalid) {
-        EXPECT_EQ(r.MessageUTF8(), "Invalid font type");
-        EXPECT_EQ(r.file, kFontDeviceSource);
-        EXPECT_EQ(r.function, kFontStubFile);
-    }
 }
 
 TEST_F(FontDeviceTree, StubWritersRefuseEmptyInputAndReportUnwritableStubs) {
