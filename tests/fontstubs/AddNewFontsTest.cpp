@@ -149,6 +149,18 @@ TEST_F(AddFonts, StaleStubsGoFromAllFoldersButTheirIndexLinesStay) {
     EXPECT_TRUE(std::filesystem::exists(Western() / "Keep,Me.ps"));
 }
 
+TEST_F(AddFonts, CollectionsAreToldByTheLastExtensionInAnyCase) {
+    mFonts.Add("Plain", "/fonts/c/ttc", XF::kXTrueType, false);
+    mFonts.Add("Dotted", "/fonts/c/f.ttc.ttf", XF::kXTrueType, false);
+    mFonts.Add("Upper", "/fonts/c/UPPER.TTC", XF::kXTrueType, false);
+    FontDevice device(mHost.Get(), mFonts);
+    EXPECT_EQ(Read(Western() / "Plain.ps"), "/Plain  (%psfont%ttc)" + kTrueTypeTail);
+    EXPECT_EQ(Read(Western() / "Dotted.ps"), "/Dotted  (%psfont%f.ttc.ttf)" + kTrueTypeTail);
+    EXPECT_EQ(Read(FontSet() / "Upper.ps"),
+              "/Upper  (%psfont%UPPER.TTC) definesfntfontset /FontSet defineresource ");
+    EXPECT_EQ(Read(Western() / "_edir_"), "/Plain  (Plain.ps)\n/Dotted  (Dotted.ps)\n/Upper  (Upper.ps)\n");
+}
+
 TEST_F(AddFonts, Type1FontsByOutlineForm) {
     mFonts.Add("Utopia-Regular", "/fonts/t1/putr.pfa", XF::kXType1Text, false);
     mFonts.Add("Charter-Roman", "/fonts/t1/bchr.pfb", XF::kXType1, true); // Type 1 stubs are Western

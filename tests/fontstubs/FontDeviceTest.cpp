@@ -4,6 +4,7 @@
 #include "FontDevice.h"
 #include "brask/ClassIds.h"
 
+#include <functional>
 #include <optional>
 
 using namespace BRASK;
@@ -47,27 +48,6 @@ TEST_F(FontDeviceTree, FontFoldersInOrderOfDiscoveryAndTheSystemFolderTwice) {
     EXPECT_EQ(Read(Western() / "Delta.ps"), "/Delta  (%psfont%delta.ttf)" + kTrueTypeTail);
 }
 
-TEST_F(FontDeviceTree, MakeEdirEntryWritesOneLineOrRefusesBadInput) {
-    LogCapture log;
-    FontDevice device(mHost.Get(), mFonts);
-    const CoreString dir = device.EAFontsDir();
-    EXPECT_EQ(device.MakeEdirEntry(dir, U("Name"), nullptr), 0);
-    EXPECT_EQ(device.MakeEdirEntry(dir, U("Name"), "WesternFonts"), 0);
-    EXPECT_EQ(device.MakeEdirEntry(CoreString(), U("Name"), nullptr), 2003);
-    EXPECT_EQ(device.MakeEdirEntry(dir, nullptr, nullptr), 2008);
-    EXPECT_EQ(Read(EastAsian() / "_edir_"), "/Name  (Name.ps)\n/Name  (WesternFonts)\n");
-    const auto records = log.Records();
-    ASSERT_EQ(records.size(), 2u);
-    for (const auto& r : records) {
-        EXPECT_EQ(r.MessageUTF8(), "MakeEdirEntry input paramter fails");
-        EXPECT_EQ(r.file, kFontDeviceSource);
-        EXPECT_EQ(r.function, "BRASK::PLUGIN::FontStubError __cdecl BRASK::PLUGIN::FontDevice::MakeEdirEntry("
-                              "const class BRASK::STRING::CoreString &,const unsigned char *,const char *)");
-        EXPECT_EQ(r.type, 2);
-        EXPECT_EQ(r.level, 1);
-    }
-}
-
 TEST_F(FontDeviceTree, AnUnbuildableTreeLeavesTheFontPathStringEmpty) {
     mFonts.Add("Alpha", "/fonts/alpha.ttf", XF::kXTrueType, false);
     { // A file where the shared RIP folder should be: FontStubs cannot be made.
@@ -107,46 +87,45 @@ TEST_F(FontDeviceTree, AnUnbuildableTreeLeavesTheFontPathStringEmpty) {
     }
 }
 
-TEST_F(FontDeviceTree, StubWriterCasesNoInstalledFontReaches) {
+TEST_F(FontDeviceTree, BadInputIsRefusedAndUnwritableStubsAreFailures) {
     FontDevice device(mHost.Get(), mFonts);
     LogCapture log;
-    // A type with no stub form: an empty file, no index line.
-    EXPECT_EQ(Write(device, "Odd", "Odd", "odd.fon", 4, false), 2005);
-    EXPECT_EQ(Read(Western() / "Odd.ps"), "");
-    const auto invalid = log.Records();
-    ASSERT_EQ(invalid.size(), 1u);
-    EXPECT_EQ(invalid[0].MessageUTF8(), "Invalid font type");
-    EXPECT_EQ(invalid[0].file, kFontDeviceSource);
-    EXPECT_EQ(invalid[0].function, kFontStubFile);
-    // Collections are told by the extension after the last dot, in any case.
-    for (const char* file : {"ttc", "f.ttc.ttf"}) {
-        EXPECT_EQ(Write(device, file, file, file, XF::kXTrueType, false), 0);
-        EXPECT_EQ(Read(Western() / (std::string(file) + ".ps")),
-                  "/" + std::string(file) + "  (%psfont%" + file + ")" + kTrueTypeTail);
+    const CoreString dir = device.EAFontsDir();
+    const std::string edir = "MakeEdirEntry input paramter fails",
+                      stub = "CreateFontStubFile input paramter fails";
+    constexpr char kEdirFunction[] =
+        "BRASK::PLUGIN::FontStubError __cdecl BRASK::PLUGIN::FontDevice::MakeEdirEntry("
+        "const class BRASK::STRING::CoreString &,const unsigned char *,const char *)";
+    const struct {
+        std::function<FontStubError()> call;
+        FontStubError status;
+        std::string message;
+        const char* function;
+    } rows[] = {
+        {[&] { return device.MakeEdirEntry(CoreString(), U("Name"), nullptr); }, 2003, edir, kEdirFunction},
+        {[&] { return device.MakeEdirEntry(dir, nullptr, nullptr); }, 2008, edir, kEdirFunction},
+        {[&] { return Write(device, "Foo", "", "foo.ttf", XF::kXTrueType, false); }, 2008, stub,
+         kFontStubFile},
+        {[&] { return Write(device, "", "Foo", "foo.ttf", XF::kXTrueType, false); }, 2008, stub,
+         kFontStubFile},
+        {[&] { return Write(device, "Foo", "Foo", "", XF::kXTrueType, false); }, 2008, stub, kFontStubFile},
+        {[&] { return device.CreateFontStubFile(nullptr, U("Foo"), BXString("f.ttf"), 1, 0); }, 2008, stub,
+         kFontStubFile},
+        {[&] { return device.CreateTTCFontStubFile(nullptr, U("Foo"), 0); }, 2008,
+         "CreateTTCFontStubFile input paramter fails", kTTCStubFile},
+    };
+    for (const auto& row : rows) {
+        log.Clear();
+        EXPECT_EQ(row.call(), row.status) << row.message;
+        const auto records = log.Records();
+        ASSERT_EQ(records.size(), 1u) << row.message;
+        EXPECT_EQ(
+            std::make_tuple(records[0].MessageUTF8(), records[0].function, records[0].file, records[0].type,
+                            records[0].level),
+            std::make_tuple(row.message, std::string(row.function), std::string(kFontDeviceSource), 2, 1));
     }
-    EXPECT_EQ(Write(device, "MS-Mincho", "MS-Mincho", "MSMINCHO.TTC", XF::kXTrueType, false), 0);
-    EXPECT_EQ(Read(FontSet() / "MS-Mincho.ps"),
-              "/MS-Mincho  (%psfont%MSMINCHO.TTC) definesfntfontset /FontSet defineresource ");
-    // Written once only: a second call with the same names writes nothing.
-    EXPECT_EQ(Write(device, "ttc", "ttc", "other.ttf", XF::kXType1, false), 2002);
-    EXPECT_EQ(Read(Western() / "_edir_"),
-              "/ttc  (ttc.ps)\n/f.ttc.ttf  (f.ttc.ttf.ps)\n/MS-Mincho  (MS-Mincho.ps)\n");
-    EXPECT_EQ(Read(FontSet() / "_edir_"), "/MS-Mincho  (MS-Mincho.ps)\n");
-}
-
-TEST_F(FontDeviceTree, StubWritersRefuseEmptyInputAndReportUnwritableStubs) {
-    FontDevice device(mHost.Get(), mFonts);
-    LogCapture log;
-    EXPECT_EQ(Write(device, "Foo", "", "foo.ttf", XF::kXTrueType, false), 2008);
-    EXPECT_EQ(Write(device, "", "Foo", "foo.ttf", XF::kXTrueType, false), 2008);
-    EXPECT_EQ(Write(device, "Foo", "Foo", "", XF::kXTrueType, false), 2008);
-    EXPECT_EQ(device.CreateFontStubFile(nullptr, U("Foo"), BXString("f.ttf"), 1, 0), 2008);
-    EXPECT_EQ(device.CreateTTCFontStubFile(nullptr, U("Foo"), 0), 2008);
+    EXPECT_EQ(Read(EastAsian() / "_edir_"), "");
     EXPECT_TRUE(StubNames(Western()).empty());
-    EXPECT_EQ(log.WithMessage("CreateFontStubFile input paramter fails").size(), 4u);
-    const auto ttc = log.WithMessage("CreateTTCFontStubFile input paramter fails");
-    ASSERT_EQ(ttc.size(), 1u);
-    EXPECT_EQ(ttc[0].function, kTTCStubFile);
 
     // URIs can no longer be made: the member stub is created but cannot be written, which is a failure.
     mHost->RegisterClass(CLSID::URI, []() -> IObject* { return nullptr; });
