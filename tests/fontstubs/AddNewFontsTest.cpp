@@ -105,13 +105,15 @@ TEST_F(AddFonts, CollectionMembersGetMemberAndFontSetStubs) {
 TEST_F(AddFonts, ImitatedStyleSlotsGetNoStub) {
     auto& family = mFonts.Add("Foo-Regular", "/fonts/foo/foo.ttf", XF::kXTrueType, false);
     family.slots[1] = TestFace{"Foo-Bold", "/fonts/foo/foob.ttf", false};
-    auto& italicOnly = mFonts.Add("Bar-Italic", "/fonts/bar/bari.ttf", XF::kXTrueType, false);
-    std::swap(italicOnly.slots[0], italicOnly.slots[2]);
+    family.slots[2] = TestFace{"Foo-Italic", "/fonts/foo/fooi.ttf", false};
+    auto& boldItalicOnly = mFonts.Add("Bar-BoldItalic", "/fonts/bar/barbi.ttf", XF::kXTrueType, false);
+    std::swap(boldItalicOnly.slots[0], boldItalicOnly.slots[3]);
     FontDevice device(mHost.Get(), mFonts);
     EXPECT_EQ(StubNames(Western()),
               (Names{"Foo-Regular.ps", "Foo,Regular.ps", "FooRegular.ps", "Foo-Bold.ps", "Foo,Bold.ps",
-                     "FooBold.ps", "Bar-Italic.ps", "Bar,Italic.ps", "BarItalic.ps"}));
-    EXPECT_EQ(Read(Western() / "Bar-Italic.ps"), "/Bar-Italic  (%psfont%bari.ttf)" + kTrueTypeTail);
+                     "FooBold.ps", "Foo-Italic.ps", "Foo,Italic.ps", "FooItalic.ps", "Bar-BoldItalic.ps",
+                     "Bar,BoldItalic.ps", "BarBoldItalic.ps"}));
+    EXPECT_EQ(Read(Western() / "Bar-BoldItalic.ps"), "/Bar-BoldItalic  (%psfont%barbi.ttf)" + kTrueTypeTail);
 }
 
 TEST_F(AddFonts, StaleStubsGoFromAllFoldersButTheirIndexLinesStay) {
