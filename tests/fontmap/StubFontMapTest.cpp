@@ -1,7 +1,7 @@
-// Font maps from a stub tree that the font device builds and straight from fontconfig, and a real Ghostscript
-// run that uses one. (Pictures placed with stubbed, CJK and base fonts are in the integration suite.)
+// Font maps from a stub tree that the font device builds and straight from fontconfig, and the files and
+// arguments handed to Ghostscript. (Pictures placed with stubbed, CJK and base fonts, which Ghostscript draws
+// through these maps, are in the integration suite.)
 #include "../fontstubs/StubTreeFixture.h"
-#include "../support/Command.h"
 
 #include "FontDevice.h"
 #include "fontmap/StubFontMap.h"
@@ -10,7 +10,6 @@
 
 using namespace BRASK;
 using namespace BRASK::FONTMAP;
-using BRASK::TEST::Capture;
 
 namespace {
 
@@ -231,41 +230,4 @@ TEST_F(StubFontMapTest, FilesOfOneNameInTwoFoldersAreToldApartByTheirFaces) {
                                        {"DejaVuSerif-Bold", serif},
                                        {"DejaVuSerifBold", serif}})
         EXPECT_EQ(PathOf(map, name), (folder / "Face.ttf").string()) << name;
-}
-
-TEST_F(StubFontMapTest, GhostscriptEmbedsATextFormType1FontFromAPrivateFolder) {
-    // A Type 1 font in text form under a name no other font has: the URW Sans with its name changed.
-    std::string font = BRASK::TEST::ReadFile("/usr/share/fonts/type1/urw-base35/NimbusSans-Regular.t1");
-    const std::string from = "/FontName /NimbusSans-Regular def";
-    ASSERT_NE(font.find(from), std::string::npos);
-    font.replace(font.find(from), from.size(), "/FontName /BraskTextSans-Regular def");
-    const auto folder = mTemp.Path() / "type1";
-    std::filesystem::create_directories(folder);
-    std::ofstream(folder / "brasktext.t1", std::ios::binary) << font;
-    OnlyFont("BraskTextSans-Regular", folder / "brasktext.t1", XF::kXType1Text);
-    PLUGIN::FontDevice device(mHost.Get(), mFonts);
-    const StubFontMap map = Map(device);
-    for (const char* name : {"BraskTextSans-Regular", "BraskTextSans,Regular", "BraskTextSansRegular"})
-        EXPECT_EQ(PathOf(map, name), (folder / "brasktext.t1").string()) << name;
-    const GhostscriptFontFiles files = WriteGhostscriptFontFiles(map, (mTemp.Path() / "gs").string());
-    ASSERT_TRUE(files.ok);
-    const auto eps = mTemp.Path() / "type1.eps";
-    std::ofstream(eps) << "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 300 100\n"
-                          "/BraskTextSans,Regular findfont 20 scalefont setfont 10 10 moveto (Text) show\n"
-                          "showpage\n";
-    // The PDF's font list as pdffonts gives it, with the map files and without.
-    const auto distilled = [&](const std::vector<std::string>& arguments) {
-        std::string command = "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -dEPSCrop";
-        for (const auto& argument : arguments)
-            command += " '" + argument + "'";
-        const std::string pdf = eps.string() + std::to_string(arguments.size()) + ".pdf";
-        int status = 0;
-        const std::string log =
-            Capture(command + " -sOutputFile='" + pdf + "' '" + eps.string() + "' 2>&1", &status);
-        EXPECT_EQ(status, 0) << log;
-        return Capture("pdffonts '" + pdf + "' 2>&1");
-    };
-    const std::string fonts = distilled(files.arguments);
-    EXPECT_NE(fonts.find("+BraskTextSans-Regular "), std::string::npos) << fonts;
-    EXPECT_EQ(distilled({}).find("BraskTextSans-Regular"), std::string::npos);
 }
