@@ -154,12 +154,12 @@ TEST_F(AddFonts, StaleStubsGoFromAllFoldersButTheirIndexLinesStay) {
 TEST_F(AddFonts, CollectionsAreToldByTheLastExtensionInAnyCase) {
     mFonts.Add("Plain", "/fonts/c/ttc", XF::kXTrueType, false);
     mFonts.Add("Dotted", "/fonts/c/f.ttc.ttf", XF::kXTrueType, false);
-    mFonts.Add("Upper", "/fonts/c/UPPER.TTC", XF::kXTrueType, false);
+    mFonts.Add("Upper", "/fonts/c/UPPER.V2.TTC", XF::kXTrueType, false);
     FontDevice device(mHost.Get(), mFonts);
     EXPECT_EQ(Read(Western() / "Plain.ps"), "/Plain  (%psfont%ttc)" + kTrueTypeTail);
     EXPECT_EQ(Read(Western() / "Dotted.ps"), "/Dotted  (%psfont%f.ttc.ttf)" + kTrueTypeTail);
     EXPECT_EQ(Read(FontSet() / "Upper.ps"),
-              "/Upper  (%psfont%UPPER.TTC) definesfntfontset /FontSet defineresource ");
+              "/Upper  (%psfont%UPPER.V2.TTC) definesfntfontset /FontSet defineresource ");
     EXPECT_EQ(Read(Western() / "_edir_"), "/Plain  (Plain.ps)\n/Dotted  (Dotted.ps)\n/Upper  (Upper.ps)\n");
 }
 
