@@ -117,7 +117,7 @@ TEST_F(InstalledFonts, ImitatedSlotsAnswerWithTheFaceThatServesThem) {
     EXPECT_EQ(mManager.GetFontType(face.familyId), kXOpenTypePS);
 }
 
-TEST_F(InstalledFonts, NamesCutToTheBufferUnknownFontsAndASecondRefresh) {
+TEST_F(InstalledFonts, NamesCutToTheBufferAndUnknownFonts) {
     const Face face = mFaces.at("DejaVuSans-BoldOblique");
     char name[8];
     ASSERT_EQ(mManager.GetPSFontName(face.familyId, face.style, name, sizeof name), kXNoErr);
