@@ -1,40 +1,21 @@
-// Font maps from a stub tree that the font device builds and straight from fontconfig, and real Ghostscript
-// runs that use them.
+// Font maps from a stub tree that the font device builds and straight from fontconfig, and the files and
+// arguments handed to Ghostscript. (Pictures placed with stubbed, CJK and base fonts, which Ghostscript draws
+// through these maps, are in the integration suite.)
 #include "../fontstubs/StubTreeFixture.h"
-#include "../support/Command.h"
 
 #include "FontDevice.h"
 #include "fontmap/StubFontMap.h"
 
 #include <algorithm>
-#include <cstdio>
 
 using namespace BRASK;
 using namespace BRASK::FONTMAP;
-using BRASK::TEST::Capture;
 
 namespace {
 
-const std::string kDejaVuBold = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
+const std::string kDejaVu = "/usr/share/fonts/truetype/dejavu/";
+const std::string kDejaVuBold = kDejaVu + "DejaVuSans-Bold.ttf";
 const std::string kMicroHei = "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc";
-
-// Distils `eps` with Ghostscript and the given extra arguments; the PDF's font list as pdffonts gives it.
-std::string DistilledFonts(const std::filesystem::path& eps, const std::vector<std::string>& arguments) {
-    std::string command = "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -dEPSCrop";
-    for (const auto& argument : arguments)
-        command += " '" + argument + "'";
-    const std::string pdf = eps.string() + std::to_string(arguments.size()) + ".pdf";
-    int status = 0;
-    const std::string log =
-        Capture(command + " -sOutputFile='" + pdf + "' '" + eps.string() + "' 2>&1", &status);
-    EXPECT_EQ(status, 0) << log;
-    return Capture("pdffonts '" + pdf + "' 2>&1");
-}
-
-std::filesystem::path WriteEps(const std::filesystem::path& path, const std::string& body) {
-    std::ofstream(path) << "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 300 100\n" << body << "showpage\n";
-    return path;
-}
 
 template <typename Entry> const Entry* Find(const std::vector<Entry>& entries, const std::string& name) {
     const auto it =
@@ -65,45 +46,59 @@ protected:
         mFonts.Add("Ryumin-Light-83pv-RKSJ-H", "/nowhere/ryumin.otf", XF::kXComposite, true);
         mFonts.Add("Missing-Font", "/nowhere/missing.ttf", XF::kXTrueType, false);
     }
-    StubFontMap Map(const PLUGIN::FontDevice& device) const {
+    // The map of the device's tree, read from the interpreter's device path.
+    StubFontMap Map(const PLUGIN::FontDevice& device,
+                    const GhostscriptResources& resources = InstalledGhostscriptResources()) const {
         const std::string tmp = (mTemp.Path() / "tmp").string();
         return ReadStubFontMap("%os%=;" + device.GetFontPathString().GetUTF8String() + "%temp%=" + tmp +
-                               ";%profiles%=" + mApp.string() + "/Profiles;%default%+" + tmp + ";%ram%!");
+                                   ";%profiles%=" + mApp.string() + "/Profiles;%default%+" + tmp + ";%ram%!",
+                               resources);
+    }
+    // A device with only the family `ps` in the file `path`.
+    void OnlyFont(const std::string& ps, const std::filesystem::path& path, std::uint32_t type) {
+        mFonts.families.clear();
+        mFonts.Add(ps, path.string(), type, false);
     }
     BRASK::TEST::LogCapture mQuiet; // the composite-font stubs log "Invalid font type"
 };
 
 } // namespace
 
-TEST_F(StubFontMapTest, NamesMapToTheFilesTheStubsName) {
+TEST_F(StubFontMapTest, NamesMapToTheFilesTheStubsNameAndTheMapFilesKeepTheInheritedCidfmapFirst) {
     PLUGIN::FontDevice device(mHost.Get(), mFonts);
     const StubFontMap map = Map(device);
     EXPECT_EQ(map.stubRoot, Stubs().string());
     ASSERT_FALSE(map.fontFolders.empty());
     EXPECT_EQ(map.fontFolders.front(), "/usr/share/fonts/");
-    for (const char* name : {"Arial-BoldMT", "Arial,Bold", "Arial,BoldMT", "ArialBoldMT"}) {
+    for (const char* name : {"Arial-BoldMT", "Arial,Bold", "Arial,BoldMT", "ArialBoldMT"})
         EXPECT_EQ(PathOf(map, name), kDejaVuBold) << name;
-    }
     // The first face of the collection is a font; the second only a CIDFont.
     EXPECT_EQ(PathOf(map, "WenQuanYiMicroHei"), kMicroHei);
     EXPECT_EQ(Find(map.fonts, "WenQuanYiMicroHeiMono"), nullptr);
     EXPECT_EQ(ProblemsOf(map, "WenQuanYiMicroHeiMono"), 1u);
-    const CIDFontEntry* mono = Find(map.cidFonts, "WenQuanYiMicroHeiMono");
-    ASSERT_NE(mono, nullptr);
-    EXPECT_EQ(std::tie(mono->path, mono->subfont, mono->ordering),
-              std::make_tuple(kMicroHei, 1, std::string("GB1")));
-    ASSERT_NE(Find(map.cidFonts, "WenQuanYiMicroHei"), nullptr);
-    EXPECT_EQ(Find(map.cidFonts, "WenQuanYiMicroHei")->subfont, 0);
     // Files in no font folder are reported once per name; text-less composite stubs have no index line.
     for (const char* name : {"Missing-Font", "Missing,Font", "MissingFont"})
         EXPECT_EQ(ProblemsOf(map, name), 1u) << name;
     EXPECT_EQ(Find(map.fonts, "Missing-Font"), nullptr);
     EXPECT_EQ(Find(map.fonts, "Ryumin-Light"), nullptr);
     EXPECT_EQ(map.problems.size(), 4u);
-    EXPECT_NE(map.FontmapText().find("/Arial,Bold (" + kDejaVuBold + ") ;\n"), std::string::npos);
-    EXPECT_NE(map.CidfmapText().find("/WenQuanYiMicroHeiMono << /FileType /TrueType /Path (" + kMicroHei +
-                                     ") /SubfontID 1 /CSI [(GB1) 5] >> ;\n"),
-              std::string::npos);
+
+    // The inherited cidfmap, its last line closed, comes first; every mapped file's folder may be read.
+    const auto inherited = mTemp.Path() / "system-cidfmap";
+    std::ofstream(inherited) << "/Old /Other ;";
+    const auto folder = mTemp.Path() / "gs";
+    const GhostscriptFontFiles files = WriteGhostscriptFontFiles(map, folder.string(), inherited);
+    ASSERT_TRUE(files.ok);
+    const std::string cid = " << /FileType /TrueType /Path (" + kMicroHei + ") /SubfontID ";
+    EXPECT_EQ(Read(files.cidfmapPath), "/Old /Other ;\n/WenQuanYiMicroHei" + cid +
+                                           "0 /CSI [(GB1) 5] >> ;\n/WenQuanYiMicroHeiMono" + cid +
+                                           "1 /CSI [(GB1) 5] >> ;\n");
+    EXPECT_NE(Read(files.fontmapPath).find("/Arial,Bold (" + kDejaVuBold + ") ;\n"), std::string::npos);
+    EXPECT_EQ(files.arguments,
+              (std::vector<std::string>{"-sFONTMAP=" + (folder / "Fontmap.xfont").string() + ":Fontmap.GS",
+                                        "-I" + folder.string(),
+                                        "--permit-file-read=/usr/share/fonts/truetype/dejavu/",
+                                        "--permit-file-read=/usr/share/fonts/truetype/wqy/"}));
 }
 
 TEST_F(StubFontMapTest, StaleHandWrittenAndEscapingStubsLeaveNoEntry) {
@@ -134,32 +129,6 @@ TEST_F(StubFontMapTest, StaleHandWrittenAndEscapingStubsLeaveNoEntry) {
     EXPECT_TRUE(missing.problems.empty());
 }
 
-TEST_F(StubFontMapTest, GhostscriptEmbedsTheStubbedFilesAndKeepsTheInheritedCidfmapFirst) {
-    PLUGIN::FontDevice device(mHost.Get(), mFonts);
-    const StubFontMap map = Map(device);
-    const auto inherited = mTemp.Path() / "system-cidfmap";
-    std::ofstream(inherited) << "/Old /Other ;";
-    const GhostscriptFontFiles files =
-        WriteGhostscriptFontFiles(map, (mTemp.Path() / "gs").string(), inherited);
-    ASSERT_TRUE(files.ok);
-    EXPECT_EQ(Read(files.cidfmapPath), "/Old /Other ;\n" + map.CidfmapText());
-
-    const auto eps =
-        WriteEps(mTemp.Path() / "fonts.eps",
-                 "/Arial-BoldMT findfont 20 scalefont setfont 10 10 moveto (Bold) show\n"
-                 "/Arial,Bold findfont 20 scalefont setfont 100 10 moveto (Alias) show\n"
-                 "/WenQuanYiMicroHeiMono-UniGB-UCS2-H findfont 20 scalefont setfont 10 50 moveto "
-                 "<4F60597D> show\n");
-    const std::string fonts = DistilledFonts(eps, files.arguments);
-    EXPECT_NE(fonts.find("+DejaVuSans-Bold "), std::string::npos) << fonts;
-    EXPECT_NE(fonts.find("+WenQuanYiMicroHeiMono "), std::string::npos) << fonts;
-    EXPECT_EQ(fonts.find("Arial"), std::string::npos) << fonts;
-    // Without the maps the names are substituted.
-    const std::string substituted = DistilledFonts(eps, {});
-    EXPECT_EQ(substituted.find("DejaVuSans-Bold"), std::string::npos) << substituted;
-    EXPECT_EQ(substituted.find("WenQuanYiMicroHeiMono "), std::string::npos) << substituted;
-}
-
 TEST(InstalledFontMap, EveryFaceByPostScriptNameAndCollectionsAsCIDFonts) {
     const StubFontMap map = ReadInstalledFontMap();
     EXPECT_EQ(PathOf(map, "DejaVuSans-Bold"), kDejaVuBold);
@@ -170,8 +139,12 @@ TEST(InstalledFontMap, EveryFaceByPostScriptNameAndCollectionsAsCIDFonts) {
     EXPECT_EQ(PathOf(map, "WenQuanYiMicroHei"), kMicroHei);
     EXPECT_EQ(Find(map.fonts, "WenQuanYiMicroHeiMono"), nullptr);
     EXPECT_EQ(ProblemsOf(map, "WenQuanYiMicroHeiMono"), 1u);
-    ASSERT_NE(Find(map.cidFonts, "WenQuanYiMicroHeiMono"), nullptr);
-    EXPECT_EQ(Find(map.cidFonts, "WenQuanYiMicroHeiMono")->subfont, 1);
+    for (const auto& [name, subfont] : {std::pair{"WenQuanYiMicroHei", 0}, {"WenQuanYiMicroHeiMono", 1}}) {
+        const CIDFontEntry* entry = Find(map.cidFonts, name);
+        ASSERT_NE(entry, nullptr) << name;
+        EXPECT_EQ(std::tie(entry->path, entry->subfont, entry->ordering, entry->supplement),
+                  std::make_tuple(kMicroHei, subfont, std::string("GB1"), 5));
+    }
     // Western fonts are no CIDFonts.
     EXPECT_TRUE(std::none_of(map.cidFonts.begin(), map.cidFonts.end(),
                              [](const CIDFontEntry& f) { return f.name.rfind("DejaVu", 0) == 0; }));
@@ -180,21 +153,6 @@ TEST(InstalledFontMap, EveryFaceByPostScriptNameAndCollectionsAsCIDFonts) {
         EXPECT_TRUE(names.insert(entry.name).second) << entry.name;
     EXPECT_NE(std::find(map.fontFolders.begin(), map.fontFolders.end(), "/usr/share/fonts/truetype/wqy"),
               map.fontFolders.end());
-
-    BRASK::TEST::TempDir temp;
-    const GhostscriptFontFiles files = WriteGhostscriptFontFiles(map, (temp.Path() / "gs").string());
-    ASSERT_TRUE(files.ok);
-    const auto eps =
-        WriteEps(temp.Path() / "named.eps",
-                 "/DejaVuSerif-BoldItalic findfont 20 scalefont setfont 10 10 moveto (Serif) show\n"
-                 "/WenQuanYiMicroHei-UniGB-UCS2-H findfont 20 scalefont setfont 10 50 moveto "
-                 "<4F60597D> show\n");
-    const std::string fonts = DistilledFonts(eps, files.arguments);
-    EXPECT_NE(fonts.find("+DejaVuSerif-BoldItalic "), std::string::npos) << fonts;
-    EXPECT_NE(fonts.find("+WenQuanYiMicroHei "), std::string::npos) << fonts;
-    // Ghostscript's own font search finds the simple font but not the CIDFont.
-    const std::string own = DistilledFonts(eps, {});
-    EXPECT_EQ(own.find("+WenQuanYiMicroHei "), std::string::npos) << own;
 }
 
 TEST(GhostscriptResources, OwnFontsTheAliasesThatReachThemAndTheFirstCidfmap) {
@@ -237,58 +195,31 @@ TEST(GhostscriptResources, OwnFontsTheAliasesThatReachThemAndTheFirstCidfmap) {
     EXPECT_EQ(installed.systemCidfmap, "/var/lib/ghostscript/fonts/cidfmap");
 }
 
-TEST_F(StubFontMapTest, GhostscriptsBaseFontsKeepTheirEncodings) {
+TEST_F(StubFontMapTest, NamesGhostscriptOwnsAreLeftToIt) {
     // The URW OpenType files carry the Symbol and Dingbats designs without their encodings: mapped by name,
     // they would replace Ghostscript's Type 1 copies, to which its aliases Symbol and ZapfDingbats lead.
     const std::string otf = "/usr/share/fonts/opentype/urw-base35/";
     mFonts.Add("StandardSymbolsPS", otf + "StandardSymbolsPS.otf", XF::kXOpenTypePS, false);
     mFonts.Add("D050000L", otf + "D050000L.otf", XF::kXOpenTypePS, false);
     PLUGIN::FontDevice device(mHost.Get(), mFonts);
-    const std::string tmp = (mTemp.Path() / "tmp").string();
-    const std::string devicePath = "%os%=;" + device.GetFontPathString().GetUTF8String() + "%temp%=" + tmp;
-    const auto encodings =
-        WriteEps(mTemp.Path() / "encodings.eps", "/Symbol findfont /Encoding get 110 get ==\n"
-                                                 "/ZapfDingbats findfont /Encoding get 52 get ==\n"
-                                                 "/StandardSymbolsPS findfont /FontType get ==\n");
-    struct Row {
-        const char* label; // also the folder of the map files
-        GhostscriptResources resources;
-        const char* printed;
-    } rows[] = {{"owned-names-left", InstalledGhostscriptResources(), "/nu\n/a20\n1\n"},
-                {"every-stub-mapped", GhostscriptResources{}, "/.notdef\n/a20\n2\n"}};
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.label);
-        const StubFontMap map = ReadStubFontMap(devicePath, row.resources);
-        EXPECT_EQ(Find(map.fonts, "StandardSymbolsPS") == nullptr, !row.resources.ownFonts.empty());
-        EXPECT_NE(Find(map.fonts, "Arial-BoldMT"), nullptr);
-        const GhostscriptFontFiles files =
-            WriteGhostscriptFontFiles(map, (mTemp.Path() / row.label).string(), row.resources.systemCidfmap);
-        ASSERT_TRUE(files.ok);
-        std::string command = "gs -q -dSAFER -dBATCH -dNOPAUSE -dNODISPLAY";
-        for (const auto& argument : files.arguments)
-            command += " '" + argument + "'";
-        EXPECT_EQ(Capture(command + " '" + encodings.string() + "' 2>&1"), row.printed);
-    }
-    const StubFontMap map = ReadStubFontMap(devicePath);
-    EXPECT_EQ(std::set<std::string>(map.leftToGhostscript.begin(), map.leftToGhostscript.end()),
+    const StubFontMap owned = Map(device);
+    EXPECT_EQ(std::set<std::string>(owned.leftToGhostscript.begin(), owned.leftToGhostscript.end()),
               (std::set<std::string>{"D050000L", "StandardSymbolsPS"}));
-    // The system cidfmap comes first in the one Ghostscript reads.
-    const GhostscriptFontFiles files = WriteGhostscriptFontFiles(
-        map, (mTemp.Path() / "merged").string(), InstalledGhostscriptResources().systemCidfmap);
-    EXPECT_EQ(Read(files.cidfmapPath).rfind(Read(InstalledGhostscriptResources().systemCidfmap), 0), 0u);
+    EXPECT_EQ(Find(owned.fonts, "StandardSymbolsPS"), nullptr);
+    EXPECT_EQ(PathOf(owned, "Arial-BoldMT"), kDejaVuBold);
+    const StubFontMap all = Map(device, GhostscriptResources{});
+    EXPECT_EQ(PathOf(all, "StandardSymbolsPS"), otf + "StandardSymbolsPS.otf");
+    EXPECT_TRUE(all.leftToGhostscript.empty());
 }
 
 TEST_F(StubFontMapTest, FilesOfOneNameInTwoFoldersAreToldApartByTheirFaces) {
     // The stubs name bare files; two folders hold a "Face.ttf", each with another font.
     const auto sans = mTemp.Path() / "sans", serif = mTemp.Path() / "serif";
-    for (const auto& [folder, source] :
-         {std::pair{sans, "DejaVuSans-Bold.ttf"}, {serif, "DejaVuSerif-Bold.ttf"}}) {
+    for (const auto& [folder, source] : {std::pair{sans, "Sans"}, {serif, "Serif"}}) {
         std::filesystem::create_directories(folder);
-        std::filesystem::copy_file(std::string("/usr/share/fonts/truetype/dejavu/") + source,
-                                   folder / "Face.ttf");
+        std::filesystem::copy_file(kDejaVu + "DejaVu" + source + "-Bold.ttf", folder / "Face.ttf");
     }
-    mFonts.families.clear();
-    mFonts.Add("DejaVuSerif-Bold", (serif / "Face.ttf").string(), XF::kXTrueType, false);
+    OnlyFont("DejaVuSerif-Bold", serif / "Face.ttf", XF::kXTrueType);
     mFonts.Add("DejaVuSans-Bold", (sans / "Face.ttf").string(), XF::kXTrueType, false);
     PLUGIN::FontDevice device(mHost.Get(), mFonts);
     const StubFontMap map = Map(device);
@@ -297,36 +228,6 @@ TEST_F(StubFontMapTest, FilesOfOneNameInTwoFoldersAreToldApartByTheirFaces) {
                                        {"DejaVuSans,Bold", sans},
                                        {"DejaVuSansBold", sans},
                                        {"DejaVuSerif-Bold", serif},
-                                       {"DejaVuSerifBold", serif}}) {
+                                       {"DejaVuSerifBold", serif}})
         EXPECT_EQ(PathOf(map, name), (folder / "Face.ttf").string()) << name;
-    }
-}
-
-TEST_F(StubFontMapTest, TextFormType1FontsGetAStubThatLoadsThem) {
-    // A Type 1 font in text form under a name no other font has: the URW Sans with its name changed.
-    std::ifstream in("/usr/share/fonts/type1/urw-base35/NimbusSans-Regular.t1", std::ios::binary);
-    std::string font{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    const std::string from = "/FontName /NimbusSans-Regular def";
-    ASSERT_NE(font.find(from), std::string::npos);
-    font.replace(font.find(from), from.size(), "/FontName /BraskTextSans-Regular def");
-    const auto folder = mTemp.Path() / "type1";
-    std::filesystem::create_directories(folder);
-    std::ofstream(folder / "brasktext.t1", std::ios::binary) << font;
-    mFonts.families.clear();
-    mFonts.Add("BraskTextSans-Regular", (folder / "brasktext.t1").string(), XF::kXType1Text, false);
-    PLUGIN::FontDevice device(mHost.Get(), mFonts);
-    EXPECT_EQ(Read(Western() / "BraskTextSans-Regular.ps"),
-              "/BraskTextSans-Regular  (%psfont%brasktext.t1) (r) file cvx exec");
-    const StubFontMap map = Map(device);
-    for (const char* name : {"BraskTextSans-Regular", "BraskTextSans,Regular", "BraskTextSansRegular"}) {
-        EXPECT_EQ(PathOf(map, name), (folder / "brasktext.t1").string()) << name;
-    }
-    const GhostscriptFontFiles files = WriteGhostscriptFontFiles(map, (mTemp.Path() / "gs").string());
-    ASSERT_TRUE(files.ok);
-    const auto eps =
-        WriteEps(mTemp.Path() / "type1.eps",
-                 "/BraskTextSans,Regular findfont 20 scalefont setfont 10 10 moveto (Text) show\n");
-    const std::string fonts = DistilledFonts(eps, files.arguments);
-    EXPECT_NE(fonts.find("+BraskTextSans-Regular "), std::string::npos) << fonts;
-    EXPECT_EQ(DistilledFonts(eps, {}).find("BraskTextSans-Regular"), std::string::npos);
 }

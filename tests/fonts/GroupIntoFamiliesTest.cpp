@@ -11,15 +11,7 @@ namespace {
 
 FaceRecord Face(const std::string& ps, const std::string& path, const std::string& family,
                 const std::string& style, const std::string& format, int weight = 80, int slant = 0) {
-    FaceRecord face;
-    face.psName = ps;
-    face.path = path;
-    face.familyNames = {family};
-    face.styleNames = {style};
-    face.format = format;
-    face.weight = weight;
-    face.slant = slant;
-    return face;
+    return {path, 0, ps, {family}, {style}, weight, slant, format};
 }
 
 // PostScript name -> (family name, slot); path of the face kept for each name.

@@ -29,14 +29,19 @@ protected:
 
 TEST_F(AddFonts, ArialBoldGetsItsThreeVariants) {
     mFonts.Add("Arial-BoldMT", "/fonts/ms/arialbd.ttf", XF::kXTrueType, false);
+    LogCapture log;
     FontDevice device(mHost.Get(), mFonts);
     EXPECT_EQ(StubNames(Western()),
               (Names{"Arial-BoldMT.ps", "Arial,Bold.ps", "Arial,BoldMT.ps", "ArialBoldMT.ps"}));
     ExpectFileStubs(Western(), {"Arial-BoldMT", "Arial,Bold", "Arial,BoldMT", "ArialBoldMT"}, "arialbd.ttf");
-    EXPECT_EQ(Read(Western() / "Arial-BoldMT.ps"),
-              "/Arial-BoldMT  (%psfont%arialbd.ttf) definesfntfontset 0 get definefont pop");
-    EXPECT_TRUE(StubNames(EastAsian()).empty());
-    EXPECT_TRUE(StubNames(FontSet()).empty());
+    // The tree's root index names the three folders; the other two are empty.
+    EXPECT_EQ(Read(Stubs() / "_edir_"), kCategoryLines);
+    for (const auto& dir : {EastAsian(), FontSet()}) {
+        EXPECT_EQ(Read(dir / "_edir_"), "");
+        EXPECT_TRUE(StubNames(dir).empty());
+    }
+    EXPECT_EQ(mFonts.refreshes, 1);
+    EXPECT_TRUE(log.Records().empty());
     EXPECT_EQ(device.GetFontPathString().GetUTF8String(), FontPath("/usr/share/fonts/,/fonts/ms"));
 }
 
@@ -58,6 +63,7 @@ TEST_F(AddFonts, EastAsianFontsByTypeAndName) {
     for (const auto& name : both)
         EXPECT_EQ(Read(EastAsian() / (name + ".ps")), Read(Western() / (name + ".ps")));
     EXPECT_EQ(Read(EastAsian() / "_edir_").rfind(Read(Western() / "_edir_"), 0), 0u);
+    EXPECT_EQ(Read(EastAsian() / "KozGo-Pro.ps"), "/KozGo-Pro  (%psfont%kozgo.otf)" + kTrueTypeTail);
 }
 
 TEST_F(AddFonts, CompositeFontNamesAreCutAtTheirCMap) {
@@ -99,13 +105,15 @@ TEST_F(AddFonts, CollectionMembersGetMemberAndFontSetStubs) {
 TEST_F(AddFonts, ImitatedStyleSlotsGetNoStub) {
     auto& family = mFonts.Add("Foo-Regular", "/fonts/foo/foo.ttf", XF::kXTrueType, false);
     family.slots[1] = TestFace{"Foo-Bold", "/fonts/foo/foob.ttf", false};
-    auto& italicOnly = mFonts.Add("Bar-Italic", "/fonts/bar/bari.ttf", XF::kXTrueType, false);
-    std::swap(italicOnly.slots[0], italicOnly.slots[2]);
+    family.slots[2] = TestFace{"Foo-Italic", "/fonts/foo/fooi.ttf", false};
+    auto& boldItalicOnly = mFonts.Add("Bar-BoldItalic", "/fonts/bar/barbi.ttf", XF::kXTrueType, false);
+    std::swap(boldItalicOnly.slots[0], boldItalicOnly.slots[3]);
     FontDevice device(mHost.Get(), mFonts);
     EXPECT_EQ(StubNames(Western()),
               (Names{"Foo-Regular.ps", "Foo,Regular.ps", "FooRegular.ps", "Foo-Bold.ps", "Foo,Bold.ps",
-                     "FooBold.ps", "Bar-Italic.ps", "Bar,Italic.ps", "BarItalic.ps"}));
-    EXPECT_EQ(Read(Western() / "Bar-Italic.ps"), "/Bar-Italic  (%psfont%bari.ttf)" + kTrueTypeTail);
+                     "FooBold.ps", "Foo-Italic.ps", "Foo,Italic.ps", "FooItalic.ps", "Bar-BoldItalic.ps",
+                     "Bar,BoldItalic.ps", "BarBoldItalic.ps"}));
+    EXPECT_EQ(Read(Western() / "Bar-BoldItalic.ps"), "/Bar-BoldItalic  (%psfont%barbi.ttf)" + kTrueTypeTail);
 }
 
 TEST_F(AddFonts, StaleStubsGoFromAllFoldersButTheirIndexLinesStay) {
@@ -133,6 +141,26 @@ TEST_F(AddFonts, StaleStubsGoFromAllFoldersButTheirIndexLinesStay) {
     EXPECT_NE(index.find(line), index.rfind(line));
     EXPECT_EQ(index.substr(0, westernIndex.size()), westernIndex);
     EXPECT_TRUE(std::filesystem::exists(Western() / "GoneFont.ps"));
+
+    // Only the main stub of an installed font deleted: it comes back, and its variants stay as they were.
+    std::filesystem::remove(Western() / "Keep-Me.ps");
+    std::ofstream(Western() / "KeepMe.ps", std::ios::app) << " % kept";
+    { FontDevice fourth(mHost.Get(), mFonts); }
+    EXPECT_EQ(Read(Western() / "Keep-Me.ps"), "/Keep-Me  (%psfont%keep.ttf)" + kTrueTypeTail);
+    EXPECT_EQ(Read(Western() / "KeepMe.ps"), "/KeepMe  (%psfont%keep.ttf)" + kTrueTypeTail + " % kept");
+    EXPECT_TRUE(std::filesystem::exists(Western() / "Keep,Me.ps"));
+}
+
+TEST_F(AddFonts, CollectionsAreToldByTheLastExtensionInAnyCase) {
+    mFonts.Add("Plain", "/fonts/c/ttc", XF::kXTrueType, false);
+    mFonts.Add("Dotted", "/fonts/c/f.ttc.ttf", XF::kXTrueType, false);
+    mFonts.Add("Upper", "/fonts/c/UPPER.V2.TTC", XF::kXTrueType, false);
+    FontDevice device(mHost.Get(), mFonts);
+    EXPECT_EQ(Read(Western() / "Plain.ps"), "/Plain  (%psfont%ttc)" + kTrueTypeTail);
+    EXPECT_EQ(Read(Western() / "Dotted.ps"), "/Dotted  (%psfont%f.ttc.ttf)" + kTrueTypeTail);
+    EXPECT_EQ(Read(FontSet() / "Upper.ps"),
+              "/Upper  (%psfont%UPPER.V2.TTC) definesfntfontset /FontSet defineresource ");
+    EXPECT_EQ(Read(Western() / "_edir_"), "/Plain  (Plain.ps)\n/Dotted  (Dotted.ps)\n/Upper  (Upper.ps)\n");
 }
 
 TEST_F(AddFonts, Type1FontsByOutlineForm) {

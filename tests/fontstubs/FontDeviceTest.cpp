@@ -4,6 +4,7 @@
 #include "FontDevice.h"
 #include "brask/ClassIds.h"
 
+#include <functional>
 #include <optional>
 
 using namespace BRASK;
@@ -35,19 +36,6 @@ protected:
 
 } // namespace
 
-TEST_F(FontDeviceTree, FirstRunMakesTheTreeAndTheCategoryLines) {
-    LogCapture log;
-    FontDevice device(mHost.Get(), mFonts);
-    EXPECT_EQ(Read(Stubs() / "_edir_"), kCategoryLines);
-    for (const auto& dir : {Western(), EastAsian(), FontSet()}) {
-        EXPECT_EQ(Read(dir / "_edir_"), "");
-        EXPECT_TRUE(StubNames(dir).empty());
-    }
-    EXPECT_EQ(mFonts.refreshes, 1);
-    EXPECT_EQ(device.GetFontPathString().GetUTF8String(), FontPath("/usr/share/fonts/"));
-    EXPECT_TRUE(log.Records().empty());
-}
-
 TEST_F(FontDeviceTree, FontFoldersInOrderOfDiscoveryAndTheSystemFolderTwice) {
     mFonts.Add("Alpha", "/fonts/b/alpha.ttf", XF::kXTrueType, false);
     mFonts.Add("Beta", "/fonts/a/beta.ttf", XF::kXTrueType, false);
@@ -58,27 +46,6 @@ TEST_F(FontDeviceTree, FontFoldersInOrderOfDiscoveryAndTheSystemFolderTwice) {
     EXPECT_EQ(device.GetFontPathString().GetUTF8String(),
               FontPath("/usr/share/fonts/,/fonts/b,/fonts/a,/usr/share/fonts"));
     EXPECT_EQ(Read(Western() / "Delta.ps"), "/Delta  (%psfont%delta.ttf)" + kTrueTypeTail);
-}
-
-TEST_F(FontDeviceTree, MakeEdirEntryWritesOneLineOrRefusesBadInput) {
-    LogCapture log;
-    FontDevice device(mHost.Get(), mFonts);
-    const CoreString dir = device.EAFontsDir();
-    EXPECT_EQ(device.MakeEdirEntry(dir, U("Name"), nullptr), 0);
-    EXPECT_EQ(device.MakeEdirEntry(dir, U("Name"), "WesternFonts"), 0);
-    EXPECT_EQ(device.MakeEdirEntry(CoreString(), U("Name"), nullptr), 2003);
-    EXPECT_EQ(device.MakeEdirEntry(dir, nullptr, nullptr), 2008);
-    EXPECT_EQ(Read(EastAsian() / "_edir_"), "/Name  (Name.ps)\n/Name  (WesternFonts)\n");
-    const auto records = log.Records();
-    ASSERT_EQ(records.size(), 2u);
-    for (const auto& r : records) {
-        EXPECT_EQ(r.MessageUTF8(), "MakeEdirEntry input paramter fails");
-        EXPECT_EQ(r.file, kFontDeviceSource);
-        EXPECT_EQ(r.function, "BRASK::PLUGIN::FontStubError __cdecl BRASK::PLUGIN::FontDevice::MakeEdirEntry("
-                              "const class BRASK::STRING::CoreString &,const unsigned char *,const char *)");
-        EXPECT_EQ(r.type, 2);
-        EXPECT_EQ(r.level, 1);
-    }
 }
 
 TEST_F(FontDeviceTree, AnUnbuildableTreeLeavesTheFontPathStringEmpty) {
@@ -120,65 +87,45 @@ TEST_F(FontDeviceTree, AnUnbuildableTreeLeavesTheFontPathStringEmpty) {
     }
 }
 
-TEST_F(FontDeviceTree, StubWriterTextsFoldersAndStatuses) {
-    const std::string pfb = " (r) file /PFBDecode filter cvx exec";
-    struct Row {
-        const char *name, *file;
-        unsigned long type;
-        bool eastAsian;
+TEST_F(FontDeviceTree, BadInputIsRefusedAndUnwritableStubsAreFailures) {
+    FontDevice device(mHost.Get(), mFonts);
+    LogCapture log;
+    const CoreString dir = device.EAFontsDir();
+    const std::string edir = "MakeEdirEntry input paramter fails",
+                      stub = "CreateFontStubFile input paramter fails";
+    constexpr char kEdirFunction[] =
+        "BRASK::PLUGIN::FontStubError __cdecl BRASK::PLUGIN::FontDevice::MakeEdirEntry("
+        "const class BRASK::STRING::CoreString &,const unsigned char *,const char *)";
+    const struct {
+        std::function<FontStubError()> call;
         FontStubError status;
-        std::filesystem::path dir;
-        std::string tail; // behind "/" name "  (%psfont%" file ")"; no text at all for status 2005
+        std::string message;
+        const char* function;
     } rows[] = {
-        {"Gothic", "gothic.otf", XF::kXOpenTypePS, true, 0, EastAsian(), kTrueTypeTail},
-        {"Mincho", "mincho.ttf", XF::kXOpenTypeTT, true, 0, EastAsian(), kTrueTypeTail},
-        {"Ryumin-Roman", "ryumin.pfb", XF::kXType1, true, 0, Western(), pfb}, // Type 1: always Western
-        {"Ryumin-Light", "ryumin.otf", XF::kXComposite, true, 2005, EastAsian(), ""},
-        {"Odd", "odd.fon", 4, false, 2005, Western(), ""},
-        // Collections need the extension after the last dot.
-        {"Plain", "ttc", XF::kXTrueType, false, 0, Western(), kTrueTypeTail},
-        {"Dotted", "f.ttc.ttf", XF::kXTrueType, false, 0, Western(), kTrueTypeTail}};
-    FontDevice device(mHost.Get(), mFonts);
-    LogCapture log;
-    for (const Row& row : rows) {
-        EXPECT_EQ(Write(device, row.name, row.name, row.file, row.type, row.eastAsian), row.status)
-            << row.name;
-        EXPECT_EQ(Read(row.dir / (std::string(row.name) + ".ps")),
-                  row.status ? "" : "/" + std::string(row.name) + "  (%psfont%" + row.file + ")" + row.tail);
+        {[&] { return device.MakeEdirEntry(CoreString(), U("Name"), nullptr); }, 2003, edir, kEdirFunction},
+        {[&] { return device.MakeEdirEntry(dir, nullptr, nullptr); }, 2008, edir, kEdirFunction},
+        {[&] { return Write(device, "Foo", "", "foo.ttf", XF::kXTrueType, false); }, 2008, stub,
+         kFontStubFile},
+        {[&] { return Write(device, "", "Foo", "foo.ttf", XF::kXTrueType, false); }, 2008, stub,
+         kFontStubFile},
+        {[&] { return Write(device, "Foo", "Foo", "", XF::kXTrueType, false); }, 2008, stub, kFontStubFile},
+        {[&] { return device.CreateFontStubFile(nullptr, U("Foo"), BXString("f.ttf"), 1, 0); }, 2008, stub,
+         kFontStubFile},
+        {[&] { return device.CreateTTCFontStubFile(nullptr, U("Foo"), 0); }, 2008,
+         "CreateTTCFontStubFile input paramter fails", kTTCStubFile},
+    };
+    for (const auto& row : rows) {
+        log.Clear();
+        EXPECT_EQ(row.call(), row.status) << row.message;
+        const auto records = log.Records();
+        ASSERT_EQ(records.size(), 1u) << row.message;
+        EXPECT_EQ(
+            std::make_tuple(records[0].MessageUTF8(), records[0].function, records[0].file, records[0].type,
+                            records[0].level),
+            std::make_tuple(row.message, std::string(row.function), std::string(kFontDeviceSource), 2, 1));
     }
-    // Written once only: a second call with the same names writes nothing.
-    EXPECT_EQ(Write(device, "Gothic", "Gothic", "other.ttf", XF::kXTrueType, true), 2002);
-    EXPECT_EQ(Read(EastAsian() / "Gothic.ps"), "/Gothic  (%psfont%gothic.otf)" + kTrueTypeTail);
-    // The collection test ignores case.
-    EXPECT_EQ(Write(device, "MS-Mincho", "MS-Mincho", "MSMINCHO.TTC", XF::kXTrueType, false), 0);
-    EXPECT_EQ(Read(FontSet() / "MS-Mincho.ps"),
-              "/MS-Mincho  (%psfont%MSMINCHO.TTC) definesfntfontset /FontSet defineresource ");
-    EXPECT_EQ(Read(Western() / "_edir_"), "/Ryumin-Roman  (Ryumin-Roman.ps)\n/Plain  (Plain.ps)\n"
-                                          "/Dotted  (Dotted.ps)\n/MS-Mincho  (MS-Mincho.ps)\n");
-    EXPECT_EQ(Read(EastAsian() / "_edir_"), "/Gothic  (Gothic.ps)\n/Mincho  (Mincho.ps)\n");
-    EXPECT_EQ(Read(FontSet() / "_edir_"), "/MS-Mincho  (MS-Mincho.ps)\n");
-    const auto invalid = log.Records();
-    ASSERT_EQ(invalid.size(), 2u);
-    for (const auto& r : invalid) {
-        EXPECT_EQ(r.MessageUTF8(), "Invalid font type");
-        EXPECT_EQ(r.file, kFontDeviceSource);
-        EXPECT_EQ(r.function, kFontStubFile);
-    }
-}
-
-TEST_F(FontDeviceTree, StubWritersRefuseEmptyInputAndReportUnwritableStubs) {
-    FontDevice device(mHost.Get(), mFonts);
-    LogCapture log;
-    EXPECT_EQ(Write(device, "Foo", "", "foo.ttf", XF::kXTrueType, false), 2008);
-    EXPECT_EQ(Write(device, "", "Foo", "foo.ttf", XF::kXTrueType, false), 2008);
-    EXPECT_EQ(Write(device, "Foo", "Foo", "", XF::kXTrueType, false), 2008);
-    EXPECT_EQ(device.CreateFontStubFile(nullptr, U("Foo"), BXString("f.ttf"), 1, 0), 2008);
-    EXPECT_EQ(device.CreateTTCFontStubFile(nullptr, U("Foo"), 0), 2008);
+    EXPECT_EQ(Read(EastAsian() / "_edir_"), "");
     EXPECT_TRUE(StubNames(Western()).empty());
-    EXPECT_EQ(log.WithMessage("CreateFontStubFile input paramter fails").size(), 4u);
-    const auto ttc = log.WithMessage("CreateTTCFontStubFile input paramter fails");
-    ASSERT_EQ(ttc.size(), 1u);
-    EXPECT_EQ(ttc[0].function, kTTCStubFile);
 
     // URIs can no longer be made: the member stub is created but cannot be written, which is a failure.
     mHost->RegisterClass(CLSID::URI, []() -> IObject* { return nullptr; });

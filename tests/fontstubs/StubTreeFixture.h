@@ -6,7 +6,6 @@
 #include "TestFontManager.h"
 
 #include <filesystem>
-#include <map>
 #include <set>
 #include <string>
 
@@ -46,15 +45,6 @@ protected:
                 names.insert(entry.path().filename().string());
         return names;
     }
-    // Every file of the tree with its contents.
-    std::map<std::string, std::string> Snapshot() const {
-        std::map<std::string, std::string> files;
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(Stubs()))
-            if (entry.is_regular_file())
-                files[std::filesystem::relative(entry.path(), Stubs()).string()] = Read(entry.path());
-        return files;
-    }
-
     std::filesystem::path mApp;
     TestFontManager mFonts;
 };

@@ -68,24 +68,10 @@ TEST_F(Callas, JobOptionsFileHasTheNineLinesAndIsGoneAfterTheConversion) {
     EXPECT_TRUE(JobDictionary::Instance().DistillerParams().empty());
     EXPECT_TRUE(JobDictionary::Instance().PageDeviceParams().empty());
 
-    // A new name for every conversion; the draft flag asks for the lower resolution.
+    // A new name for every conversion.
     SetDistillerParams(false);
     rip.CreatePDFGraphics("/out/y.pdf", false);
     EXPECT_NE(Fake<const char* (*)()>("fake_job_path")(), jobPath);
-    EXPECT_NE(std::string(Fake<const char* (*)()>("fake_job_text")()).find("/HWResolution [288.00 288.00]\n"),
-              std::string::npos);
-    EXPECT_EQ(Fake<int (*)()>("fake_is_eps")(), 0);
-}
-
-TEST_F(Callas, EmptyParametersStillWriteTheDistillerBlock) {
-    JobDictionary& job = JobDictionary::Instance();
-    job.Begin();
-    EXPECT_EQ(job.GetJobText(), "<<\n>> setdistillerparams\n");
-    job.AddDistillerParam("B", "1");
-    job.AddDistillerParam("A", "2");
-    job.AddDistillerParam("A", "3"); // the first value stays
-    EXPECT_EQ(job.GetJobText(), "<<\n/A 2\n/B 1\n>> setdistillerparams\n");
-    job.Clear();
 }
 
 TEST_F(Callas, MissingOrFailingConverterIsLoggedAndFails) {
@@ -110,15 +96,6 @@ TEST_F(Callas, MissingOrFailingConverterIsLoggedAndFails) {
     SetDistillerParams(true);
     EXPECT_EQ(notInitialised.CreatePDFGraphics("/out/x.pdf", true), 7);
     EXPECT_EQ(FakeSymbol<int (*)()>(FakeCallas("initfails"), "fake_save_calls")(), 0);
-
-    // A converter that refuses the job: its status is logged and the conversion fails.
-    CallasLibrary refusing(FakeCallas("ok"));
-    CallasRip refused(uri.Get(), mHost.Get(), refusing);
-    Fake<void (*)(int)>("fake_set_output_mode")(3);
-    SetDistillerParams(true);
-    EXPECT_EQ(refused.CreatePDFGraphics("/out/x.pdf", true), 7);
-    Fake<void (*)(int)>("fake_set_output_mode")(0);
-    EXPECT_EQ(Logged("SaveAsPDF failed. Error = -1"), 1u);
 }
 
 TEST_F(Callas, ConcurrentConversionsKeepTheirOwnOptions) {
