@@ -3,6 +3,7 @@
 #include "MemoryTestSupport.h"
 
 #include <atomic>
+#include <latch>
 #include <thread>
 #include <vector>
 
@@ -13,9 +14,10 @@ using ThreadTest = MemoryTest;
 
 // One worker: a ring of its own handles, each checked when its turn comes round again, then locked (it cannot
 // grow), unlocked and grown, copied and disposed, and replaced by a new one. Each worker writes its own
-// pattern, so a block given to two threads shows.
-void Work(std::uint8_t seed, std::atomic<int>& failures) {
+// pattern, so a block given to two threads shows. The workers start together, so that their calls overlap.
+void Work(std::uint8_t seed, std::atomic<int>& failures, std::latch& start) {
     const auto check = [&failures](bool ok) { failures += ok ? 0 : 1; };
+    start.arrive_and_wait();
     std::vector<std::pair<Handle, std::uint32_t>> ring(16, {nullptr, 0});
     for (std::uint32_t step = 0; step < 3000; ++step) {
         auto& [h, size] = ring[step % ring.size()];
@@ -48,9 +50,11 @@ void Work(std::uint8_t seed, std::atomic<int>& failures) {
 
 TEST_F(ThreadTest, ConcurrentAllocationResizingLockingAndDisposal) {
     std::atomic<int> failures{0};
+    std::latch start(4);
     std::vector<std::thread> threads;
     for (unsigned i = 0; i < 4; ++i)
-        threads.emplace_back(Work, static_cast<std::uint8_t>(17 * i + 1), std::ref(failures));
+        threads.emplace_back(Work, static_cast<std::uint8_t>(17 * i + 1), std::ref(failures),
+                             std::ref(start));
     for (std::thread& thread : threads)
         thread.join();
     EXPECT_EQ(failures.load(), 0);
