@@ -97,14 +97,12 @@ TEST_F(Processors, InterpreterPathHandsThePostScriptSectionToTheDistiller) {
     auto provider = MemorySource(eps);
     auto processor = EPSProcessor(provider.Get(), nullptr, false);
     ASSERT_EQ(processor->Init(), kOK);
-    const int before = Jaws<int (*)()>("fake_distill_calls") ? Jaws<int (*)()>("fake_distill_calls")() : 0;
     EXPECT_EQ(processor->CreatePDF(), kOK);
     ASSERT_NE(processor->GetJawsRip(), nullptr);
-    EXPECT_EQ(Jaws<int (*)()>("fake_distill_calls")(), before + 1);
-    EXPECT_EQ(Jaws<std::int32_t (*)()>("fake_distill_bytes")(), static_cast<std::int32_t>(eps.size()));
+    // This job's provider (so the distiller ran for it) and section; the output path is seen by the placement
+    // tests, which read what the distiller wrote there.
     EXPECT_EQ(Jaws<void* (*)()>("fake_distill_provider")(), static_cast<void*>(provider.Get()));
-    EXPECT_EQ(std::string(Jaws<const char* (*)()>("fake_distill_output")()),
-              (mTemp.Path() / "out.pdf").string());
+    EXPECT_EQ(Jaws<std::int32_t (*)()>("fake_distill_bytes")(), static_cast<std::int32_t>(eps.size()));
     RipDistillParams params;
     std::memcpy(&params, Jaws<const unsigned char* (*)()>("fake_distill_params")(), sizeof params);
     EXPECT_EQ(std::tie(params.left, params.bottom, params.width, params.height, params.flags),
