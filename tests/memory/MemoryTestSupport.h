@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace BRASK::MEMFIX::TEST {
 
@@ -20,6 +21,11 @@ inline bool HoldsPattern(const char* data, std::uint32_t size, std::uint8_t seed
         if (data[i] != static_cast<char>(static_cast<std::uint8_t>(seed + i * 7)))
             return false;
     return true;
+}
+
+// A call's result with the last error the call left (the argument is evaluated before MemError runs).
+template <class T> std::pair<T, OSErr> WithError(T result) {
+    return {result, MemError()};
 }
 
 // Every test must give back all it took: the bytes in use end where they started.

@@ -3,7 +3,7 @@
 #include "MemoryTestSupport.h"
 
 #include <atomic>
-#include <random>
+#include <latch>
 #include <thread>
 #include <vector>
 
@@ -12,69 +12,49 @@ namespace {
 
 using ThreadTest = MemoryTest;
 
-struct Owned {
-    Handle handle;
-    std::uint32_t size;
-    std::uint8_t seed;
-};
-
-// One worker: a random mix of handle operations on its own handles, checking its data throughout.
-void Work(unsigned seed, std::atomic<int>& failures) {
-    std::mt19937 random(seed);
-    std::vector<Owned> owned;
+// One worker: a ring of its own handles, each checked when its turn comes round again, then locked (it cannot
+// grow), unlocked and grown, copied and disposed, and replaced by a new one. Each worker writes its own
+// pattern, so a block given to two threads shows. The workers start together, so that their calls overlap.
+void Work(std::uint8_t seed, std::atomic<int>& failures, std::latch& start) {
     const auto check = [&failures](bool ok) { failures += ok ? 0 : 1; };
-    for (int step = 0; step < 3000; ++step) {
-        const unsigned action = random() % 6;
-        if (owned.empty() || action == 0) {
-            const std::uint32_t size = random() % 600;
-            Handle h = NewHandle(size);
-            check(h != nullptr && MemError() == noErr);
-            owned.push_back({h, size, static_cast<std::uint8_t>(random())});
-            Fill(*h, size, owned.back().seed);
-            continue;
-        }
-        const std::size_t index = random() % owned.size();
-        Owned& item = owned[index];
-        check(HoldsPattern(*item.handle, item.size, item.seed));
-        if (action == 1 || action == 2) {
-            const std::uint32_t size = random() % 2000;
-            const bool locked = (HGetState(item.handle) & kHandleLockedBit) != 0;
-            const bool grows = (8 + size + 127) / 128 * 128 > GetHandleCapacity(item.handle);
-            const OSErr error = SetHandleSizeChecked(item.handle, size);
-            check(error == MemError() && error == (locked && grows ? memFullErr : noErr));
-            if (error == noErr) {
-                Fill(*item.handle, size, item.seed);
-                item.size = size;
-            }
-        } else if (action == 3) {
-            (HGetState(item.handle) & kHandleLockedBit) ? HUnlock(item.handle) : HLock(item.handle);
+    start.arrive_and_wait();
+    std::vector<std::pair<Handle, std::uint32_t>> ring(16, {nullptr, 0});
+    for (std::uint32_t step = 0; step < 3000; ++step) {
+        auto& [h, size] = ring[step % ring.size()];
+        if (h != nullptr) {
+            check(HoldsPattern(*h, size, seed));
+            HLock(h);
+            check(SetHandleSizeChecked(h, size + 200) == memFullErr && MemError() == memFullErr);
+            HUnlock(h);
+            check(SetHandleSizeChecked(h, size + 1000) == noErr && HoldsPattern(*h, size, seed));
+            Handle copy = h;
+            check(HandToHandChecked(&copy) == noErr && copy != h && HoldsPattern(*copy, size, seed));
+            DisposeHandle(copy);
+            DisposeHandle(h);
             check(MemError() == noErr);
-        } else if (action == 4) {
-            Handle copy = item.handle;
-            check(HandToHandChecked(&copy) == noErr && copy != item.handle &&
-                  HoldsPattern(*copy, item.size, item.seed));
-            owned.push_back({copy, item.size, item.seed});
-        } else {
-            DisposeHandle(item.handle);
-            check(MemError() == noErr);
-            GetHandleSize(item.handle); // must not read the freed record (another thread may reuse it)
-            owned.erase(owned.begin() + static_cast<std::ptrdiff_t>(index));
+            GetHandleSize(h); // must not read the freed record (another thread may reuse it)
         }
-        Ptr p = NewPtr(random() % 300);
+        size = (step * 37 + seed) % 600;
+        h = NewHandle(size);
+        check(h != nullptr && MemError() == noErr);
+        Fill(*h, size, seed);
+        Ptr p = NewPtr(size);
         check(p != nullptr);
         DisposePtr(p);
     }
-    for (const Owned& item : owned) {
-        check(HoldsPattern(*item.handle, item.size, item.seed));
-        DisposeHandle(item.handle);
+    for (auto& [h, size] : ring) {
+        check(HoldsPattern(*h, size, seed));
+        DisposeHandle(h);
     }
 }
 
 TEST_F(ThreadTest, ConcurrentAllocationResizingLockingAndDisposal) {
     std::atomic<int> failures{0};
+    std::latch start(4);
     std::vector<std::thread> threads;
     for (unsigned i = 0; i < 4; ++i)
-        threads.emplace_back(Work, 1000 + i, std::ref(failures));
+        threads.emplace_back(Work, static_cast<std::uint8_t>(17 * i + 1), std::ref(failures),
+                             std::ref(start));
     for (std::thread& thread : threads)
         thread.join();
     EXPECT_EQ(failures.load(), 0);

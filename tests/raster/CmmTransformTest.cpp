@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <thread>
 
 using namespace BRASK;
@@ -95,12 +94,6 @@ TEST_F(CmmTransformTest, EveryPairDepthAndIntentMatchesLittleCMS) {
         EXPECT_EQ(out, LcmsDirect(c.from, c.inFormat, c.to, c.outFormat, c.in, out.size(), 4,
                                   c.intent == 1 ? INTENT_RELATIVE_COLORIMETRIC : INTENT_PERCEPTUAL,
                                   c.flags == 1 ? cmsFLAGS_BLACKPOINTCOMPENSATION : 0));
-        if (c.outFormat == TYPE_CMYK_8 && c.intent == 1) { // red is magenta and yellow ink, white no ink
-            EXPECT_LT(out[0], 20);
-            EXPECT_GT(out[1], 220);
-            EXPECT_GT(out[2], 200);
-            EXPECT_EQ(out[4] + out[5] + out[6] + out[7], 0);
-        }
     }
 }
 
@@ -145,12 +138,10 @@ TEST_F(CmmTransformTest, RefusesPixelsItCannotConvert) {
 }
 
 TEST_F(CmmTransformTest, RefusesProfilesItCannotRead) {
-    BRASK::TEST::LogCapture log;
-    const std::string text = (mTemp.Path() / "not-a-profile.icc").string();
-    std::ofstream(text) << "plain text, not an ICC profile";
+    const std::string text = WriteFile("not-a-profile.icc", "plain text, not an ICC profile");
     const std::string missing = (mTemp.Path() / "missing.icc").string();
     EXPECT_EQ(Use(kRGB, missing), ICmmTransform::kBadProfiles);
-    const auto records = log.WithMessage("Unable to read the ICC profile " + missing);
+    const auto records = mLog.WithMessage("Unable to read the ICC profile " + missing);
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].file, "host/src/CmmTransform");
     EXPECT_EQ(Use(text, kRGB), ICmmTransform::kBadProfiles);

@@ -21,15 +21,6 @@ bool ReadPng(const std::string& path, RgbaImage& image) {
     return ok;
 }
 
-bool WritePng(const std::string& path, const RgbaImage& image) {
-    png_image png{};
-    png.version = PNG_IMAGE_VERSION;
-    png.width = static_cast<png_uint_32>(image.width);
-    png.height = static_cast<png_uint_32>(image.height);
-    png.format = PNG_FORMAT_RGBA;
-    return png_image_write_to_file(&png, path.c_str(), 0, image.pixels.data(), 0, nullptr) != 0;
-}
-
 bool GsRender(const std::string& eps, double dpi, const std::string& device, const std::string& pngPath) {
     char resolution[32];
     std::snprintf(resolution, sizeof resolution, "%g", dpi);

@@ -19,8 +19,6 @@ struct RgbaImage {
 
 // Reads any PNG as 8-bit RGBA; false when it cannot be read.
 bool ReadPng(const std::string& path, RgbaImage& image);
-// Writes 8-bit RGBA; false on failure.
-bool WritePng(const std::string& path, const RgbaImage& image);
 
 // `gs -dEPSCrop` of `eps` at `dpi` with `device` (png16m: colour on white; pngalpha: with coverage,
 // anti-aliasing off) into `pngPath`; false when gs fails.

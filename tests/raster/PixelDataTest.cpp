@@ -3,7 +3,6 @@
 #include "../support/FaultyProvider.h"
 #include "RasterFixture.h"
 
-#include <optional>
 #include <tuple>
 
 using namespace BRASK;
@@ -32,57 +31,40 @@ bool Over1000(std::size_t bytes, std::size_t) {
 using PixelDataTest = RasterFixture;
 
 TEST_F(PixelDataTest, BlocksTheirFlagsAndThePrologueThatMovesTheBoxOrigin) {
+    using Sizes = std::vector<std::size_t>;
     struct Case {
         const char* name;
         std::string eps;
         std::int32_t start, end;
-        Fixed left;
-        std::vector<std::uint32_t> flags; // first 1, last 2
-        std::string prologue = {}, calls = {};
+        Fixed left, bottom;
+        Sizes requests;
+        std::string draws, prologue = {}; // each draw shows its flags: first 1, last 2
     };
     const std::string eps = "junk before" + Section(3000) + "junk after";
-    for (const Case& c : std::vector<Case>{
-             {"blocks of 750 bytes, away from the origin",
-              eps,
-              11,
-              3011,
-              0xA8000,
-              {1, 0, 0, 2},
-              "-10.5 0 translate\n",
-              "ColorSpaceClear Draw1 Draw0 Draw0 Draw2 "},
-             {"one block at the origin is first and last, without prologue", Section(400), 0, 400, 0, {3}},
-             {"an empty section feeds nothing", Section(400), 3, 3, 0, {}},
-             {"a section past the data ends with the data, its last block empty",
-              Section(100),
-              0,
-              300,
-              0,
-              {1, 2}}}) {
+    const Case cases[] = {
+        {"750-byte blocks, the box away from the origin", eps, 11, 3011, 0xA8000, -(72 << 16) - 0x4000,
+         Sizes{3000, 1500, 750}, "Draw1 Draw0 Draw0 Draw2 ", "-10.5 72.25 translate\n"},
+        {"one block at the origin, first and last", Section(400), 0, 400, 0, 0, Sizes{400}, "Draw3 "},
+        {"an empty section feeds nothing", Section(400), 3, 3, 0, 0, Sizes{0}, ""},
+        {"a section past the data ends with it, its last block empty", Section(100), 0, 300, 0, 0, Sizes{300},
+         "Draw1 Draw2 "}};
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ResetDevice();
         auto provider = MemorySource(c.eps);
         BoxReader reader;
-        reader.left = c.left;
-        reader.start = c.start;
-        reader.end = c.end;
+        std::tie(reader.left, reader.bottom, reader.start, reader.end) =
+            std::tie(c.left, c.bottom, c.start, c.end);
         TestRip rip(mHost.Get(), provider.Get(), &reader);
         rip.refuse = Over1000;
         EXPECT_EQ(rip.CreatePixelData(), kOK);
-        ASSERT_EQ(DrawCount(), static_cast<int>(c.flags.size()));
-        for (int i = 0; i < DrawCount(); ++i) {
-            EXPECT_EQ(Draw(i).flags, c.flags[i]);
-            EXPECT_EQ(Draw(i).prologue, c.prologue);
-            EXPECT_EQ(Draw(i).prologueLength, static_cast<std::int16_t>(c.prologue.size()));
-        }
-        EXPECT_EQ(Drawn(), c.flags.empty() ? "" : c.eps.substr(c.start, c.end - c.start));
-        if (!c.calls.empty()) {
-            EXPECT_EQ(Calls(), c.calls);
-            EXPECT_EQ(rip.requests, (std::vector<std::size_t>{3000, 1500, 750}));
-        }
+        EXPECT_EQ(Calls(), "ColorSpaceClear " + c.draws);
+        EXPECT_EQ(rip.requests, c.requests);
+        for (int i = 0; i < DrawCount(); ++i)
+            EXPECT_EQ(std::tie(Draw(i).prologue, Draw(i).prologueLength),
+                      std::make_tuple(c.prologue, static_cast<std::int16_t>(c.prologue.size())));
+        EXPECT_EQ(Drawn(), c.start < c.end ? c.eps.substr(c.start, c.end - c.start) : "");
     }
-    BoxReader reader;
-    reader.bottom = -(72 << 16) - 0x4000; // -72.25 pt
-    EXPECT_EQ(TestRip(mHost.Get(), nullptr, &reader).MakePrologue(), "0 72.25 translate\n");
 }
 
 TEST_F(PixelDataTest, BlocksStartAt32MiBAndHalveDownTo512) {
@@ -105,53 +87,45 @@ TEST_F(PixelDataTest, RefusedThrowingOrMissingRenderersEndWith7) {
     reader.end = 100;
     TestRip rip(mHost.Get(), provider.Get(), &reader);
     for (bool throws : {false, true}) {
-        LogCapture log;
+        mLog.Clear();
         SetDrawResult(-1, throws);
         EXPECT_EQ(rip.CreatePixelData(), 7);
-        ExpectLogged(log, throws ? "BEPSDrawPageContents threw an exception." : "BEPSDrawPageContents failed",
+        ExpectLogged(mLog,
+                     throws ? "BEPSDrawPageContents threw an exception." : "BEPSDrawPageContents failed",
                      kSource, kCreatePixelData);
     }
     // Without the library every block counts as refused, and Init cannot open a device. (A RIP keeps the
     // factory it was given: it is made anew over the new host.)
-    LogCapture log;
     UseApplicationFolder((mTemp.Path() / "no-wrapper").string());
     ResetDevice();
     auto again = MemorySource(Section(100));
     TestRip noLibrary(mHost.Get(), again.Get(), &reader);
     EXPECT_EQ(noLibrary.CreatePixelData(), 7);
-    EXPECT_EQ(log.WithMessage("BEPSDrawPageContents failed").size(), 1u);
     EXPECT_EQ(DrawCount(), 0);
     EXPECT_EQ(noLibrary.Init(), 43);
-    ExpectLogged(log, "BPDFSetupRasterDevice failed", kSource, kInit);
+    ExpectLogged(mLog, "BPDFSetupRasterDevice failed", kSource, kInit);
     EXPECT_EQ(SetupCount(), 0);
 }
 
 TEST_F(PixelDataTest, AReadErrorEndsTheRenderWith7NotABlankRaster) {
     BoxReader reader;
     reader.end = 3000;
+    // (Rasterize passes a failed render on: see the raster tests.)
     for (int goodReads : {0, 2, -1}) { // -1: no provider at all
         SCOPED_TRACE(goodReads);
-        for (bool rasterize : {false, true}) {
-            ResetDevice();
-            auto provider = New<FaultyProvider>(Section(3000), goodReads);
-            TestRip rip(mHost.Get(), goodReads < 0 ? nullptr : provider.Get(), &reader);
-            rip.refuse = [](std::size_t bytes, std::size_t) { return bytes > 1000 && bytes <= 3000; };
-            LogCapture log;
-            if (rasterize) { // through Rasterize the render fails and says so
-                auto raster = Raster(100, 100, 3, true);
-                EXPECT_EQ(rip.Rasterize(raster, 72.0f, 1, 0), 7);
-                EXPECT_EQ(log.WithMessage("CreatePixelData failed").size(), 1u);
-                continue;
-            }
-            EXPECT_EQ(rip.CreatePixelData(), 7);
-            ExpectLogged(log,
-                         goodReads < 0 ? "No data provider to read the EPS from."
-                                       : "Unable to read from EPS file data provider. Status = 4",
-                         kSource, kCreatePixelData);
-            EXPECT_EQ(DrawCount(), std::max(goodReads, 0)); // the blocks read before the failure, none last
-            for (int i = 0; i < DrawCount(); ++i)
-                EXPECT_EQ(Draw(i).flags & 2u, 0u);
-        }
+        ResetDevice();
+        auto provider = New<FaultyProvider>(Section(3000), goodReads);
+        TestRip rip(mHost.Get(), goodReads < 0 ? nullptr : provider.Get(), &reader);
+        rip.refuse = [](std::size_t bytes, std::size_t) { return bytes > 1000 && bytes <= 3000; };
+        mLog.Clear();
+        EXPECT_EQ(rip.CreatePixelData(), 7);
+        ExpectLogged(mLog,
+                     goodReads < 0 ? "No data provider to read the EPS from."
+                                   : "Unable to read from EPS file data provider. Status = 4",
+                     kSource, kCreatePixelData);
+        EXPECT_EQ(DrawCount(), std::max(goodReads, 0)); // the blocks read before the failure, none last
+        for (int i = 0; i < DrawCount(); ++i)
+            EXPECT_EQ(Draw(i).flags & 2u, 0u);
     }
 }
 
@@ -172,14 +146,11 @@ TEST_F(PixelDataTest, InitRendersAt36DpiWithoutPixmapAndPassesFailuresOn) {
     EXPECT_EQ(std::tie(s.width, s.height, s.xResolution, s.yResolution, s.colorModelBits),
               std::make_tuple(30 << 16, 40 << 16, 0x240000, 0x240000, std::int16_t{24}));
     EXPECT_FALSE(s.hasPixmap || s.hasCallback);
-    EXPECT_EQ(Draw(0).prologue, "-50 0 translate\n");
     EXPECT_EQ(Drawn(), eps);
 
     ResetDevice();
     SetDrawResult(-1);
-    mLog.Clear();
     EXPECT_EQ(rip.Init(), 7);
-    EXPECT_EQ(Logged("BEPSDrawPageContents failed"), 1u);
     EXPECT_EQ(Calls(), pass);
     ResetDevice();
     SetSetupResults({-1});

@@ -143,9 +143,9 @@ inline ColorTransCBRec PixelRun(std::uint32_t from, std::uint32_t to, const void
     return ColorTransCBRec{to, from, in, out, pixels, {}, bits, {}, 0, {}};
 }
 
-// Row y of a channel.
+// Row y of a channel (read over bytes that are not zero, so that a read that writes nothing shows).
 inline std::vector<std::uint8_t> ReadRow(GRAPHICS::IRasterChannel* channel, std::int32_t y) {
-    std::vector<std::uint8_t> row(static_cast<std::size_t>(channel->GetRowLength()));
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(channel->GetRowLength()), 0xEE);
     EXPECT_EQ(channel->ReadRow(y, row.data(), static_cast<std::int32_t>(row.size())), kOK);
     return row;
 }
