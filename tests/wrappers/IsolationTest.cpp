@@ -2,6 +2,8 @@
 // the victim exactly what it gives alone, on the three paths into the interpreter: the distiller (page
 // content and fonts), the converter (the same) and the raster device (every pixel). The victim draws with
 // the operators and the font the hostile jobs tamper with and draws a mark for every leftover it can probe.
+// On the distiller, jobs that reach for files, the output or the job's frame are also refused or kept to
+// themselves.
 #include "JobScript.h"
 #include "PdfInspect.h"
 #include "WrapperLibraries.h"
@@ -103,90 +105,109 @@ countexecstack array execstack 0 BraskRepoint
 save pop save pop
 )PS";
 
+const std::string kHead = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 200 100\n";
+
 struct Hostile {
     const char* name;
     std::string text;
     bool endless = false;      // stopped by the time limit
     bool afterRestart = false; // run on a new interpreter, whose caches hold nothing of the victim's yet
+    std::function<void(int32_t status)> check = {}; // judges the job's own outcome
 };
 
 std::vector<Hostile> HostileJobs() {
-    const std::string head = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 200 100\n";
     // Made of new objects only, so that it can live in global VM whatever the installed fonts are.
     const std::string fakeHelvetica =
         "10 dict begin /FontType 3 def /FontMatrix [0.001 0 0 0.001 0 0] def /FontBBox [0 0 1000 1000] def "
         "/Encoding StandardEncoding def /BuildChar { 600 0 0 0 500 500 setcachedevice pop pop 0 0 500 500 "
         "rectfill } def currentdict end /Helvetica exch definefont pop\n";
     return {
-        {"re-pointed save objects", head + kRepointSaves},
+        {"re-pointed save objects", kHead + kRepointSaves},
         {"operators redefined in userdict",
-         head +
+         kHead +
              "userdict /rectfill { pop pop pop pop } put /rectfill { pop pop pop pop } def\n"
              "userdict /fill { newpath } put userdict /show { pop } put userdict /BraskLeftover true put\n"},
         {"global resource past setglobal",
-         head +
+         kHead +
              "true systemdict /setglobal get exec /BraskProc << /Paint { } >> /ProcSet defineresource pop\n"},
         {"globaldict and a fake global Helvetica",
-         head + "true setglobal globaldict /BraskMark true put " + fakeHelvetica},
-        {"fake Helvetica past the job dictionary", head + "end true .setglobal " + fakeHelvetica},
-        {"scratch file", head + "(BraskScratch) (w) .tempfile dup (left) writestring closefile pop\n"},
+         kHead + "true setglobal globaldict /BraskMark true put " + fakeHelvetica},
+        {"fake Helvetica past the job dictionary", kHead + "end true .setglobal " + fakeHelvetica},
+        {"scratch file", kHead + "(BraskScratch) (w) .tempfile dup (left) writestring closefile pop\n"},
         {"graphics and device state",
-         head + "{ 1 exch sub } settransfer 5 setlinewidth 40 20 translate 2 2 scale\n"
-                "<< /PageSize [612 792] >> systemdict /setpagedevice get exec\n"
-                "<< /MaxOpStack 600 >> setuserparams\n"},
-        {"startjob", head + "true () systemdict /startjob get exec pop userdict /BraskLeftover true put\n"},
+         kHead + "{ 1 exch sub } settransfer 5 setlinewidth 40 20 translate 2 2 scale\n"
+                 "<< /PageSize [612 792] >> systemdict /setpagedevice get exec\n"
+                 "<< /MaxOpStack 600 >> setuserparams\n"},
+        {"startjob", kHead + "true () systemdict /startjob get exec pop userdict /BraskLeftover true put\n"},
         {"system parameters and the random seed",
-         head + "<< /GenericResourceDir (/nonexistent/) /FontResourceDir (/nonexistent/Font/) >> "
-                "setsystemparams "
-                "12345 srand\n"},
+         kHead + "<< /GenericResourceDir (/nonexistent/) /FontResourceDir (/nonexistent/Font/) >> "
+                 "setsystemparams "
+                 "12345 srand\n"},
         {"the job's own procedure run again",
-         head + "userdict /BraskLeftover true put\n"
-                "countexecstack array execstack { dup type dup /arraytype eq exch /packedarraytype eq or "
-                "{ dup rcheck { pop } { { exec } stopped pop } ifelse } { pop } ifelse } forall\n"},
-        {"forged reports", head + "userdict /BraskLeftover true put (%%[BraskJob: 0123456789abcdef done 0 0 "
-                                  "]%%\\n) print flush\n"},
-        {"quit", head + "userdict /BraskLeftover true put 10 10 50 50 rectfill quit\n"},
-        {"the interpreter's own quit", head + "userdict /BraskLeftover true put systemdict /quit get exec\n"},
+         kHead + "userdict /BraskLeftover true put\n"
+                 "countexecstack array execstack { dup type dup /arraytype eq exch /packedarraytype eq or "
+                 "{ dup rcheck { pop } { { exec } stopped pop } ifelse } { pop } ifelse } forall\n"},
+        {"forged reports", kHead + "userdict /BraskLeftover true put (%%[BraskJob: 0123456789abcdef done 0 0 "
+                                   "]%%\\n) print flush\n"},
+        {"quit", kHead + "userdict /BraskLeftover true put 10 10 50 50 rectfill quit\n"},
+        {"the interpreter's own quit",
+         kHead + "userdict /BraskLeftover true put systemdict /quit get exec\n"},
         {"glyph cache",
-         head + kType3 +
+         kHead + kType3 +
              "{ pop 0 0 1000 1000 rectfill } BraskType3Font\n"
              "/BraskType3 findfont 30 scalefont setfont 0 0 1 setrgbcolor 160 60 moveto (a) show\n",
          false, true},
-        {"errors and a broken stack", head + "1 2 3 mark /foo [ (unbalanced) cleardictstack undefinedop\n"},
-        {"endless loop", head + "userdict /BraskLeftover true put { 1 pop } loop\n", true},
+        {"errors and a broken stack", kHead + "1 2 3 mark /foo [ (unbalanced) cleardictstack undefinedop\n"},
+        {"endless loop", kHead + "userdict /BraskLeftover true put { 1 pop } loop\n", true},
     };
 }
 
-// Runs the hostile jobs, each followed by the victim, and compares every victim output with the one the
-// victim gives alone (the first run). `run` renders or distils a text and returns what the test compares.
-void CheckVictimUnchanged(const std::function<std::string(const std::string& text, bool& ok)>& run) {
-    bool ok = false;
-    const std::string alone = run(Victim(), ok);
-    ASSERT_TRUE(ok) << "the victim alone failed";
+using Run = std::function<std::string(const std::string& text, int32_t& status)>;
+
+// Runs each hostile job, then the victim, and compares every victim output with the one the victim gives
+// alone (the first run). `run` renders or distils a text, gives its status and returns what is compared.
+void CheckVictimUnchanged(const std::vector<Hostile>& jobs, const Run& run) {
+    int32_t status = 0;
+    const std::string alone = run(Victim(), status);
+    ASSERT_EQ(status, 0) << "the victim alone failed";
     ASSERT_FALSE(alone.empty());
-    for (const Hostile& hostile : HostileJobs()) {
-        bool ignored = false;
+    for (const Hostile& hostile : jobs) {
+        SCOPED_TRACE(hostile.name);
         if (hostile.afterRestart)
-            run("systemdict /quit get exec\n", ignored);
-        if (hostile.endless)
-            setenv("BRASK_JOB_TIMEOUT_SECONDS", "1", 1);
-        run(hostile.text, ignored);
-        unsetenv("BRASK_JOB_TIMEOUT_SECONDS");
-        const std::string after = run(Victim(), ok);
-        ASSERT_TRUE(ok) << "the victim failed after: " << hostile.name;
-        EXPECT_TRUE(after == alone) << "the victim changed after: " << hostile.name;
+            run("systemdict /quit get exec\n", status);
+        {
+            ScopedEnv limit("BRASK_JOB_TIMEOUT_SECONDS", hostile.endless ? "1" : nullptr);
+            run(hostile.text, status);
+        }
+        if (hostile.check)
+            hostile.check(status);
+        const std::string after = run(Victim(), status);
+        ASSERT_EQ(status, 0) << "the victim failed";
+        EXPECT_TRUE(after == alone) << "the victim changed";
     }
 }
 
-// What the tests compare of a PDF: the first page's decoded content and its fonts.
-std::string PdfContent(const std::string& path, bool& ok) {
+// What the tests compare of a PDF: the first page's size, its decoded content and its fonts, all embedded.
+std::string PdfContent(const std::string& path) {
     const PdfFacts facts = InspectPdf(path);
-    ok = ok && facts.ok && facts.AllFontsEmbedded;
-    std::string content = facts.content;
+    std::string content =
+        std::to_string(facts.urx - facts.llx) + " x " + std::to_string(facts.ury - facts.lly);
     for (const std::string& font : facts.fonts)
         content += "\nfont " + font;
-    return content;
+    return facts.ok && facts.AllFontsEmbedded ? content + "\n" + facts.content : "unreadable";
 }
+
+// The distiller refuses or keeps to itself each of these jobs: the status it gives, a message it logs, what
+// its page keeps and drops, a file that must not be there after it.
+struct Refused {
+    const char* name;
+    std::string job;
+    int32_t status;
+    const char* logged = "";
+    const char* kept = "";
+    const char* dropped = "";
+    std::string absent = {};
+};
 
 } // namespace
 
@@ -194,66 +215,152 @@ using IsolationTest = WrapperTest;
 
 TEST_F(IsolationTest, DistillerJobsCannotChangeTheNextJob) {
     BRASK_REQUIRE_JAWS();
-    CheckVictimUnchanged([&](const std::string& text, bool& ok) {
-        ok = DistilText(text, Out("out.pdf")) == kJawsOK;
-        return ok ? PdfContent(Out("out.pdf"), ok) : std::string();
+    const std::string written = Out("hostile.txt"), victim = Out("victim.txt"),
+                      elsewhere = Out("elsewhere.pdf");
+    WriteBytes(victim, "keep me");
+    // pdfwrite never frees the dictionary of a mark's properties given inline, or of a named object whose
+    // namespace is popped, and that dictionary points at a resource the output switch frees: a garbage
+    // collection jobs later followed the pointer. Those marks keep their tag only; a named object outside
+    // any namespace keeps its properties.
+    const std::string define =
+        "[/_objdef {props} /type /dict /OBJ pdfmark [{props} << /Lang (fr) >> /PUT pdfmark\n";
+    const std::string square = " 10 10 50 50 rectfill [/EMC pdfmark\n";
+    const Refused refused[] = {
+        {"reading a system file",
+         "(/etc/passwd) (r) file 100 string readstring pop == 10 10 50 50 rectfill\n", kJawsFailed,
+         "invalidfileaccess"},
+        {"writing elsewhere", "(" + written + ") (w) file dup (owned) writestring closefile\n", kJawsFailed,
+         "invalidfileaccess", "", "", written},
+        {"deleting there", "(" + victim + ") deletefile\n", kJawsFailed},
+        {"renaming there", "(" + victim + ") (" + victim + ".moved) renamefile\n", kJawsFailed, "", "", "",
+         victim + ".moved"},
+        {"output switch to an unpermitted path",
+         "<< /OutputFile (" + elsewhere + ") >> systemdict /setpagedevice get exec 10 10 moveto\n",
+         kJawsFailed, "", "", "", elsewhere},
+        // `quit` ends the job early; what it drew before is kept.
+        {"quit, with a drawing before",
+         "0 0 1 setrgbcolor 10 10 50 50 rectfill quit 1 0 0 setrgbcolor 0 0 200 100 rectfill\n", kJawsOK, "",
+         "0 0 1 rg", "1 0 0 rg"},
+        {"exitserver", "serverdict begin 0 exitserver 10 10 moveto\n", kJawsFailed},
+        {"cleared stacks", "clear cleardictstack pop pop pop\n", kJawsFailed},
+        {"saves and gsaves",
+         "save pop save pop 100 { gsave } repeat 0 0 1 setrgbcolor 10 10 50 50 rectfill\n", kJawsOK},
+        {"redefined showpage", "userdict /BraskState 5 put /showpage { } def 10 10 moveto\n", kJawsOK},
+        {"setpagedevice", "<< /PageSize [612 792] /OutputFile (/tmp/elsewhere.pdf) >> setpagedevice\n",
+         kJawsOK},
+        {"unterminated string", "%!PS\n(unterminated string", kJawsFailed},
+        {"empty", "", kJawsOK},
+        {"inline BDC", "[/Inline << /Lang (en) >> /BDC pdfmark" + square, kJawsOK, "", "/Inline BMC", "BDC"},
+        {"inline DP", "[/Point << /MCID 3 >> /DP pdfmark 10 10 50 50 rectfill\n", kJawsOK, "", "/Point MP",
+         "DP"},
+        {"marked content as Illustrator writes it",
+         "userdict /AI11_PDFMark5 /pdfmark load put\n"
+         "[/Document1 1 dict begin /Lang (en) def currentdict end /BDC AI11_PDFMark5" +
+             square,
+         kJawsOK, "", "/Document1 BMC", "BDC"},
+        {"named object in a namespace",
+         "[/NamespacePush pdfmark " + define + "[/Inner {props} /BDC pdfmark" + square +
+             "[/NamespacePop pdfmark\n",
+         kJawsOK, "", "/Inner BMC", "BDC"},
+        {"named object outside namespaces",
+         "[/NamespacePush pdfmark [/NamespacePop pdfmark " + define + "[/Named {props} /BDC pdfmark" + square,
+         kJawsOK, "", "/Named/R", "BMC"},
+    };
+    MessageCapture log;
+    std::vector<Hostile> jobs = HostileJobs();
+    for (const Refused& c : refused)
+        jobs.push_back(
+            {c.name, kHead + c.job, false, false, [&](int32_t status) {
+                 EXPECT_EQ(status, c.status) << log.All();
+                 EXPECT_TRUE(*c.logged == '\0' || log.Contains(c.logged)) << log.All();
+                 const PdfFacts facts = InspectPdf(Out("out.pdf"));
+                 EXPECT_EQ(facts.ok, c.status == kJawsOK) << "a refused job left its output";
+                 EXPECT_NE(facts.content.find(c.kept), std::string::npos) << facts.content;
+                 EXPECT_TRUE(*c.dropped == '\0' || facts.content.find(c.dropped) == std::string::npos)
+                     << facts.content;
+                 EXPECT_TRUE(c.absent.empty() || !FileExists(c.absent)) << c.absent;
+                 EXPECT_EQ(ReadFile(victim), "keep me");
+                 log.Clear();
+             }});
+    CheckVictimUnchanged(jobs, [&](const std::string& text, int32_t& status) {
+        status = DistilText(text, Out("out.pdf"));
+        return status == kJawsOK ? PdfContent(Out("out.pdf")) : std::string();
     });
 }
 
 TEST_F(IsolationTest, ConverterJobsCannotChangeTheNextJob) {
     BRASK_REQUIRE_CALLAS();
-    CheckVictimUnchanged([&](const std::string& text, bool& ok) {
-        ok = SaveAsPdf(WriteFile("in.eps", text), Out("out.pdf")) == kCallasOK;
-        return ok ? PdfContent(Out("out.pdf"), ok) : std::string();
+    CheckVictimUnchanged(HostileJobs(), [&](const std::string& text, int32_t& status) {
+        status = SaveAsPdf(WriteFile("in.eps", text), Out("out.pdf"));
+        return status == kCallasOK ? PdfContent(Out("out.pdf")) : std::string();
     });
 }
 
 TEST_F(IsolationTest, RasterJobsCannotChangeTheNextJob) {
     BRASK_REQUIRE_JAWS();
-    CheckVictimUnchanged([&](const std::string& text, bool& ok) {
+    CheckVictimUnchanged(HostileJobs(), [&](const std::string& text, int32_t& status) {
         std::string pixels(200 * 100 * 4, '\0');
         RipPixmap pixmap{pixels.data(), 200 * 100 * 4, 32, 200 * 4};
-        ok = Jaws()->BPDFSetupRasterDevice(200 << 16, 100 << 16, 72 << 16, 72 << 16, 24, &pixmap, 0, nullptr,
-                                           nullptr) == kJawsOK &&
-             Jaws()->BEPSDrawPageContents(3, text.data(), static_cast<int32_t>(text.size()), nullptr, 0) ==
-                 kJawsOK;
+        status = Jaws()->BPDFSetupRasterDevice(200 << 16, 100 << 16, 72 << 16, 72 << 16, 24, &pixmap, 0,
+                                               nullptr, nullptr);
+        if (status == kJawsOK)
+            status =
+                Jaws()->BEPSDrawPageContents(3, text.data(), static_cast<int32_t>(text.size()), nullptr, 0);
         Jaws()->BPDFTearDownRasterDevice();
-        return ok ? pixels : std::string();
+        return status == kJawsOK ? pixels : std::string();
     });
+}
+
+TEST_F(IsolationTest, ScratchFilesStayInTheWorkersFolderWhichGoesWithTheStoppedWorker) {
+    BRASK_REQUIRE_JAWS();
+    MessageCapture log;
+    // A scratch file lands in the worker's private folder (its TMPDIR), and is gone after the job.
+    const std::string scratch = "(BraskScratch) (w) .tempfile closefile (scratch: ) print print (\n) print\n";
+    ASSERT_EQ(DistilText(scratch, Out("scratch.pdf")), kJawsOK) << log.All();
+    const std::string line = log.First("scratch: ");
+    const std::string name = line.substr(line.find(' ') + 1);
+    const std::string folder = name.substr(0, name.rfind('/'));
+    EXPECT_EQ(folder.rfind(JawsTempFolder() + "/gsworker-", 0), 0u) << line;
+    EXPECT_FALSE(FileExists(name)) << "the job's scratch file outlived it";
+    ASSERT_TRUE(FileExists(folder));
+    // A job past the time limit ends the worker; its folder goes with it.
+    ScopedEnv limit("BRASK_JOB_TIMEOUT_SECONDS", "1");
+    EXPECT_EQ(DistilText(kHead + scratch + "{ 1 pop } loop\n", Out("stopped.pdf")), kJawsTimedOut);
+    EXPECT_TRUE(log.Contains("the job ran longer than the time limit and was stopped")) << log.All();
+    EXPECT_FALSE(FileExists(folder)) << "the stopped worker's folder stayed";
+    EXPECT_FALSE(FileExists(Out("stopped.pdf")));
 }
 
 TEST_F(IsolationTest, OnlyReportsCarryingTheJobsNonceCount) {
     using BRASK::WRAPPERS::JobMarker;
-    using BRASK::WRAPPERS::ParseJobMarker;
     const std::string nonce = "0123456789abcdef";
-    struct Case {
+    const auto report = [&](const std::string& text) { return "%%[BraskJob: " + nonce + text + " ]%%"; };
+    const struct {
         std::string line;
         JobMarker::Kind kind;
-        long long level, used;
-        std::string text;
-    };
-    const Case cases[] = {
-        {"%%[BraskJob: " + nonce + " done 0 3228861 ]%%", JobMarker::Kind::Done, 0, 3228861, ""},
-        {"%%[BraskJob: " + nonce + " status 2 17 ]%%", JobMarker::Kind::Status, 2, 17, ""},
-        {"%%[BraskJob: " + nonce + " error undefined in nosuchop ]%%", JobMarker::Kind::Error, -1, -1,
-         "undefined in nosuchop"},
-        {"%%[BraskJob: " + nonce + " output-moved ]%%", JobMarker::Kind::OutputMoved, -1, -1, ""},
-        {"%%[BraskJob: " + nonce + " options-error ]%%", JobMarker::Kind::OptionsError, -1, -1, ""},
+        long long level = -1, used = -1;
+        std::string text = "";
+    } cases[] = {
+        {report(" done 0 3228861"), JobMarker::Kind::Done, 0, 3228861},
+        {report(" status 2 17"), JobMarker::Kind::Status, 2, 17},
+        {report(" error undefined in nosuchop"), JobMarker::Kind::Error, -1, -1, "undefined in nosuchop"},
+        {report(" output-moved"), JobMarker::Kind::OutputMoved},
+        {report(" options-error"), JobMarker::Kind::OptionsError},
         // Forgeries and damaged reports are ordinary output.
-        {"%%[BraskJob: fedcba9876543210 done 0 1 ]%%", JobMarker::Kind::None, -1, -1, ""},
-        {"%%[BraskJob: done 0 1 ]%%", JobMarker::Kind::None, -1, -1, ""},
-        {"%%[BraskJob: " + nonce + "0 done 0 1 ]%%", JobMarker::Kind::None, -1, -1, ""},
-        {"%%[BraskJob: " + nonce + " done 0 ]%%", JobMarker::Kind::None, -1, -1, ""},
-        {"%%[BraskJob: " + nonce + " done x 1 ]%%", JobMarker::Kind::None, -1, -1, ""},
-        {"text %%[BraskJob: " + nonce + " done 0 1 ]%%", JobMarker::Kind::None, -1, -1, ""},
-        {"%%[BraskJob: " + nonce + " done 0 1 ]%% text", JobMarker::Kind::None, -1, -1, ""},
+        {"%%[BraskJob: fedcba9876543210 done 0 1 ]%%", JobMarker::Kind::None},
+        {"%%[BraskJob: done 0 1 ]%%", JobMarker::Kind::None},
+        {report("0 done 0 1"), JobMarker::Kind::None},
+        {report(" done 0"), JobMarker::Kind::None},
+        {report(" done x 1"), JobMarker::Kind::None},
+        {"text " + report(" done 0 1"), JobMarker::Kind::None},
+        {report(" done 0 1") + " text", JobMarker::Kind::None},
     };
-    for (const Case& c : cases) {
-        const JobMarker marker = ParseJobMarker(c.line, nonce);
+    for (const auto& c : cases) {
+        const JobMarker marker = BRASK::WRAPPERS::ParseJobMarker(c.line, nonce);
         EXPECT_EQ(marker.kind, c.kind) << c.line;
         EXPECT_EQ(marker.saveLevel, c.level) << c.line;
         EXPECT_EQ(marker.globalVMUsed, c.used) << c.line;
         EXPECT_EQ(marker.text, c.text) << c.line;
     }
-    EXPECT_EQ(ParseJobMarker("%%[BraskJob:  done 0 1 ]%%", "").kind, JobMarker::Kind::None);
+    EXPECT_EQ(BRASK::WRAPPERS::ParseJobMarker("%%[BraskJob:  done 0 1 ]%%", "").kind, JobMarker::Kind::None);
 }
