@@ -241,6 +241,9 @@ TEST_F(IsolationTest, DistillerJobsCannotChangeTheNextJob) {
         {"quit, with a drawing before",
          "0 0 1 setrgbcolor 10 10 50 50 rectfill quit 1 0 0 setrgbcolor 0 0 200 100 rectfill\n", kJawsOK, "",
          "0 0 1 rg", "1 0 0 rg"},
+        // The interpreter's own quit, reached past the job dictionary, ends the instance.
+        {"the interpreter's quit", "systemdict /quit get exec\n", kJawsFailed},
+        {"unbalanced", "1 2 3 mark /foo [ (unbalanced) 10 10 moveto undefinedoperator\n", kJawsFailed},
         {"exitserver", "serverdict begin 0 exitserver 10 10 moveto\n", kJawsFailed},
         {"cleared stacks", "clear cleardictstack pop pop pop\n", kJawsFailed},
         {"saves and gsaves",
