@@ -18,8 +18,19 @@ using namespace BRASK::TEST;
 
 namespace {
 
-constexpr const char* kVictim = R"PS(%!PS-Adobe-3.0 EPSF-3.0
-%%BoundingBox: 0 0 200 100
+const std::string kHead = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 200 100\n";
+
+// A Type 3 font /BraskType3 with UniqueID 4242 whose glyph "a" is drawn by the procedure given.
+const std::string kType3 =
+    "/BraskType3Font { 10 dict begin /Glyph exch def /FontType 3 def /FontMatrix [0.001 0 0 0.001 0 0] def "
+    "/FontBBox [0 0 1000 1000] def /Encoding 256 array def 0 1 255 { Encoding exch /.notdef put } for "
+    "Encoding 97 /a put /UniqueID 4242 def "
+    "/BuildChar { 1000 0 0 0 1000 1000 setcachedevice exch /Glyph get exec } def "
+    "currentdict end /BraskType3 exch definefont pop } bind def\n";
+
+const std::string kVictim =
+    kHead + kType3 + R"PS(% PostScript has no string concatenation: one for the probes.
+/concatstrings { exch dup length 2 index length add string dup dup 4 2 roll copy length 4 -1 roll putinterval } bind def
 /Helvetica findfont 14 scalefont setfont 10 40 moveto (Hello Brask) show
 0 0 1 setrgbcolor 150 10 30 30 rectfill
 0 0.6 0 setrgbcolor newpath 100 60 moveto 130 60 lineto 130 90 lineto closepath fill
@@ -46,25 +57,6 @@ GlobalFontDirectory length 10 string cvs show ( ) show currentuserparams /MaxOpS
 { pop 0 0 moveto 1000 0 lineto 500 1000 lineto closepath fill } BraskType3Font
 /BraskType3 findfont 30 scalefont setfont 0 0 1 setrgbcolor 160 60 moveto (a) show
 )PS";
-
-// A Type 3 font /BraskType3 with UniqueID 4242 whose glyph "a" is drawn by the procedure given.
-const std::string kType3 =
-    "/BraskType3Font { 10 dict begin /Glyph exch def /FontType 3 def /FontMatrix [0.001 0 0 0.001 0 0] def "
-    "/FontBBox [0 0 1000 1000] def /Encoding 256 array def 0 1 255 { Encoding exch /.notdef put } for "
-    "Encoding 97 /a put /UniqueID 4242 def "
-    "/BuildChar { 1000 0 0 0 1000 1000 setcachedevice exch /Glyph get exec } def "
-    "currentdict end /BraskType3 exch definefont pop } bind def\n";
-
-// PostScript has no string concatenation; the victim defines one first.
-const std::string kConcat =
-    "/concatstrings { exch dup length 2 index length add string dup dup 4 2 roll copy "
-    "length 4 -1 roll putinterval } bind def\n";
-
-std::string Victim() {
-    std::string text = kVictim;
-    const std::size_t body = text.find("/Helvetica findfont 14");
-    return text.insert(body, kConcat + kType3);
-}
 
 // Leaves redefinitions, then puts a fresh save object wherever a save object is reachable (userdict, the
 // dictionary stack, the execution stack, to a depth of 5): a restore to one of those keeps the redefinitions.
@@ -104,8 +96,6 @@ countdictstack array dictstack 0 BraskRepoint
 countexecstack array execstack 0 BraskRepoint
 save pop save pop
 )PS";
-
-const std::string kHead = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 200 100\n";
 
 struct Hostile {
     const char* name;
@@ -168,7 +158,7 @@ using Run = std::function<std::string(const std::string& text, int32_t& status)>
 // alone (the first run). `run` renders or distils a text, gives its status and returns what is compared.
 void CheckVictimUnchanged(const std::vector<Hostile>& jobs, const Run& run) {
     int32_t status = 0;
-    const std::string alone = run(Victim(), status);
+    const std::string alone = run(kVictim, status);
     ASSERT_EQ(status, 0) << "the victim alone failed";
     ASSERT_FALSE(alone.empty());
     for (const Hostile& hostile : jobs) {
@@ -181,7 +171,7 @@ void CheckVictimUnchanged(const std::vector<Hostile>& jobs, const Run& run) {
         }
         if (hostile.check)
             hostile.check(status);
-        const std::string after = run(Victim(), status);
+        const std::string after = run(kVictim, status);
         ASSERT_EQ(status, 0) << "the victim failed";
         EXPECT_TRUE(after == alone) << "the victim changed";
     }
