@@ -110,12 +110,6 @@ TEST_F(InterpreterTest, PagesAreTheBoxSentWithTheContentMovedOntoThem) {
     }
 }
 
-TEST_F(InterpreterTest, SecondStartupReportsAlreadyStarted) {
-    EXPECT_EQ(Jaws()->BPDFJawsIntialised(), 1);
-    const std::string path = MakeDevicePath(BRASK_APP_DIR, JawsTempFolder());
-    EXPECT_EQ(Jaws()->postscript_dll_startup(nullptr, "%lib%init.ps", path.c_str()), kJawsAlreadyStarted);
-}
-
 TEST_F(InterpreterTest, ReportsTheColourSpacesTheJobUsedAndWhetherItOnlyPaintsImages) {
     const std::string image = "gsave 10 10 translate 40 40 scale 2 2 8 [2 0 0 2 0 0] "
                               "<FF0000 00FF00 0000FF FFFFFF> false 3 colorimage grestore\n";
@@ -152,7 +146,8 @@ TEST_F(InterpreterTest, ReportsTheColourSpacesTheJobUsedAndWhetherItOnlyPaintsIm
         {"only an image", image, {kJawsColorSpaceRGB}, "", 1},
         {"an image and a fill", image + "0 0 1 setrgbcolor 100 10 20 20 rectfill\n", {kJawsColorSpaceRGB}},
     };
-    // The raster device's analysis render (no pixmap) reports the same list; a failed one leaves none.
+    // The raster device's analysis render (no pixmap) reports the same list; a failed one leaves none
+    // (below).
     const auto analyse = [](const std::string& text) {
         Jaws()->BPDFSetupRasterDevice(200 << 16, 100 << 16, 36 << 16, 36 << 16, 24, nullptr, 0, nullptr,
                                       nullptr);
@@ -169,13 +164,7 @@ TEST_F(InterpreterTest, ReportsTheColourSpacesTheJobUsedAndWhetherItOnlyPaintsIm
         ASSERT_EQ(analyse(kHeader + c.postScript), kJawsOK);
         EXPECT_EQ(WalkColorSpaces(), c.expected);
     }
-    EXPECT_EQ(analyse("1 0 0 setrgbcolor nosuchoperator\n"), kJawsFailed);
-    EXPECT_EQ(Jaws()->BPDFColorSpaceCount(), 0);
-}
-
-TEST_F(InterpreterTest, ColourSpaceListCanBeClearedAndExtended) {
-    ASSERT_EQ(DistilText(kSquareCMYK, Out("a.pdf")), kJawsOK);
-    EXPECT_EQ(Jaws()->BPDFColorSpaceCount(), 1);
+    // The list can be cleared and extended by hand, each space once.
     Jaws()->BPDFColorSpaceClear();
     EXPECT_EQ(Jaws()->BPDFColorSpaceCount(), 0);
     EXPECT_EQ(Jaws()->BPDFColorSpaceBegin(), kJawsColorSpaceEnd);
@@ -184,9 +173,11 @@ TEST_F(InterpreterTest, ColourSpaceListCanBeClearedAndExtended) {
     EXPECT_EQ(Jaws()->BPDFColorSpaceAdd(static_cast<JawsColorSpace>(42)), kJawsBadParameter);
     EXPECT_EQ(WalkColorSpaces(), std::vector<JawsColorSpace>{kJawsColorSpaceLab});
     EXPECT_EQ(Jaws()->BPDFGetProcessColorFlags(), 1u << kJawsColorSpaceLab);
+    EXPECT_EQ(analyse("1 0 0 setrgbcolor nosuchoperator\n"), kJawsFailed);
+    EXPECT_EQ(Jaws()->BPDFColorSpaceCount(), 0);
 }
 
-TEST_F(InterpreterTest, BadRequestsAreRefusedWithoutOutput) {
+TEST_F(InterpreterTest, BadRequestsAreRefusedWithoutOutputAndAFileDistilsByPath) {
     RipDistillParams params = MakeParams(0, 0, 100, 100), shortRecord = params;
     shortRecord.recordSize = 87;
     TInterfacePtr<FaultyProvider> provider = New<FaultyProvider>(kSquareCMYK, INT_MAX);
@@ -201,10 +192,7 @@ TEST_F(InterpreterTest, BadRequestsAreRefusedWithoutOutput) {
     EXPECT_EQ(distil(provider.Get(), 100, pdf.c_str(), nullptr), kJawsBadParameter);
     EXPECT_FALSE(FileExists(pdf));
     EXPECT_EQ(Jaws()->BPDFColorSpaceCount(), 0);
-}
-
-TEST_F(InterpreterTest, DistilsAPostScriptFileByPath) {
-    const RipDistillParams params = MakeParams(0, 0, 200, 100);
+    // By path: a PostScript file, and one that is not there.
     ASSERT_EQ(Jaws()->BPDFStartDistill(WriteFile("byname.ps", kSquareCMYK).c_str(), Out("byname.pdf").c_str(),
                                        &params),
               kJawsOK);
@@ -213,7 +201,10 @@ TEST_F(InterpreterTest, DistilsAPostScriptFileByPath) {
               kJawsFailed);
 }
 
-TEST_F(InterpreterTest, PrintAndDocumentEntryPointsReportFailure) {
+TEST_F(InterpreterTest, SecondStartupAndUnsupportedEntryPointsReportSo) {
+    EXPECT_EQ(Jaws()->BPDFJawsIntialised(), 1);
+    const std::string path = MakeDevicePath(BRASK_APP_DIR, JawsTempFolder());
+    EXPECT_EQ(Jaws()->postscript_dll_startup(nullptr, "%lib%init.ps", path.c_str()), kJawsAlreadyStarted);
     const char data[] = "0 0 moveto";
     EXPECT_NE(Jaws()->BEPSPrintPageContents(3, data, sizeof data - 1, "", 0), kJawsOK);
     EXPECT_EQ(Jaws()->BPDFDocOpen(Out("a.pdf").c_str()), kJawsNotSupported);
@@ -227,8 +218,7 @@ TEST_F(InterpreterTest, PrintAndDocumentEntryPointsReportFailure) {
 }
 
 TEST_F(InterpreterTest, LibraryMutexIsRecursiveAndShared) {
-    JawsLibraryMutex* first = nullptr;
-    JawsLibraryMutex* second = nullptr;
+    JawsLibraryMutex *first = nullptr, *second = nullptr;
     Jaws()->GetJawsLibraryMutex(&first);
     Jaws()->GetJawsLibraryMutex(&second);
     ASSERT_NE(first, nullptr);
@@ -243,11 +233,9 @@ TEST_F(InterpreterTest, LibraryMutexIsRecursiveAndShared) {
         return result;
     };
     ASSERT_EQ(pthread_mutex_lock(first), 0);
-    ASSERT_EQ(pthread_mutex_lock(first), 0); // the same thread again
     EXPECT_EQ(tryFromAnotherThread(), EBUSY);
-    // A distillation on the thread that holds the lock still runs.
+    // A distillation, which takes the lock again, runs on the thread that holds it.
     EXPECT_EQ(DistilText(kSquareCMYK, Out("locked.pdf")), kJawsOK);
-    pthread_mutex_unlock(first);
     pthread_mutex_unlock(first);
     EXPECT_EQ(tryFromAnotherThread(), 0);
 }

@@ -103,7 +103,7 @@ save pop save pop
 struct Hostile {
     const char* name;
     std::string text;
-    int32_t status;
+    int32_t status = kJawsOK;
     const char* logged = "";
     const char* kept = "";
     const char* dropped = "";
@@ -118,58 +118,43 @@ std::vector<Hostile> HostileJobs() {
         "/Encoding StandardEncoding def /BuildChar { 600 0 0 0 500 500 setcachedevice pop pop 0 0 500 500 "
         "rectfill } def currentdict end /Helvetica exch definefont pop\n";
     return {
-        {"re-pointed save objects", kHead + kRepointSaves, kJawsOK},
+        {"re-pointed save objects", kHead + kRepointSaves},
         {"operators redefined in userdict",
          kHead +
              "userdict /rectfill { pop pop pop pop } put /rectfill { pop pop pop pop } def\n"
-             "userdict /fill { newpath } put userdict /show { pop } put userdict /BraskLeftover true put\n",
-         kJawsOK},
+             "userdict /fill { newpath } put userdict /show { pop } put userdict /BraskLeftover true put\n"},
         {"global resource past setglobal",
          kHead +
-             "true systemdict /setglobal get exec /BraskProc << /Paint { } >> /ProcSet defineresource pop\n",
-         kJawsOK},
+             "true systemdict /setglobal get exec /BraskProc << /Paint { } >> /ProcSet defineresource pop\n"},
         {"globaldict and a fake global Helvetica",
-         kHead + "true setglobal globaldict /BraskMark true put " + fakeHelvetica, kJawsOK},
-        {"fake Helvetica past the job dictionary", kHead + "end true .setglobal " + fakeHelvetica, kJawsOK},
-        {"scratch file", kHead + "(BraskScratch) (w) .tempfile dup (left) writestring closefile pop\n",
-         kJawsOK},
+         kHead + "true setglobal globaldict /BraskMark true put " + fakeHelvetica},
+        {"fake Helvetica past the job dictionary", kHead + "end true .setglobal " + fakeHelvetica},
+        {"scratch file", kHead + "(BraskScratch) (w) .tempfile dup (left) writestring closefile pop\n"},
         {"graphics and device state",
          kHead + "{ 1 exch sub } settransfer 5 setlinewidth 40 20 translate 2 2 scale\n"
                  "<< /PageSize [612 792] >> systemdict /setpagedevice get exec\n"
-                 "<< /MaxOpStack 600 >> setuserparams\n",
-         kJawsOK},
-        {"startjob", kHead + "true () systemdict /startjob get exec pop userdict /BraskLeftover true put\n",
-         kJawsOK},
+                 "<< /MaxOpStack 600 >> setuserparams\n"},
+        {"startjob", kHead + "true () systemdict /startjob get exec pop userdict /BraskLeftover true put\n"},
         {"system parameters and the random seed",
          kHead + "<< /GenericResourceDir (/nonexistent/) /FontResourceDir (/nonexistent/Font/) >> "
                  "setsystemparams "
-                 "12345 srand\n",
-         kJawsOK},
+                 "12345 srand\n"},
         {"the job's own procedure run again",
          kHead + "userdict /BraskLeftover true put\n"
                  "countexecstack array execstack { dup type dup /arraytype eq exch /packedarraytype eq or "
-                 "{ dup rcheck { pop } { { exec } stopped pop } ifelse } { pop } ifelse } forall\n",
-         kJawsOK},
-        {"forged reports",
-         kHead + "userdict /BraskLeftover true put (%%[BraskJob: 0123456789abcdef done 0 0 "
-                 "]%%\\n) print flush\n",
-         kJawsOK},
+                 "{ dup rcheck { pop } { { exec } stopped pop } ifelse } { pop } ifelse } forall\n"},
+        {"forged reports", kHead + "userdict /BraskLeftover true put (%%[BraskJob: 0123456789abcdef done 0 0 "
+                                   "]%%\\n) print flush\n"},
         {"quit",
          kHead + "userdict /BraskLeftover true put 0 0 1 setrgbcolor 10 10 50 50 rectfill quit 1 0 0 "
                  "setrgbcolor 0 0 200 100 rectfill\n",
          kJawsOK, "", "0 0 1 rg", "1 0 0 rg"},
         {"the interpreter's own quit", kHead + "userdict /BraskLeftover true put systemdict /quit get exec\n",
          kJawsFailed},
-        {"glyph cache",
-         kHead + kType3 +
-             "{ pop 0 0 1000 1000 rectfill } BraskType3Font\n"
-             "/BraskType3 findfont 30 scalefont setfont 0 0 1 setrgbcolor 160 60 moveto (a) show\n",
-         kJawsOK,
-         "",
-         "",
-         "",
-         {},
-         true},
+        {.name = "glyph cache",
+         .text = kHead + kType3 + "{ pop 0 0 1000 1000 rectfill } BraskType3Font\n" +
+                 "/BraskType3 findfont 30 scalefont setfont 0 0 1 setrgbcolor 160 60 moveto (a) show\n",
+         .afterRestart = true},
         {"errors and a broken stack", kHead + "1 2 3 mark /foo [ (unbalanced) cleardictstack undefinedop\n",
          kJawsFailed},
         {"endless loop", kHead + "userdict /BraskLeftover true put { 1 pop } loop\n", kJawsTimedOut},
@@ -252,12 +237,14 @@ TEST_F(IsolationTest, DistillerJobsCannotChangeTheNextJob) {
         {"exitserver", "serverdict begin 0 exitserver 10 10 moveto\n", kJawsFailed},
         {"cleared stacks", "clear cleardictstack pop pop pop\n", kJawsFailed},
         {"saves and gsaves",
-         "save pop save pop 100 { gsave } repeat 0 0 1 setrgbcolor 10 10 50 50 rectfill\n", kJawsOK},
-        {"redefined showpage", "userdict /BraskState 5 put /showpage { } def 10 10 moveto\n", kJawsOK},
-        {"setpagedevice", "<< /PageSize [612 792] /OutputFile (/tmp/elsewhere.pdf) >> setpagedevice\n",
-         kJawsOK},
+         "save pop save pop 100 { gsave } repeat 0 0 1 setrgbcolor 10 10 50 50 rectfill\n"},
+        {"redefined showpage", "userdict /BraskState 5 put /showpage { } def 10 10 moveto\n"},
+        {
+            "setpagedevice",
+            "<< /PageSize [612 792] /OutputFile (/tmp/elsewhere.pdf) >> setpagedevice\n",
+        },
         {"unterminated string", "%!PS\n(unterminated string", kJawsFailed},
-        {"empty", "", kJawsOK},
+        {"empty", ""},
         {"inline BDC", "[/Inline << /Lang (en) >> /BDC pdfmark" + square, kJawsOK, "", "/Inline BMC", "BDC"},
         {"inline DP", "[/Point << /MCID 3 >> /DP pdfmark 10 10 50 50 rectfill\n", kJawsOK, "", "/Point MP",
          "DP"},
@@ -309,26 +296,6 @@ TEST_F(IsolationTest, RasterJobsCannotChangeTheNextJob) {
         Jaws()->BPDFTearDownRasterDevice();
         return status == kJawsOK ? pixels : std::string();
     });
-}
-
-TEST_F(IsolationTest, ScratchFilesStayInTheWorkersFolderWhichGoesWithTheStoppedWorker) {
-    BRASK_REQUIRE_JAWS();
-    MessageCapture log;
-    // A scratch file lands in the worker's private folder (its TMPDIR), and is gone after the job.
-    const std::string scratch = "(BraskScratch) (w) .tempfile closefile (scratch: ) print print (\n) print\n";
-    ASSERT_EQ(DistilText(scratch, Out("scratch.pdf")), kJawsOK) << log.All();
-    const std::string line = log.First("scratch: ");
-    const std::string name = line.substr(line.find(' ') + 1);
-    const std::string folder = name.substr(0, name.rfind('/'));
-    EXPECT_EQ(folder.rfind(JawsTempFolder() + "/gsworker-", 0), 0u) << line;
-    EXPECT_FALSE(FileExists(name)) << "the job's scratch file outlived it";
-    ASSERT_TRUE(FileExists(folder));
-    // A job past the time limit ends the worker; its folder goes with it.
-    ScopedEnv limit("BRASK_JOB_TIMEOUT_SECONDS", "1");
-    EXPECT_EQ(DistilText(kHead + scratch + "{ 1 pop } loop\n", Out("stopped.pdf")), kJawsTimedOut);
-    EXPECT_TRUE(log.Contains("the job ran longer than the time limit and was stopped")) << log.All();
-    EXPECT_FALSE(FileExists(folder)) << "the stopped worker's folder stayed";
-    EXPECT_FALSE(FileExists(Out("stopped.pdf")));
 }
 
 TEST_F(IsolationTest, OnlyReportsCarryingTheJobsNonceCount) {

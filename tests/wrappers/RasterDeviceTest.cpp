@@ -235,15 +235,17 @@ TEST_F(RasterDeviceTest, RefusesBadArgumentsAndAFailingCallback) {
 }
 
 TEST_F(RasterDeviceTest, StoppedJobsFailAndTheNextRuns) {
-    // A distillation or a render aborted from another thread, or a render past the time limit, fails
-    // without output; the next job runs. An abort while no job runs is ignored, so it is repeated.
+    // A distillation or a render aborted from another thread, or past the time limit, fails without output;
+    // the next job runs. An abort while no job runs is ignored, so it is repeated.
     const struct {
         const char* name;
         bool raster, abort;
         int32_t status;
     } cases[] = {{"aborted distillation", false, true, kJawsFailed},
                  {"aborted render", true, true, kJawsFailed},
+                 {"distillation past the time limit", false, false, kJawsTimedOut},
                  {"render past the time limit", true, false, kJawsTimedOut}};
+    MessageCapture log;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ScopedEnv limit("BRASK_JOB_TIMEOUT_SECONDS", c.abort ? "30" : "1");
@@ -261,6 +263,9 @@ TEST_F(RasterDeviceTest, StoppedJobsFailAndTheNextRuns) {
         done = true;
         aborter.join();
         EXPECT_EQ(status, c.status);
+        EXPECT_EQ(log.Contains("the job ran longer than the time limit and was stopped"), !c.abort)
+            << log.All();
+        log.Clear();
         EXPECT_FALSE(FileExists(Out("stopped.pdf")));
         EXPECT_TRUE(r.pixels.empty() || r.pixels[0] == 0xAB) << "a stopped render writes no pixels";
         ASSERT_EQ(RenderText(kTwoSquares, 200, 100, 72, 32, r), kJawsOK);
