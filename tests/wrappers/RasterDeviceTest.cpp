@@ -169,7 +169,7 @@ TEST_F(RasterDeviceTest, EveryKindOfRenderGivesItsPixelsAtAnySize) {
     }
 }
 
-TEST_F(RasterDeviceTest, PixelSizeIsTruncatedAndTheProloguePrecedesTheFirstBlock) {
+TEST_F(RasterDeviceTest, PixelSizeIsTruncatedTheProloguePrecedesTheFirstBlockAndASecondSetupReplaces) {
     // 100 points at 100 dpi: 138.9 pixels, so 138. The prologue moves a box at (50,50) to the origin.
     std::vector<std::uint8_t> pixels(139 * 4 * 139, 0xAB);
     RipPixmap pixmap{pixels.data(), 138 * 4 * 138, 32, 138 * 4};
@@ -182,9 +182,7 @@ TEST_F(RasterDeviceTest, PixelSizeIsTruncatedAndTheProloguePrecedesTheFirstBlock
     EXPECT_EQ(at(5, 137)[3], 255);
     EXPECT_EQ(at(50, 80)[3], 0); // outside the square
     EXPECT_EQ(pixels[138 * 4 * 138], 0xAB) << "nothing is written past the pixmap";
-}
-
-TEST_F(RasterDeviceTest, SecondSetupReplacesTheFirstAndTearDownClosesIt) {
+    // A second setup replaces the first, and tearing down closes it.
     std::vector<std::uint8_t> first(100 * 4 * 50, 0xAB), second(100 * 4 * 50, 0xAB);
     RipPixmap a{first.data(), 100 * 4 * 50, 32, 400}, b{second.data(), 100 * 4 * 50, 32, 400};
     ASSERT_EQ(Setup(100, 50, 72, 32, &a), kJawsOK);
