@@ -68,11 +68,10 @@ protected:
 } // namespace
 
 TEST_F(WorkerClientTest, AMisbehavingWorkerFailsItsJobCleanlyAndASpareTakesOver) {
-    struct Case {
+    const struct {
         const char* mode;
         const char* reason;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"crash", "the interpreter process ended during the job"},
         {"oversized", "the interpreter process sent a text of 65537 bytes; it is restarted"},
         {"pixels", "the interpreter process sent pixels for a job that asked for none; it is restarted"},
@@ -80,7 +79,7 @@ TEST_F(WorkerClientTest, AMisbehavingWorkerFailsItsJobCleanlyAndASpareTakesOver)
     };
     ASSERT_EQ(Run("ok").status, JobStatus::Ok);
     EXPECT_FALSE(mClient->HasSpare()) << "a clean run started a spare";
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         const std::string ended = ActiveFolder();
         const int processes = mClient->ProcessesStarted();
         const JobResult failed = Run(c.mode);
@@ -103,18 +102,17 @@ TEST_F(WorkerClientTest, AMisbehavingWorkerFailsItsJobCleanlyAndASpareTakesOver)
 TEST_F(WorkerClientTest, AJobThatEndsAUsedWorkerRunsOnceMoreInAFreshOne) {
     // What earlier jobs left inside a worker may end it during the next job: that job runs again in a fresh
     // process when it can be read again, and only once. A job that ends a fresh worker is not run again.
-    struct Case {
+    const struct {
         const char* mode;
         bool rewindable;
         JobStatus status;
         int rewinds;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"crash-if-used", true, JobStatus::Ok, 1},
         {"crash-if-used", false, JobStatus::Failed, 0},
         {"crash", true, JobStatus::Failed, 1},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         mClient = MakeClient(BRASK_FAKE_WORKER);
         ASSERT_EQ(Run("ok").status, JobStatus::Ok);
         int rewinds = 0;
