@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -27,13 +28,12 @@ protected:
 const std::string kHeader = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 200 100\n";
 const std::string kSquareCMYK = kHeader + "0.1 0.2 0.3 0.4 setcmykcolor 10 10 50 50 rectfill\n";
 
-std::vector<std::string> ExportedNames(const std::string& library) {
+std::multiset<std::string> ExportedNames(const std::string& library) {
     int code = 0;
     std::istringstream lines(RunCommand("nm -D --defined-only " + ShellQuote(library), code));
-    std::vector<std::string> names;
+    std::multiset<std::string> names;
     for (std::string address, type, name; lines >> address >> type >> name;)
-        names.push_back(name);
-    std::sort(names.begin(), names.end());
+        names.insert(name);
     return names;
 }
 
@@ -48,13 +48,10 @@ std::vector<JawsColorSpace> WalkColorSpaces() {
 } // namespace
 
 TEST(WrapperExportsTest, EachWrapperExportsExactlyItsEntryPoints) {
-    std::vector<std::string> jaws(std::begin(kJawsEntryPointNames), std::end(kJawsEntryPointNames));
-    std::vector<std::string> callas(std::begin(kCallasEntryPointNames), std::end(kCallasEntryPointNames));
-    callas.insert(callas.end(), std::begin(kCallasOptionalEntryPointNames),
-                  std::end(kCallasOptionalEntryPointNames));
-    std::sort(jaws.begin(), jaws.end());
-    std::sort(callas.begin(), callas.end());
-    EXPECT_EQ(ExportedNames(JawsLibraryPath()), jaws);
+    std::multiset<std::string> callas(std::begin(kCallasEntryPointNames), std::end(kCallasEntryPointNames));
+    callas.insert(std::begin(kCallasOptionalEntryPointNames), std::end(kCallasOptionalEntryPointNames));
+    EXPECT_EQ(ExportedNames(JawsLibraryPath()),
+              std::multiset<std::string>(std::begin(kJawsEntryPointNames), std::end(kJawsEntryPointNames)));
     EXPECT_EQ(ExportedNames(CallasLibraryPath()), callas);
 }
 
@@ -88,7 +85,6 @@ TEST_F(InterpreterTest, PagesAreTheBoxSentWithTheContentMovedOntoThem) {
         const char* content; // at 288 dpi the content is in 0.25 pt units
     };
     const Case cases[] = {
-        {"small job", kSquareCMYK, 0, 0, 200, 100, "40 40 200 200 re"},
         {"empty job", "", 0, 0, 72, 36, ""},
         {"shifted box",
          "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 100 200 150 260\n0 0 1 setrgbcolor 100 200 50 60 "
@@ -249,11 +245,9 @@ TEST_F(InterpreterTest, JobsFindTheSystemFontMapAlreadyBuilt) {
     EXPECT_EQ(DistilText(kHeader + probe, Out("first.pdf")), kJawsOK);
     EXPECT_EQ(DistilText(kHeader + "/BraskNoSuchFont findfont pop\n" + probe, Out("missing.pdf")), kJawsOK);
     EXPECT_EQ(DistilText(kHeader + probe, Out("after.pdf")), kJawsOK);
-    std::vector<std::string> answers;
-    for (const std::string& text : log.Texts())
-        if (text.rfind("font map ", 0) == 0)
-            answers.push_back(text);
-    EXPECT_EQ(answers, std::vector<std::string>(3, "font map built"));
+    const std::vector<std::string> texts = log.Texts();
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "font map built"), 3) << log.All();
+    EXPECT_FALSE(log.Contains("font map missing")) << log.All();
 }
 
 TEST_F(InterpreterTest, InterpreterMessagesReachTheLoggerUnlessMuted) {
