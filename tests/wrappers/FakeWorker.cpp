@@ -7,7 +7,6 @@
 //   crash-if-used ends itself so unless this is its first job
 //   oversized     sends a message frame longer than the protocol allows
 //   pixels        sends pixels to a distiller job
-//   unknown-kind  sends a frame of a kind the protocol does not have
 //   bad-result    answers with a result code no job status has
 #include "WorkerProtocol.h"
 
@@ -86,8 +85,6 @@ int main(int argc, char** argv) {
             sent = SendBroken(fd, MessageKind::Log, 1 + kMaxReplyText + 1);
         } else if (mode == "pixels") {
             sent = Send(fd, Encode(PixelsMessage{0, std::string(16, '\0')}));
-        } else if (mode == "unknown-kind") {
-            sent = SendBroken(fd, MessageKind{9}, 1);
         } else if (mode == "bad-result") {
             sent = Send(fd, Encode(ResultMessage{JobStatus{200}, "?"}));
         }

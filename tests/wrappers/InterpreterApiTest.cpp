@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <climits>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -28,13 +28,12 @@ protected:
 const std::string kHeader = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 200 100\n";
 const std::string kSquareCMYK = kHeader + "0.1 0.2 0.3 0.4 setcmykcolor 10 10 50 50 rectfill\n";
 
-std::vector<std::string> ExportedNames(const std::string& library) {
+std::multiset<std::string> ExportedNames(const std::string& library) {
     int code = 0;
     std::istringstream lines(RunCommand("nm -D --defined-only " + ShellQuote(library), code));
-    std::vector<std::string> names;
+    std::multiset<std::string> names;
     for (std::string address, type, name; lines >> address >> type >> name;)
-        names.push_back(name);
-    std::sort(names.begin(), names.end());
+        names.insert(name);
     return names;
 }
 
@@ -49,41 +48,25 @@ std::vector<JawsColorSpace> WalkColorSpaces() {
 } // namespace
 
 TEST(WrapperExportsTest, EachWrapperExportsExactlyItsEntryPoints) {
-    std::vector<std::string> jaws(std::begin(kJawsEntryPointNames), std::end(kJawsEntryPointNames));
-    std::vector<std::string> callas(std::begin(kCallasEntryPointNames), std::end(kCallasEntryPointNames));
-    callas.insert(callas.end(), std::begin(kCallasOptionalEntryPointNames),
-                  std::end(kCallasOptionalEntryPointNames));
-    std::sort(jaws.begin(), jaws.end());
-    std::sort(callas.begin(), callas.end());
-    EXPECT_EQ(ExportedNames(JawsLibraryPath()), jaws);
+    std::multiset<std::string> callas(std::begin(kCallasEntryPointNames), std::end(kCallasEntryPointNames));
+    callas.insert(std::begin(kCallasOptionalEntryPointNames), std::end(kCallasOptionalEntryPointNames));
+    EXPECT_EQ(ExportedNames(JawsLibraryPath()),
+              std::multiset<std::string>(std::begin(kJawsEntryPointNames), std::end(kJawsEntryPointNames)));
     EXPECT_EQ(ExportedNames(CallasLibraryPath()), callas);
 }
 
-TEST(DevicePathTest, ReadsEveryEntryOfThePluginsDevicePath) {
+TEST(DevicePathTest, ReadsEveryEntryKeepsNonAsciiAndMixedSeparatorsAndRejectsMalformedText) {
     const auto path = DevicePath::Parse(
         "%os%=;%xfont%+/opt/app/jaws/FontStubs;%psfont%=/usr/share/fonts/a,/usr/share/fonts/b;"
-        "%temp%=/tmp/jaws42;%profiles%=/opt/app/Profiles;%default%+/tmp/jaws42;%ram%!");
+        "%temp%=C:/Tmp\\jaws42;%profiles%=/home/J\xC3\xBCrgen/App/Profiles;%default%+/tmp/jaws42;%ram%!");
     ASSERT_TRUE(path.has_value());
     ASSERT_EQ(path->Entries().size(), 7u);
-    EXPECT_EQ(path->Entries()[0].name, "os");
-    EXPECT_EQ(path->Entries()[0].value, "");
-    EXPECT_EQ(path->FontStubFolder(), "/opt/app/jaws/FontStubs");
-    EXPECT_EQ(path->Entries()[1].op, '+');
-    EXPECT_EQ(path->FontFolders(), (std::vector<std::string>{"/usr/share/fonts/a", "/usr/share/fonts/b"}));
-    EXPECT_EQ(path->TempFolder(), "/tmp/jaws42");
-    EXPECT_EQ(path->ProfilesFolder(), "/opt/app/Profiles");
-    EXPECT_EQ(path->Value("default"), "/tmp/jaws42");
-    EXPECT_EQ(path->Entries()[6].name, "ram");
     EXPECT_EQ(path->Entries()[6].op, '!');
-}
-
-TEST(DevicePathTest, KeepsNonAsciiAndMixedSeparatorsAndRejectsMalformedText) {
-    const auto path = DevicePath::Parse("%os%=;%psfont%=;%temp%=C:/Tmp\\jaws42;"
-                                        "%profiles%=/home/J\xC3\xBCrgen/App/Profiles;%ram%!");
-    ASSERT_TRUE(path.has_value());
-    EXPECT_TRUE(path->FontFolders().empty());
+    EXPECT_EQ(path->FontStubFolder(), "/opt/app/jaws/FontStubs");
+    EXPECT_EQ(path->FontFolders(), (std::vector<std::string>{"/usr/share/fonts/a", "/usr/share/fonts/b"}));
     EXPECT_EQ(path->TempFolder(), "C:/Tmp\\jaws42");
     EXPECT_EQ(path->ProfilesFolder(), "/home/J\xC3\xBCrgen/App/Profiles");
+    EXPECT_TRUE(DevicePath::Parse("%os%=;%psfont%=;")->FontFolders().empty());
     for (const char* bad : {"os=;", "%os", "%os%", "%os%?x;", "%%=x;"})
         EXPECT_FALSE(DevicePath::Parse(bad).has_value()) << bad;
     EXPECT_TRUE(DevicePath::Parse("").has_value());
@@ -97,7 +80,6 @@ TEST_F(InterpreterTest, PagesAreTheBoxSentWithTheContentMovedOntoThem) {
         const char* content; // at 288 dpi the content is in 0.25 pt units
     };
     const Case cases[] = {
-        {"small job", kSquareCMYK, 0, 0, 200, 100, "40 40 200 200 re"},
         {"empty job", "", 0, 0, 72, 36, ""},
         {"shifted box",
          "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 100 200 150 260\n0 0 1 setrgbcolor 100 200 50 60 "
@@ -117,12 +99,6 @@ TEST_F(InterpreterTest, PagesAreTheBoxSentWithTheContentMovedOntoThem) {
         std::string report;
         EXPECT_TRUE(QpdfAccepts(Out("out.pdf"), report)) << report;
     }
-}
-
-TEST_F(InterpreterTest, SecondStartupReportsAlreadyStarted) {
-    EXPECT_EQ(Jaws()->BPDFJawsIntialised(), 1);
-    const std::string path = MakeDevicePath(BRASK_APP_DIR, JawsTempFolder());
-    EXPECT_EQ(Jaws()->postscript_dll_startup(nullptr, "%lib%init.ps", path.c_str()), kJawsAlreadyStarted);
 }
 
 TEST_F(InterpreterTest, ReportsTheColourSpacesTheJobUsedAndWhetherItOnlyPaintsImages) {
@@ -161,6 +137,13 @@ TEST_F(InterpreterTest, ReportsTheColourSpacesTheJobUsedAndWhetherItOnlyPaintsIm
         {"only an image", image, {kJawsColorSpaceRGB}, "", 1},
         {"an image and a fill", image + "0 0 1 setrgbcolor 100 10 20 20 rectfill\n", {kJawsColorSpaceRGB}},
     };
+    // The raster device's analysis render (no pixmap) reports the same list; a failed one leaves none
+    // (below).
+    const auto analyse = [](const std::string& text) {
+        Jaws()->BPDFSetupRasterDevice(200 << 16, 100 << 16, 36 << 16, 36 << 16, 24, nullptr, 0, nullptr,
+                                      nullptr);
+        return Jaws()->BEPSDrawPageContents(3, text.data(), static_cast<int32_t>(text.size()), nullptr, 0);
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_EQ(DistilText(kHeader + c.postScript, Out("colour.pdf")), kJawsOK);
@@ -168,12 +151,11 @@ TEST_F(InterpreterTest, ReportsTheColourSpacesTheJobUsedAndWhetherItOnlyPaintsIm
         EXPECT_EQ(Jaws()->BPDFColorSpaceCount(), static_cast<int32_t>(c.expected.size()));
         EXPECT_EQ(Jaws()->BPDFIsRasterJob(), c.raster);
         EXPECT_NE(InspectPdf(Out("colour.pdf")).content.find(c.content), std::string::npos);
+        Jaws()->BPDFColorSpaceClear();
+        ASSERT_EQ(analyse(kHeader + c.postScript), kJawsOK);
+        EXPECT_EQ(WalkColorSpaces(), c.expected);
     }
-}
-
-TEST_F(InterpreterTest, ColourSpaceListCanBeClearedAndExtended) {
-    ASSERT_EQ(DistilText(kSquareCMYK, Out("a.pdf")), kJawsOK);
-    EXPECT_EQ(Jaws()->BPDFColorSpaceCount(), 1);
+    // The list can be cleared and extended by hand, each space once.
     Jaws()->BPDFColorSpaceClear();
     EXPECT_EQ(Jaws()->BPDFColorSpaceCount(), 0);
     EXPECT_EQ(Jaws()->BPDFColorSpaceBegin(), kJawsColorSpaceEnd);
@@ -182,9 +164,11 @@ TEST_F(InterpreterTest, ColourSpaceListCanBeClearedAndExtended) {
     EXPECT_EQ(Jaws()->BPDFColorSpaceAdd(static_cast<JawsColorSpace>(42)), kJawsBadParameter);
     EXPECT_EQ(WalkColorSpaces(), std::vector<JawsColorSpace>{kJawsColorSpaceLab});
     EXPECT_EQ(Jaws()->BPDFGetProcessColorFlags(), 1u << kJawsColorSpaceLab);
+    EXPECT_EQ(analyse("1 0 0 setrgbcolor nosuchoperator\n"), kJawsFailed);
+    EXPECT_EQ(Jaws()->BPDFColorSpaceCount(), 0);
 }
 
-TEST_F(InterpreterTest, BadRequestsAreRefusedWithoutOutput) {
+TEST_F(InterpreterTest, BadRequestsAreRefusedWithoutOutputAndAFileDistilsByPath) {
     RipDistillParams params = MakeParams(0, 0, 100, 100), shortRecord = params;
     shortRecord.recordSize = 87;
     TInterfacePtr<FaultyProvider> provider = New<FaultyProvider>(kSquareCMYK, INT_MAX);
@@ -199,10 +183,7 @@ TEST_F(InterpreterTest, BadRequestsAreRefusedWithoutOutput) {
     EXPECT_EQ(distil(provider.Get(), 100, pdf.c_str(), nullptr), kJawsBadParameter);
     EXPECT_FALSE(FileExists(pdf));
     EXPECT_EQ(Jaws()->BPDFColorSpaceCount(), 0);
-}
-
-TEST_F(InterpreterTest, DistilsAPostScriptFileByPath) {
-    const RipDistillParams params = MakeParams(0, 0, 200, 100);
+    // By path: a PostScript file, and one that is not there.
     ASSERT_EQ(Jaws()->BPDFStartDistill(WriteFile("byname.ps", kSquareCMYK).c_str(), Out("byname.pdf").c_str(),
                                        &params),
               kJawsOK);
@@ -211,20 +192,16 @@ TEST_F(InterpreterTest, DistilsAPostScriptFileByPath) {
               kJawsFailed);
 }
 
-TEST_F(InterpreterTest, RasterAndDocumentEntryPointsReportFailure) {
-    RipPixmap pixmap{};
-    RipColorCallback callback{};
-    EXPECT_NE(Jaws()->BPDFSetupRasterDevice(100 << 16, 100 << 16, 36 << 16, 36 << 16, 24, &pixmap, 0, nullptr,
-                                            &callback),
-              kJawsOK);
-    EXPECT_NE(Jaws()->BPDFTearDownRasterDevice(), kJawsOK);
+TEST_F(InterpreterTest, SecondStartupAndUnsupportedEntryPointsReportSo) {
+    EXPECT_EQ(Jaws()->BPDFJawsIntialised(), 1);
+    const std::string path = MakeDevicePath(BRASK_APP_DIR, JawsTempFolder());
+    EXPECT_EQ(Jaws()->postscript_dll_startup(nullptr, "%lib%init.ps", path.c_str()), kJawsAlreadyStarted);
     const char data[] = "0 0 moveto";
-    EXPECT_NE(Jaws()->BEPSDrawPageContents(3, data, sizeof data - 1, "", 0), kJawsOK);
     EXPECT_NE(Jaws()->BEPSPrintPageContents(3, data, sizeof data - 1, "", 0), kJawsOK);
     EXPECT_EQ(Jaws()->BPDFDocOpen(Out("a.pdf").c_str()), kJawsNotSupported);
     EXPECT_EQ(Jaws()->postscript_dll_input(nullptr, data, 3), kJawsNotSupported);
     EXPECT_EQ(Jaws()->postscript_file_input(nullptr, "/etc/passwd"), kJawsNotSupported);
-    const void* profile = &pixmap;
+    const void* profile = data;
     int32_t size = 5;
     EXPECT_EQ(Jaws()->BPDFGetICCProfile(&profile, &size), kJawsNotSupported);
     EXPECT_EQ(profile, nullptr);
@@ -232,8 +209,7 @@ TEST_F(InterpreterTest, RasterAndDocumentEntryPointsReportFailure) {
 }
 
 TEST_F(InterpreterTest, LibraryMutexIsRecursiveAndShared) {
-    JawsLibraryMutex* first = nullptr;
-    JawsLibraryMutex* second = nullptr;
+    JawsLibraryMutex *first = nullptr, *second = nullptr;
     Jaws()->GetJawsLibraryMutex(&first);
     Jaws()->GetJawsLibraryMutex(&second);
     ASSERT_NE(first, nullptr);
@@ -248,11 +224,9 @@ TEST_F(InterpreterTest, LibraryMutexIsRecursiveAndShared) {
         return result;
     };
     ASSERT_EQ(pthread_mutex_lock(first), 0);
-    ASSERT_EQ(pthread_mutex_lock(first), 0); // the same thread again
     EXPECT_EQ(tryFromAnotherThread(), EBUSY);
-    // A distillation on the thread that holds the lock still runs.
+    // A distillation, which takes the lock again, runs on the thread that holds it.
     EXPECT_EQ(DistilText(kSquareCMYK, Out("locked.pdf")), kJawsOK);
-    pthread_mutex_unlock(first);
     pthread_mutex_unlock(first);
     EXPECT_EQ(tryFromAnotherThread(), 0);
 }
@@ -266,11 +240,9 @@ TEST_F(InterpreterTest, JobsFindTheSystemFontMapAlreadyBuilt) {
     EXPECT_EQ(DistilText(kHeader + probe, Out("first.pdf")), kJawsOK);
     EXPECT_EQ(DistilText(kHeader + "/BraskNoSuchFont findfont pop\n" + probe, Out("missing.pdf")), kJawsOK);
     EXPECT_EQ(DistilText(kHeader + probe, Out("after.pdf")), kJawsOK);
-    std::vector<std::string> answers;
-    for (const std::string& text : log.Texts())
-        if (text.rfind("font map ", 0) == 0)
-            answers.push_back(text);
-    EXPECT_EQ(answers, std::vector<std::string>(3, "font map built"));
+    const std::vector<std::string> texts = log.Texts();
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "font map built"), 3) << log.All();
+    EXPECT_FALSE(log.Contains("font map missing")) << log.All();
 }
 
 TEST_F(InterpreterTest, InterpreterMessagesReachTheLoggerUnlessMuted) {
@@ -284,18 +256,4 @@ TEST_F(InterpreterTest, InterpreterMessagesReachTheLoggerUnlessMuted) {
               errors.end())
         << log.All();
     EXPECT_FALSE(log.Contains("anotherunknown")) << "a muted message arrived";
-}
-
-TEST_F(InterpreterTest, AbortStopsTheRunningJob) {
-    const auto start = std::chrono::steady_clock::now();
-    std::thread aborter([] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
-        Jaws()->BPDFAbortJob();
-    });
-    const int32_t status = DistilText(kHeader + "{ 1 pop } loop\n", Out("aborted.pdf"));
-    aborter.join();
-    EXPECT_EQ(status, kJawsFailed);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
-    EXPECT_FALSE(FileExists(Out("aborted.pdf")));
-    EXPECT_EQ(DistilText(kSquareCMYK, Out("after.pdf")), kJawsOK);
 }

@@ -1,7 +1,9 @@
 // Job isolation as a property: for every hostile job H of the table, "H then the victim" in one process gives
-// the victim exactly what it gives alone, on the three paths into the interpreter: the distiller (page
-// content and fonts), the converter (the same) and the raster device (every pixel). The victim draws with
-// the operators and the font the hostile jobs tamper with and draws a mark for every leftover it can probe.
+// the victim exactly what it gives alone, on the distiller (page content and fonts) and the raster device
+// (every pixel); the converter runs the distiller's engine and job frame. The victim draws with the
+// operators and the font the hostile jobs tamper with and draws a mark for every leftover it can probe.
+// On the distiller, jobs that reach for files, the output or the job's frame are also refused or kept to
+// themselves.
 #include "JobScript.h"
 #include "PdfInspect.h"
 #include "WrapperLibraries.h"
@@ -9,6 +11,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,8 +19,19 @@ using namespace BRASK::TEST;
 
 namespace {
 
-constexpr const char* kVictim = R"PS(%!PS-Adobe-3.0 EPSF-3.0
-%%BoundingBox: 0 0 200 100
+const std::string kHead = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 200 100\n";
+
+// A Type 3 font /BraskType3 with UniqueID 4242 whose glyph "a" is drawn by the procedure given.
+const std::string kType3 =
+    "/BraskType3Font { 10 dict begin /Glyph exch def /FontType 3 def /FontMatrix [0.001 0 0 0.001 0 0] def "
+    "/FontBBox [0 0 1000 1000] def /Encoding 256 array def 0 1 255 { Encoding exch /.notdef put } for "
+    "Encoding 97 /a put /UniqueID 4242 def "
+    "/BuildChar { 1000 0 0 0 1000 1000 setcachedevice exch /Glyph get exec } def "
+    "currentdict end /BraskType3 exch definefont pop } bind def\n";
+
+const std::string kVictim =
+    kHead + kType3 + R"PS(% PostScript has no string concatenation: one for the probes.
+/concatstrings { exch dup length 2 index length add string dup dup 4 2 roll copy length 4 -1 roll putinterval } bind def
 /Helvetica findfont 14 scalefont setfont 10 40 moveto (Hello Brask) show
 0 0 1 setrgbcolor 150 10 30 30 rectfill
 0 0.6 0 setrgbcolor newpath 100 60 moveto 130 60 lineto 130 90 lineto closepath fill
@@ -44,25 +58,6 @@ GlobalFontDirectory length 10 string cvs show ( ) show currentuserparams /MaxOpS
 { pop 0 0 moveto 1000 0 lineto 500 1000 lineto closepath fill } BraskType3Font
 /BraskType3 findfont 30 scalefont setfont 0 0 1 setrgbcolor 160 60 moveto (a) show
 )PS";
-
-// A Type 3 font /BraskType3 with UniqueID 4242 whose glyph "a" is drawn by the procedure given.
-const std::string kType3 =
-    "/BraskType3Font { 10 dict begin /Glyph exch def /FontType 3 def /FontMatrix [0.001 0 0 0.001 0 0] def "
-    "/FontBBox [0 0 1000 1000] def /Encoding 256 array def 0 1 255 { Encoding exch /.notdef put } for "
-    "Encoding 97 /a put /UniqueID 4242 def "
-    "/BuildChar { 1000 0 0 0 1000 1000 setcachedevice exch /Glyph get exec } def "
-    "currentdict end /BraskType3 exch definefont pop } bind def\n";
-
-// PostScript has no string concatenation; the victim defines one first.
-const std::string kConcat =
-    "/concatstrings { exch dup length 2 index length add string dup dup 4 2 roll copy "
-    "length 4 -1 roll putinterval } bind def\n";
-
-std::string Victim() {
-    std::string text = kVictim;
-    const std::size_t body = text.find("/Helvetica findfont 14");
-    return text.insert(body, kConcat + kType3);
-}
 
 // Leaves redefinitions, then puts a fresh save object wherever a save object is reachable (userdict, the
 // dictionary stack, the execution stack, to a depth of 5): a restore to one of those keeps the redefinitions.
@@ -103,89 +98,116 @@ countexecstack array execstack 0 BraskRepoint
 save pop save pop
 )PS";
 
+// A hostile job, and what the distiller gives it: its status (stopped by the time limit when that is
+// kJawsTimedOut), a message it logs, what its page keeps and drops, a file that must not be there after it.
 struct Hostile {
     const char* name;
     std::string text;
-    bool endless = false;      // stopped by the time limit
+    int32_t status = kJawsOK;
+    const char* logged = "";
+    const char* kept = "";
+    const char* dropped = "";
+    std::string absent = {};
     bool afterRestart = false; // run on a new interpreter, whose caches hold nothing of the victim's yet
 };
 
 std::vector<Hostile> HostileJobs() {
-    const std::string head = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 200 100\n";
     // Made of new objects only, so that it can live in global VM whatever the installed fonts are.
     const std::string fakeHelvetica =
         "10 dict begin /FontType 3 def /FontMatrix [0.001 0 0 0.001 0 0] def /FontBBox [0 0 1000 1000] def "
         "/Encoding StandardEncoding def /BuildChar { 600 0 0 0 500 500 setcachedevice pop pop 0 0 500 500 "
         "rectfill } def currentdict end /Helvetica exch definefont pop\n";
     return {
-        {"re-pointed save objects", head + kRepointSaves},
+        {"re-pointed save objects", kHead + kRepointSaves},
         {"operators redefined in userdict",
-         head +
+         kHead +
              "userdict /rectfill { pop pop pop pop } put /rectfill { pop pop pop pop } def\n"
              "userdict /fill { newpath } put userdict /show { pop } put userdict /BraskLeftover true put\n"},
         {"global resource past setglobal",
-         head +
+         kHead +
              "true systemdict /setglobal get exec /BraskProc << /Paint { } >> /ProcSet defineresource pop\n"},
         {"globaldict and a fake global Helvetica",
-         head + "true setglobal globaldict /BraskMark true put " + fakeHelvetica},
-        {"fake Helvetica past the job dictionary", head + "end true .setglobal " + fakeHelvetica},
-        {"scratch file", head + "(BraskScratch) (w) .tempfile dup (left) writestring closefile pop\n"},
+         kHead + "true setglobal globaldict /BraskMark true put " + fakeHelvetica},
+        {"fake Helvetica past the job dictionary", kHead + "end true .setglobal " + fakeHelvetica},
+        {"scratch file", kHead + "(BraskScratch) (w) .tempfile dup (left) writestring closefile pop\n"},
         {"graphics and device state",
-         head + "{ 1 exch sub } settransfer 5 setlinewidth 40 20 translate 2 2 scale\n"
-                "<< /PageSize [612 792] >> systemdict /setpagedevice get exec\n"
-                "<< /MaxOpStack 600 >> setuserparams\n"},
-        {"startjob", head + "true () systemdict /startjob get exec pop userdict /BraskLeftover true put\n"},
+         kHead + "{ 1 exch sub } settransfer 5 setlinewidth 40 20 translate 2 2 scale\n"
+                 "<< /PageSize [612 792] >> systemdict /setpagedevice get exec\n"
+                 "<< /MaxOpStack 600 >> setuserparams\n"},
+        {"startjob", kHead + "true () systemdict /startjob get exec pop userdict /BraskLeftover true put\n"},
         {"system parameters and the random seed",
-         head + "<< /GenericResourceDir (/nonexistent/) /FontResourceDir (/nonexistent/Font/) >> "
-                "setsystemparams "
-                "12345 srand\n"},
+         kHead + "<< /GenericResourceDir (/nonexistent/) /FontResourceDir (/nonexistent/Font/) >> "
+                 "setsystemparams "
+                 "12345 srand\n"},
         {"the job's own procedure run again",
-         head + "userdict /BraskLeftover true put\n"
-                "countexecstack array execstack { dup type dup /arraytype eq exch /packedarraytype eq or "
-                "{ dup rcheck { pop } { { exec } stopped pop } ifelse } { pop } ifelse } forall\n"},
-        {"forged reports", head + "userdict /BraskLeftover true put (%%[BraskJob: 0123456789abcdef done 0 0 "
-                                  "]%%\\n) print flush\n"},
-        {"quit", head + "userdict /BraskLeftover true put 10 10 50 50 rectfill quit\n"},
-        {"the interpreter's own quit", head + "userdict /BraskLeftover true put systemdict /quit get exec\n"},
-        {"glyph cache",
-         head + kType3 +
-             "{ pop 0 0 1000 1000 rectfill } BraskType3Font\n"
-             "/BraskType3 findfont 30 scalefont setfont 0 0 1 setrgbcolor 160 60 moveto (a) show\n",
-         false, true},
-        {"errors and a broken stack", head + "1 2 3 mark /foo [ (unbalanced) cleardictstack undefinedop\n"},
-        {"endless loop", head + "userdict /BraskLeftover true put { 1 pop } loop\n", true},
+         kHead + "userdict /BraskLeftover true put\n"
+                 "countexecstack array execstack { dup type dup /arraytype eq exch /packedarraytype eq or "
+                 "{ dup rcheck { pop } { { exec } stopped pop } ifelse } { pop } ifelse } forall\n"},
+        {"forged reports", kHead + "userdict /BraskLeftover true put (%%[BraskJob: 0123456789abcdef done 0 0 "
+                                   "]%%\\n) print flush\n"},
+        {"quit",
+         kHead + "userdict /BraskLeftover true put 0 0 1 setrgbcolor 10 10 50 50 rectfill quit 1 0 0 "
+                 "setrgbcolor 0 0 200 100 rectfill\n",
+         kJawsOK, "", "0 0 1 rg", "1 0 0 rg"},
+        {"the interpreter's own quit", kHead + "userdict /BraskLeftover true put systemdict /quit get exec\n",
+         kJawsFailed},
+        {.name = "glyph cache",
+         .text = kHead + kType3 + "{ pop 0 0 1000 1000 rectfill } BraskType3Font\n" +
+                 "/BraskType3 findfont 30 scalefont setfont 0 0 1 setrgbcolor 160 60 moveto (a) show\n",
+         .afterRestart = true},
+        {"errors and a broken stack", kHead + "1 2 3 mark /foo [ (unbalanced) cleardictstack undefinedop\n",
+         kJawsFailed},
+        {"endless loop", kHead + "userdict /BraskLeftover true put { 1 pop } loop\n", kJawsTimedOut},
     };
 }
 
-// Runs the hostile jobs, each followed by the victim, and compares every victim output with the one the
-// victim gives alone (the first run). `run` renders or distils a text and returns what the test compares.
-void CheckVictimUnchanged(const std::function<std::string(const std::string& text, bool& ok)>& run) {
-    bool ok = false;
-    const std::string alone = run(Victim(), ok);
-    ASSERT_TRUE(ok) << "the victim alone failed";
+using Run = std::function<std::string(const std::string& text, int32_t& status)>;
+
+// Runs each hostile job, then the victim, and compares every victim output with the one the victim gives
+// alone (the first run). `run` renders or distils a text, gives its status and returns what is compared.
+// Given the PDF the distiller writes, each hostile job's own outcome is judged too.
+void CheckVictimUnchanged(const std::vector<Hostile>& jobs, const Run& run, const std::string& pdf = "") {
+    std::optional<MessageCapture> log;
+    if (!pdf.empty())
+        log.emplace();
+    int32_t status = 0;
+    const std::string alone = run(kVictim, status);
+    ASSERT_EQ(status, 0) << "the victim alone failed";
     ASSERT_FALSE(alone.empty());
-    for (const Hostile& hostile : HostileJobs()) {
-        bool ignored = false;
+    for (const Hostile& hostile : jobs) {
+        SCOPED_TRACE(hostile.name);
         if (hostile.afterRestart)
-            run("systemdict /quit get exec\n", ignored);
-        if (hostile.endless)
-            setenv("BRASK_JOB_TIMEOUT_SECONDS", "1", 1);
-        run(hostile.text, ignored);
-        unsetenv("BRASK_JOB_TIMEOUT_SECONDS");
-        const std::string after = run(Victim(), ok);
-        ASSERT_TRUE(ok) << "the victim failed after: " << hostile.name;
-        EXPECT_TRUE(after == alone) << "the victim changed after: " << hostile.name;
+            run("systemdict /quit get exec\n", status);
+        if (log)
+            log->Clear();
+        {
+            ScopedEnv limit("BRASK_JOB_TIMEOUT_SECONDS", hostile.status == kJawsTimedOut ? "1" : nullptr);
+            run(hostile.text, status);
+        }
+        if (log) {
+            EXPECT_EQ(status, hostile.status) << log->All();
+            EXPECT_TRUE(*hostile.logged == '\0' || log->Contains(hostile.logged)) << log->All();
+            const PdfFacts facts = InspectPdf(pdf);
+            EXPECT_EQ(facts.ok, status == kJawsOK) << "a refused job left its output";
+            EXPECT_NE(facts.content.find(hostile.kept), std::string::npos) << facts.content;
+            EXPECT_TRUE(*hostile.dropped == '\0' || facts.content.find(hostile.dropped) == std::string::npos)
+                << facts.content;
+            EXPECT_TRUE(hostile.absent.empty() || !FileExists(hostile.absent)) << hostile.absent;
+        }
+        const std::string after = run(kVictim, status);
+        ASSERT_EQ(status, 0) << "the victim failed";
+        EXPECT_TRUE(after == alone) << "the victim changed";
     }
 }
 
-// What the tests compare of a PDF: the first page's decoded content and its fonts.
-std::string PdfContent(const std::string& path, bool& ok) {
+// What the tests compare of a PDF: the first page's size, its decoded content and its fonts, all embedded.
+std::string PdfContent(const std::string& path) {
     const PdfFacts facts = InspectPdf(path);
-    ok = ok && facts.ok && facts.AllFontsEmbedded;
-    std::string content = facts.content;
+    std::string content =
+        std::to_string(facts.urx - facts.llx) + " x " + std::to_string(facts.ury - facts.lly);
     for (const std::string& font : facts.fonts)
         content += "\nfont " + font;
-    return content;
+    return facts.ok && facts.AllFontsEmbedded ? content + "\n" + facts.content : "unreadable";
 }
 
 } // namespace
@@ -194,66 +216,110 @@ using IsolationTest = WrapperTest;
 
 TEST_F(IsolationTest, DistillerJobsCannotChangeTheNextJob) {
     BRASK_REQUIRE_JAWS();
-    CheckVictimUnchanged([&](const std::string& text, bool& ok) {
-        ok = DistilText(text, Out("out.pdf")) == kJawsOK;
-        return ok ? PdfContent(Out("out.pdf"), ok) : std::string();
-    });
-}
-
-TEST_F(IsolationTest, ConverterJobsCannotChangeTheNextJob) {
-    BRASK_REQUIRE_CALLAS();
-    CheckVictimUnchanged([&](const std::string& text, bool& ok) {
-        ok = SaveAsPdf(WriteFile("in.eps", text), Out("out.pdf")) == kCallasOK;
-        return ok ? PdfContent(Out("out.pdf"), ok) : std::string();
-    });
+    const std::string written = Out("hostile.txt"), elsewhere = Out("elsewhere.pdf");
+    // pdfwrite never frees the dictionary of a mark's properties given inline, or of a named object whose
+    // namespace is popped, and that dictionary points at a resource the output switch frees: a garbage
+    // collection jobs later followed the pointer. Those marks keep their tag only; a named object outside
+    // any namespace keeps its properties.
+    const std::string define =
+        "[/_objdef {props} /type /dict /OBJ pdfmark [{props} << /Lang (fr) >> /PUT pdfmark\n";
+    const std::string square = " 10 10 50 50 rectfill [/EMC pdfmark\n";
+    // On the distiller only: jobs that reach for files, the output or the job's frame.
+    const Hostile refused[] = {
+        {"reading a system file",
+         "(/etc/passwd) (r) file 100 string readstring pop == 10 10 50 50 rectfill\n", kJawsFailed,
+         "invalidfileaccess"},
+        {"writing elsewhere", "(" + written + ") (w) file dup (owned) writestring closefile\n", kJawsFailed,
+         "invalidfileaccess", "", "", written},
+        {"output switch to an unpermitted path",
+         "<< /OutputFile (" + elsewhere + ") >> systemdict /setpagedevice get exec 10 10 moveto\n",
+         kJawsFailed, "", "", "", elsewhere},
+        {"exitserver", "serverdict begin 0 exitserver 10 10 moveto\n", kJawsFailed},
+        {"cleared stacks", "clear cleardictstack pop pop pop\n", kJawsFailed},
+        {"saves and gsaves",
+         "save pop save pop 100 { gsave } repeat 0 0 1 setrgbcolor 10 10 50 50 rectfill\n"},
+        {"redefined showpage", "userdict /BraskState 5 put /showpage { } def 10 10 moveto\n"},
+        {
+            "setpagedevice",
+            "<< /PageSize [612 792] /OutputFile (/tmp/elsewhere.pdf) >> setpagedevice\n",
+        },
+        {"unterminated string", "%!PS\n(unterminated string", kJawsFailed},
+        {"empty", ""},
+        {"inline BDC", "[/Inline << /Lang (en) >> /BDC pdfmark" + square, kJawsOK, "", "/Inline BMC", "BDC"},
+        {"inline DP", "[/Point << /MCID 3 >> /DP pdfmark 10 10 50 50 rectfill\n", kJawsOK, "", "/Point MP",
+         "DP"},
+        {"marked content as Illustrator writes it",
+         "userdict /AI11_PDFMark5 /pdfmark load put\n"
+         "[/Document1 1 dict begin /Lang (en) def currentdict end /BDC AI11_PDFMark5" +
+             square,
+         kJawsOK, "", "/Document1 BMC", "BDC"},
+        {"named object in a namespace",
+         "[/NamespacePush pdfmark " + define + "[/Inner {props} /BDC pdfmark" + square +
+             "[/NamespacePop pdfmark\n",
+         kJawsOK, "", "/Inner BMC", "BDC"},
+        {"named object outside namespaces",
+         "[/NamespacePush pdfmark [/NamespacePop pdfmark " + define + "[/Named {props} /BDC pdfmark" + square,
+         kJawsOK, "", "/Named/R", "BMC"},
+    };
+    std::vector<Hostile> jobs = HostileJobs();
+    for (Hostile job : refused) {
+        job.text = kHead + job.text;
+        jobs.push_back(job);
+    }
+    CheckVictimUnchanged(
+        jobs,
+        [&](const std::string& text, int32_t& status) {
+            status = DistilText(text, Out("out.pdf"));
+            return status == kJawsOK ? PdfContent(Out("out.pdf")) : std::string();
+        },
+        Out("out.pdf"));
 }
 
 TEST_F(IsolationTest, RasterJobsCannotChangeTheNextJob) {
     BRASK_REQUIRE_JAWS();
-    CheckVictimUnchanged([&](const std::string& text, bool& ok) {
+    CheckVictimUnchanged(HostileJobs(), [&](const std::string& text, int32_t& status) {
         std::string pixels(200 * 100 * 4, '\0');
         RipPixmap pixmap{pixels.data(), 200 * 100 * 4, 32, 200 * 4};
-        ok = Jaws()->BPDFSetupRasterDevice(200 << 16, 100 << 16, 72 << 16, 72 << 16, 24, &pixmap, 0, nullptr,
-                                           nullptr) == kJawsOK &&
-             Jaws()->BEPSDrawPageContents(3, text.data(), static_cast<int32_t>(text.size()), nullptr, 0) ==
-                 kJawsOK;
+        status = Jaws()->BPDFSetupRasterDevice(200 << 16, 100 << 16, 72 << 16, 72 << 16, 24, &pixmap, 0,
+                                               nullptr, nullptr);
+        if (status == kJawsOK)
+            status =
+                Jaws()->BEPSDrawPageContents(3, text.data(), static_cast<int32_t>(text.size()), nullptr, 0);
         Jaws()->BPDFTearDownRasterDevice();
-        return ok ? pixels : std::string();
+        return status == kJawsOK ? pixels : std::string();
     });
 }
 
 TEST_F(IsolationTest, OnlyReportsCarryingTheJobsNonceCount) {
     using BRASK::WRAPPERS::JobMarker;
-    using BRASK::WRAPPERS::ParseJobMarker;
     const std::string nonce = "0123456789abcdef";
-    struct Case {
+    const auto report = [&](const std::string& text) { return "%%[BraskJob: " + nonce + text + " ]%%"; };
+    const struct {
         std::string line;
         JobMarker::Kind kind;
-        long long level, used;
-        std::string text;
-    };
-    const Case cases[] = {
-        {"%%[BraskJob: " + nonce + " done 0 3228861 ]%%", JobMarker::Kind::Done, 0, 3228861, ""},
-        {"%%[BraskJob: " + nonce + " status 2 17 ]%%", JobMarker::Kind::Status, 2, 17, ""},
-        {"%%[BraskJob: " + nonce + " error undefined in nosuchop ]%%", JobMarker::Kind::Error, -1, -1,
-         "undefined in nosuchop"},
-        {"%%[BraskJob: " + nonce + " output-moved ]%%", JobMarker::Kind::OutputMoved, -1, -1, ""},
-        {"%%[BraskJob: " + nonce + " options-error ]%%", JobMarker::Kind::OptionsError, -1, -1, ""},
+        long long level = -1, used = -1;
+        std::string text = "";
+    } cases[] = {
+        {report(" done 0 3228861"), JobMarker::Kind::Done, 0, 3228861},
+        {report(" status 2 17"), JobMarker::Kind::Status, 2, 17},
+        {report(" error undefined in nosuchop"), JobMarker::Kind::Error, -1, -1, "undefined in nosuchop"},
+        {report(" output-moved"), JobMarker::Kind::OutputMoved},
+        {report(" options-error"), JobMarker::Kind::OptionsError},
         // Forgeries and damaged reports are ordinary output.
-        {"%%[BraskJob: fedcba9876543210 done 0 1 ]%%", JobMarker::Kind::None, -1, -1, ""},
-        {"%%[BraskJob: done 0 1 ]%%", JobMarker::Kind::None, -1, -1, ""},
-        {"%%[BraskJob: " + nonce + "0 done 0 1 ]%%", JobMarker::Kind::None, -1, -1, ""},
-        {"%%[BraskJob: " + nonce + " done 0 ]%%", JobMarker::Kind::None, -1, -1, ""},
-        {"%%[BraskJob: " + nonce + " done x 1 ]%%", JobMarker::Kind::None, -1, -1, ""},
-        {"text %%[BraskJob: " + nonce + " done 0 1 ]%%", JobMarker::Kind::None, -1, -1, ""},
-        {"%%[BraskJob: " + nonce + " done 0 1 ]%% text", JobMarker::Kind::None, -1, -1, ""},
+        {"%%[BraskJob: fedcba9876543210 done 0 1 ]%%", JobMarker::Kind::None},
+        {"%%[BraskJob: done 0 1 ]%%", JobMarker::Kind::None},
+        {report("0 done 0 1"), JobMarker::Kind::None},
+        {report(" done 0"), JobMarker::Kind::None},
+        {report(" done x 1"), JobMarker::Kind::None},
+        {"text " + report(" done 0 1"), JobMarker::Kind::None},
+        {report(" done 0 1") + " text", JobMarker::Kind::None},
     };
-    for (const Case& c : cases) {
-        const JobMarker marker = ParseJobMarker(c.line, nonce);
+    for (const auto& c : cases) {
+        const JobMarker marker = BRASK::WRAPPERS::ParseJobMarker(c.line, nonce);
         EXPECT_EQ(marker.kind, c.kind) << c.line;
         EXPECT_EQ(marker.saveLevel, c.level) << c.line;
         EXPECT_EQ(marker.globalVMUsed, c.used) << c.line;
         EXPECT_EQ(marker.text, c.text) << c.line;
     }
-    EXPECT_EQ(ParseJobMarker("%%[BraskJob:  done 0 1 ]%%", "").kind, JobMarker::Kind::None);
+    EXPECT_EQ(BRASK::WRAPPERS::ParseJobMarker("%%[BraskJob:  done 0 1 ]%%", "").kind, JobMarker::Kind::None);
 }
