@@ -1,9 +1,5 @@
 #include "GraphicFixture.h"
 
-#include "LibUtils.h"
-#include "PDFBasedCG.h"
-#include "PluginClassFactories.h"
-
 #include "brask/ClassIds.h"
 #include "brask/FilterKeys.h"
 
@@ -54,7 +50,6 @@ TEST_F(FilterInfo, NewGraphicCarriesExactlyTheFormatKeys) {
     const char16_t* text = nullptr;
     std::uint32_t units = 0;
     ASSERT_EQ(dictionary->GetWString(FILTERKEY::kFormatDescription, &text, &units), kOK);
-    ASSERT_EQ(units, 11u);
     EXPECT_EQ(std::u16string(text, units), std::u16string(u"EPS Format\0", 11));
 }
 

@@ -1,6 +1,6 @@
 // The intermediate PDF: a conversion that fails or writes nothing fails the placement, and whatever lies at
 // the path beforehand is neither adopted nor written through.
-#include "ImportFixture.h"
+#include "GraphicFixture.h"
 
 #include "IntermediatePDF.h"
 #include "brask/FilterKeys.h"

@@ -1,9 +1,8 @@
 // The conversion paths with stand-in wrappers and a stand-in discovery service whose PDF graphic reports a
 // chosen user-space size, so the bounding-box checks and the keys can be driven exactly.
-#include "ImportFixture.h"
+#include "GraphicFixture.h"
 
 #include "JawsEntryPoints.h"
-#include "LibUtils.h"
 #include "brask/FilterKeys.h"
 
 #include <sstream>
