@@ -55,13 +55,5 @@ TEST(PlatformIdsTest, ThreadIdsDifferBetweenLiveThreads) {
     EXPECT_EQ(CurrentProcessId(), static_cast<std::uint32_t>(getpid()));
 }
 
-TEST(PlatformSystemTest, PhysicalMemoryIsTheMachines) {
-    std::ifstream meminfo("/proc/meminfo");
-    std::string key;
-    unsigned long long kib = 0;
-    ASSERT_TRUE(meminfo >> key >> kib);
-    EXPECT_EQ(TotalPhysicalMemory(), kib * 1024);
-}
-
 } // namespace
 } // namespace BRASK::PLATFORM
