@@ -38,9 +38,7 @@ const char* const kFiles[] = {
 
 HOST::Host& SharedHost() {
     static TInterfacePtr<HOST::Host> host = [] {
-        HOST::HostOptions options;
-        options.applicationDir = BRASK_APP_DIR;
-        auto created = HOST::Host::Create(options);
+        auto created = HOST::Host::Create(HOST::HostOptions{BRASK_APP_DIR, ""});
         created->PublishAsCoreRegistry();
         COREREGISTRY::ClassFactorySlot::Set(created.Get());
         return created;
