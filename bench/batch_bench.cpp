@@ -9,24 +9,16 @@
 //   batch_bench [--rounds N] [--eps-count N]
 //   batch_bench --preview DPI [EPS]   peak resident memory of `epsimport --preview` (the sum over its
 //                                     processes, sampled), against the RGBA raster it writes
-#include "BenchProcess.h"
+#include "BenchSupport.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
-#include <string>
-#include <unistd.h>
-#include <vector>
 
 namespace {
 
-namespace fs = std::filesystem;
-using BRASK::BENCH::RunProcess;
-using BRASK::BENCH::Timing;
+using namespace BRASK::BENCH;
 
 // A command that is a list of processes run one after the other (one process per file).
 Timing RunEach(const std::vector<std::vector<std::string>>& commands) {
@@ -56,21 +48,11 @@ std::vector<std::string> ManifestEps(std::size_t count, const fs::path& scratch)
             continue;
         const std::string path = (fs::path(BRASK_CORPUS_DIR) / fields[0]).string();
         // Only what gs converts by itself: both sides then do the same work.
-        if (!RunProcess({"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-dEPSCrop", "-sDEVICE=pdfwrite",
-                         "-sOutputFile=" + (scratch / "probe.pdf").string(), path})
-                 .ok)
+        if (!RunProcess(GsToPdf((scratch / "probe.pdf").string(), {path})).ok)
             continue;
         producers.insert(fields[4]);
         files.push_back(path);
     }
-    return files;
-}
-
-std::vector<std::string> CorpusSvg() {
-    std::vector<std::string> files;
-    for (const auto& entry : fs::directory_iterator(fs::path(BRASK_CORPUS_DIR) / "svg"))
-        files.push_back(entry.path().string());
-    std::sort(files.begin(), files.end());
     return files;
 }
 
@@ -88,10 +70,10 @@ struct Command {
 };
 
 int TimeBatches(int rounds, std::size_t epsCount) {
-    const fs::path scratch = fs::temp_directory_path() / ("batch-bench-" + std::to_string(getpid()));
-    fs::create_directories(scratch);
+    const TempDir scratchDir;
+    const fs::path& scratch = scratchDir.Path();
     const std::vector<std::string> eps = ManifestEps(epsCount, scratch);
-    const std::vector<std::string> svg = CorpusSvg();
+    const std::vector<std::string> svg = CorpusFiles("svg");
     const auto epsimport = [&](int jobs, const std::vector<std::string>& files) {
         return [&scratch, jobs, &files] {
             fs::remove_all(scratch / "out");
@@ -102,15 +84,12 @@ int TimeBatches(int rounds, std::size_t epsCount) {
         };
     };
     std::vector<std::vector<std::string>> gsEach, rsvgEach;
+    const std::string one = (scratch / "one.pdf").string();
     for (const std::string& file : eps)
-        gsEach.push_back({"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-dEPSCrop", "-sDEVICE=pdfwrite",
-                          "-sOutputFile=" + (scratch / "one.pdf").string(), file});
+        gsEach.push_back(GsToPdf(one, {file}));
     for (const std::string& file : svg)
-        rsvgEach.push_back({"rsvg-convert", "-f", "pdf", "-o", (scratch / "one.pdf").string(), file});
-    std::vector<std::string> gsAll = {
-        "gs",        "-q",        "-dSAFER",           "-dBATCH",
-        "-dNOPAUSE", "-dEPSCrop", "-sDEVICE=pdfwrite", "-sOutputFile=" + (scratch / "all-%03d.pdf").string()};
-    gsAll.insert(gsAll.end(), eps.begin(), eps.end());
+        rsvgEach.push_back(RsvgToPdf(one, file));
+    const std::vector<std::string> gsAll = GsToPdf((scratch / "all-%03d.pdf").string(), eps);
 
     std::vector<Command> commands = {
         {"EPS epsimport -j 1", epsimport(1, eps), false},
@@ -131,7 +110,6 @@ int TimeBatches(int rounds, std::size_t epsCount) {
             command.ok = command.ok && (timing.ok || command.mayFail);
         }
     }
-    fs::remove_all(scratch);
 
     std::printf("%zu EPS files (one per producer), %zu SVG files; median of %d rounds\n", eps.size(),
                 svg.size(), rounds);
@@ -189,7 +167,8 @@ void TreeResident(pid_t pid, long& sum, long& largest) {
 }
 
 int MeasurePreview(int dpi, const std::string& eps) {
-    const fs::path png = fs::temp_directory_path() / ("batch-bench-" + std::to_string(getpid()) + ".png");
+    const TempDir scratch;
+    const fs::path png = scratch.Path() / "preview.png";
     long peakSum = 0, peakLargest = 0;
     const Timing timing = RunProcess(
         {BRASK_EPSIMPORT, "--preview", png.string(), "--dpi", std::to_string(dpi), eps}, [&](pid_t pid) {
@@ -201,7 +180,6 @@ int MeasurePreview(int dpi, const std::string& eps) {
     // The PNG's size from its header: width and height at bytes 16 and 20.
     unsigned char header[24] = {};
     std::ifstream(png, std::ios::binary).read(reinterpret_cast<char*>(header), sizeof header);
-    fs::remove(png);
     const auto word = [&](int at) {
         return (double(header[at]) * 256 + header[at + 1]) * 65536 + double(header[at + 2]) * 256 +
                header[at + 3];

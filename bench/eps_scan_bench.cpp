@@ -12,11 +12,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include "BenchSupport.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -105,16 +105,12 @@ BENCHMARK(BM_ScanAtendBoundingBox)
 
 int main(int argc, char** argv) {
     MEMFIX::InitMemoryManager();
-    std::string pattern = (std::filesystem::temp_directory_path() / "brask-bench-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr)
-        return 1;
-    const std::filesystem::path dir = pattern;
+    const BENCH::TempDir dir;
     int result = 0;
     try {
         for (std::int64_t size : {std::int64_t{1} << 20, std::int64_t{1} << 30}) {
-            const std::string path = (dir / ("atend-" + std::to_string(size) + ".eps")).string();
-            MakeAtendEps(path, size);
-            gFiles[size] = path;
+            gFiles[size] = (dir.Path() / ("atend-" + std::to_string(size) + ".eps")).string();
+            MakeAtendEps(gFiles[size], size);
         }
         gHost = HOST::Host::Create();
         benchmark::Initialize(&argc, argv);
@@ -125,7 +121,5 @@ int main(int argc, char** argv) {
         result = 1;
     }
     gHost.Reset();
-    std::error_code ignored;
-    std::filesystem::remove_all(dir, ignored);
     return result;
 }

@@ -8,51 +8,50 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <string>
+#include "BenchSupport.h"
 
 using namespace BRASK;
 
 namespace {
 
+namespace fs = std::filesystem;
+
+// A host over a scratch application folder, published as the class-factory slot.
 class HostedFolder {
 public:
     HostedFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "fontstubs-bench-XXXXXX").string();
-        if (mkdtemp(pattern.data()) != nullptr)
-            mPath = pattern;
-        HOST::HostOptions options;
-        options.applicationDir = mPath.string();
-        options.temporaryDir = mPath.string();
-        mHost = HOST::Host::Create(options);
+        mHost = HOST::Host::Create(HOST::HostOptions{mDir.Path().string(), mDir.Path().string()});
         COREREGISTRY::ClassFactorySlot::Set(mHost.Get());
     }
     ~HostedFolder() {
         COREREGISTRY::ClassFactorySlot::Set(nullptr);
         mHost.Reset();
-        std::error_code ignored;
-        std::filesystem::remove_all(mPath, ignored);
     }
     // Stub files in the tree.
     std::size_t CountStubs() const {
         std::size_t count = 0;
         std::error_code error;
-        for (std::filesystem::recursive_directory_iterator it(mPath / "jaws", error), end;
-             !error && it != end; it.increment(error))
-            if (it->is_regular_file() && it->path().extension() == ".ps")
-                ++count;
+        for (fs::recursive_directory_iterator it(mDir.Path() / "jaws", error), end; !error && it != end;
+             it.increment(error))
+            count += it->is_regular_file() && it->path().extension() == ".ps";
         return count;
     }
     void RemoveTree() const {
         std::error_code ignored;
-        std::filesystem::remove_all(mPath / "jaws", ignored);
+        fs::remove_all(mDir.Path() / "jaws", ignored);
     }
 
 private:
-    std::filesystem::path mPath;
+    BENCH::TempDir mDir;
     TInterfacePtr<HOST::Host> mHost;
 };
+
+// A process start: a fresh font manager and the font device that builds or checks the tree.
+void Start() {
+    XF::XFontManager fonts{CoreString()};
+    PLUGIN::FontDevice device(fonts);
+    benchmark::DoNotOptimize(device.GetFontPathString());
+}
 
 void BM_FirstStart(benchmark::State& state) {
     HostedFolder folder;
@@ -60,9 +59,7 @@ void BM_FirstStart(benchmark::State& state) {
         state.PauseTiming();
         folder.RemoveTree();
         state.ResumeTiming();
-        XF::XFontManager fonts{CoreString()};
-        PLUGIN::FontDevice device(fonts);
-        benchmark::DoNotOptimize(device.GetFontPathString());
+        Start();
     }
     state.counters["stubs"] = static_cast<double>(folder.CountStubs());
 }
@@ -70,15 +67,9 @@ BENCHMARK(BM_FirstStart)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_SecondStart(benchmark::State& state) {
     HostedFolder folder;
-    {
-        XF::XFontManager fonts{CoreString()};
-        PLUGIN::FontDevice first(fonts);
-    }
-    for (auto _ : state) {
-        XF::XFontManager fonts{CoreString()};
-        PLUGIN::FontDevice device(fonts);
-        benchmark::DoNotOptimize(device.GetFontPathString());
-    }
+    Start(); // the tree is made once
+    for (auto _ : state)
+        Start();
 }
 BENCHMARK(BM_SecondStart)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -1,26 +1,20 @@
 // The per-job cost of job isolation, timed from outside (e.g. /usr/bin/time): one process starts the
-// interpreter wrapper of an application folder and distils a clean job N times through the warm worker. Timing N = 1 and N = 201 of
-// the same build gives the per-job cost as (T201 - T1) / 200; the same program against the application
-// folder of an older build gives that build's figure.
+// interpreter wrapper of an application folder and distils a clean job N times through the warm worker.
+// Timing N = 1 and N = 201 of the same build gives the per-job cost as (T201 - T1) / 200; the same program
+// against the application folder of an older build gives that build's figure.
 //   isolation_bench APP_DIR JOBS shapes|text|file:PATH
 //     shapes  filled and stroked paths in three colour spaces
 //     text    the same with Helvetica and Times text (fonts a job loads vanish at its restore)
 //     file    any EPS file (its PostScript section must start at byte 0)
 #include <jaws/JawsApi.h>
 
+#include "BenchSupport.h"
+
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <string>
-#include <unistd.h>
 
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr const char* kShapes = "0.2 0.4 0.6 0.1 setcmykcolor 10 10 80 40 rectfill\n"
                                 "1 0 0 setrgbcolor newpath 120 20 moveto 180 20 lineto 150 80 lineto fill\n"
@@ -48,10 +42,7 @@ int main(int argc, char** argv) {
         postScript = std::string("%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 200 100\n") + kShapes +
                      (kind == "text" ? kText : "");
     } else if (kind.rfind("file:", 0) == 0) {
-        std::ifstream in(kind.substr(5), std::ios::binary);
-        std::ostringstream bytes;
-        bytes << in.rdbuf();
-        postScript = bytes.str();
+        postScript = BRASK::BENCH::ReadBytes(kind.substr(5));
         double llx = 0, lly = 0, urx = 0, ury = 0;
         const std::size_t at = postScript.find("%%BoundingBox:");
         if (at == std::string::npos ||
@@ -78,12 +69,12 @@ int main(int argc, char** argv) {
     auto finish = Bind<PFN_postscript_dll_finish>(module, "postscript_dll_finish");
     auto distil = Bind<PFN_BPDFStartDistill>(module, "BPDFStartDistill");
 
-    const fs::path folder = fs::temp_directory_path() / ("isolation-bench-" + std::to_string(getpid()));
-    fs::create_directories(folder);
-    const std::string source = (folder / "job.ps").string();
-    const std::string output = (folder / "job.pdf").string();
+    const BRASK::BENCH::TempDir folder;
+    const std::string source = (folder.Path() / "job.ps").string();
+    const std::string output = (folder.Path() / "job.pdf").string();
     std::ofstream(source, std::ios::binary) << postScript;
-    const std::string devicePath = "%os%=;%temp%=" + folder.string() + ";%profiles%=" + app + "/Profiles;";
+    const std::string devicePath =
+        "%os%=;%temp%=" + folder.Path().string() + ";%profiles%=" + app + "/Profiles;";
     int status = startup(nullptr, "%lib%init.ps", devicePath.c_str());
 
     RipDistillParams params;
@@ -101,8 +92,6 @@ int main(int argc, char** argv) {
         status = distil(source.c_str(), output.c_str(), &params);
     }
     finish(nullptr);
-    std::error_code ignored;
-    fs::remove_all(folder, ignored);
     if (status != kJawsOK)
         std::fprintf(stderr, "a job failed with %d\n", status);
     return status == kJawsOK ? 0 : 1;

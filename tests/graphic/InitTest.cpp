@@ -18,6 +18,9 @@ using BRASK::TEST::ReadFile;
 
 namespace {
 
+constexpr char kInit[] = "long __cdecl BRASK::COREREGISTRY::PDFBasedCG::Init(class BRASK::IClassFactory "
+                         "&,class BRASK::IO::IDataProvider &,const class BRASK::IDictionary *)";
+
 // A tile that cannot take what it is given.
 class ThrowingTile : public TObject<GRAPHICS::ITile> {
 public:
@@ -84,20 +87,17 @@ TEST_F(CompositeGraphicInit, SvgFileTypeNamesTheCopySvgAndInterpreterOptionSkips
     }
     EXPECT_TRUE(mTemp.Files().empty());
 
-    auto interpreter = NewDictionary();
-    interpreter->SetBool(OPTIONKEY::kUseInterpreter, true);
+    // The interpreter reads the source itself; present but false is the converter path again.
     auto source = MemorySource("%!PS");
-    auto graphic = NewGraphic();
-    graphic->Init(*mHost, *source, interpreter.Get());
-    EXPECT_FALSE(graphic->GetSourceURI());
-    EXPECT_FALSE(graphic->GetTempFile());
-    EXPECT_TRUE(mTemp.Files().empty());
-
-    // Present but false: the converter path again, which needs the copy.
-    interpreter->SetBool(OPTIONKEY::kUseInterpreter, false);
-    auto second = NewGraphic();
-    second->Init(*mHost, *source, interpreter.Get());
-    EXPECT_TRUE(second->GetTempFile());
+    for (const bool interpreter : {true, false}) {
+        auto options = NewDictionary();
+        options->SetBool(OPTIONKEY::kUseInterpreter, interpreter);
+        auto graphic = NewGraphic();
+        graphic->Init(*mHost, *source, options.Get());
+        EXPECT_EQ(bool(graphic->GetSourceURI()), !interpreter);
+        EXPECT_EQ(bool(graphic->GetTempFile()), !interpreter);
+        EXPECT_EQ(mTemp.Files().size(), interpreter ? 0u : 1u);
+    }
 }
 
 TEST_F(CompositeGraphicInit, StalledSourceEndsTheCopyWithALoggedError) {
@@ -111,9 +111,7 @@ TEST_F(CompositeGraphicInit, StalledSourceEndsTheCopyWithALoggedError) {
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].MessageUTF8(),
               "The data provider delivered no bytes at offset 0 of 100. Status = 0");
-    EXPECT_EQ(records[0].function,
-              "long __cdecl BRASK::COREREGISTRY::PDFBasedCG::Init(class BRASK::IClassFactory "
-              "&,class BRASK::IO::IDataProvider &,const class BRASK::IDictionary *)");
+    EXPECT_EQ(records[0].function, kInit);
 }
 
 TEST_F(CompositeGraphicInit, MissingDictionaryFailsWith28) {
@@ -181,8 +179,6 @@ TEST(JoinPath, OneSlashBetweenFolderAndName) {
 }
 
 TEST_F(CompositeGraphicInit, NoExceptionReachesTheHost) {
-    constexpr char kInit[] = "long __cdecl BRASK::COREREGISTRY::PDFBasedCG::Init(class BRASK::IClassFactory "
-                             "&,class BRASK::IO::IDataProvider &,const class BRASK::IDictionary *)";
     auto source = New<FaultyProvider>("%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 1 1\n", 0,
                                       FaultyProvider::Fault::Throw);
     for (const bool interpreter : {false, true}) { // the copy reads the source; the comment scan reads it
@@ -200,13 +196,9 @@ TEST_F(CompositeGraphicInit, NoExceptionReachesTheHost) {
 
     // The graphic's other entry points: a tile and a next adaptor that throw.
     auto graphic = NewGraphic();
-    TInterfacePtr<BRASK::TEST::StubConnectionSpace> space;
-    space.Adopt(new BRASK::TEST::StubConnectionSpace);
-    graphic->AttachInterface(space.Get(), CLSID::ConnectionSpaceKey);
-    TInterfacePtr<ThrowingTile> tile;
-    tile.Adopt(new ThrowingTile);
+    graphic->AttachInterface(New<BRASK::TEST::StubConnectionSpace>().Get(), CLSID::ConnectionSpaceKey);
     LogCapture log;
-    EXPECT_EQ(graphic->AdaptTile(nullptr, tile.Get()), 7);
+    EXPECT_EQ(graphic->AdaptTile(nullptr, New<ThrowingTile>().Get()), 7);
     EXPECT_EQ(log.WithMessage("Unexpected exception: std::bad_alloc").size(), 1u);
 
     class ThrowingAdaptor : public BRASK::TEST::StubPDFGraphic {
@@ -219,9 +211,7 @@ TEST_F(CompositeGraphicInit, NoExceptionReachesTheHost) {
             throw std::logic_error("chain broke");
         }
     };
-    TInterfacePtr<ThrowingAdaptor> next;
-    next.Adopt(new ThrowingAdaptor);
-    graphic->SetTileAdaptor(next.Get());
+    graphic->SetTileAdaptor(New<ThrowingAdaptor>().Get());
     IObject* found = nullptr;
     log.Clear();
     EXPECT_EQ(graphic->FindInterface(CLSID::ClippingPathKey, nullptr, &found), 7);

@@ -1,6 +1,6 @@
 // The intermediate PDF: a conversion that fails or writes nothing fails the placement, and whatever lies at
 // the path beforehand is neither adopted nor written through.
-#include "ImportFixture.h"
+#include "GraphicFixture.h"
 
 #include "IntermediatePDF.h"
 #include "brask/FilterKeys.h"
@@ -20,89 +20,77 @@ using IntermediatePDFTest = BRASK::TEST::ImportFixture;
 
 } // namespace
 
-TEST_F(IntermediatePDFTest, AConversionThatFailsOrWritesNothingFailsThePlacement) {
+// kEPS placed on both paths after something was planted at the intermediate PDF's path and the stand-in
+// wrappers were steered: only the PDF this conversion wrote is adopted, the box is reported whatever happens,
+// nothing is written through to another file and nothing is left behind.
+TEST_F(IntermediatePDFTest, OnlyThePDFThisConversionWroteIsAdopted) {
+    namespace fs = std::filesystem;
+    const std::string victim = (mAppDir.Path() / "victim.pdf").string();
+    const std::string victimText = "%PDF-1.4\n% somebody else's picture\n";
+    using Plant = std::function<void(const std::string& path)>;
+    const Plant stale = [&](const std::string& p) { std::ofstream(p) << victimText; };
     struct Case {
         const char* name;
+        Plant plant; // null: nothing lies there
         int mode;
         Status status;
-        std::string message, interpreterMessage = {}; // the latter when it differs
+        std::string message = {}, interpreterMessage = {}; // logged once; the latter when it differs
     };
-    const std::string notOurs =
-        "The intermediate PDF " + PDFPath() + " is not the file this conversion created; it is not adopted.";
+    const std::string nothing = "The conversion wrote no PDF at " + PDFPath() + ".";
     const Case cases[] = {
-        {"writes nothing", FAKE::kWriteNothing, 7, "The conversion wrote no PDF at " + PDFPath() + "."},
-        {"refuses", FAKE::kFail, 7, "SaveAsPDF failed. Error = -1",
+        {"writes nothing", nullptr, FAKE::kWriteNothing, 7, nothing},
+        {"refuses", nullptr, FAKE::kFail, 7, "SaveAsPDF failed. Error = -1",
          "BPDFStartDistillUsingDataProvider failed. Error = -1"},
-        {"writes another file", FAKE::kReplaceFile, IntermediatePDF::kNoIntermediatePDF, notOurs},
+        {"writes another file", nullptr, FAKE::kReplaceFile, IntermediatePDF::kNoIntermediatePDF,
+         "The intermediate PDF " + PDFPath() +
+             " is not the file this conversion created; it is not adopted."},
+        {"a stale PDF", stale, FAKE::kWritePDF, kOK},
+        {"a stale PDF and a converter that writes nothing", stale, FAKE::kWriteNothing, 7, nothing},
+        {"a symbolic link to another file", [&](const std::string& p) { fs::create_symlink(victim, p); },
+         FAKE::kWritePDF, kOK},
+        {"a symbolic link to nowhere",
+         [&](const std::string& p) { fs::create_symlink(victim + ".missing", p); }, FAKE::kWritePDF, kOK},
+        {"a hard link to another file", [&](const std::string& p) { fs::create_hard_link(victim, p); },
+         FAKE::kWritePDF, kOK},
+        {"a folder", [&](const std::string& p) { fs::create_directory(p); }, FAKE::kWritePDF,
+         IntermediatePDF::kNoIntermediatePDF},
     };
     for (const bool interpreter : {false, true})
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string(c.name) + (interpreter ? " (interpreter)" : " (converter)"));
+            std::ofstream(victim, std::ios::trunc) << victimText;
             PlaceText(kEPS, interpreter); // loads the stand-in, which then takes its orders
+            if (c.plant)
+                c.plant(PDFPath());
             SetOutputMode(c.mode);
             mDiscovery->calls = 0;
+            mDiscovery->pdf.clear();
             LogCapture log;
             Status status = -1;
             auto graphic = PlaceText(kEPS, interpreter, &status);
             SetOutputMode(FAKE::kWritePDF);
             EXPECT_EQ(status, c.status);
-            EXPECT_EQ(log.WithMessage(interpreter && !c.interpreterMessage.empty() ? c.interpreterMessage
-                                                                                   : c.message)
-                          .size(),
-                      1u);
-            EXPECT_EQ(mDiscovery->calls, 0);
-            EXPECT_EQ(FindAttached<GRAPHICS::IConnectionSpace>(*graphic, CLSID::ConnectionSpaceKey), nullptr);
-            EXPECT_FLOAT_EQ(Key(*graphic, FILTERKEY::kTop), 20); // the box is still reported
-            EXPECT_TRUE(LeftFiles().empty());
-        }
-}
-
-TEST_F(IntermediatePDFTest, WhatLiesAtThePathIsNeitherAdoptedNorWrittenThrough) {
-    const std::string victim = (mAppDir.Path() / "victim.pdf").string();
-    const std::string victimText = "%PDF-1.4\n% somebody else's picture\n";
-    struct Case {
-        const char* name;
-        std::function<void(const std::string& path)> plant;
-        int mode;
-        Status status;
-    };
-    const Case cases[] = {
-        {"a stale PDF", [&](const std::string& p) { std::ofstream(p) << victimText; }, FAKE::kWritePDF, kOK},
-        {"a stale PDF and a converter that writes nothing",
-         [&](const std::string& p) { std::ofstream(p) << victimText; }, FAKE::kWriteNothing, 7},
-        {"a symbolic link to another file",
-         [&](const std::string& p) { std::filesystem::create_symlink(victim, p); }, FAKE::kWritePDF, kOK},
-        {"a symbolic link to nowhere",
-         [&](const std::string& p) { std::filesystem::create_symlink(victim + ".missing", p); },
-         FAKE::kWritePDF, kOK},
-        {"a hard link to another file",
-         [&](const std::string& p) { std::filesystem::create_hard_link(victim, p); }, FAKE::kWritePDF, kOK},
-        {"a folder", [&](const std::string& p) { std::filesystem::create_directory(p); }, FAKE::kWritePDF,
-         IntermediatePDF::kNoIntermediatePDF},
-    };
-    for (const bool interpreter : {false, true}) {
-        for (const Case& c : cases) {
-            SCOPED_TRACE(std::string(c.name) + (interpreter ? " (interpreter)" : " (converter)"));
-            std::ofstream(victim, std::ios::trunc) << victimText;
-            PlaceText(kEPS, interpreter); // loads the stand-in, which then takes its orders
-            c.plant(PDFPath());
-            SetOutputMode(c.mode);
-            mDiscovery->pdf.clear();
-            Status status = -1;
-            auto graphic = PlaceText(kEPS, interpreter, &status);
-            SetOutputMode(FAKE::kWritePDF);
-            EXPECT_EQ(status, c.status);
+            const std::string& message =
+                interpreter && !c.interpreterMessage.empty() ? c.interpreterMessage : c.message;
+            if (!message.empty()) {
+                EXPECT_EQ(log.WithMessage(message).size(), 1u);
+            }
+            EXPECT_EQ(mDiscovery->calls, c.status == kOK ? 1 : 0);
             EXPECT_EQ(mDiscovery->pdf, c.status == kOK ? FAKE::kPDFText : "");
+            EXPECT_EQ(FindAttached<GRAPHICS::IConnectionSpace>(*graphic, CLSID::ConnectionSpaceKey) !=
+                          nullptr,
+                      c.status == kOK);
+            EXPECT_FLOAT_EQ(Key(*graphic, FILTERKEY::kTop), 20);
             EXPECT_EQ(BRASK::TEST::ReadFile(victim), victimText);
-            EXPECT_EQ(std::filesystem::hard_link_count(victim), 1u);
+            EXPECT_EQ(fs::hard_link_count(victim), 1u);
+            const bool folder = std::string(c.name) == "a folder";
+            EXPECT_EQ(fs::symlink_status(PDFPath()).type(),
+                      folder ? fs::file_type::directory : fs::file_type::not_found);
             std::error_code ignored;
-            std::filesystem::remove(victim + ".missing", ignored);
-            const bool folderLeft = std::filesystem::is_directory(PDFPath());
-            EXPECT_EQ(folderLeft, c.status == IntermediatePDF::kNoIntermediatePDF);
-            std::filesystem::remove(PDFPath(), ignored);
+            fs::remove(victim + ".missing", ignored);
+            fs::remove(PDFPath(), ignored);
             EXPECT_TRUE(LeftFiles().empty());
         }
-    }
 }
 
 TEST_F(IntermediatePDFTest, AnotherUsersFileIsLeftAloneAndTheConversionRefused) {

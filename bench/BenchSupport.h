@@ -1,8 +1,13 @@
-// Running engine commands from the benchmarks: a program run to completion with its output discarded.
+// What the benchmarks share: engine commands run to completion with their output discarded, a stopwatch, a
+// scratch folder and the corpus files.
 #pragma once
 
+#include "../tests/support/TempDir.h"
+
+#include <algorithm>
 #include <chrono>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <spawn.h>
@@ -11,11 +16,20 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 extern char** environ;
 
 namespace BRASK::BENCH {
+
+namespace fs = std::filesystem;
+using BRASK::TEST::TempDir;
+using Clock = std::chrono::steady_clock;
+
+inline double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
 
 struct Timing {
     double wallMs = 0;
@@ -34,7 +48,7 @@ inline Timing RunProcess(std::vector<std::string> args, const std::function<void
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     Timing timing;
-    const auto start = std::chrono::steady_clock::now();
+    const auto start = Clock::now();
     pid_t pid = -1;
     const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -48,12 +62,24 @@ inline Timing RunProcess(std::vector<std::string> args, const std::function<void
     }
     if (!sample)
         wait4(pid, &status, 0, &usage);
-    timing.wallMs =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    timing.wallMs = SecondsSince(start) * 1000;
     const auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
     timing.cpuMs = ms(usage.ru_utime) + ms(usage.ru_stime);
     timing.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     return timing;
+}
+
+// One gs process converting `inputs` into `output` (a name with %03d: one file per page), each cropped to
+// its EPS box.
+inline std::vector<std::string> GsToPdf(const std::string& output, const std::vector<std::string>& inputs) {
+    std::vector<std::string> args = {"gs",        "-q",        "-dSAFER",           "-dBATCH",
+                                     "-dNOPAUSE", "-dEPSCrop", "-sDEVICE=pdfwrite", "-sOutputFile=" + output};
+    args.insert(args.end(), inputs.begin(), inputs.end());
+    return args;
+}
+
+inline std::vector<std::string> RsvgToPdf(const std::string& output, const std::string& input) {
+    return {"rsvg-convert", "-f", "pdf", "-o", output, input};
 }
 
 inline std::string ReadBytes(const std::string& path) {
@@ -62,5 +88,17 @@ inline std::string ReadBytes(const std::string& path) {
     out << in.rdbuf();
     return out.str();
 }
+
+#ifdef BRASK_CORPUS_DIR
+// The corpus files in folders whose name starts with `prefix` ("svg", "eps-"), sorted.
+inline std::vector<std::string> CorpusFiles(const std::string& prefix) {
+    std::vector<std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(BRASK_CORPUS_DIR))
+        if (entry.is_regular_file() && entry.path().parent_path().filename().string().rfind(prefix, 0) == 0)
+            files.push_back(entry.path().string());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+#endif
 
 } // namespace BRASK::BENCH
