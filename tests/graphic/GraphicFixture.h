@@ -182,30 +182,18 @@ protected:
         std::ofstream(path, std::ios::binary) << text;
         return path;
     }
-    TInterfacePtr<IDictionary> Options(bool interpreter) {
-        TInterfacePtr<IDictionary> options = NewDictionary();
-        if (interpreter)
-            options->SetBool(OPTIONKEY::kUseInterpreter, true);
-        return options;
-    }
     // Places the EPS text (written to `name`) on the converter or the interpreter path.
     GraphicPtr PlaceText(const std::string& text, bool interpreter, Status* status = nullptr,
                          const std::string& name = "picture.eps") {
         auto source = FileSource(WriteFile(name, text));
         GraphicPtr graphic = NewGraphic();
-        auto options = Options(interpreter);
+        auto options = NewDictionary();
+        if (interpreter)
+            options->SetBool(OPTIONKEY::kUseInterpreter, true);
         const Status result = graphic->Init(*mHost, *source, options.Get());
         if (status != nullptr)
             *status = result;
         return graphic;
-    }
-    // Places an EPS with the given box against a PDF graphic of the given user-space size.
-    GraphicPtr Place(const std::string& box, float userWidth, float userHeight, Status* status = nullptr) {
-        mDiscovery->width = userWidth;
-        mDiscovery->height = userHeight;
-        return PlaceText("%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: " + box +
-                             "\n%%EndComments\nshowpage\n%%EOF\n",
-                         false, status, "box.eps");
     }
     static IDictionary& Dictionary(COREREGISTRY::PDFBasedCG& graphic) {
         return *FindAttached<IDictionary>(graphic, CLSID::FilterDictionaryKey);

@@ -66,8 +66,12 @@ TEST_F(ImportPaths, BoxKeysImportedFlagAndTheConnectionSpace) {
     for (const auto& [box, userWidth, userHeight, keys, logged] : cases) {
         SCOPED_TRACE(std::string(box) + " against " + std::to_string(userWidth));
         mLog.Clear();
+        mDiscovery->width = userWidth;
+        mDiscovery->height = userHeight;
         Status status = -1;
-        auto graphic = Place(box, userWidth, userHeight, &status);
+        auto graphic = PlaceText("%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: " + std::string(box) +
+                                     "\n%%EndComments\nshowpage\n%%EOF\n",
+                                 false, &status);
         EXPECT_EQ(status, kOK);
         EXPECT_EQ(mDiscovery->lastType, GRAPHICS::kTypePDF);
         EXPECT_EQ(mDiscovery->pdf, FAKE::kPDFText); // what the converter wrote, nothing else
@@ -130,7 +134,7 @@ TEST_F(ImportPaths, ProcessorFlagOptionSetsTheConverterResolution) {
     for (const auto& [option, resolution] :
          {std::pair(-1, "[2400.00 2400.00]"), std::pair(1, "[2400.00 2400.00]"),
           std::pair(0, "[288.00 288.00]")}) {
-        auto options = Options(false);
+        auto options = NewDictionary();
         if (option >= 0)
             options->SetBool(OPTIONKEY::kProcessorFlag, option == 1);
         ASSERT_EQ(NewGraphic()->Init(*mHost, *source, options.Get()), kOK);
@@ -139,24 +143,13 @@ TEST_F(ImportPaths, ProcessorFlagOptionSetsTheConverterResolution) {
     }
 }
 
-TEST_F(ImportPaths, HostFailureIsReturnedAndTheBoxStillWritten) {
-    mDiscovery->status = 42;
-    Status status = 0;
-    auto graphic = Place("0 0 30 40", 0, 0, &status);
-    EXPECT_EQ(status, 42);
-    EXPECT_FLOAT_EQ(Key(*graphic, FILTERKEY::kTop), 40);
-    EXPECT_EQ(FindAttached<GRAPHICS::IConnectionSpace>(*graphic, CLSID::ConnectionSpaceKey), nullptr);
-    EXPECT_NE(Logged("Composite graphics is not initialized for excel graphics item."), 0u);
-    EXPECT_TRUE(LeftFiles().empty());
-}
-
 TEST_F(ImportPaths, SVGWritesOnlyTheSizeAndTheImportedFlag) {
     mDiscovery->width = 120;
     mDiscovery->height = 90;
     const std::string path =
         WriteFile("icon.svg", "<svg xmlns='http://www.w3.org/2000/svg' width='160' height='120'/>");
     auto source = FileSource(path);
-    auto options = Options(false);
+    auto options = NewDictionary();
     options->SetUInt32(OPTIONKEY::kFileType, GRAPHICS::kTypeSVG);
     GraphicPtr graphic = NewGraphic();
     EXPECT_EQ(graphic->Init(*mHost, *source, options.Get()), kOK);

@@ -1,4 +1,5 @@
-// The platform layer: run-time loading of libraries, files by pattern, thread and process ids.
+// The platform layer: run-time loading of libraries and files by pattern. (The thread and process ids are
+// held by the tests that name files after them: the intermediate PDF's and the interpreter's font folder.)
 #include "Platform.h"
 #include "../support/TempDir.h"
 #include "DynamicLibrary.h"
@@ -9,10 +10,7 @@
 
 #include <filesystem>
 #include <fstream>
-#include <latch>
-#include <set>
 #include <string>
-#include <thread>
 
 namespace BRASK::PLATFORM {
 namespace {
@@ -95,23 +93,6 @@ TEST(PlatformFilesTest, FindFilesMatchesThePatternAndDeleteFileOnlyFiles) {
     EXPECT_FALSE(DeleteFile(std::string()));
     EXPECT_FALSE(DeleteFile(dir + "/sub.ps"));
     EXPECT_TRUE(fs::is_directory(folder / "sub.ps"));
-}
-
-TEST(PlatformIdsTest, ThreadIdsDifferBetweenLiveThreads) {
-    std::set<std::uint32_t> ids{CurrentThreadId()};
-    std::uint32_t seen[4] = {};
-    std::latch allRead(4); // every thread lives until all have read their ids, so none is reused
-    std::vector<std::thread> threads;
-    for (int i = 0; i < 4; ++i)
-        threads.emplace_back([&, i] {
-            seen[i] = CurrentThreadId();
-            allRead.arrive_and_wait();
-        });
-    for (std::thread& thread : threads)
-        thread.join();
-    ids.insert(std::begin(seen), std::end(seen));
-    EXPECT_EQ(ids.size(), 5u);
-    EXPECT_EQ(CurrentProcessId(), static_cast<std::uint32_t>(getpid()));
 }
 
 } // namespace
