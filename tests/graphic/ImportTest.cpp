@@ -154,8 +154,8 @@ TEST_F(ImportPaths, SVGWritesOnlyTheSizeAndTheImportedFlag) {
     GraphicPtr graphic = NewGraphic();
     EXPECT_EQ(graphic->Init(*mHost, *source, options.Get()), kOK);
     EXPECT_EQ(mDiscovery->pdf, FAKE::kPDFText);
-    EXPECT_FLOAT_EQ(Key(*graphic, FILTERKEY::kWidth), 120);
-    EXPECT_FLOAT_EQ(Key(*graphic, FILTERKEY::kHeight), 90);
+    EXPECT_EQ(std::make_pair(Key(*graphic, FILTERKEY::kWidth), Key(*graphic, FILTERKEY::kHeight)),
+              std::make_pair(120.f, 90.f));
     for (std::int32_t key = FILTERKEY::kLeft; key <= FILTERKEY::kDCS; ++key)
         EXPECT_EQ(Dictionary(*graphic).GetType(key), IDictionary::kNone) << key;
     EXPECT_EQ(Dictionary(*graphic).GetKeyCount(), 7u); // the four format keys, the size, imported

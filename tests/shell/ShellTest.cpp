@@ -118,7 +118,7 @@ TEST_F(LoadedPlugin, RegistryObjectsAreNewEachTimeAndListTheOfferedIds) {
     EXPECT_EQ(classes->GetCount(), 2u);
 }
 
-TEST_F(LoadedPlugin, CompositeGraphicAndRefusedIds) {
+TEST_F(LoadedPlugin, CompositeGraphicRefusedAndUnknownIds) {
     const auto graphic = ClassObject(CLSID::EPSCompositeGraphic);
     ASSERT_TRUE(graphic);
     EXPECT_EQ(*graphic->GetIID(), CLSID::CompositeGraphicIID);
@@ -128,10 +128,7 @@ TEST_F(LoadedPlugin, CompositeGraphicAndRefusedIds) {
     EXPECT_EQ(graphic->GetInterface(CLSID::FilterDictionaryKey, nullptr), kOK);
 
     EXPECT_EQ(sGetClassObject(&CLSID::EPSCompositeGraphic, nullptr, nullptr), 1);
-}
-
-// A refused id: no object, no record; an unknown one is also printed on standard output.
-TEST_F(LoadedPlugin, RefusedAndUnknownIdsGiveNoObject) {
+    // A refused id: no object, no record; an unknown one is also printed on standard output.
     const std::pair<GUID, std::string> cases[] = {
         {CLSID::SecondOfferedClass, ""},
         {MakeGuid(0x00000001, 0x0002, 0x0003, 0x0405, 0x060708090A0B),
