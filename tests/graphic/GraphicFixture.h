@@ -68,6 +68,14 @@ inline std::vector<std::uint8_t> BytesAt(const IDictionary& dictionary, std::int
     return std::vector<std::uint8_t>(data, data + length);
 }
 
+// The messages of every record, in order.
+inline std::vector<std::string> Messages(const LogCapture& log) {
+    std::vector<std::string> messages;
+    for (const auto& record : log.Records())
+        messages.push_back(record.MessageUTF8());
+    return messages;
+}
+
 class GraphicFixture : public HostFixture {
 protected:
     void SetUp() override {
@@ -174,30 +182,18 @@ protected:
         std::ofstream(path, std::ios::binary) << text;
         return path;
     }
-    TInterfacePtr<IDictionary> Options(bool interpreter) {
-        TInterfacePtr<IDictionary> options = NewDictionary();
-        if (interpreter)
-            options->SetBool(OPTIONKEY::kUseInterpreter, true);
-        return options;
-    }
     // Places the EPS text (written to `name`) on the converter or the interpreter path.
     GraphicPtr PlaceText(const std::string& text, bool interpreter, Status* status = nullptr,
                          const std::string& name = "picture.eps") {
         auto source = FileSource(WriteFile(name, text));
         GraphicPtr graphic = NewGraphic();
-        auto options = Options(interpreter);
+        auto options = NewDictionary();
+        if (interpreter)
+            options->SetBool(OPTIONKEY::kUseInterpreter, true);
         const Status result = graphic->Init(*mHost, *source, options.Get());
         if (status != nullptr)
             *status = result;
         return graphic;
-    }
-    // Places an EPS with the given box against a PDF graphic of the given user-space size.
-    GraphicPtr Place(const std::string& box, float userWidth, float userHeight, Status* status = nullptr) {
-        mDiscovery->width = userWidth;
-        mDiscovery->height = userHeight;
-        return PlaceText("%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: " + box +
-                             "\n%%EndComments\nshowpage\n%%EOF\n",
-                         false, status, "box.eps");
     }
     static IDictionary& Dictionary(COREREGISTRY::PDFBasedCG& graphic) {
         return *FindAttached<IDictionary>(graphic, CLSID::FilterDictionaryKey);

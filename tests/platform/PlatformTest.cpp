@@ -1,18 +1,75 @@
+// The platform layer: run-time loading of libraries and files by pattern. (The thread and process ids are
+// held by the tests that name files after them: the intermediate PDF's and the interpreter's font folder.)
 #include "Platform.h"
 #include "../support/TempDir.h"
+#include "DynamicLibrary.h"
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
 #include <filesystem>
 #include <fstream>
-#include <latch>
-#include <set>
-#include <thread>
+#include <string>
 
 namespace BRASK::PLATFORM {
 namespace {
 
 namespace fs = std::filesystem;
+
+bool IsResident(const std::string& path) {
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    if (handle != nullptr)
+        dlclose(handle);
+    return handle != nullptr;
+}
+
+TEST(DynamicLibraryTest, LoadsLocallyCallsInAndUnloads) {
+    {
+        DynamicLibrary library;
+        ASSERT_TRUE(library.LoadLibrary(CoreString(BXString(PLATFORM_PROBE_MODULE)))) << library.Error();
+        auto probe = library.GetProc<int (*)(int)>("BraskPlatformProbe");
+        ASSERT_NE(probe, nullptr) << library.Error();
+        EXPECT_EQ(probe(5), 16);
+        auto* value = static_cast<int*>(library.GetProcAddress("BraskPlatformProbeValue"));
+        ASSERT_NE(value, nullptr);
+        EXPECT_EQ(*value, 7);
+        EXPECT_EQ(dlsym(RTLD_DEFAULT, "BraskPlatformProbe"), nullptr); // kept out of the global namespace
+        EXPECT_EQ(library.GetProcAddress("BraskNoSuchSymbol"), nullptr);
+        EXPECT_NE(library.Error().find("BraskNoSuchSymbol"), std::string::npos) << library.Error();
+
+        DynamicLibrary moved = std::move(library); // hands the one reference over
+        EXPECT_FALSE(library.IsLoaded());
+        EXPECT_EQ(moved.GetProc<int (*)(int)>("BraskPlatformProbe")(1), 4);
+    }
+    EXPECT_FALSE(IsResident(PLATFORM_PROBE_MODULE));
+
+    DynamicLibrary library(PLATFORM_PROBE_MODULE);
+    ASSERT_TRUE(library.IsLoaded());
+    EXPECT_TRUE(library.FreeLibrary());
+    EXPECT_FALSE(IsResident(PLATFORM_PROBE_MODULE));
+    EXPECT_EQ(library.GetProcAddress("BraskPlatformProbe"), nullptr);
+    EXPECT_EQ(library.Error(), "no library loaded");
+    {
+        DynamicLibrary kept(PLATFORM_PROBE_KEPT_MODULE);
+        kept.KeepLoaded();
+    }
+    EXPECT_TRUE(IsResident(PLATFORM_PROBE_KEPT_MODULE));
+}
+
+TEST(DynamicLibraryTest, FailuresKeepTheLoaderText) {
+    const std::string missing = std::string(BRASK_APP_DIR) + "/" + LibraryFileName("BraskNotThere");
+    DynamicLibrary library(missing);
+    EXPECT_FALSE(library.IsLoaded());
+    EXPECT_NE(library.Error().find("libBraskNotThere.so: cannot open"), std::string::npos) << library.Error();
+    // Immediate binding: an undefined symbol stops the load instead of failing at the first call.
+    EXPECT_FALSE(library.LoadLibrary(PLATFORM_UNRESOLVED_MODULE));
+    EXPECT_NE(library.Error().find("BraskPlatformNowhere"), std::string::npos) << library.Error();
+    // A failure after a success leaves nothing loaded.
+    ASSERT_TRUE(library.LoadLibrary(PLATFORM_PROBE_MODULE));
+    EXPECT_FALSE(library.LoadLibrary(std::string()));
+    EXPECT_FALSE(library.IsLoaded());
+}
 
 TEST(PlatformFilesTest, FindFilesMatchesThePatternAndDeleteFileOnlyFiles) {
     const TEST::TempDir temp;
@@ -36,23 +93,6 @@ TEST(PlatformFilesTest, FindFilesMatchesThePatternAndDeleteFileOnlyFiles) {
     EXPECT_FALSE(DeleteFile(std::string()));
     EXPECT_FALSE(DeleteFile(dir + "/sub.ps"));
     EXPECT_TRUE(fs::is_directory(folder / "sub.ps"));
-}
-
-TEST(PlatformIdsTest, ThreadIdsDifferBetweenLiveThreads) {
-    std::set<std::uint32_t> ids{CurrentThreadId()};
-    std::uint32_t seen[4] = {};
-    std::latch allRead(4); // every thread lives until all have read their ids, so none is reused
-    std::vector<std::thread> threads;
-    for (int i = 0; i < 4; ++i)
-        threads.emplace_back([&, i] {
-            seen[i] = CurrentThreadId();
-            allRead.arrive_and_wait();
-        });
-    for (std::thread& thread : threads)
-        thread.join();
-    ids.insert(std::begin(seen), std::end(seen));
-    EXPECT_EQ(ids.size(), 5u);
-    EXPECT_EQ(CurrentProcessId(), static_cast<std::uint32_t>(getpid()));
 }
 
 } // namespace

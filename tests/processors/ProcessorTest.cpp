@@ -10,7 +10,6 @@
 
 using namespace BRASK;
 using namespace BRASK::PLUGIN;
-using BRASK::TEST::LogCapture;
 using BRASK::TEST::New;
 
 namespace {
@@ -53,43 +52,41 @@ TEST_F(Processors, SizeInDeviceUnitsFollowsTheResolution) {
     auto provider = MemorySource(EPS("0 0 200 100"));
     auto processor = EPSProcessor(provider.Get(), nullptr, true);
     ASSERT_EQ(processor->Init(), kOK);
-    EXPECT_FLOAT_EQ(processor->Width(), 200);
-    EXPECT_FLOAT_EQ(processor->Height(), 100);
+    EXPECT_EQ(std::make_pair(processor->Width(), processor->Height()), std::make_pair(200.f, 100.f));
     EXPECT_EQ(processor->GetClippingPath(), nullptr);
     processor->SetOutputResolution(144);
-    EXPECT_FLOAT_EQ(processor->Width(), 400);
-    EXPECT_FLOAT_EQ(processor->Height(), 200);
+    EXPECT_EQ(std::make_pair(processor->Width(), processor->Height()), std::make_pair(400.f, 200.f));
 
     // An embedded image of 300 pixels on a 100-point box: 216 ppi, which the output resolution cannot change.
     auto image = MemorySource(EPS("0 0 100 50", "%ImageData: 300 150 8 3 0 300 1 \"beginimage\"\n"));
     auto withImage = EPSProcessor(image.Get(), nullptr, true);
     ASSERT_EQ(withImage->Init(), kOK);
     withImage->SetOutputResolution(144);
-    EXPECT_FLOAT_EQ(withImage->Width(), 300);
-    EXPECT_FLOAT_EQ(withImage->Height(), 150);
+    EXPECT_EQ(std::make_pair(withImage->Width(), withImage->Height()), std::make_pair(300.f, 150.f));
 }
 
 TEST_F(Processors, InitFailuresAreLoggedWithTheirCodes) {
-    LogCapture log;
     auto empty = MemorySource("");
     auto processor = EPSProcessor(empty.Get(), nullptr, true);
     EXPECT_EQ(processor->Init(), 18);
-    EXPECT_EQ(log.WithMessage("mFileReader->Init failed with dscerr = 1").size(), 1u);
     EXPECT_EQ(processor->Init(), 18);
-    const auto again = log.WithMessage("Already initialized.");
-    ASSERT_EQ(again.size(), 1u);
-    EXPECT_EQ(again[0].file, "core/Plugins/EPSLoader/Source/src/Common/GraphicProcessor");
-    EXPECT_EQ(again[0].function, "long __cdecl BRASK::PLUGIN::EPSGraphicProcessor::Init(void)");
-
-    log.Clear();
     auto flat = MemorySource(EPS("10 10 10 20"));
     auto zeroWidth = EPSProcessor(flat.Get(), nullptr, true);
     ASSERT_EQ(zeroWidth->Init(), kOK);
     EXPECT_EQ(zeroWidth->Width(), 0.0f);
-    ASSERT_EQ(log.Records().size(), 1u);
-    EXPECT_EQ(log.Records()[0].MessageUTF8(), "Illegal Width of 0");
-    EXPECT_EQ(log.Records()[0].function,
-              "float __cdecl BRASK::PLUGIN::EPSGraphicProcessor::Width(void) const");
+    std::vector<std::string> messages;
+    for (const auto& r : mLog.Records())
+        messages.push_back(r.MessageUTF8());
+    EXPECT_EQ(messages,
+              (std::vector<std::string>{"Data provider holds 0 bytes which means there are no comments",
+                                        "SetUpFileParsing failed", "mFileReader->Init failed with dscerr = 1",
+                                        "Already initialized.", "Illegal Width of 0"}));
+    const auto records = mLog.Records();
+    ASSERT_EQ(records.size(), 5u);
+    EXPECT_EQ(std::tie(records[3].file, records[3].function, records[4].function),
+              std::make_tuple("core/Plugins/EPSLoader/Source/src/Common/GraphicProcessor",
+                              "long __cdecl BRASK::PLUGIN::EPSGraphicProcessor::Init(void)",
+                              "float __cdecl BRASK::PLUGIN::EPSGraphicProcessor::Width(void) const"));
 }
 
 TEST_F(Processors, InterpreterPathHandsThePostScriptSectionToTheDistiller) {
@@ -117,23 +114,19 @@ TEST_F(Processors, ColourSpacesMapToHostCodesOnceAndAreKept) {
     ASSERT_TRUE(LoadJawsLibrary(JawsLibraryLoaded(), mHost.Get()));
     const int spaces[] = {0, 1, 2, 3, 6, 7, 8, 9, 10, 11, 4, 5};
     Jaws<void (*)(const int*, int)>("fake_set_colorspaces")(spaces, 12);
-    LogCapture log;
     processor->CreatePDF(); // takes the list while it holds the library's lock
     JawsRip* rip = processor->GetJawsRip();
-    ASSERT_EQ(rip->GetColorSpaceCount(), 12);
     const std::uint8_t* list = rip->GetColorSpaceList();
     using namespace COLORSPACE;
-    const std::uint8_t expected[] = {kCMYK,       kRGB,        kSeparation, kGray,       kLab,     kICCBased,
-                                     kSeparation, kSeparation, kSeparation, kSeparation, kUnknown, kUnknown};
-    ASSERT_NE(list, nullptr);
-    EXPECT_EQ(0, std::memcmp(list, expected, sizeof expected));
-    EXPECT_EQ(log.WithMessage("Unknown/Unhandled color space").size(), 2u);
+    EXPECT_EQ(std::vector<std::uint8_t>(list, list + rip->GetColorSpaceCount()),
+              (std::vector<std::uint8_t>{kCMYK, kRGB, kSeparation, kGray, kLab, kICCBased, kSeparation,
+                                         kSeparation, kSeparation, kSeparation, kUnknown, kUnknown}));
+    EXPECT_EQ(Logged("Unknown/Unhandled color space"), 2u);
 
     // Another job's colour spaces in the interpreter change neither the count nor the list of this one.
     const int fewer[] = {3};
     Jaws<void (*)(const int*, int)>("fake_set_colorspaces")(fewer, 1);
-    EXPECT_EQ(rip->GetColorSpaceList(), list);
-    EXPECT_EQ(rip->GetColorSpaceCount(), 12);
+    EXPECT_EQ(std::make_pair(rip->GetColorSpaceList(), rip->GetColorSpaceCount()), std::make_pair(list, 12));
     Jaws<void (*)(const int*, int)>("fake_set_colorspaces")(nullptr, 0);
 }
 
@@ -144,16 +137,19 @@ TEST_F(Processors, ConverterPathConvertsTheFileBehindTheURI) {
     ASSERT_EQ(processor->Init(), kOK);
     EXPECT_EQ(processor->CreatePDF(), kOK);
     EXPECT_EQ(processor->GetJawsRip(), nullptr);
-    EXPECT_STREQ(Callas<const char* (*)()>("fake_source")(), "/pictures/drawing.eps");
-    EXPECT_EQ(Callas<int (*)()>("fake_is_eps")(), 1);
+    // What the converter was last given: the source, the output, whether it is an EPS.
+    const auto converted = [] {
+        return std::make_tuple(std::string(Callas<const char* (*)()>("fake_source")()),
+                               std::string(Callas<const char* (*)()>("fake_output")()),
+                               Callas<int (*)()>("fake_is_eps")());
+    };
+    EXPECT_EQ(converted(), std::make_tuple("/pictures/drawing.eps", (mTemp.Path() / "out.pdf").string(), 1));
 
     auto svgURI = URI("/pictures/icon.svg");
     auto svg = New<PDFOutputSVGGraphicProcessor>(mHost.Get(), svgURI.Get(), BXString("/out/icon.pdf"), false);
     EXPECT_EQ(svg->Init(), kOK);
     EXPECT_EQ(svg->CreatePDF(), kOK);
-    EXPECT_STREQ(Callas<const char* (*)()>("fake_source")(), "/pictures/icon.svg");
-    EXPECT_STREQ(Callas<const char* (*)()>("fake_output")(), "/out/icon.pdf");
-    EXPECT_EQ(Callas<int (*)()>("fake_is_eps")(), 0);
+    EXPECT_EQ(converted(), std::make_tuple("/pictures/icon.svg", "/out/icon.pdf", 0));
     EXPECT_NE(std::string(Callas<const char* (*)()>("fake_job_text")()).find("[288.00 288.00]"),
               std::string::npos);
 
@@ -175,11 +171,10 @@ TEST_F(Processors, ThrowingDistillerGivesSeven) {
             EPSVectorFileReader reader;
             reader.Init(provider.Get());
             EPSJawsRip rip(mHost.Get(), nullptr, provider.Get(), &reader);
-            LogCapture log;
+            mLog.Clear();
             const Status status = rip.CreatePDFGraphics("/nowhere/x.pdf");
-            const bool logged =
-                log.WithMessage("BPDFStartDistillUsingDataProvider threw an exception.").size() == 1;
-            std::_Exit(status == 7 && logged ? 0 : 1);
+            std::_Exit(
+                status == 7 && Logged("BPDFStartDistillUsingDataProvider threw an exception.") == 1 ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
 }

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <thread>
-#include <vector>
 
 using BRASK::TEXT::Windows1252ToUTF16;
 using BRASK::TEXT::Windows1252ToUTF8;
@@ -24,18 +22,4 @@ TEST(Windows1252, EveryByteGivesOneUnit) {
         EXPECT_EQ(converted[b], b >= 0x80 && b < 0xA0 ? upper[b - 0x80] : b) << b;
     EXPECT_EQ(Windows1252ToUTF8(std::string("Caf\xE9 \x80\0b", 8)),
               std::string("Caf\xC3\xA9 \xE2\x82\xAC\0b", 11));
-}
-
-TEST(Windows1252, ConvertsOnSeveralThreadsAtOnce) {
-    std::vector<std::u16string> results(4);
-    {
-        std::vector<std::jthread> threads;
-        for (std::u16string& result : results)
-            threads.emplace_back([&result] {
-                for (int i = 0; i < 500; ++i)
-                    result = Windows1252ToUTF16("\x80 Pantone \x99 Warm Red");
-            });
-    }
-    for (const std::u16string& result : results)
-        EXPECT_EQ(result, u"\u20AC Pantone \u2122 Warm Red");
 }

@@ -1,6 +1,9 @@
-// Loads libEPSLoader.so the way a host does and checks its exports and class objects.
+// Loads libEPSLoader.so the way a host does and checks its exports and class objects; and the SDK convenience
+// functions built into the plug-in: their failures and what they hand back.
 #include "../support/Command.h"
 #include "../support/HostFixture.h"
+
+#include "LibUtils.h"
 
 #include <dlfcn.h>
 #include <stdexcept>
@@ -48,6 +51,8 @@ protected:
     static inline PluginDeInitFn sDeInit = nullptr;
     static inline PluginGetClassObjectFn sGetClassObject = nullptr;
 };
+
+using LibUtils = BRASK::TEST::HostFixture;
 
 } // namespace
 
@@ -113,7 +118,7 @@ TEST_F(LoadedPlugin, RegistryObjectsAreNewEachTimeAndListTheOfferedIds) {
     EXPECT_EQ(classes->GetCount(), 2u);
 }
 
-TEST_F(LoadedPlugin, CompositeGraphicAndRefusedIds) {
+TEST_F(LoadedPlugin, CompositeGraphicRefusedAndUnknownIds) {
     const auto graphic = ClassObject(CLSID::EPSCompositeGraphic);
     ASSERT_TRUE(graphic);
     EXPECT_EQ(*graphic->GetIID(), CLSID::CompositeGraphicIID);
@@ -123,10 +128,7 @@ TEST_F(LoadedPlugin, CompositeGraphicAndRefusedIds) {
     EXPECT_EQ(graphic->GetInterface(CLSID::FilterDictionaryKey, nullptr), kOK);
 
     EXPECT_EQ(sGetClassObject(&CLSID::EPSCompositeGraphic, nullptr, nullptr), 1);
-}
-
-// A refused id: no object, no record; an unknown one is also printed on standard output.
-TEST_F(LoadedPlugin, RefusedAndUnknownIdsGiveNoObject) {
+    // A refused id: no object, no record; an unknown one is also printed on standard output.
     const std::pair<GUID, std::string> cases[] = {
         {CLSID::SecondOfferedClass, ""},
         {MakeGuid(0x00000001, 0x0002, 0x0003, 0x0405, 0x060708090A0B),
@@ -177,4 +179,83 @@ TEST_F(LoadedPlugin, AnExceptionFromTheHostIsLoggedAndAnsweredWith7) {
     EXPECT_EQ(registry->GetInterfaceIDs(list), 7);
     EXPECT_EQ(registry->GetClassIDs(CLSID::FirstOfferedIID, list), 7);
     EXPECT_EQ(log.WithMessage("Unexpected exception: list is full").size(), 2u);
+}
+
+TEST_F(LibUtils, NullFactoryLogsWithEachUnitsSource) {
+    LogCapture log;
+    TInterfacePtr<IO::IURI> uri;
+    EXPECT_EQ(IO::CreateURI(nullptr, uri, BXString("/x")), 12);
+    TInterfacePtr<FILE_SYS::IFile> file;
+    EXPECT_EQ(FILE_SYS::CreateSystemFile(nullptr, file, BXString("/x")), 12);
+    EXPECT_EQ(GRAPHICS::HELPER::GetInterfaceDiscoveryService(nullptr), nullptr);
+    TInterfacePtr<GRAPHICS::ITile> tile;
+    EXPECT_FALSE(GRAPHICS::HELPER::CreateTile(nullptr, {}, tile));
+    EXPECT_FALSE(uri || file || tile);
+    std::vector<std::string> logged;
+    for (const auto& r : log.Records())
+        logged.push_back(r.file + ": " + r.MessageUTF8());
+    const std::string message = ": Attempted to use a library util without a factory pointer";
+    EXPECT_EQ(logged, (std::vector<std::string>{"SDK/Headers/Core/LibSupport/AbstractIO/LibUtils" + message,
+                                                "SDK/Headers/Core/LibSupport/FileIO/LibUtils" + message,
+                                                "SDK/Headers/Core/Graphics/PlugInHelper" + message,
+                                                "SDK/Headers/Core/Graphics/PlugInHelper" + message}));
+    const auto records = log.Records();
+    EXPECT_EQ(records[0].function, "long __cdecl BRASK::IO::CreateURI(class BRASK::IClassFactory *,class "
+                                   "BRASK::TInterfacePtr<class BRASK::IO::IURI> &,const class "
+                                   "BRASK::STRING::CoreString &)");
+    EXPECT_EQ(records[3].function, "unsigned char __cdecl BRASK::GRAPHICS::HELPER::CreateTile(class "
+                                   "BRASK::IClassFactory *,const class BRASK::GEOMETRY::Rect<float> &,class "
+                                   "BRASK::TInterfacePtr<class BRASK::GRAPHICS::ITile> &)");
+}
+
+TEST_F(LibUtils, CreateURIReplacesAndReleasesTheOldURI) {
+    TInterfacePtr<IO::IURI> uri;
+    ASSERT_EQ(IO::CreateURI(mHost.Get(), uri, BXString("/a/first.eps")), kOK);
+    TInterfacePtr<IO::IURI> old = uri;
+    ASSERT_EQ(IO::CreateURI(mHost.Get(), uri, BXString("/a/second.eps")), kOK);
+    EXPECT_NE(uri.Get(), old.Get());
+    EXPECT_EQ(uri->GetPath(), BXString("/a/second.eps")); // the old one released: the fixture counts
+}
+
+TEST_F(LibUtils, DataProviderModes) {
+    const std::string path = WriteFile("data.bin", "hello");
+    TInterfacePtr<IO::IURI> uri;
+    ASSERT_EQ(IO::CreateURI(mHost.Get(), uri, CoreString::FromUTF8(path)), kOK);
+
+    TInterfacePtr<IO::IDataProvider> provider;
+    ASSERT_EQ(IO::CreateUriDataProvider(mHost.Get(), provider, *uri, IO::kReadOnlyMode, nullptr), kOK);
+    EXPECT_EQ(provider->GetSize(), 5);
+
+    LogCapture log;
+    TInterfacePtr<IO::IDataProvider> other;
+    EXPECT_EQ(IO::CreateUriDataProvider(mHost.Get(), other, *uri, 1, nullptr), 12);
+    EXPECT_FALSE(other);
+    ASSERT_EQ(log.Records().size(), 1u);
+    EXPECT_EQ(log.Records()[0].MessageUTF8(),
+              "ReadWrite mode failed to create an IDataProviderStream instance.");
+    EXPECT_EQ(log.Records()[0].function,
+              "long __cdecl BRASK::IO::CreateUriDataProvider(class BRASK::IClassFactory *,class "
+              "BRASK::TInterfacePtr<class BRASK::IO::IDataProvider> &,class BRASK::IO::IURI &,long,class "
+              "BRASK::IO::IReporter *)");
+
+    log.Clear();
+    TInterfacePtr<IO::IURI> missing;
+    IO::CreateURI(mHost.Get(), missing, CoreString::FromUTF8((mTemp.Path() / "absent").string()));
+    EXPECT_NE(IO::CreateUriDataProvider(mHost.Get(), other, *missing, IO::kReadOnlyMode, nullptr), kOK);
+    EXPECT_EQ(log.WithMessage("Read only mode failed to create an IDataProviderStream instance.").size(), 1u);
+
+    // Read-write on a new path creates the file.
+    ASSERT_EQ(IO::CreateUriDataProvider(mHost.Get(), other, *missing, IO::kReadWriteMode, nullptr), kOK);
+    EXPECT_EQ(other->Write("abc", 3), kOK);
+}
+
+TEST_F(LibUtils, TileInitFailureIsLoggedAndTheTileDropped) {
+    TInterfacePtr<GRAPHICS::ITile> tile;
+    EXPECT_TRUE(GRAPHICS::HELPER::CreateTile(mHost.Get(), {0, 0, 20, 30}, tile));
+    EXPECT_EQ(tile->GetBounds().right, 30.f);
+    LogCapture log;
+    EXPECT_FALSE(GRAPHICS::HELPER::CreateTile(mHost.Get(), {0, 0, -5, 30}, tile));
+    EXPECT_FALSE(tile);
+    ASSERT_EQ(log.Records().size(), 1u);
+    EXPECT_EQ(log.Records()[0].MessageUTF8().rfind("tile->Init failed. Error = ", 0), 0u);
 }
