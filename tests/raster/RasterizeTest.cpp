@@ -1,5 +1,6 @@
-// JawsRip::Rasterize against the stand-in raster device: pixel sizes, pixmap depths, the device records, the
-// split into channels for RGB and CMYK, and every failure status with its message.
+// The host's raster component (sizes, colour channels by index, typed extra channels, row writes), and
+// JawsRip::Rasterize into it against the stand-in raster device: pixel sizes, pixmap depths, the device
+// records, the split into channels for RGB and CMYK, and every failure status with its message.
 #include "LcmsReference.h"
 #include "RasterFixture.h"
 
@@ -21,6 +22,66 @@ constexpr char kRasterize[] =
 constexpr char kNoPixmap[] = "Unable to create memory for pixmap.";
 constexpr char kNoDevice[] = "BPDFSetupRasterDevice failed";
 const std::string kRGBPass = "ColorSpaceClear FontInfoClear Setup ColorSpaceClear Draw3 TearDown ";
+
+using RasterComponentTest = RasterFixture;
+
+TEST_F(RasterComponentTest, ChannelsByIndexAndTypedExtraChannels) {
+    auto raster = Raster(7, 3, 4, true);
+    ASSERT_EQ(raster->GetColorChannelCount(), 4);
+    ASSERT_NE(raster->GetColorChannel(3), nullptr);
+    EXPECT_EQ(
+        std::pair(raster->GetColorChannel(3)->GetRowLength(), raster->GetColorChannel(3)->GetRowCount()),
+        std::pair(7, 3));
+    EXPECT_NE(raster->GetColorChannel(0), raster->GetColorChannel(3));
+    EXPECT_EQ(std::pair(raster->GetColorChannel(4), raster->GetColorChannel(-1)),
+              (std::pair<IRasterChannel*, IRasterChannel*>{}));
+    ASSERT_EQ(raster->AddExtraChannel(0x12345678), kOK);
+    ASSERT_EQ(raster->AddExtraChannel(GRAPHICS::kAlphaChannelType), kOK);
+    ASSERT_EQ(raster->GetExtraChannelCount(), 3);
+    std::vector<std::uint32_t> types; // the alpha channel of the creation first; 0 past the end
+    for (std::int32_t i = 0; i < 4; ++i)
+        types.push_back(raster->GetExtraChannelType(i));
+    EXPECT_EQ(types, (std::vector<std::uint32_t>{0x4C504841u, 0x12345678u, GRAPHICS::kAlphaChannelType, 0}));
+    EXPECT_NE(raster->GetExtraChannel(0), raster->GetExtraChannel(2));
+    EXPECT_EQ(raster->GetExtraChannel(3), nullptr);
+
+    ASSERT_EQ(raster->Init(9, 2, 1), kOK); // sized anew, without the extra channels
+    EXPECT_EQ(std::tuple(raster->GetExtraChannelCount(), raster->GetColorChannelCount(),
+                         raster->GetColorChannel(0)->GetRowLength()),
+              std::tuple(0, 1, 9));
+}
+
+TEST_F(RasterComponentTest, RefusesSizesOutsideWhatItServes) {
+    TInterfacePtr<IRasterComponent> raster;
+    for (auto [w, h, c] : std::vector<std::tuple<int, int, int>>{
+             {0, 1, 1}, {1, 0, 1}, {-5, 1, 1}, {32768, 1, 1}, {1, 32768, 1}, {1, 1, 0}, {1, 1, 17}}) {
+        EXPECT_EQ(GRAPHICS::CreateRasterComponent(mHost.Get(), CLSID::RasterComponent, w, h, c, true, raster),
+                  IRasterComponent::kBadSize)
+            << w << "x" << h << "x" << c;
+        EXPECT_FALSE(raster);
+    }
+    ASSERT_EQ(CreateInstance(mHost.Get(), CLSID::RasterComponent, raster), kOK);
+    // Before Init.
+    EXPECT_EQ(raster->AddExtraChannel(GRAPHICS::kAlphaChannelType), IRasterComponent::kBadSize);
+    EXPECT_EQ(raster->GetColorChannel(0), nullptr);
+}
+
+TEST_F(RasterComponentTest, RowsAreWrittenClippedReadBackAndOutliveTheComponent) {
+    TInterfacePtr<IRasterChannel> channel(Raster(4, 2, 1, true)->GetColorChannel(0));
+    // The component is gone: a held channel stays usable. A new raster is zero.
+    EXPECT_EQ(ReadRow(channel.Get(), 1), std::vector<std::uint8_t>(4, 0));
+    const std::uint8_t longer[6] = {1, 2, 3, 4, 5, 6};
+    EXPECT_EQ(channel->WriteRow(1, longer, 6), kOK); // the values past the row are ignored
+    const std::uint8_t shorter[2] = {9, 8};
+    EXPECT_EQ(channel->WriteRow(0, shorter, 2), kOK);
+    EXPECT_EQ(ReadRow(channel.Get(), 1), (std::vector<std::uint8_t>{1, 2, 3, 4}));
+    EXPECT_EQ(ReadRow(channel.Get(), 0), (std::vector<std::uint8_t>{9, 8, 0, 0}));
+    std::vector<std::uint8_t> row(4);
+    for (auto [y, data, size] : std::vector<std::tuple<int, const std::uint8_t*, int>>{
+             {2, longer, 4}, {-1, longer, 4}, {0, nullptr, 4}, {0, longer, -1}})
+        EXPECT_EQ(channel->WriteRow(y, data, size), IRasterChannel::kBadRow) << y << " " << size;
+    EXPECT_EQ(channel->ReadRow(2, row.data(), 4), IRasterChannel::kBadRow);
+}
 
 class RasterizeTest : public RasterFixture {
 protected:
