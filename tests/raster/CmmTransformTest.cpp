@@ -26,8 +26,7 @@ const std::string kCMYK = kProfiles + "BraskGenericCMYK.icc";
 const std::string kGray = kProfiles + "BraskGenericGray.icc";
 
 CmmProfileDescriptor Descriptor(const std::string& path) {
-    CmmProfileDescriptor d;
-    std::memset(&d, 0, sizeof d);
+    CmmProfileDescriptor d{};
     d.kind = CmmProfileDescriptor::kKindPath;
     const std::u16string units = BRASK::STRING::UTF8ToUTF16(path);
     std::memcpy(d.path, units.data(), units.size() * sizeof(char16_t));
@@ -62,12 +61,11 @@ protected:
 };
 
 TEST(GenericProfiles, TheBuildInstallsGhostscriptsDefaults) {
-    const auto bytes = ReadFile;
     const std::string source = BRASK_PROFILE_SOURCE_DIR;
-    EXPECT_GT(bytes(kCMYK).size(), 128u);
-    EXPECT_EQ(bytes(kCMYK), bytes(source + "/default_cmyk.icc"));
-    EXPECT_EQ(bytes(kRGB), bytes(source + "/default_rgb.icc"));
-    EXPECT_EQ(bytes(kGray), bytes(source + "/default_gray.icc"));
+    EXPECT_GT(ReadFile(kCMYK).size(), 128u);
+    for (auto [installed, name] :
+         {std::pair(kCMYK, "cmyk"), std::pair(kRGB, "rgb"), std::pair(kGray, "gray")})
+        EXPECT_EQ(ReadFile(installed), ReadFile(source + "/default_" + name + ".icc")) << name;
 }
 
 TEST_F(CmmTransformTest, EveryPairDepthAndIntentMatchesLittleCMS) {
