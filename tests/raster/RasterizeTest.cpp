@@ -167,7 +167,7 @@ TEST_F(RasterizeTest, RGBRendersSplitIntoThreeChannelsAndAlpha) {
     }
 }
 
-TEST_F(RasterizeTest, NoPixmapNoDeviceOrNoLibraryGive43) {
+TEST_F(RasterizeTest, FailuresGive43Or7WithTheirMessages) {
     auto raster = Raster(100, 50, 3, true);
     TestRip rip(mHost.Get(), mProvider.Get(), &mReader);
     rip.refuse = [](std::size_t, std::size_t) { return true; };
@@ -191,6 +191,32 @@ TEST_F(RasterizeTest, NoPixmapNoDeviceOrNoLibraryGive43) {
     EXPECT_EQ(DrawCount(), 0);
     ExpectLogged(mLog, kNoDevice);
 
+    // A failed render: nothing copied.
+    mLog.Clear();
+    ResetDevice();
+    SetDrawResult(-3);
+    EXPECT_EQ(rip.Rasterize(raster, 72.0f, 1, 0), 7);
+    EXPECT_EQ(Calls(), kRGBPass);
+    ExpectLogged(mLog, "CreatePixelData failed");
+    EXPECT_EQ(ReadRow(raster->GetColorChannel(0), 10), std::vector<std::uint8_t>(100, 0));
+
+    // CMYK without its second pixmap, then without its second device: a failure, not a blank raster.
+    auto cmyk = Raster(100, 50, 4, true);
+    mLog.Clear();
+    ResetDevice();
+    rip.requests.clear();
+    rip.refuse = [](std::size_t bytes, std::size_t request) { return request >= 2 && bytes >= 10000; };
+    EXPECT_EQ(rip.Rasterize(cmyk, 72.0f, 5, 0), 43);
+    ExpectLogged(mLog, kNoPixmap);
+    EXPECT_EQ(Calls(), kRGBPass);
+    mLog.Clear();
+    rip.refuse = nullptr;
+    ResetDevice();
+    SetSetupResults({0, -1});
+    EXPECT_EQ(rip.Rasterize(cmyk, 72.0f, 5, 0), 43);
+    ExpectLogged(mLog, kNoDevice);
+    EXPECT_EQ(Calls(), "ColorSpaceClear FontInfoClear Setup ColorSpaceClear Draw3 Setup TearDown ");
+
     mLog.Clear();
     UseApplicationFolder((mTemp.Path() / "no-wrapper").string());
     ResetDevice();
@@ -198,16 +224,6 @@ TEST_F(RasterizeTest, NoPixmapNoDeviceOrNoLibraryGive43) {
     EXPECT_EQ(noLibrary.Rasterize(raster, 72.0f, 1, 0), 43);
     EXPECT_EQ(Calls(), "");
     ExpectLogged(mLog, kNoDevice);
-}
-
-TEST_F(RasterizeTest, FailedRenderGives7AndCopiesNothing) {
-    auto raster = Raster(100, 50, 3, true);
-    TestRip rip(mHost.Get(), mProvider.Get(), &mReader);
-    SetDrawResult(-3);
-    EXPECT_EQ(rip.Rasterize(raster, 72.0f, 1, 0), 7);
-    EXPECT_EQ(Calls(), kRGBPass);
-    ExpectLogged(mLog, "CreatePixelData failed");
-    EXPECT_EQ(ReadRow(raster->GetColorChannel(0), 10), std::vector<std::uint8_t>(100, 0));
 }
 
 TEST_F(RasterizeTest, MissingChannelsOrLineBufferGive5) {
@@ -267,24 +283,6 @@ TEST_F(RasterizeTest, CMYKTakesItsAlphaFromASecondRGBRender) {
         ExpectChannels(*raster, 100, 50, 4, 32, refused == 0 ? 16 : 32, refused == 2 ? 16 : 32,
                        raster->GetExtraChannel(0));
     }
-}
-
-TEST_F(RasterizeTest, CMYKFailuresOfTheSecondRender) {
-    TestRip rip(mHost.Get(), mProvider.Get(), &mReader);
-    auto raster = Raster(100, 50, 4, true);
-    // No second pixmap: a failure, not a blank raster reported as done.
-    rip.refuse = [](std::size_t bytes, std::size_t request) { return request >= 2 && bytes >= 10000; };
-    EXPECT_EQ(rip.Rasterize(raster, 72.0f, 5, 0), 43);
-    ExpectLogged(mLog, kNoPixmap);
-    EXPECT_EQ(Calls(), kRGBPass);
-
-    mLog.Clear();
-    rip.refuse = nullptr;
-    ResetDevice();
-    SetSetupResults({0, -1});
-    EXPECT_EQ(rip.Rasterize(raster, 72.0f, 5, 0), 43);
-    ExpectLogged(mLog, kNoDevice);
-    EXPECT_EQ(Calls(), "ColorSpaceClear FontInfoClear Setup ColorSpaceClear Draw3 Setup TearDown ");
 }
 
 TEST_F(RasterizeTest, TranslationRunsThroughTheCallbackAndTheHostTransform) {
