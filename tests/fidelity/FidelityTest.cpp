@@ -18,7 +18,6 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
-#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -62,18 +61,6 @@ const std::map<std::pair<std::string, std::string>, std::string> kKnownDifferenc
      "a 9-page dvips document, not an EPS: the plug-in draws every page into the one picture"},
 };
 
-// Runs the jobs two at a time (the machine has two cores).
-void RunInPairs(const std::vector<std::function<void()>>& jobs) {
-    std::atomic<std::size_t> next{0};
-    const auto worker = [&] {
-        for (std::size_t i; (i = next++) < jobs.size();)
-            jobs[i]();
-    };
-    std::thread other(worker);
-    worker();
-    other.join();
-}
-
 std::string Describe(const RasterDifference& d) {
     char text[160];
     std::snprintf(text, sizeof text, "shift %d,%d mean %.2f tile %.1f size %+d,%+d", d.dx, d.dy,
@@ -93,9 +80,6 @@ TEST(Fidelity, EveryCorpusEpsLooksAsGhostscriptCropsItOnBothPaths) {
             << "two corpus files named " << file.stem();
 
     TempDir temp;
-    const auto pdfOf = [&](const std::string& source, const std::string& stem) {
-        return temp.Path() / source / (stem + ".pdf");
-    };
 
     // The plug-in's PDFs, one epsimport process per path.
     std::string list;
@@ -115,7 +99,7 @@ TEST(Fidelity, EveryCorpusEpsLooksAsGhostscriptCropsItOnBothPaths) {
     }
 
     // PDFs gs writes (where `resolution` is not negative, 0: its own) and renders of them and the plug-in's,
-    // two at a time; `source` is a folder of PDFs named by stem.
+    // two at a time (the machine has two cores); `source` is a folder of PDFs named by stem.
     struct Render {
         std::string source, stem;
         int resolution = -1;
@@ -124,18 +108,22 @@ TEST(Fidelity, EveryCorpusEpsLooksAsGhostscriptCropsItOnBothPaths) {
     std::map<std::string, std::map<std::string, RgbRaster>> rasters; // source -> stem -> render
     std::mutex lock;
     const auto produce = [&](const std::vector<Render>& wanted) {
-        std::vector<std::function<void()>> jobs;
-        for (const Render& r : wanted)
-            jobs.push_back([&, r] {
-                const fs::path pdf = pdfOf(r.source, r.stem);
+        std::atomic<std::size_t> next{0};
+        const auto worker = [&] {
+            for (std::size_t i; (i = next++) < wanted.size();) {
+                const Render& r = wanted[i];
+                const fs::path pdf = temp.Path() / r.source / (r.stem + ".pdf");
                 if (r.resolution >= 0)
                     WriteGhostscriptPdf(byStem.at(r.stem).string(), pdf.string(), r.resolution,
                                         r.box ? &*r.box : nullptr);
                 RgbRaster raster = fs::exists(pdf) ? RenderPdf(pdf.string(), pdf.string()) : RgbRaster{};
                 std::lock_guard<std::mutex> guard(lock);
                 rasters[r.source][r.stem] = std::move(raster);
-            });
-        RunInPairs(jobs);
+            }
+        };
+        std::thread other(worker);
+        worker();
+        other.join();
     };
     const auto boxOf = [&](const std::string& stem) {
         const auto& json = placed["converter"][stem]["boundingBox"];

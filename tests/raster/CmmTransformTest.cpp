@@ -1,10 +1,11 @@
-// The host's colour transform on LittleCMS against LittleCMS called directly with the same profiles, intent
-// and flags; its refusals; and the generic profiles the build installs.
+// The host's colour transform on LittleCMS, and the colour translator over it, against LittleCMS called
+// directly with the same profiles, intent and flags; their refusals; and the generic profiles the build
+// installs.
 #include "LcmsReference.h"
 #include "RasterFixture.h"
 
+#include "ColorTranslator.h"
 #include "brask/CoreString.h"
-#include "brask_host/HostStatus.h"
 
 #include <algorithm>
 #include <cstring>
@@ -12,18 +13,20 @@
 
 using namespace BRASK;
 using namespace BRASK::GRAPHICS;
-using BRASK::TEST::LcmsDirect;
+using namespace BRASK::TEST;
+using PLUGIN::ColorTranslator;
+using PLUGIN::TranslateColorsCallback;
 
 namespace {
 
 const std::string kProfiles = std::string(BRASK_APP_DIR) + "/Profiles/";
+constexpr char kMessage[] = "Unable to convert input profile to output profile for EPS/PDF image.";
 const std::string kRGB = kProfiles + "BraskGenericRGB.icc";
 const std::string kCMYK = kProfiles + "BraskGenericCMYK.icc";
 const std::string kGray = kProfiles + "BraskGenericGray.icc";
 
 CmmProfileDescriptor Descriptor(const std::string& path) {
-    CmmProfileDescriptor d;
-    std::memset(&d, 0, sizeof d);
+    CmmProfileDescriptor d{};
     d.kind = CmmProfileDescriptor::kKindPath;
     const std::u16string units = BRASK::STRING::UTF8ToUTF16(path);
     std::memcpy(d.path, units.data(), units.size() * sizeof(char16_t));
@@ -38,15 +41,15 @@ CmmPixelDescription Pixels(std::uint32_t signature, std::uint32_t components, st
         rows, count, bpp, count * bpp + padding, 0, signature, const_cast<void*>(data)};
 }
 
-class CmmTransformTest : public BRASK::TEST::RasterFixture {
+class CmmTransformTest : public HostFixture {
 protected:
     void SetUp() override {
-        BRASK::TEST::RasterFixture::SetUp();
+        HostFixture::SetUp();
         ASSERT_EQ(CreateInstance(mHost.Get(), CLSID::CmmTransform, mTransform), kOK);
     }
     void TearDown() override {
         mTransform.Reset();
-        BRASK::TEST::RasterFixture::TearDown();
+        HostFixture::TearDown();
     }
     Status Use(const std::string& from, const std::string& to, std::uint32_t intent = 1,
                std::uint32_t flags = 1) {
@@ -58,12 +61,11 @@ protected:
 };
 
 TEST(GenericProfiles, TheBuildInstallsGhostscriptsDefaults) {
-    const auto bytes = BRASK::TEST::ReadFile;
     const std::string source = BRASK_PROFILE_SOURCE_DIR;
-    EXPECT_GT(bytes(kCMYK).size(), 128u);
-    EXPECT_EQ(bytes(kCMYK), bytes(source + "/default_cmyk.icc"));
-    EXPECT_EQ(bytes(kRGB), bytes(source + "/default_rgb.icc"));
-    EXPECT_EQ(bytes(kGray), bytes(source + "/default_gray.icc"));
+    EXPECT_GT(ReadFile(kCMYK).size(), 128u);
+    for (auto [installed, name] :
+         {std::pair(kCMYK, "cmyk"), std::pair(kRGB, "rgb"), std::pair(kGray, "gray")})
+        EXPECT_EQ(ReadFile(installed), ReadFile(source + "/default_" + name + ".icc")) << name;
 }
 
 TEST_F(CmmTransformTest, EveryPairDepthAndIntentMatchesLittleCMS) {
@@ -192,6 +194,58 @@ TEST_F(CmmTransformTest, ConcurrentRunsAgreeWithLittleCMS) {
         EXPECT_EQ(statuses[t], kOK);
         EXPECT_EQ(results[t], expected);
     }
+}
+
+TEST_F(CmmTransformTest, TranslatorProfilesComeFromTheApplicationFolderElseTheFixedFolder) {
+    const auto path = [this](std::uint32_t space) {
+        return ColorTranslator::ProfilePath(mHost.Get(), space).GetUTF8String();
+    };
+    EXPECT_EQ(std::vector<std::string>({path(0), path(1), path(3), path(77)}),
+              std::vector<std::string>({kCMYK, kRGB, kGray, kRGB}));
+    UseHost(mTemp.Path().string()); // no Profiles folder there
+    EXPECT_EQ(path(0), "/Work/Core/testData/testApp/Profiles/BraskGenericCMYK.icc");
+}
+
+// Two bytes per component double every byte count of the descriptions; relative colorimetric with black-point
+// compensation through the host's transform gives LittleCMS's own result, and the callback says it is done.
+// (The raster tests run an 8-bit run through the device.)
+TEST_F(CmmTransformTest, TranslatorCallbackSetsTheDoneFlagOrAnswers242) {
+    const std::uint16_t cmyk[] = {65535, 0, 0, 0, 0, 32768, 65535, 0, 0, 0, 0, 0};
+    std::vector<std::uint8_t> rgb16(3 * 3 * 2);
+    ColorTransCBRec rec = PixelRun(0, 1, cmyk, rgb16.data(), 3, 16);
+    ColorTranslator translator(mHost.Get());
+    EXPECT_EQ(TranslateColorsCallback(&translator, &rec), 0);
+    EXPECT_EQ(rec.done, 1);
+    EXPECT_EQ(rgb16, LcmsDirect(kCMYK, TYPE_CMYK_16, kRGB, TYPE_RGB_16, cmyk, rgb16.size(), 3));
+    EXPECT_TRUE(mLog.Records().empty());
+
+    // Colour space 2 takes the RGB profile but the signature "????" with no components: refused.
+    const std::uint8_t rgb[] = {0, 0, 255};
+    std::uint8_t out[4] = {};
+    ColorTransCBRec unknown = PixelRun(2, 0, rgb, out, 1);
+    unknown.done = 1;
+    EXPECT_EQ(TranslateColorsCallback(&translator, &unknown), 242);
+    EXPECT_EQ(unknown.done, 0);
+    EXPECT_EQ(std::vector<std::uint8_t>(out, out + 4), std::vector<std::uint8_t>(4, 0));
+    ExpectLogged(mLog, kMessage, "core/Common/Headers/Jaws/ColorTranslator",
+                 "long __cdecl BRASK::PLUGIN::ColorTranslator::TranslatePixData(ColorTransCBRec *)");
+    EXPECT_EQ(TranslateColorsCallback(&translator, nullptr), 242);
+}
+
+TEST_F(CmmTransformTest, TranslatorFailsWithoutAFactoryOrAReadableProfile) {
+    const std::uint8_t rgb[] = {1, 2, 3};
+    std::uint8_t cmyk[4] = {};
+    ColorTransCBRec rec = PixelRun(1, 0, rgb, cmyk, 1);
+    EXPECT_EQ(ColorTranslator(nullptr).TranslatePixData(&rec), -1);
+    EXPECT_EQ(Logged(kMessage), 1u);
+
+    // An application folder without profiles: the fixed folder does not exist on this machine.
+    UseHost(mTemp.Path().string());
+    mLog.Clear();
+    ColorTranslator translator(mHost.Get());
+    EXPECT_EQ(TranslateColorsCallback(&translator, &rec), 242);
+    EXPECT_EQ(rec.done, 0);
+    EXPECT_EQ(Logged(kMessage), 1u);
 }
 
 } // namespace

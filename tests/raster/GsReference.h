@@ -1,5 +1,4 @@
-// An independent render of an EPS file by the `gs` command (cropped to its bounding box), read back with
-// libpng, to compare the RIP's pixels with.
+// A PNG read back with libpng, to compare rendered pixels with.
 #pragma once
 
 #include <cstdint>
@@ -19,9 +18,5 @@ struct RgbaImage {
 
 // Reads any PNG as 8-bit RGBA; false when it cannot be read.
 bool ReadPng(const std::string& path, RgbaImage& image);
-
-// `gs -dEPSCrop` of `eps` at `dpi` with `device` (png16m: colour on white; pngalpha: with coverage,
-// anti-aliasing off) into `pngPath`; false when gs fails.
-bool GsRender(const std::string& eps, double dpi, const std::string& device, const std::string& pngPath);
 
 } // namespace BRASK::TEST

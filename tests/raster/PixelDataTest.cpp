@@ -23,11 +23,6 @@ std::string Section(std::size_t size) {
     return text;
 }
 
-// Buffers over 1000 bytes are refused: a section of 3000 goes in blocks of 750.
-bool Over1000(std::size_t bytes, std::size_t) {
-    return bytes > 1000;
-}
-
 using PixelDataTest = RasterFixture;
 
 TEST_F(PixelDataTest, BlocksTheirFlagsAndThePrologueThatMovesTheBoxOrigin) {
@@ -56,7 +51,7 @@ TEST_F(PixelDataTest, BlocksTheirFlagsAndThePrologueThatMovesTheBoxOrigin) {
         std::tie(reader.left, reader.bottom, reader.start, reader.end) =
             std::tie(c.left, c.bottom, c.start, c.end);
         TestRip rip(mHost.Get(), provider.Get(), &reader);
-        rip.refuse = Over1000;
+        rip.refuse = [](std::size_t bytes, std::size_t) { return bytes > 1000; }; // 3000 goes in 750s
         EXPECT_EQ(rip.CreatePixelData(), kOK);
         EXPECT_EQ(Calls(), "ColorSpaceClear " + c.draws);
         EXPECT_EQ(rip.requests, c.requests);
@@ -133,10 +128,9 @@ TEST_F(PixelDataTest, InitRendersAt36DpiWithoutPixmapAndPassesFailuresOn) {
     const std::string eps = Section(200);
     auto provider = MemorySource(eps);
     BoxReader reader;
-    reader.left = 50 << 16; // an inverted box still gives positive sizes
-    reader.right = 20 << 16;
-    reader.top = 40 << 16;
-    reader.end = 200;
+    // An inverted box still gives positive sizes.
+    std::tie(reader.left, reader.right, reader.top, reader.end) =
+        std::tuple(50 << 16, 20 << 16, 40 << 16, 200);
     TestRip rip(mHost.Get(), provider.Get(), &reader);
     EXPECT_EQ(rip.Init(), kOK);
     const std::string pass = "ColorSpaceClear Setup ColorSpaceClear Draw3 TearDown ";

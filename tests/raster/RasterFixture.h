@@ -19,6 +19,7 @@
 
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace BRASK::TEST {
@@ -129,12 +130,8 @@ inline void ExpectLogged(const LogCapture& log, const std::string& message, cons
                          const std::string& function, std::size_t count = 1) {
     const auto records = log.WithMessage(message);
     ASSERT_EQ(records.size(), count) << message;
-    for (const auto& r : records) {
-        EXPECT_EQ(r.file, file);
-        EXPECT_EQ(r.function, function);
-        EXPECT_EQ(r.type, 2);
-        EXPECT_EQ(r.level, 1);
-    }
+    for (const auto& r : records)
+        EXPECT_EQ(std::tie(r.file, r.function, r.type, r.level), std::make_tuple(file, function, 2, 1));
 }
 
 // A run of `pixels` pixels from colour space `from` to `to`, as the device hands it to the callback.

@@ -1,5 +1,6 @@
-// JawsRip::Rasterize against the stand-in raster device: pixel sizes, pixmap depths, the device records, the
-// split into channels for RGB and CMYK, and every failure status with its message.
+// The host's raster component (sizes, colour channels by index, typed extra channels, row writes), and
+// JawsRip::Rasterize into it against the stand-in raster device: pixel sizes, pixmap depths, the device
+// records, the split into channels for RGB and CMYK, and every failure status with its message.
 #include "LcmsReference.h"
 #include "RasterFixture.h"
 
@@ -21,6 +22,66 @@ constexpr char kRasterize[] =
 constexpr char kNoPixmap[] = "Unable to create memory for pixmap.";
 constexpr char kNoDevice[] = "BPDFSetupRasterDevice failed";
 const std::string kRGBPass = "ColorSpaceClear FontInfoClear Setup ColorSpaceClear Draw3 TearDown ";
+
+using RasterComponentTest = RasterFixture;
+
+TEST_F(RasterComponentTest, ChannelsByIndexAndTypedExtraChannels) {
+    auto raster = Raster(7, 3, 4, true);
+    ASSERT_EQ(raster->GetColorChannelCount(), 4);
+    ASSERT_NE(raster->GetColorChannel(3), nullptr);
+    EXPECT_EQ(
+        std::pair(raster->GetColorChannel(3)->GetRowLength(), raster->GetColorChannel(3)->GetRowCount()),
+        std::pair(7, 3));
+    EXPECT_NE(raster->GetColorChannel(0), raster->GetColorChannel(3));
+    EXPECT_EQ(std::pair(raster->GetColorChannel(4), raster->GetColorChannel(-1)),
+              (std::pair<IRasterChannel*, IRasterChannel*>{}));
+    ASSERT_EQ(raster->AddExtraChannel(0x12345678), kOK);
+    ASSERT_EQ(raster->AddExtraChannel(GRAPHICS::kAlphaChannelType), kOK);
+    ASSERT_EQ(raster->GetExtraChannelCount(), 3);
+    std::vector<std::uint32_t> types; // the alpha channel of the creation first; 0 past the end
+    for (std::int32_t i = 0; i < 4; ++i)
+        types.push_back(raster->GetExtraChannelType(i));
+    EXPECT_EQ(types, (std::vector<std::uint32_t>{0x4C504841u, 0x12345678u, GRAPHICS::kAlphaChannelType, 0}));
+    EXPECT_NE(raster->GetExtraChannel(0), raster->GetExtraChannel(2));
+    EXPECT_EQ(raster->GetExtraChannel(3), nullptr);
+
+    ASSERT_EQ(raster->Init(9, 2, 1), kOK); // sized anew, without the extra channels
+    EXPECT_EQ(std::tuple(raster->GetExtraChannelCount(), raster->GetColorChannelCount(),
+                         raster->GetColorChannel(0)->GetRowLength()),
+              std::tuple(0, 1, 9));
+}
+
+TEST_F(RasterComponentTest, RefusesSizesOutsideWhatItServes) {
+    TInterfacePtr<IRasterComponent> raster;
+    for (auto [w, h, c] : std::vector<std::tuple<int, int, int>>{
+             {0, 1, 1}, {1, 0, 1}, {-5, 1, 1}, {32768, 1, 1}, {1, 32768, 1}, {1, 1, 0}, {1, 1, 17}}) {
+        EXPECT_EQ(GRAPHICS::CreateRasterComponent(mHost.Get(), CLSID::RasterComponent, w, h, c, true, raster),
+                  IRasterComponent::kBadSize)
+            << w << "x" << h << "x" << c;
+        EXPECT_FALSE(raster);
+    }
+    ASSERT_EQ(CreateInstance(mHost.Get(), CLSID::RasterComponent, raster), kOK);
+    // Before Init.
+    EXPECT_EQ(raster->AddExtraChannel(GRAPHICS::kAlphaChannelType), IRasterComponent::kBadSize);
+    EXPECT_EQ(raster->GetColorChannel(0), nullptr);
+}
+
+TEST_F(RasterComponentTest, RowsAreWrittenClippedReadBackAndOutliveTheComponent) {
+    TInterfacePtr<IRasterChannel> channel(Raster(4, 2, 1, true)->GetColorChannel(0));
+    // The component is gone: a held channel stays usable. A new raster is zero.
+    EXPECT_EQ(ReadRow(channel.Get(), 1), std::vector<std::uint8_t>(4, 0));
+    const std::uint8_t longer[6] = {1, 2, 3, 4, 5, 6};
+    EXPECT_EQ(channel->WriteRow(1, longer, 6), kOK); // the values past the row are ignored
+    const std::uint8_t shorter[2] = {9, 8};
+    EXPECT_EQ(channel->WriteRow(0, shorter, 2), kOK);
+    EXPECT_EQ(ReadRow(channel.Get(), 1), (std::vector<std::uint8_t>{1, 2, 3, 4}));
+    EXPECT_EQ(ReadRow(channel.Get(), 0), (std::vector<std::uint8_t>{9, 8, 0, 0}));
+    std::vector<std::uint8_t> row(4);
+    for (auto [y, data, size] : std::vector<std::tuple<int, const std::uint8_t*, int>>{
+             {2, longer, 4}, {-1, longer, 4}, {0, nullptr, 4}, {0, longer, -1}})
+        EXPECT_EQ(channel->WriteRow(y, data, size), IRasterChannel::kBadRow) << y << " " << size;
+    EXPECT_EQ(channel->ReadRow(2, row.data(), 4), IRasterChannel::kBadRow);
+}
 
 class RasterizeTest : public RasterFixture {
 protected:
@@ -96,18 +157,17 @@ TEST_F(RasterizeTest, RGBRendersSplitIntoThreeChannelsAndAlpha) {
                   std::make_tuple(c.depth, c.rowBytes, c.rowBytes * c.height));
         // A pixmap the device painted (the channels below), and without translation a callback record that
         // carries no function and no context.
-        EXPECT_EQ(std::tie(s.callback.translate, s.callback.context), std::make_tuple(nullptr, nullptr));
-        EXPECT_EQ(s.callback.rgb, 1u);
-        EXPECT_EQ(s.callback.reserved12 | s.callback.reserved16 | s.callback.reserved32, 0u);
+        EXPECT_EQ(std::make_tuple(s.callback.translate, s.callback.context, s.callback.rgb,
+                                  s.callback.reserved12 | s.callback.reserved16 | s.callback.reserved32),
+                  std::make_tuple(nullptr, nullptr, 1u, 0u));
         EXPECT_EQ(Drawn(), mEPS);
         ExpectChannels(*raster, c.width, c.height, 3, 24, c.depth, c.depth, raster->GetExtraChannel(0));
-        if (c.depth == 16) {
-            EXPECT_EQ(ReadRow(raster->GetColorChannel(0), 3)[0], 0x66); // 4-bit 6 at (0, 3) in both halves
-        }
+        // 4-bit 6 at (0, 3) in both halves.
+        EXPECT_TRUE(c.depth != 16 || ReadRow(raster->GetColorChannel(0), 3)[0] == 0x66);
     }
 }
 
-TEST_F(RasterizeTest, NoPixmapNoDeviceOrNoLibraryGive43) {
+TEST_F(RasterizeTest, FailuresGive43Or7WithTheirMessages) {
     auto raster = Raster(100, 50, 3, true);
     TestRip rip(mHost.Get(), mProvider.Get(), &mReader);
     rip.refuse = [](std::size_t, std::size_t) { return true; };
@@ -131,6 +191,32 @@ TEST_F(RasterizeTest, NoPixmapNoDeviceOrNoLibraryGive43) {
     EXPECT_EQ(DrawCount(), 0);
     ExpectLogged(mLog, kNoDevice);
 
+    // A failed render: nothing copied.
+    mLog.Clear();
+    ResetDevice();
+    SetDrawResult(-3);
+    EXPECT_EQ(rip.Rasterize(raster, 72.0f, 1, 0), 7);
+    EXPECT_EQ(Calls(), kRGBPass);
+    ExpectLogged(mLog, "CreatePixelData failed");
+    EXPECT_EQ(ReadRow(raster->GetColorChannel(0), 10), std::vector<std::uint8_t>(100, 0));
+
+    // CMYK without its second pixmap, then without its second device: a failure, not a blank raster.
+    auto cmyk = Raster(100, 50, 4, true);
+    mLog.Clear();
+    ResetDevice();
+    rip.requests.clear();
+    rip.refuse = [](std::size_t bytes, std::size_t request) { return request >= 2 && bytes >= 10000; };
+    EXPECT_EQ(rip.Rasterize(cmyk, 72.0f, 5, 0), 43);
+    ExpectLogged(mLog, kNoPixmap);
+    EXPECT_EQ(Calls(), kRGBPass);
+    mLog.Clear();
+    rip.refuse = nullptr;
+    ResetDevice();
+    SetSetupResults({0, -1});
+    EXPECT_EQ(rip.Rasterize(cmyk, 72.0f, 5, 0), 43);
+    ExpectLogged(mLog, kNoDevice);
+    EXPECT_EQ(Calls(), "ColorSpaceClear FontInfoClear Setup ColorSpaceClear Draw3 Setup TearDown ");
+
     mLog.Clear();
     UseApplicationFolder((mTemp.Path() / "no-wrapper").string());
     ResetDevice();
@@ -138,16 +224,6 @@ TEST_F(RasterizeTest, NoPixmapNoDeviceOrNoLibraryGive43) {
     EXPECT_EQ(noLibrary.Rasterize(raster, 72.0f, 1, 0), 43);
     EXPECT_EQ(Calls(), "");
     ExpectLogged(mLog, kNoDevice);
-}
-
-TEST_F(RasterizeTest, FailedRenderGives7AndCopiesNothing) {
-    auto raster = Raster(100, 50, 3, true);
-    TestRip rip(mHost.Get(), mProvider.Get(), &mReader);
-    SetDrawResult(-3);
-    EXPECT_EQ(rip.Rasterize(raster, 72.0f, 1, 0), 7);
-    EXPECT_EQ(Calls(), kRGBPass);
-    ExpectLogged(mLog, "CreatePixelData failed");
-    EXPECT_EQ(ReadRow(raster->GetColorChannel(0), 10), std::vector<std::uint8_t>(100, 0));
 }
 
 TEST_F(RasterizeTest, MissingChannelsOrLineBufferGive5) {
@@ -207,24 +283,6 @@ TEST_F(RasterizeTest, CMYKTakesItsAlphaFromASecondRGBRender) {
         ExpectChannels(*raster, 100, 50, 4, 32, refused == 0 ? 16 : 32, refused == 2 ? 16 : 32,
                        raster->GetExtraChannel(0));
     }
-}
-
-TEST_F(RasterizeTest, CMYKFailuresOfTheSecondRender) {
-    TestRip rip(mHost.Get(), mProvider.Get(), &mReader);
-    auto raster = Raster(100, 50, 4, true);
-    // No second pixmap: a failure, not a blank raster reported as done.
-    rip.refuse = [](std::size_t bytes, std::size_t request) { return request >= 2 && bytes >= 10000; };
-    EXPECT_EQ(rip.Rasterize(raster, 72.0f, 5, 0), 43);
-    ExpectLogged(mLog, kNoPixmap);
-    EXPECT_EQ(Calls(), kRGBPass);
-
-    mLog.Clear();
-    rip.refuse = nullptr;
-    ResetDevice();
-    SetSetupResults({0, -1});
-    EXPECT_EQ(rip.Rasterize(raster, 72.0f, 5, 0), 43);
-    ExpectLogged(mLog, kNoDevice);
-    EXPECT_EQ(Calls(), "ColorSpaceClear FontInfoClear Setup ColorSpaceClear Draw3 Setup TearDown ");
 }
 
 TEST_F(RasterizeTest, TranslationRunsThroughTheCallbackAndTheHostTransform) {
