@@ -29,9 +29,7 @@ int gLoggerCalls = 0;
 JawsLogCallback gLogger = nullptr;
 std::string gDevicePath;
 std::string gInitFile;
-int gDistillCalls = 0;
 int32_t gDistillBytes = -1;
-std::string gDistillOutput;
 unsigned char gDistillParams[sizeof(RipDistillParams)] = {};
 void* gDistillProvider = nullptr;
 std::vector<int> gSpaces;
@@ -89,9 +87,7 @@ FAKE_READ(int, fake_startup_calls, gStartupCalls)
 FAKE_READ(int, fake_logger_calls, gLoggerCalls)
 FAKE_READ(const char*, fake_device_path, gDevicePath.c_str())
 FAKE_READ(const char*, fake_init_file, gInitFile.c_str())
-FAKE_READ(int, fake_distill_calls, gDistillCalls)
 FAKE_READ(int32_t, fake_distill_bytes, gDistillBytes)
-FAKE_READ(const char*, fake_distill_output, gDistillOutput.c_str())
 FAKE_READ(const unsigned char*, fake_distill_params, gDistillParams)
 FAKE_READ(void*, fake_distill_provider, gDistillProvider)
 FAKE_READ(int32_t, fake_raster_run_result, gRunResult)
@@ -169,12 +165,10 @@ EXPORT void GetJawsLibraryMutex(JawsLibraryMutex** mutex) {
 }
 EXPORT int32_t BPDFStartDistillUsingDataProvider(JawsDataProvider* provider, int32_t byteCount,
                                                  const char* outputPath, const RipDistillParams* params) {
-    ++gDistillCalls;
     if (FAKE_DISTILL_THROWS)
         throw std::runtime_error("fake distiller failure");
     gDistillProvider = provider;
     gDistillBytes = byteCount;
-    gDistillOutput = outputPath != nullptr ? outputPath : "";
     std::memcpy(gDistillParams, params, sizeof gDistillParams);
     return FAKE::Produce(gOutputMode, outputPath);
 }
@@ -208,21 +202,12 @@ EXPORT int32_t BPDFSetupRasterDevice(int32_t width, int32_t height, int32_t xRes
                                      int16_t colorModelBits, RipPixmap* pixmap, uint8_t, void*,
                                      RipColorCallback* colorCallback) {
     gRasterCalls += "Setup ";
-    FAKE::SetupRecord record{};
-    record.width = width;
-    record.height = height;
-    record.xResolution = xResolution;
-    record.yResolution = yResolution;
-    record.colorModelBits = colorModelBits;
-    record.hasPixmap = pixmap != nullptr;
-    if (pixmap != nullptr)
-        record.pixmap = *pixmap;
-    record.hasCallback = colorCallback != nullptr;
-    if (colorCallback != nullptr)
-        record.callback = *colorCallback;
     const size_t index = gSetups.size();
     const int32_t result = index < gSetupResults.size() ? gSetupResults[index] : 0;
-    gSetups.push_back(record);
+    gSetups.push_back(FAKE::SetupRecord{width, height, xResolution, yResolution, colorModelBits,
+                                        pixmap != nullptr, pixmap != nullptr ? *pixmap : RipPixmap{},
+                                        colorCallback != nullptr,
+                                        colorCallback != nullptr ? *colorCallback : RipColorCallback{}});
     gDevice = result == 0 ? static_cast<long>(index) : -1;
     return result;
 }
@@ -255,45 +240,3 @@ EXPORT int32_t BEPSDrawPageContents(uint32_t flags, const void* data, int32_t le
     }
     return 0;
 }
-
-// ---- Bound but never called by the plug-in. ----
-#define FAKE_UNUSED(ret, name, args)                                                                         \
-    EXPORT ret name args {                                                                                   \
-        return ret();                                                                                        \
-    }
-FAKE_UNUSED(int32_t, postscript_dll_finish, (void*))
-FAKE_UNUSED(int32_t, postscript_dll_input, (void*, const char*, int32_t))
-FAKE_UNUSED(int32_t, postscript_dll_safe_input, (void*, const char*, int32_t))
-FAKE_UNUSED(int32_t, postscript_dll_eof, (void*))
-FAKE_UNUSED(int32_t, postscript_dll_interrupt, (void*))
-FAKE_UNUSED(int32_t, SetFontPaths, (const char*))
-FAKE_UNUSED(int32_t, BPDFStartDistill, (const char*, const char*, const RipDistillParams*))
-FAKE_UNUSED(int32_t, BPDFDocOpen, (const char*))
-FAKE_UNUSED(int32_t, BPDFDocGetNumPages, (void))
-FAKE_UNUSED(int32_t, BPDFGetPageSize, (int32_t, int32_t*, int32_t*))
-FAKE_UNUSED(int32_t, BPDFDrawPageContents, (int32_t))
-FAKE_UNUSED(int32_t, BPDFStartPrintPageContents, (int32_t))
-FAKE_UNUSED(int32_t, BPDFPrintPageContents, (const char*, int32_t))
-FAKE_UNUSED(int32_t, BPDFEndPrintPageContents, (void))
-FAKE_UNUSED(int32_t, BPDFDocGetCropBox, (int32_t, int32_t*))
-FAKE_UNUSED(int32_t, BPDFDocGetBoundingBox, (int32_t, int32_t*))
-FAKE_UNUSED(int32_t, BPDFColorInfoBegin, (void))
-FAKE_UNUSED(int32_t, BPDFColorInfoNext, (void))
-FAKE_UNUSED(int32_t, BPDFColorInfoEnd, (void))
-FAKE_UNUSED(void, BPDFColorInfoClear, (void))
-FAKE_UNUSED(int32_t, BPDFColorInfoCount, (void))
-FAKE_UNUSED(uint32_t, BPDFGetProcessColorFlags, (void))
-FAKE_UNUSED(int32_t, BPDFSave, (void))
-FAKE_UNUSED(int32_t, BPDFRestore, (void))
-FAKE_UNUSED(int32_t, BPDFFontInfoBegin, (void))
-FAKE_UNUSED(int32_t, BPDFFontInfoNext, (void))
-FAKE_UNUSED(int32_t, BPDFFontInfoEnd, (void))
-FAKE_UNUSED(int32_t, BPDFFontInfoCount, (void))
-FAKE_UNUSED(void, BPDFMuteMessages, (int32_t))
-FAKE_UNUSED(int32_t, BEPSPrintPageContents, (uint32_t, const void*, int32_t, const char*, int16_t))
-FAKE_UNUSED(int32_t, BPDFAbortJob, (void))
-FAKE_UNUSED(int32_t, BPDFColorSpaceAdd, (JawsColorSpace))
-FAKE_UNUSED(int32_t, BPDFGetTotalJobUnits, (void))
-FAKE_UNUSED(int32_t, BPDFGetICCProfile, (const void**, int32_t*))
-FAKE_UNUSED(void, BPDFClearICCInfo, (void))
-FAKE_UNUSED(int32_t, postscript_file_input, (void*, const char*))
