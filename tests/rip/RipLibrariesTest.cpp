@@ -11,6 +11,7 @@
 #include "Rip.h"
 
 #include <filesystem>
+#include <regex>
 #include <thread>
 #include <tuple>
 #include <unistd.h>
@@ -23,21 +24,6 @@ namespace {
 std::string FakeJaws(const std::string& variant) {
     return std::string(BRASK_FAKES_DIR) + "/jaws-" + variant + "/libBraskPDF.so";
 }
-
-class JawsLibrary : public BRASK::TEST::RipFixture {
-protected:
-    // Loads the variant with a flag of this test's own (the process-wide flag stays untouched).
-    bool Load(const std::string& variant) {
-        UseApplicationFolder("jaws-" + variant);
-        return LoadJawsLibrary(mFlag, mHost.Get());
-    }
-    int Count(const std::string& variant, const char* name) {
-        auto calls = FakeSymbol<int (*)()>(FakeJaws(variant), name);
-        return calls == nullptr ? -1 : calls();
-    }
-    std::atomic<bool> mFlag{false};
-};
-
 std::string FakeCallas(const std::string& variant) {
     return std::string(BRASK_FAKES_DIR) + "/callas-" + variant + "/PDFToolBox/libCallasWrapper.so";
 }
@@ -52,35 +38,43 @@ constexpr char kNineLines[] = "<<\n"
                               "/HWResolution [2400.00 2400.00]\n"
                               ">> setpagedevice\n";
 
-class Callas : public BRASK::TEST::RipFixture {
+class RipLibraries : public BRASK::TEST::RipFixture {
 protected:
-    void SetUp() override {
-        RipFixture::SetUp();
-        UseApplicationFolder("callas-ok");
+    // Loads the variant with a flag of this test's own (the process-wide flag stays untouched).
+    bool Load(const std::string& variant) {
+        UseApplicationFolder("jaws-" + variant);
+        return LoadJawsLibrary(mFlag, mHost.Get());
     }
-    TInterfacePtr<IO::IURI> PictureURI(const std::string& path) {
+    // What the loaded stand-in `library` reports through its export `name` (-1: not loaded).
+    static int Count(const std::string& library, const char* name) {
+        auto read = FakeSymbol<int (*)()>(library, name);
+        return read == nullptr ? -1 : read();
+    }
+    static std::string Text(const std::string& library, const char* name) {
+        return FakeSymbol<const char* (*)()>(library, name)();
+    }
+    TInterfacePtr<IO::IURI> PictureURI() {
+        UseApplicationFolder("callas-ok");
         TInterfacePtr<IO::IURI> uri;
-        IO::CreateURI(mHost.Get(), uri, CoreString::FromUTF8(path));
+        IO::CreateURI(mHost.Get(), uri, CoreString::FromUTF8("/pictures/logo.eps"));
         return uri;
     }
-    template <class F> F Fake(const char* name) { return FakeSymbol<F>(FakeCallas("ok"), name); }
+    std::atomic<bool> mFlag{false};
 };
 
 } // namespace
 
-TEST_F(JawsLibrary, StartsOnceWithTheDevicePathAndRoutesItsMessages) {
+TEST_F(RipLibraries, StartsOnceWithTheDevicePathAndRoutesItsMessages) {
     ASSERT_TRUE(Load("ok"));
     EXPECT_TRUE(mFlag.load());
     EXPECT_TRUE(LoadJawsLibrary(mFlag, mHost.Get())); // the fast path: no second start
-    EXPECT_EQ(Count("ok", "fake_startup_calls"), 1);
+    EXPECT_EQ(Count(FakeJaws("ok"), "fake_startup_calls"), 1);
 
-    auto initFile = FakeSymbol<const char* (*)()>(FakeJaws("ok"), "fake_init_file");
-    EXPECT_STREQ(initFile(), "%lib%init.ps");
-    auto devicePath = FakeSymbol<const char* (*)()>(FakeJaws("ok"), "fake_device_path");
+    EXPECT_EQ(Text(FakeJaws("ok"), "fake_init_file"), "%lib%init.ps");
     const std::string app = std::string(BRASK_FAKES_DIR) + "/jaws-ok";
     const std::string perProcess = mTemp.Path().string() + "/jaws" + std::to_string(getpid());
     // The font stub tree of the shared RIP folder and the installed fonts' folders come first.
-    const std::string path = devicePath();
+    const std::string path = Text(FakeJaws("ok"), "fake_device_path");
     const std::string fonts = "%os%=;%xfont%+" + app + "/jaws/FontStubs;%psfont%=";
     EXPECT_EQ(path.substr(0, fonts.size()), fonts);
     EXPECT_NE(path.find("/usr/share/fonts/"), std::string::npos);
@@ -94,13 +88,12 @@ TEST_F(JawsLibrary, StartsOnceWithTheDevicePathAndRoutesItsMessages) {
     // The interpreter's message came through jawsLogging, each byte widened to one unit.
     const auto records = mLog.Records();
     ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].message, L"fake interpreter: started \u00E9");
-    EXPECT_EQ(records[0].file, "core/Common/Headers/Jaws/JawsUtils");
-    EXPECT_EQ(records[0].function, "void __cdecl BRASK::PLUGIN::jawsLogging(void *,int,char *,int)");
-    EXPECT_EQ(records[0].type, 2);
+    EXPECT_EQ(std::tie(records[0].message, records[0].file, records[0].function, records[0].type),
+              std::make_tuple(L"fake interpreter: started \u00E9", "core/Common/Headers/Jaws/JawsUtils",
+                              "void __cdecl BRASK::PLUGIN::jawsLogging(void *,int,char *,int)", 2));
 }
 
-TEST_F(JawsLibrary, StartStatusesAndLibrariesThatCannotServe) {
+TEST_F(RipLibraries, StartStatusesAndLibrariesThatCannotServe) {
     struct Case {
         const char* variant;
         bool loaded;
@@ -119,8 +112,8 @@ TEST_F(JawsLibrary, StartStatusesAndLibrariesThatCannotServe) {
         EXPECT_EQ(Load(c.variant), c.loaded);
         EXPECT_EQ(LoadJawsLibrary(mFlag, mHost.Get()), c.loaded);
         EXPECT_EQ(mFlag.load(), c.loaded);
-        EXPECT_EQ(Count(c.variant, "fake_startup_calls"), c.startups);
-        EXPECT_EQ(Count(c.variant, "fake_logger_calls"), c.loggers);
+        EXPECT_EQ(Count(FakeJaws(c.variant), "fake_startup_calls"), c.startups);
+        EXPECT_EQ(Count(FakeJaws(c.variant), "fake_logger_calls"), c.loggers);
     }
     for (const char* folder : {"nowhere", ""}) { // no wrapper in the application folder, or no folder
         UseApplicationFolder(folder);
@@ -128,7 +121,7 @@ TEST_F(JawsLibrary, StartStatusesAndLibrariesThatCannotServe) {
     }
 }
 
-TEST_F(JawsLibrary, DevicePathCarriesNonAsciiFoldersAsUTF8) {
+TEST_F(RipLibraries, DevicePathCarriesNonAsciiFoldersAsUTF8) {
     const std::string application = (mTemp.Path() / "Gr\xC3\xBC\xC3\x9F"
                                                     "e")
                                         .string();
@@ -145,7 +138,7 @@ TEST(JawsFolderNames, OnlyTheFirstBackslashTurns) {
     EXPECT_EQ(ReplaceFirstBackslash(BXString("/tmp/jaws42/")).GetUTF8String(), "/tmp/jaws42/");
 }
 
-TEST_F(JawsLibrary, DistillWithoutTheLibraryWritesNothingAndFails) {
+TEST_F(RipLibraries, DistillWithoutTheLibraryWritesNothingAndFails) {
     // The only test here that uses the process-wide flag: nothing loads a wrapper from this folder.
     UseApplicationFolder("nowhere");
     const std::string pdf = (mTemp.Path() / "out.pdf").string();
@@ -173,28 +166,29 @@ TEST(DistillParams, AnInvertedBoxGivesPositiveSizesFromTheGivenOrigin) {
               std::make_tuple(100 << 16, -(10 << 16), 60 << 16, (20 << 16) + 0x8000));
 }
 
-TEST_F(Callas, JobOptionsFileHasTheNineLinesAndIsGoneAfterTheConversion) {
-    CallasLibrary library(FakeCallas("ok"));
+TEST_F(RipLibraries, JobOptionsFileHasTheNineLinesAndIsGoneAfterTheConversion) {
+    const std::string ok = FakeCallas("ok");
+    CallasLibrary library(ok);
     ASSERT_TRUE(library.IsLoaded());
-    auto uri = PictureURI("/pictures/logo.eps");
+    auto uri = PictureURI();
     CallasRip rip(uri.Get(), mHost.Get(), library);
     EXPECT_TRUE(library.IsInitialised());
 
     SetDistillerParams(true);
     EXPECT_EQ(rip.CreatePDFGraphics("/out/x.pdf", true), kOK);
-    EXPECT_EQ(Fake<int (*)()>("fake_save_calls")(), 1);
-    EXPECT_STREQ(Fake<const char* (*)()>("fake_job_text")(), kNineLines);
-    EXPECT_STREQ(Fake<const char* (*)()>("fake_source")(), "/pictures/logo.eps");
-    EXPECT_STREQ(Fake<const char* (*)()>("fake_output")(), "/out/x.pdf");
-    EXPECT_EQ(Fake<int (*)()>("fake_is_eps")(), 1);
+    EXPECT_EQ(std::make_tuple(Count(ok, "fake_save_calls"), Text(ok, "fake_job_text"),
+                              Text(ok, "fake_source"), Text(ok, "fake_output"), Count(ok, "fake_is_eps")),
+              std::make_tuple(1, kNineLines, "/pictures/logo.eps", "/out/x.pdf", 1));
 
-    const std::string jobPath = Fake<const char* (*)()>("fake_job_path")();
-    const std::string name = std::filesystem::path(jobPath).filename().string();
+    // In the temporary folder, named by a new version-4 GUID.
+    const std::string jobPath = Text(ok, "fake_job_path");
     EXPECT_EQ(std::filesystem::path(jobPath).parent_path(), mTemp.Path());
-    ASSERT_EQ(name.size(), 38u + 14u);
-    EXPECT_EQ(name.front(), '{');
-    EXPECT_EQ(name.substr(37), "}bxp.joboptions");
-    EXPECT_EQ(GUID::FromString(name.substr(0, 38)).value_or(GUID{}).Data3 >> 12, 4);
+    EXPECT_TRUE(
+        std::regex_match(std::filesystem::path(jobPath).filename().string(),
+                         std::regex(R"(\{[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[0-9A-F]{4}-[0-9A-F]{12}\})"
+                                    R"(bxp\.joboptions)",
+                                    std::regex::icase)))
+        << jobPath;
     EXPECT_FALSE(std::filesystem::exists(jobPath));
     EXPECT_TRUE(JobDictionary::Instance().DistillerParams().empty());
     EXPECT_TRUE(JobDictionary::Instance().PageDeviceParams().empty());
@@ -202,20 +196,21 @@ TEST_F(Callas, JobOptionsFileHasTheNineLinesAndIsGoneAfterTheConversion) {
     // A new name for every conversion.
     SetDistillerParams(false);
     rip.CreatePDFGraphics("/out/y.pdf", false);
-    EXPECT_NE(Fake<const char* (*)()>("fake_job_path")(), jobPath);
+    EXPECT_NE(Text(ok, "fake_job_path"), jobPath);
 }
 
-TEST_F(Callas, MissingOrFailingConverterIsLoggedAndFails) {
+TEST_F(RipLibraries, MissingOrFailingConverterIsLoggedAndFails) {
+    auto uri = PictureURI();
     mLog.Clear();
     CallasLibrary absent((mTemp.Path() / "none.so").string());
     EXPECT_FALSE(absent.IsLoaded());
-    auto uri = PictureURI("/pictures/logo.eps");
     CallasRip noLibrary(uri.Get(), mHost.Get(), absent);
     const auto records = mLog.Records();
     ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].MessageUTF8(), "Failed to load Callas library");
-    EXPECT_EQ(records[0].file, "core/Plugins/EPSLoader/Source/src/Common/CallasRip");
-    EXPECT_EQ(records[0].function, "__cdecl BRASK::PLUGIN::CallasRip::CallasRip(class BRASK::IO::IURI &)");
+    EXPECT_EQ(std::make_tuple(records[0].MessageUTF8(), records[0].file, records[0].function),
+              std::make_tuple("Failed to load Callas library",
+                              "core/Plugins/EPSLoader/Source/src/Common/CallasRip",
+                              "__cdecl BRASK::PLUGIN::CallasRip::CallasRip(class BRASK::IO::IURI &)"));
     SetDistillerParams(true);
     EXPECT_EQ(noLibrary.CreatePDFGraphics("/out/x.pdf", true), 7);
     EXPECT_TRUE(mTemp.Files().empty()); // the job options were removed again
@@ -226,10 +221,10 @@ TEST_F(Callas, MissingOrFailingConverterIsLoggedAndFails) {
     EXPECT_EQ(Logged("Error code: 5 occured while Callas initialization."), 1u);
     SetDistillerParams(true);
     EXPECT_EQ(notInitialised.CreatePDFGraphics("/out/x.pdf", true), 7);
-    EXPECT_EQ(FakeSymbol<int (*)()>(FakeCallas("initfails"), "fake_save_calls")(), 0);
+    EXPECT_EQ(Count(FakeCallas("initfails"), "fake_save_calls"), 0);
 }
 
-TEST_F(Callas, ConcurrentConversionsKeepTheirOwnOptions) {
+TEST_F(RipLibraries, ConcurrentConversionsKeepTheirOwnOptions) {
     // Each thread fills the maps and writes its job file; the lock held from filling to emptying keeps a
     // second thread's options out of the first one's file.
     JobDictionary& job = JobDictionary::Instance();
