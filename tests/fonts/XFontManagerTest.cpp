@@ -71,8 +71,8 @@ FaceRecord Record(const std::string& ps, const std::string& path, const std::str
     return {path, 0, ps, {family}, {style}, weight, slant, format};
 }
 
-// PostScript name -> (family name, slot); path of the face kept for each name.
-using Places = std::map<std::string, std::pair<std::string, int>>;
+// PostScript name -> "family|slot|path of the face kept".
+using Places = std::map<std::string, std::string>;
 Places Group(std::vector<FaceRecord>& faces) {
     std::vector<FamilyRecord> families;
     GroupIntoFamilies(faces, families);
@@ -80,8 +80,9 @@ Places Group(std::vector<FaceRecord>& faces) {
     for (const auto& family : families)
         for (int slot = 0; slot < 4; ++slot)
             if (family.slots[slot] != FamilyRecord::kNoFace) {
-                EXPECT_TRUE(
-                    places.emplace(faces[family.slots[slot]].psName, std::pair{family.name, slot}).second);
+                const FaceRecord& face = faces[family.slots[slot]];
+                const std::string place = family.name + "|" + std::to_string(slot) + "|" + face.path;
+                EXPECT_TRUE(places.emplace(face.psName, place).second);
             }
     EXPECT_EQ(places.size(), faces.size()); // every face fills exactly one slot
     return places;
@@ -167,7 +168,7 @@ TEST(FaceProbeTest, TypesByOutlineFile) {
         EXPECT_EQ(probe.FontType(row.path, row.face), row.type) << row.path;
 }
 
-TEST(GroupIntoFamilies, OneFilePerPostScriptNameInFormatOrderAndOneFormatPerFamily) {
+TEST(GroupIntoFamilies, OneFilePerNameInFormatOrderOneFormatPerFamilyAndSlotsByStyle) {
     std::vector<FaceRecord> faces = {Record("Sans", "/a/sans.t1", "Sans", "Regular", "Type 1"),
                                      Record("Sans", "/a/sans.pfb", "Sans", "Regular", "Type 1"),
                                      Record("Sans", "/a/sans.otf", "Sans", "Regular", "CFF"),
@@ -177,44 +178,34 @@ TEST(GroupIntoFamilies, OneFilePerPostScriptNameInFormatOrderAndOneFormatPerFami
                                      Record("Mono", "/a/mono.ttf", "Mono", "Regular", "TrueType"),
                                      Record("Mix-Regular", "/f/r.ttf", "Mix", "Regular", "TrueType"),
                                      Record("Mix-Bold", "/f/b.pfb", "Mix", "Bold", "Type 1", 200)};
-    const Places places = Group(faces);
-    std::map<std::string, std::string> paths;
-    for (const auto& face : faces)
-        paths[face.psName] = face.path;
-    EXPECT_EQ(paths, (std::map<std::string, std::string>{{"Sans", "/a/sans.otf"},
-                                                         {"Serif", "/a/serif.pfb"},
-                                                         {"Mono", "/a/mono.ttf"},
-                                                         {"Mix-Regular", "/f/r.ttf"},
-                                                         {"Mix-Bold", "/f/b.pfb"}}));
-    EXPECT_EQ(places, (Places{{"Sans", {"Sans", 0}},
-                              {"Serif", {"Serif", 0}},
-                              {"Mono", {"Mono", 0}},
-                              {"Mix-Regular", {"Mix", 0}},
-                              {"Mix-Bold", {"Mix", 1}}}));
-}
+    EXPECT_EQ(Group(faces), (Places{{"Sans", "Sans|0|/a/sans.otf"},
+                                    {"Serif", "Serif|0|/a/serif.pfb"},
+                                    {"Mono", "Mono|0|/a/mono.ttf"},
+                                    {"Mix-Regular", "Mix (TrueType)|0|/f/r.ttf"},
+                                    {"Mix-Bold", "Mix (Type 1)|1|/f/b.pfb"}}));
 
-TEST(GroupIntoFamilies, SlotsFromStyleNamesOrWeightAndSlantAndCompetingFacesApart) {
+    // Slots from style names, or from weight and slant; competing faces apart.
     FaceRecord condensed = Record("Sans-Condensed-Bold", "/f/c", "Sans", "Condensed Bold", "TrueType", 200);
     condensed.familyNames = {"Sans", "Sans Condensed"};
     condensed.styleNames = {"Condensed Bold", "Bold"};
-    std::vector<FaceRecord> faces = {Record("B-Regular", "/f/1", "B", "Regular", "CFF"),
-                                     Record("B-Demi", "/f/2", "B", "Demi", "CFF", 180),
-                                     Record("B-LightItalic", "/f/3", "B", "Light Italic", "CFF", 50, 100),
-                                     Record("B-DemiItalic", "/f/4", "B", "Demi Italic", "CFF", 180, 100),
-                                     Record("Sans-Bold", "/f/b", "Sans", "Bold", "TrueType", 200),
-                                     condensed,
-                                     Record("Sans-Light", "/f/l", "Sans", "Light", "TrueType", 50),
-                                     Record("Sans", "/f/r", "Sans", "Book", "TrueType"),
-                                     Record("Sans-Thin", "/f/t", "Sans", "Light", "TrueType", 0)};
+    faces = {Record("B-Regular", "/f/1", "B", "Regular", "CFF"),
+             Record("B-Demi", "/f/2", "B", "Demi", "CFF", 180),
+             Record("B-LightItalic", "/f/3", "B", "Light Italic", "CFF", 50, 100),
+             Record("B-DemiItalic", "/f/4", "B", "Demi Italic", "CFF", 180, 100),
+             Record("Sans-Bold", "/f/b", "Sans", "Bold", "TrueType", 200),
+             condensed,
+             Record("Sans-Light", "/f/l", "Sans", "Light", "TrueType", 50),
+             Record("Sans", "/f/r", "Sans", "Book", "TrueType"),
+             Record("Sans-Thin", "/f/t", "Sans", "Light", "TrueType", 0)};
     // Same family and style name as another face: a family named after the PostScript name.
-    const Places expected = {{"B-Regular", {"B", 0}},
-                             {"B-Demi", {"B", 1}},
-                             {"B-LightItalic", {"B", 2}},
-                             {"B-DemiItalic", {"B", 3}},
-                             {"Sans", {"Sans", 0}},
-                             {"Sans-Bold", {"Sans", 1}},
-                             {"Sans-Condensed-Bold", {"Sans Condensed", 1}},
-                             {"Sans-Light", {"Sans Light", 0}},
-                             {"Sans-Thin", {"Sans-Thin", 0}}};
+    const Places expected = {{"B-Regular", "B|0|/f/1"},
+                             {"B-Demi", "B|1|/f/2"},
+                             {"B-LightItalic", "B|2|/f/3"},
+                             {"B-DemiItalic", "B|3|/f/4"},
+                             {"Sans", "Sans|0|/f/r"},
+                             {"Sans-Bold", "Sans|1|/f/b"},
+                             {"Sans-Condensed-Bold", "Sans Condensed|1|/f/c"},
+                             {"Sans-Light", "Sans Light|0|/f/l"},
+                             {"Sans-Thin", "Sans-Thin|0|/f/t"}};
     EXPECT_EQ(Group(faces), expected);
 }
