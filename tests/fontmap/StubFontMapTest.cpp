@@ -50,17 +50,10 @@ protected:
         mFonts.Add("Missing-Font", "/nowhere/missing.ttf", XF::kXTrueType, false);
     }
     // The map of the device's tree, read from the interpreter's device path.
-    StubFontMap Map(const PLUGIN::FontDevice& device,
-                    const GhostscriptResources& resources = InstalledGhostscriptResources()) const {
+    StubFontMap Map(const PLUGIN::FontDevice& device) const {
         const std::string tmp = (mTemp.Path() / "tmp").string();
         return ReadStubFontMap("%os%=;" + device.GetFontPathString().GetUTF8String() + "%temp%=" + tmp +
-                                   ";%profiles%=" + mApp.string() + "/Profiles;%default%+" + tmp + ";%ram%!",
-                               resources);
-    }
-    // A device with only the family `ps` in the file `path`.
-    void OnlyFont(const std::string& ps, const std::filesystem::path& path, std::uint32_t type) {
-        mFonts.families.clear();
-        mFonts.Add(ps, path.string(), type, false);
+                               ";%profiles%=" + mApp.string() + "/Profiles;%default%+" + tmp + ";%ram%!");
     }
     BRASK::TEST::LogCapture mQuiet; // the composite-font stubs log "Invalid font type"
 };
@@ -71,8 +64,6 @@ TEST_F(StubFontMapTest, NamesMapToTheFilesTheStubsNameAndTheMapFilesKeepTheInher
     PLUGIN::FontDevice device(mHost.Get(), mFonts);
     const StubFontMap map = Map(device);
     EXPECT_EQ(map.stubRoot, Stubs().string());
-    ASSERT_FALSE(map.fontFolders.empty());
-    EXPECT_EQ(map.fontFolders.front(), "/usr/share/fonts/");
     for (const char* name : {"Arial-BoldMT", "Arial,Bold", "Arial,BoldMT", "ArialBoldMT"})
         EXPECT_EQ(PathOf(map, name), kDejaVuBold) << name;
     // The first face of the collection is a font; the second only a CIDFont.
@@ -198,23 +189,6 @@ TEST(GhostscriptResources, OwnFontsTheAliasesThatReachThemAndTheFirstCidfmap) {
     EXPECT_EQ(installed.systemCidfmap, "/var/lib/ghostscript/fonts/cidfmap");
 }
 
-TEST_F(StubFontMapTest, NamesGhostscriptOwnsAreLeftToIt) {
-    // The URW OpenType files carry the Symbol and Dingbats designs without their encodings: mapped by name,
-    // they would replace Ghostscript's Type 1 copies, to which its aliases Symbol and ZapfDingbats lead.
-    const std::string otf = "/usr/share/fonts/opentype/urw-base35/";
-    mFonts.Add("StandardSymbolsPS", otf + "StandardSymbolsPS.otf", XF::kXOpenTypePS, false);
-    mFonts.Add("D050000L", otf + "D050000L.otf", XF::kXOpenTypePS, false);
-    PLUGIN::FontDevice device(mHost.Get(), mFonts);
-    const StubFontMap owned = Map(device);
-    EXPECT_EQ(std::set<std::string>(owned.leftToGhostscript.begin(), owned.leftToGhostscript.end()),
-              (std::set<std::string>{"D050000L", "StandardSymbolsPS"}));
-    EXPECT_EQ(Find(owned.fonts, "StandardSymbolsPS"), nullptr);
-    EXPECT_EQ(PathOf(owned, "Arial-BoldMT"), kDejaVuBold);
-    const StubFontMap all = Map(device, GhostscriptResources{});
-    EXPECT_EQ(PathOf(all, "StandardSymbolsPS"), otf + "StandardSymbolsPS.otf");
-    EXPECT_TRUE(all.leftToGhostscript.empty());
-}
-
 TEST_F(StubFontMapTest, FilesOfOneNameInTwoFoldersAreToldApartByTheirFaces) {
     // The stubs name bare files; two folders hold a "Face.ttf", each with another font.
     const auto sans = mTemp.Path() / "sans", serif = mTemp.Path() / "serif";
@@ -222,7 +196,8 @@ TEST_F(StubFontMapTest, FilesOfOneNameInTwoFoldersAreToldApartByTheirFaces) {
         std::filesystem::create_directories(folder);
         std::filesystem::copy_file(kDejaVu + "DejaVu" + source + "-Bold.ttf", folder / "Face.ttf");
     }
-    OnlyFont("DejaVuSerif-Bold", serif / "Face.ttf", XF::kXTrueType);
+    mFonts.families.clear();
+    mFonts.Add("DejaVuSerif-Bold", (serif / "Face.ttf").string(), XF::kXTrueType, false);
     mFonts.Add("DejaVuSans-Bold", (sans / "Face.ttf").string(), XF::kXTrueType, false);
     PLUGIN::FontDevice device(mHost.Get(), mFonts);
     const StubFontMap map = Map(device);
@@ -235,7 +210,7 @@ TEST_F(StubFontMapTest, FilesOfOneNameInTwoFoldersAreToldApartByTheirFaces) {
         EXPECT_EQ(PathOf(map, name), (folder / "Face.ttf").string()) << name;
 }
 
-TEST(StubText, IndexLines) {
+TEST(StubText, IndexLinesNamesAndStrings) {
     const auto lines =
         ParseEdir("/Font  (WesternFonts)\n/Arial,Bold  (Arial,Bold.ps)\ngarbage\n/Last  (Last.ps)");
     ASSERT_EQ(lines.size(), 3u);
@@ -243,6 +218,10 @@ TEST(StubText, IndexLines) {
     EXPECT_EQ(std::tie(lines[1].resource, lines[1].file), std::tie("Arial,Bold", "Arial,Bold.ps"));
     EXPECT_EQ(lines[2].file, "Last.ps");
     EXPECT_TRUE(ParseEdir("").empty());
+    EXPECT_TRUE(IsPlainName("Arial,Bold"));
+    for (const char* name : {"Foo Bar", "a/b", ""})
+        EXPECT_FALSE(IsPlainName(name)) << name;
+    EXPECT_EQ(PostScriptString("/f/(a)\\b.ttf"), "(/f/\\(a\\)\\\\b.ttf)");
 }
 
 TEST(StubText, EveryStubFormTheDeviceWritesAndNothingElse) {
@@ -295,11 +274,4 @@ TEST(StubText, StubNamesMatchTheirFacesPostScriptNames) {
                 {"--", "DejaVuSans", -1}};
     for (const Row& row : rows)
         EXPECT_EQ(StubNameMatch(row.stub, row.ps), row.match) << row.stub << " / " << row.ps;
-}
-
-TEST(StubText, NamesAndStrings) {
-    EXPECT_TRUE(IsPlainName("Arial,Bold"));
-    for (const char* name : {"Foo Bar", "a/b", ""})
-        EXPECT_FALSE(IsPlainName(name)) << name;
-    EXPECT_EQ(PostScriptString("/f/(a)\\b.ttf"), "(/f/\\(a\\)\\\\b.ttf)");
 }
