@@ -1,5 +1,7 @@
-// Every entry point of the interpreter wrapper as a weak export that returns zero: the plug-in binds all of
-// them, and the stand-in's own definitions (FakeJaws.cpp) replace the ones it acts on at link time.
+// Every entry point of a stand-in wrapper (the converter's with FAKE_CALLAS, else the interpreter's) as a
+// weak export that returns zero: the plug-in binds all of them, and the stand-in's own definitions replace
+// the ones it acts on at link time.
+#include "jaws/CallasApi.h"
 #include "jaws/JawsApi.h"
 
 #pragma GCC diagnostic ignored "-Wunused-parameter"
@@ -7,4 +9,8 @@
     extern "C" __attribute__((weak, visibility("default"))) ret name args {                                  \
         return ret();                                                                                        \
     }
+#ifdef FAKE_CALLAS
+CALLAS_ENTRY_POINTS(FAKE_DEFAULT)
+#else
 JAWS_ENTRY_POINTS(FAKE_DEFAULT)
+#endif
