@@ -1,15 +1,18 @@
 // Font maps from a stub tree that the font device builds and straight from fontconfig, and the files and
 // arguments handed to Ghostscript. (Pictures placed with stubbed, CJK and base fonts, which Ghostscript draws
-// through these maps, are in the integration suite.)
+// through these maps, are in the integration suite.) Reading back the stub texts and index lines.
 #include "../fontstubs/StubTreeFixture.h"
 
 #include "FontDevice.h"
+#include "StubText.h"
 #include "fontmap/StubFontMap.h"
 
 #include <algorithm>
+#include <tuple>
 
 using namespace BRASK;
 using namespace BRASK::FONTMAP;
+using Kind = StubDefinition::Kind;
 
 namespace {
 
@@ -47,17 +50,10 @@ protected:
         mFonts.Add("Missing-Font", "/nowhere/missing.ttf", XF::kXTrueType, false);
     }
     // The map of the device's tree, read from the interpreter's device path.
-    StubFontMap Map(const PLUGIN::FontDevice& device,
-                    const GhostscriptResources& resources = InstalledGhostscriptResources()) const {
+    StubFontMap Map(const PLUGIN::FontDevice& device) const {
         const std::string tmp = (mTemp.Path() / "tmp").string();
         return ReadStubFontMap("%os%=;" + device.GetFontPathString().GetUTF8String() + "%temp%=" + tmp +
-                                   ";%profiles%=" + mApp.string() + "/Profiles;%default%+" + tmp + ";%ram%!",
-                               resources);
-    }
-    // A device with only the family `ps` in the file `path`.
-    void OnlyFont(const std::string& ps, const std::filesystem::path& path, std::uint32_t type) {
-        mFonts.families.clear();
-        mFonts.Add(ps, path.string(), type, false);
+                               ";%profiles%=" + mApp.string() + "/Profiles;%default%+" + tmp + ";%ram%!");
     }
     BRASK::TEST::LogCapture mQuiet; // the composite-font stubs log "Invalid font type"
 };
@@ -68,8 +64,6 @@ TEST_F(StubFontMapTest, NamesMapToTheFilesTheStubsNameAndTheMapFilesKeepTheInher
     PLUGIN::FontDevice device(mHost.Get(), mFonts);
     const StubFontMap map = Map(device);
     EXPECT_EQ(map.stubRoot, Stubs().string());
-    ASSERT_FALSE(map.fontFolders.empty());
-    EXPECT_EQ(map.fontFolders.front(), "/usr/share/fonts/");
     for (const char* name : {"Arial-BoldMT", "Arial,Bold", "Arial,BoldMT", "ArialBoldMT"})
         EXPECT_EQ(PathOf(map, name), kDejaVuBold) << name;
     // The first face of the collection is a font; the second only a CIDFont.
@@ -185,31 +179,8 @@ TEST(GhostscriptResources, OwnFontsTheAliasesThatReachThemAndTheFirstCidfmap) {
         EXPECT_FALSE(resources.Owns(name)) << name;
     EXPECT_TRUE(ReadGhostscriptResources((temp.Path() / "none").string(), {}).ownFonts.empty());
 
-    // The installed Ghostscript: its base 35 and their classic names, and Debian's cidfmap.
-    const GhostscriptResources& installed = InstalledGhostscriptResources();
-    for (const char* name : {"StandardSymbolsPS", "D050000L", "Symbol", "ZapfDingbats", "Times-Roman",
-                             "Helvetica-Narrow-BoldOblique", "NewCenturySchlbk-Italic", "AvantGarde-Demi"})
-        EXPECT_TRUE(installed.Owns(name)) << name;
-    EXPECT_EQ(installed.ownFonts.size(), 35u);
-    EXPECT_FALSE(installed.Owns("DejaVuSans"));
-    EXPECT_EQ(installed.systemCidfmap, "/var/lib/ghostscript/fonts/cidfmap");
-}
-
-TEST_F(StubFontMapTest, NamesGhostscriptOwnsAreLeftToIt) {
-    // The URW OpenType files carry the Symbol and Dingbats designs without their encodings: mapped by name,
-    // they would replace Ghostscript's Type 1 copies, to which its aliases Symbol and ZapfDingbats lead.
-    const std::string otf = "/usr/share/fonts/opentype/urw-base35/";
-    mFonts.Add("StandardSymbolsPS", otf + "StandardSymbolsPS.otf", XF::kXOpenTypePS, false);
-    mFonts.Add("D050000L", otf + "D050000L.otf", XF::kXOpenTypePS, false);
-    PLUGIN::FontDevice device(mHost.Get(), mFonts);
-    const StubFontMap owned = Map(device);
-    EXPECT_EQ(std::set<std::string>(owned.leftToGhostscript.begin(), owned.leftToGhostscript.end()),
-              (std::set<std::string>{"D050000L", "StandardSymbolsPS"}));
-    EXPECT_EQ(Find(owned.fonts, "StandardSymbolsPS"), nullptr);
-    EXPECT_EQ(PathOf(owned, "Arial-BoldMT"), kDejaVuBold);
-    const StubFontMap all = Map(device, GhostscriptResources{});
-    EXPECT_EQ(PathOf(all, "StandardSymbolsPS"), otf + "StandardSymbolsPS.otf");
-    EXPECT_TRUE(all.leftToGhostscript.empty());
+    // The installed Ghostscript's cidfmap (what it owns is read in InstalledFontMap).
+    EXPECT_EQ(InstalledGhostscriptResources().systemCidfmap, "/var/lib/ghostscript/fonts/cidfmap");
 }
 
 TEST_F(StubFontMapTest, FilesOfOneNameInTwoFoldersAreToldApartByTheirFaces) {
@@ -219,7 +190,8 @@ TEST_F(StubFontMapTest, FilesOfOneNameInTwoFoldersAreToldApartByTheirFaces) {
         std::filesystem::create_directories(folder);
         std::filesystem::copy_file(kDejaVu + "DejaVu" + source + "-Bold.ttf", folder / "Face.ttf");
     }
-    OnlyFont("DejaVuSerif-Bold", serif / "Face.ttf", XF::kXTrueType);
+    mFonts.families.clear();
+    mFonts.Add("DejaVuSerif-Bold", (serif / "Face.ttf").string(), XF::kXTrueType, false);
     mFonts.Add("DejaVuSans-Bold", (sans / "Face.ttf").string(), XF::kXTrueType, false);
     PLUGIN::FontDevice device(mHost.Get(), mFonts);
     const StubFontMap map = Map(device);
@@ -230,4 +202,70 @@ TEST_F(StubFontMapTest, FilesOfOneNameInTwoFoldersAreToldApartByTheirFaces) {
                                        {"DejaVuSerif-Bold", serif},
                                        {"DejaVuSerifBold", serif}})
         EXPECT_EQ(PathOf(map, name), (folder / "Face.ttf").string()) << name;
+}
+
+TEST(StubText, IndexLinesNamesAndStrings) {
+    const auto lines =
+        ParseEdir("/Font  (WesternFonts)\n/Arial,Bold  (Arial,Bold.ps)\ngarbage\n/Last  (Last.ps)");
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(std::tie(lines[0].resource, lines[0].file), std::tie("Font", "WesternFonts"));
+    EXPECT_EQ(std::tie(lines[1].resource, lines[1].file), std::tie("Arial,Bold", "Arial,Bold.ps"));
+    EXPECT_EQ(lines[2].file, "Last.ps");
+    EXPECT_TRUE(ParseEdir("").empty());
+    EXPECT_TRUE(IsPlainName("Arial,Bold"));
+    for (const char* name : {"Foo Bar", "a/b", ""})
+        EXPECT_FALSE(IsPlainName(name)) << name;
+    EXPECT_EQ(PostScriptString("/f/(a)\\b.ttf"), "(/f/\\(a\\)\\\\b.ttf)");
+}
+
+TEST(StubText, EveryStubFormTheDeviceWritesAndNothingElse) {
+    const std::string tt = " definesfntfontset 0 get definefont pop", set = " /FontSet findresource pop ";
+    struct Row {
+        std::string text;
+        Kind kind;
+        std::string name, fileName, setName, aliasOf, category;
+    } rows[] = {
+        {"/Arial-BoldMT  (%psfont%arialbd.ttf)" + tt, Kind::kFontFile, "Arial-BoldMT", "arialbd.ttf", "", "",
+         ""},
+        {"/Ryumin  (%psfont%ryumin.pfb) (r) file /PFBDecode filter cvx exec", Kind::kFontFile, "Ryumin",
+         "ryumin.pfb", "", "", ""},
+        {"/Utopia  (%psfont%putr.pfa) (r) file cvx exec", Kind::kFontFile, "Utopia", "putr.pfa", "", "", ""},
+        {"/MS,Mincho  (%psfont%MSMINCHO.TTC) definesfntfontset /FontSet defineresource ", Kind::kFontSetFile,
+         "MS,Mincho", "MSMINCHO.TTC", "", "", ""},
+        {"/MS-Mincho" + set + "/MS-Mincho /CIDFont findresource ", Kind::kSetMember, "MS-Mincho", "",
+         "MS-Mincho", "", "CIDFont"},
+        {"/MS-Mincho" + set + "/MS,Mincho /MS-Mincho /Font findresource  /Font defineresource ",
+         Kind::kSetAlias, "MS,Mincho", "", "MS-Mincho", "MS-Mincho", "Font"},
+        // Balanced parentheses and escapes inside the file name are read as PostScript reads them.
+        {"/X  (%psfont%a(1)\\).ttf)" + tt, Kind::kFontFile, "X", "a(1)).ttf", "", "", ""}};
+    for (const Row& row : rows) {
+        const auto stub = ParseStub(row.text);
+        ASSERT_TRUE(stub) << row.text;
+        EXPECT_EQ(
+            std::tie(stub->kind, stub->name, stub->fileName, stub->setName, stub->aliasOf, stub->category),
+            std::tie(row.kind, row.name, row.fileName, row.setName, row.aliasOf, row.category));
+    }
+    for (const std::string& text : std::vector<std::string>{
+             "", "/X  (arial.ttf)" + tt /* no device prefix */, "/X  (%psfont%)" + tt,
+             "/X  (%psfont%a(b.ttf)" + tt, "/X  (%psfont%a.ttf)" + tt + " extra",
+             "/P" + set + "/N /Encoding findresource ",
+             "/P" + set + "/N /P /Font findresource /CIDFont defineresource ", "{ (%psfont%a.ttf) } exec"})
+        EXPECT_FALSE(ParseStub(text)) << text;
+}
+
+TEST(StubText, StubNamesMatchTheirFacesPostScriptNames) {
+    struct Row {
+        const char *stub, *ps;
+        int match;
+    } rows[] = {{"DejaVuSans-Bold", "DejaVuSans-Bold", 0},
+                {"DejaVuSans,Bold", "DejaVuSans-Bold", 1},
+                {"DejaVuSansBold", "DejaVuSans-Bold", 1},
+                {"Arial,Bold", "Arial-BoldMT", 2},
+                {"Arial", "ArialMT", 2},
+                {"DejaVuSerif-Bold", "DejaVuSans-Bold", -1},
+                {"DejaVuSans-BoldOblique", "DejaVuSans-Bold", -1},
+                {"", "DejaVuSans", -1},
+                {"--", "DejaVuSans", -1}};
+    for (const Row& row : rows)
+        EXPECT_EQ(StubNameMatch(row.stub, row.ps), row.match) << row.stub << " / " << row.ps;
 }

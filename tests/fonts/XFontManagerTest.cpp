@@ -1,7 +1,9 @@
-// The font library against the fonts installed on the machine (DejaVu, the URW base 35, WenQuanYi Micro Hei).
+// The font library against the fonts installed on the machine (DejaVu, the URW base 35, WenQuanYi Micro Hei),
+// and grouping faces into families of four style slots, on face records made by the test.
 #include "../support/Fixture.h"
 
 #include "FaceProbe.h"
+#include "InstalledFaces.h"
 #include "XFontManager.h"
 
 #include <filesystem>
@@ -64,6 +66,28 @@ protected:
     std::map<std::string, Face> mFaces;
 };
 
+FaceRecord Record(const std::string& ps, const std::string& path, const std::string& family,
+                  const std::string& style, const std::string& format, int weight = 80, int slant = 0) {
+    return {path, 0, ps, {family}, {style}, weight, slant, format};
+}
+
+// PostScript name -> "family|slot|path of the face kept".
+using Places = std::map<std::string, std::string>;
+Places Group(std::vector<FaceRecord>& faces) {
+    std::vector<FamilyRecord> families;
+    GroupIntoFamilies(faces, families);
+    Places places;
+    for (const auto& family : families)
+        for (int slot = 0; slot < 4; ++slot)
+            if (family.slots[slot] != FamilyRecord::kNoFace) {
+                const FaceRecord& face = faces[family.slots[slot]];
+                const std::string place = family.name + "|" + std::to_string(slot) + "|" + face.path;
+                EXPECT_TRUE(places.emplace(face.psName, place).second);
+            }
+    EXPECT_EQ(places.size(), faces.size()); // every face fills exactly one slot
+    return places;
+}
+
 } // namespace
 
 TEST_F(InstalledFonts, SlotsTypesFilesAndEastAsianFaces) {
@@ -97,7 +121,7 @@ TEST_F(InstalledFonts, SlotsTypesFilesAndEastAsianFaces) {
     EXPECT_EQ(FontOf(mFaces.at("WenQuanYiMicroHeiMono")).GetFaceIndex(), 1);
 }
 
-TEST_F(InstalledFonts, ImitatedSlotsAnswerWithTheFaceThatServesThem) {
+TEST_F(InstalledFonts, ImitatedSlotsAnswerWithTheFaceThatServesThemNamesAreCutAndUnknownFontsRefused) {
     // Z003 has a Medium Italic face only: it serves every slot, and the family has its type.
     ASSERT_TRUE(mFaces.count("Z003-MediumItalic"));
     const Face face = mFaces.at("Z003-MediumItalic");
@@ -111,12 +135,11 @@ TEST_F(InstalledFonts, ImitatedSlotsAnswerWithTheFaceThatServesThem) {
         EXPECT_EQ(std::make_pair(font.GetFamilyId(), font.GetStyleIndex()),
                   std::make_pair(face.familyId, std::uint32_t{kXItalic}));
     }
-}
 
-TEST_F(InstalledFonts, NamesCutToTheBufferAndUnknownFonts) {
-    const Face face = mFaces.at("DejaVuSans-BoldOblique");
+    // Names cut to the buffer, and unknown fonts.
     char name[8];
-    ASSERT_EQ(mManager.GetPSFontName(face.familyId, face.style, name, sizeof name), kXNoErr);
+    const Face bold = mFaces.at("DejaVuSans-BoldOblique");
+    ASSERT_EQ(mManager.GetPSFontName(bold.familyId, bold.style, name, sizeof name), kXNoErr);
     EXPECT_STREQ(name, "DejaVuS");
     EXPECT_EQ(mManager.GetPSFontName(0, 0, name, sizeof name), kNoSuchFont);
     EXPECT_EQ(mManager.GetPSFontName(9999, 0, name, sizeof name), kNoSuchFont);
@@ -124,8 +147,7 @@ TEST_F(InstalledFonts, NamesCutToTheBufferAndUnknownFonts) {
     EXPECT_EQ(mManager.GetIntrinsicStyle(9999, 0, intrinsic), kNoSuchFont);
     EXPECT_EQ(mManager.GetFontType(9999), kXUnknownType);
     BRASK::CoreString path;
-    EXPECT_EQ(mManager.GetFontFilePath(face.familyId, face.style, 1, path), kNoSuchFont);
-    EXPECT_TRUE(std::filesystem::exists(PathOf("DejaVuSans-BoldOblique")));
+    EXPECT_EQ(mManager.GetFontFilePath(bold.familyId, bold.style, 1, path), kNoSuchFont);
 }
 
 TEST(FaceProbeTest, TypesByOutlineFile) {
@@ -144,4 +166,46 @@ TEST(FaceProbeTest, TypesByOutlineFile) {
     FaceProbe probe;
     for (const Row& row : rows)
         EXPECT_EQ(probe.FontType(row.path, row.face), row.type) << row.path;
+}
+
+TEST(GroupIntoFamilies, OneFilePerNameInFormatOrderOneFormatPerFamilyAndSlotsByStyle) {
+    std::vector<FaceRecord> faces = {Record("Sans", "/a/sans.t1", "Sans", "Regular", "Type 1"),
+                                     Record("Sans", "/a/sans.pfb", "Sans", "Regular", "Type 1"),
+                                     Record("Sans", "/a/sans.otf", "Sans", "Regular", "CFF"),
+                                     Record("Serif", "/a/serif.t1", "Serif", "Regular", "Type 1"),
+                                     Record("Serif", "/a/serif.pfb", "Serif", "Regular", "Type 1"),
+                                     Record("Mono", "/b/mono.otf", "Mono", "Regular", "CFF"),
+                                     Record("Mono", "/a/mono.ttf", "Mono", "Regular", "TrueType"),
+                                     Record("Mix-Regular", "/f/r.ttf", "Mix", "Regular", "TrueType"),
+                                     Record("Mix-Bold", "/f/b.pfb", "Mix", "Bold", "Type 1", 200)};
+    EXPECT_EQ(Group(faces), (Places{{"Sans", "Sans|0|/a/sans.otf"},
+                                    {"Serif", "Serif|0|/a/serif.pfb"},
+                                    {"Mono", "Mono|0|/a/mono.ttf"},
+                                    {"Mix-Regular", "Mix (TrueType)|0|/f/r.ttf"},
+                                    {"Mix-Bold", "Mix (Type 1)|1|/f/b.pfb"}}));
+
+    // Slots from style names, or from weight and slant; competing faces apart.
+    FaceRecord condensed = Record("Sans-Condensed-Bold", "/f/c", "Sans", "Condensed Bold", "TrueType", 200);
+    condensed.familyNames = {"Sans", "Sans Condensed"};
+    condensed.styleNames = {"Condensed Bold", "Bold"};
+    faces = {Record("B-Regular", "/f/1", "B", "Regular", "CFF"),
+             Record("B-Demi", "/f/2", "B", "Demi", "CFF", 180),
+             Record("B-LightItalic", "/f/3", "B", "Light Italic", "CFF", 50, 100),
+             Record("B-DemiItalic", "/f/4", "B", "Demi Italic", "CFF", 180, 100),
+             Record("Sans-Bold", "/f/b", "Sans", "Bold", "TrueType", 200),
+             condensed,
+             Record("Sans-Light", "/f/l", "Sans", "Light", "TrueType", 50),
+             Record("Sans", "/f/r", "Sans", "Book", "TrueType"),
+             Record("Sans-Thin", "/f/t", "Sans", "Light", "TrueType", 0)};
+    // Same family and style name as another face: a family named after the PostScript name.
+    const Places expected = {{"B-Regular", "B|0|/f/1"},
+                             {"B-Demi", "B|1|/f/2"},
+                             {"B-LightItalic", "B|2|/f/3"},
+                             {"B-DemiItalic", "B|3|/f/4"},
+                             {"Sans", "Sans|0|/f/r"},
+                             {"Sans-Bold", "Sans|1|/f/b"},
+                             {"Sans-Condensed-Bold", "Sans Condensed|1|/f/c"},
+                             {"Sans-Light", "Sans Light|0|/f/l"},
+                             {"Sans-Thin", "Sans-Thin|0|/f/t"}};
+    EXPECT_EQ(Group(faces), expected);
 }

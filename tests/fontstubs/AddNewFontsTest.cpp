@@ -1,7 +1,10 @@
-// Adding the fonts a font manager reports: stub names, folders, second runs and stale stubs.
+// Adding the fonts a font manager reports: stub names, folders, second runs and stale stubs; the name forms
+// and the CMap suffix list.
 #include "StubTreeFixture.h"
 
+#include "CMapSuffixes.h"
 #include "FontDevice.h"
+#include "StubNames.h"
 
 using namespace BRASK;
 using namespace BRASK::PLUGIN;
@@ -29,7 +32,6 @@ protected:
 
 TEST_F(AddFonts, ArialBoldGetsItsThreeVariants) {
     mFonts.Add("Arial-BoldMT", "/fonts/ms/arialbd.ttf", XF::kXTrueType, false);
-    LogCapture log;
     FontDevice device(mHost.Get(), mFonts);
     EXPECT_EQ(StubNames(Western()),
               (Names{"Arial-BoldMT.ps", "Arial,Bold.ps", "Arial,BoldMT.ps", "ArialBoldMT.ps"}));
@@ -41,8 +43,7 @@ TEST_F(AddFonts, ArialBoldGetsItsThreeVariants) {
         EXPECT_TRUE(StubNames(dir).empty());
     }
     EXPECT_EQ(mFonts.refreshes, 1);
-    EXPECT_TRUE(log.Records().empty());
-    EXPECT_EQ(device.GetFontPathString().GetUTF8String(), FontPath("/usr/share/fonts/,/fonts/ms"));
+    EXPECT_TRUE(mLog.Records().empty());
 }
 
 TEST_F(AddFonts, EastAsianFontsByTypeAndName) {
@@ -68,17 +69,16 @@ TEST_F(AddFonts, EastAsianFontsByTypeAndName) {
 
 TEST_F(AddFonts, CompositeFontNamesAreCutAtTheirCMap) {
     mFonts.Add("Ryumin-Light-83pv-RKSJ-H", "/fonts/cid/ryumin", XF::kXComposite, true);
-    LogCapture log;
     FontDevice device(mHost.Get(), mFonts);
     // Type 6 outside a collection has no stub form: empty files, no index lines.
     EXPECT_EQ(StubNames(EastAsian()), (Names{"Ryumin-Light.ps", "Ryumin,Light.ps", "RyuminLight.ps"}));
     EXPECT_EQ(Read(EastAsian() / "Ryumin-Light.ps"), "");
     EXPECT_EQ(Read(EastAsian() / "_edir_"), "");
-    EXPECT_EQ(log.WithMessage("Invalid font type").size(), 3u);
+    EXPECT_EQ(mLog.WithMessage("Invalid font type").size(), 3u);
     // Next start: the empty stubs count as present, so nothing is written or deleted.
-    log.Clear();
+    mLog.Clear();
     FontDevice again(mHost.Get(), mFonts);
-    EXPECT_TRUE(log.Records().empty());
+    EXPECT_TRUE(mLog.Records().empty());
     EXPECT_EQ(StubNames(EastAsian()).size(), 3u);
 }
 
@@ -151,22 +151,22 @@ TEST_F(AddFonts, StaleStubsGoFromAllFoldersButTheirIndexLinesStay) {
     EXPECT_TRUE(std::filesystem::exists(Western() / "Keep,Me.ps"));
 }
 
-TEST_F(AddFonts, CollectionsAreToldByTheLastExtensionInAnyCase) {
+TEST_F(AddFonts, Type1FontsByOutlineFormAndCollectionsByTheLastExtensionInAnyCase) {
     mFonts.Add("Plain", "/fonts/c/ttc", XF::kXTrueType, false);
     mFonts.Add("Dotted", "/fonts/c/f.ttc.ttf", XF::kXTrueType, false);
     mFonts.Add("Upper", "/fonts/c/UPPER.V2.TTC", XF::kXTrueType, false);
+    mFonts.Add("Utopia-Regular", "/fonts/t1/putr.pfa", XF::kXType1Text, false);
+    mFonts.Add("Charter-Roman", "/fonts/t1/bchr.pfb", XF::kXType1, true); // Type 1 stubs are Western
     FontDevice device(mHost.Get(), mFonts);
     EXPECT_EQ(Read(Western() / "Plain.ps"), "/Plain  (%psfont%ttc)" + kTrueTypeTail);
     EXPECT_EQ(Read(Western() / "Dotted.ps"), "/Dotted  (%psfont%f.ttc.ttf)" + kTrueTypeTail);
     EXPECT_EQ(Read(FontSet() / "Upper.ps"),
               "/Upper  (%psfont%UPPER.V2.TTC) definesfntfontset /FontSet defineresource ");
-    EXPECT_EQ(Read(Western() / "_edir_"), "/Plain  (Plain.ps)\n/Dotted  (Dotted.ps)\n/Upper  (Upper.ps)\n");
-}
-
-TEST_F(AddFonts, Type1FontsByOutlineForm) {
-    mFonts.Add("Utopia-Regular", "/fonts/t1/putr.pfa", XF::kXType1Text, false);
-    mFonts.Add("Charter-Roman", "/fonts/t1/bchr.pfb", XF::kXType1, true); // Type 1 stubs are Western
-    FontDevice device(mHost.Get(), mFonts);
+    EXPECT_EQ(Read(Western() / "_edir_"),
+              "/Plain  (Plain.ps)\n/Dotted  (Dotted.ps)\n/Upper  (Upper.ps)\n"
+              "/Utopia-Regular  (Utopia-Regular.ps)\n/Utopia,Regular  (Utopia,Regular.ps)\n"
+              "/UtopiaRegular  (UtopiaRegular.ps)\n/Charter-Roman  (Charter-Roman.ps)\n"
+              "/Charter,Roman  (Charter,Roman.ps)\n/CharterRoman  (CharterRoman.ps)\n");
     EXPECT_EQ(Read(Western() / "Utopia,Regular.ps"), "/Utopia,Regular  (%psfont%putr.pfa) (r) file cvx exec");
     EXPECT_EQ(Read(Western() / "Charter-Roman.ps"),
               "/Charter-Roman  (%psfont%bchr.pfb) (r) file /PFBDecode filter cvx exec");
@@ -180,17 +180,48 @@ TEST_F(AddFonts, UnsafeAndOverlongNamesAndFailedQueries) {
     mFonts.Add("Unknown", "/fonts/f/unknown.xyz", XF::kXUnknownType, false);
     mFonts.Add(std::string(253, 'L'), "/fonts/f/long.ttf", XF::kXTrueType, false);
     mFonts.Add(std::string(252, 'K'), "/fonts/f/k.ttf", XF::kXTrueType, false);
-    LogCapture log;
     FontDevice device(mHost.Get(), mFonts);
     EXPECT_EQ(StubNames(Western()),
               (Names{"Foo-Bar.ps", "Foo,Bar.ps", "FooBar.ps", "Still-Written.ps", "Still,Written.ps",
                      "StillWritten.ps", std::string(252, 'K') + ".ps"}));
     EXPECT_EQ(Read(Western() / "Foo-Bar.ps"), "/Foo-Bar  (%psfont%foobar.ttf)" + kTrueTypeTail);
     // The failed name ends the family's style loop: logged once.
-    const auto name = log.WithMessage("GetPSFontName failed");
+    const auto name = mLog.WithMessage("GetPSFontName failed");
     ASSERT_EQ(name.size(), 1u);
     EXPECT_EQ(name[0].function, "void __cdecl BRASK::PLUGIN::FontDevice::AddNewFonts(void)");
     EXPECT_EQ(name[0].file, kFontDeviceSource);
     // Every slot of the family without intrinsic styles is taken as regular; only slot 0 matches.
-    EXPECT_EQ(log.WithMessage("GetIntrinsicStyle failed").size(), 4u);
+    EXPECT_EQ(mLog.WithMessage("GetIntrinsicStyle failed").size(), 4u);
+}
+
+TEST(StubNames, ArialAliasesSafeNamesJoinedFormsAndCMapSuffixes) {
+    // Only the prefix is tested.
+    const std::pair<const char*, const char*> aliases[] = {{"ArialMT", "Arial"},
+                                                           {"Arial-BoldItalicMT", "Arial,BoldItalic"},
+                                                           {"Arial-ItalicMT", "Arial,Italic"},
+                                                           {"Arial-BoldMTExtra", "Arial,Bold"},
+                                                           {"Arial", nullptr},
+                                                           {"Arial-Bold", nullptr},
+                                                           {nullptr, nullptr}};
+    for (const auto& [name, alias] : aliases)
+        EXPECT_STREQ(GetArialAlias(name), alias) << (name ? name : "null");
+
+    EXPECT_EQ(MakePostScriptSafe("a%b(c)d/e<f>g[h]i{j}k l"), "a-b-c-d-e-f-g-h-i-j-k-l");
+    EXPECT_EQ(MakePostScriptSafe("Caf\xC3\xA9\x7F!~,."), "Caf---!~,.");
+
+    bool changed = false;
+    // Of two adjacent commas the second stays.
+    for (const auto& [name, joined] : {std::pair{"a,b,c", "abc"}, {"A,,B", "A,B"}, {",,,", ","}}) {
+        EXPECT_EQ(JoinedForm(name, changed), joined);
+        EXPECT_TRUE(changed);
+    }
+    // The first suffix of the CMap list wins.
+    const std::pair<const char*, const char*> cases[] = {{"Ryumin-Light-90ms-RKSJ-H", "-90ms-RKSJ-H"},
+                                                         {"Ryumin-Light-78-EUC-H", "-78-EUC-H"},
+                                                         {"Foo-RKSJ-H", "-RKSJ-H"},
+                                                         {"Foo-Identity-H-Extra", "-Identity-H"},
+                                                         {"X-Roman-83pv-RKSJ-H", "-83pv-RKSJ-H"},
+                                                         {"Ryumin-Light", nullptr}};
+    for (const auto& [name, suffix] : cases)
+        EXPECT_STREQ(FindCMapSuffix(name), suffix) << name;
 }

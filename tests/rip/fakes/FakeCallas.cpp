@@ -51,15 +51,3 @@ EXPORT int32_t SaveAsPDF(const char* source, const char* jobOptions, void*, void
     gIsEPS = isEPS;
     return FAKE::Produce(gOutputMode, output);
 }
-EXPORT int32_t AddColorBar(const char*, const char*) {
-    return kCallasNotSupported;
-}
-EXPORT int32_t CertifyPDF(const char*, const char*, const char*) {
-    return kCallasNotSupported;
-}
-EXPORT int32_t CropPDFToBBox(const char*, const char*) {
-    return kCallasNotSupported;
-}
-EXPORT int32_t ExecuteProfile(const char*, const char*, const char*) {
-    return kCallasNotSupported;
-}

@@ -29,9 +29,7 @@ int gLoggerCalls = 0;
 JawsLogCallback gLogger = nullptr;
 std::string gDevicePath;
 std::string gInitFile;
-int gDistillCalls = 0;
 int32_t gDistillBytes = -1;
-std::string gDistillOutput;
 unsigned char gDistillParams[sizeof(RipDistillParams)] = {};
 void* gDistillProvider = nullptr;
 std::vector<int> gSpaces;
@@ -39,21 +37,23 @@ size_t gSpaceIndex = 0;
 int gOutputMode = FAKE::kWritePDF;
 pthread_mutex_t gMutex = PTHREAD_RECURSIVE_MUTEX_INITIALIZER_NP;
 
-// Raster device.
-std::string gRasterCalls;
-std::vector<FAKE::SetupRecord> gSetups;
-std::vector<int32_t> gSetupResults;
-std::vector<FAKE::DrawRecord> gDraws;
-std::string gDrawn;
-int32_t gDrawResult = 0;
-int32_t gDrawThrows = 0;
-int gTearDowns = 0;
-long gDevice = -1; // index of the last device opened and not closed
-// The run handed to the colour callback when a block ends a render.
-ColorTransCBRec gRun{};
-bool gRunSet = false;
-int32_t gRunResult = -1;
-uint8_t gRunDone = 0;
+// The raster device, as a reset leaves it.
+struct RasterDevice {
+    std::string calls;
+    std::vector<FAKE::SetupRecord> setups;
+    std::vector<int32_t> setupResults;
+    std::vector<FAKE::DrawRecord> draws;
+    std::string drawn;
+    int32_t drawResult = 0;
+    int32_t drawThrows = 0;
+    int tearDowns = 0;
+    long device = -1; // index of the last device opened and not closed
+    // The run handed to the colour callback when a block ends a render.
+    ColorTransCBRec run{};
+    bool runSet = false;
+    int32_t runResult = -1;
+    uint8_t runDone = 0;
+} gRaster;
 
 void Paint(const FAKE::SetupRecord& device) {
     const RipPixmap& pixmap = device.pixmap;
@@ -89,29 +89,29 @@ FAKE_READ(int, fake_startup_calls, gStartupCalls)
 FAKE_READ(int, fake_logger_calls, gLoggerCalls)
 FAKE_READ(const char*, fake_device_path, gDevicePath.c_str())
 FAKE_READ(const char*, fake_init_file, gInitFile.c_str())
-FAKE_READ(int, fake_distill_calls, gDistillCalls)
 FAKE_READ(int32_t, fake_distill_bytes, gDistillBytes)
-FAKE_READ(const char*, fake_distill_output, gDistillOutput.c_str())
 FAKE_READ(const unsigned char*, fake_distill_params, gDistillParams)
 FAKE_READ(void*, fake_distill_provider, gDistillProvider)
-FAKE_READ(int32_t, fake_raster_run_result, gRunResult)
-FAKE_READ(uint8_t, fake_raster_run_done, gRunDone)
+FAKE_READ(int32_t, fake_raster_run_result, gRaster.runResult)
+FAKE_READ(uint8_t, fake_raster_run_done, gRaster.runDone)
 // The entry points called, in order, separated by spaces; a draw shows its flags.
-FAKE_READ(const char*, fake_raster_calls, gRasterCalls.c_str())
-FAKE_READ(int, fake_raster_setup_count, static_cast<int>(gSetups.size()))
-FAKE_READ(int, fake_raster_teardowns, gTearDowns)
-FAKE_READ(int, fake_draw_count, static_cast<int>(gDraws.size()))
+FAKE_READ(const char*, fake_raster_calls, gRaster.calls.c_str())
+FAKE_READ(int, fake_raster_setup_count, static_cast<int>(gRaster.setups.size()))
+FAKE_READ(int, fake_raster_teardowns, gRaster.tearDowns)
+FAKE_READ(int, fake_draw_count, static_cast<int>(gRaster.draws.size()))
 
 EXPORT const FAKE::SetupRecord* fake_raster_setup(int i) {
-    return i >= 0 && i < static_cast<int>(gSetups.size()) ? &gSetups[static_cast<size_t>(i)] : nullptr;
+    return i >= 0 && i < static_cast<int>(gRaster.setups.size()) ? &gRaster.setups[static_cast<size_t>(i)]
+                                                                 : nullptr;
 }
 EXPORT const FAKE::DrawRecord* fake_draw(int i) {
-    return i >= 0 && i < static_cast<int>(gDraws.size()) ? &gDraws[static_cast<size_t>(i)] : nullptr;
+    return i >= 0 && i < static_cast<int>(gRaster.draws.size()) ? &gRaster.draws[static_cast<size_t>(i)]
+                                                                : nullptr;
 }
 // Every byte fed since the reset, in order.
 EXPORT const char* fake_drawn_bytes(size_t* size) {
-    *size = gDrawn.size();
-    return gDrawn.data();
+    *size = gRaster.drawn.size();
+    return gRaster.drawn.data();
 }
 EXPORT void fake_set_colorspaces(const int* spaces, int count) {
     gSpaces.assign(spaces, spaces + count);
@@ -121,29 +121,20 @@ EXPORT void fake_set_output_mode(int mode) {
     gOutputMode = mode;
 }
 EXPORT void fake_raster_reset() {
-    gRasterCalls.clear();
-    gSetups.clear();
-    gSetupResults.clear();
-    gDraws.clear();
-    gDrawn.clear();
-    gDrawResult = gDrawThrows = gTearDowns = 0;
-    gDevice = -1;
-    gRunSet = false;
-    gRunResult = -1;
-    gRunDone = 0;
+    gRaster = RasterDevice{};
 }
 // Results of the next set-ups, in turn (0 after the list).
 EXPORT void fake_raster_set_setup_results(const int32_t* results, int count) {
-    gSetupResults.assign(results, results + count);
+    gRaster.setupResults.assign(results, results + count);
 }
 EXPORT void fake_raster_set_draw_result(int32_t result, int throws) {
-    gDrawResult = result;
-    gDrawThrows = throws;
+    gRaster.drawResult = result;
+    gRaster.drawThrows = throws;
 }
 // The run the device hands to the colour callback at the end of each render that has one.
 EXPORT void fake_raster_set_run(const ColorTransCBRec* run) {
-    gRun = *run;
-    gRunSet = true;
+    gRaster.run = *run;
+    gRaster.runSet = true;
 }
 
 // ---- The entry points the plug-in calls. ----
@@ -169,17 +160,15 @@ EXPORT void GetJawsLibraryMutex(JawsLibraryMutex** mutex) {
 }
 EXPORT int32_t BPDFStartDistillUsingDataProvider(JawsDataProvider* provider, int32_t byteCount,
                                                  const char* outputPath, const RipDistillParams* params) {
-    ++gDistillCalls;
     if (FAKE_DISTILL_THROWS)
         throw std::runtime_error("fake distiller failure");
     gDistillProvider = provider;
     gDistillBytes = byteCount;
-    gDistillOutput = outputPath != nullptr ? outputPath : "";
     std::memcpy(gDistillParams, params, sizeof gDistillParams);
     return FAKE::Produce(gOutputMode, outputPath);
 }
 EXPORT void BPDFColorSpaceClear(void) {
-    gRasterCalls += "ColorSpaceClear ";
+    gRaster.calls += "ColorSpaceClear ";
     gSpaces.clear();
     gSpaceIndex = 0;
 }
@@ -202,98 +191,47 @@ EXPORT int32_t BPDFIsRasterJob(void) {
     return 0;
 }
 EXPORT void BPDFFontInfoClear(void) {
-    gRasterCalls += "FontInfoClear ";
+    gRaster.calls += "FontInfoClear ";
 }
 EXPORT int32_t BPDFSetupRasterDevice(int32_t width, int32_t height, int32_t xResolution, int32_t yResolution,
                                      int16_t colorModelBits, RipPixmap* pixmap, uint8_t, void*,
                                      RipColorCallback* colorCallback) {
-    gRasterCalls += "Setup ";
-    FAKE::SetupRecord record{};
-    record.width = width;
-    record.height = height;
-    record.xResolution = xResolution;
-    record.yResolution = yResolution;
-    record.colorModelBits = colorModelBits;
-    record.hasPixmap = pixmap != nullptr;
-    if (pixmap != nullptr)
-        record.pixmap = *pixmap;
-    record.hasCallback = colorCallback != nullptr;
-    if (colorCallback != nullptr)
-        record.callback = *colorCallback;
-    const size_t index = gSetups.size();
-    const int32_t result = index < gSetupResults.size() ? gSetupResults[index] : 0;
-    gSetups.push_back(record);
-    gDevice = result == 0 ? static_cast<long>(index) : -1;
+    gRaster.calls += "Setup ";
+    const size_t index = gRaster.setups.size();
+    const int32_t result = index < gRaster.setupResults.size() ? gRaster.setupResults[index] : 0;
+    gRaster.setups.push_back(
+        FAKE::SetupRecord{width, height, xResolution, yResolution, colorModelBits, pixmap != nullptr,
+                          pixmap != nullptr ? *pixmap : RipPixmap{}, colorCallback != nullptr,
+                          colorCallback != nullptr ? *colorCallback : RipColorCallback{}});
+    gRaster.device = result == 0 ? static_cast<long>(index) : -1;
     return result;
 }
 EXPORT int32_t BPDFTearDownRasterDevice(void) {
-    gRasterCalls += "TearDown ";
-    ++gTearDowns;
-    gDevice = -1;
+    gRaster.calls += "TearDown ";
+    ++gRaster.tearDowns;
+    gRaster.device = -1;
     return 0;
 }
 EXPORT int32_t BEPSDrawPageContents(uint32_t flags, const void* data, int32_t length, const char* prologue,
                                     int16_t prologueLength) {
-    gRasterCalls += "Draw" + std::to_string(flags) + " ";
-    if (gDrawThrows)
+    gRaster.calls += "Draw" + std::to_string(flags) + " ";
+    if (gRaster.drawThrows)
         throw std::runtime_error("fake interpreter failure");
-    gDraws.push_back(FAKE::DrawRecord{
+    gRaster.draws.push_back(FAKE::DrawRecord{
         flags, length, prologue != nullptr ? std::string(prologue) : std::string(), prologueLength});
     if (data != nullptr && length > 0)
-        gDrawn.append(static_cast<const char*>(data), static_cast<size_t>(length));
-    if (gDrawResult != 0)
-        return gDrawResult;
-    if ((flags & 2) != 0 && gDevice >= 0) {
-        const FAKE::SetupRecord& device = gSetups[static_cast<size_t>(gDevice)];
+        gRaster.drawn.append(static_cast<const char*>(data), static_cast<size_t>(length));
+    if (gRaster.drawResult != 0)
+        return gRaster.drawResult;
+    if ((flags & 2) != 0 && gRaster.device >= 0) {
+        const FAKE::SetupRecord& device = gRaster.setups[static_cast<size_t>(gRaster.device)];
         Paint(device);
-        if (gRunSet && device.hasCallback && device.callback.translate != nullptr) {
-            ColorTransCBRec run = gRun;
+        if (gRaster.runSet && device.hasCallback && device.callback.translate != nullptr) {
+            ColorTransCBRec run = gRaster.run;
             run.done = 0xEE; // the callback must set it either way
-            gRunResult = device.callback.translate(device.callback.context, &run);
-            gRunDone = run.done;
+            gRaster.runResult = device.callback.translate(device.callback.context, &run);
+            gRaster.runDone = run.done;
         }
     }
     return 0;
 }
-
-// ---- Bound but never called by the plug-in. ----
-#define FAKE_UNUSED(ret, name, args)                                                                         \
-    EXPORT ret name args {                                                                                   \
-        return ret();                                                                                        \
-    }
-FAKE_UNUSED(int32_t, postscript_dll_finish, (void*))
-FAKE_UNUSED(int32_t, postscript_dll_input, (void*, const char*, int32_t))
-FAKE_UNUSED(int32_t, postscript_dll_safe_input, (void*, const char*, int32_t))
-FAKE_UNUSED(int32_t, postscript_dll_eof, (void*))
-FAKE_UNUSED(int32_t, postscript_dll_interrupt, (void*))
-FAKE_UNUSED(int32_t, SetFontPaths, (const char*))
-FAKE_UNUSED(int32_t, BPDFStartDistill, (const char*, const char*, const RipDistillParams*))
-FAKE_UNUSED(int32_t, BPDFDocOpen, (const char*))
-FAKE_UNUSED(int32_t, BPDFDocGetNumPages, (void))
-FAKE_UNUSED(int32_t, BPDFGetPageSize, (int32_t, int32_t*, int32_t*))
-FAKE_UNUSED(int32_t, BPDFDrawPageContents, (int32_t))
-FAKE_UNUSED(int32_t, BPDFStartPrintPageContents, (int32_t))
-FAKE_UNUSED(int32_t, BPDFPrintPageContents, (const char*, int32_t))
-FAKE_UNUSED(int32_t, BPDFEndPrintPageContents, (void))
-FAKE_UNUSED(int32_t, BPDFDocGetCropBox, (int32_t, int32_t*))
-FAKE_UNUSED(int32_t, BPDFDocGetBoundingBox, (int32_t, int32_t*))
-FAKE_UNUSED(int32_t, BPDFColorInfoBegin, (void))
-FAKE_UNUSED(int32_t, BPDFColorInfoNext, (void))
-FAKE_UNUSED(int32_t, BPDFColorInfoEnd, (void))
-FAKE_UNUSED(void, BPDFColorInfoClear, (void))
-FAKE_UNUSED(int32_t, BPDFColorInfoCount, (void))
-FAKE_UNUSED(uint32_t, BPDFGetProcessColorFlags, (void))
-FAKE_UNUSED(int32_t, BPDFSave, (void))
-FAKE_UNUSED(int32_t, BPDFRestore, (void))
-FAKE_UNUSED(int32_t, BPDFFontInfoBegin, (void))
-FAKE_UNUSED(int32_t, BPDFFontInfoNext, (void))
-FAKE_UNUSED(int32_t, BPDFFontInfoEnd, (void))
-FAKE_UNUSED(int32_t, BPDFFontInfoCount, (void))
-FAKE_UNUSED(void, BPDFMuteMessages, (int32_t))
-FAKE_UNUSED(int32_t, BEPSPrintPageContents, (uint32_t, const void*, int32_t, const char*, int16_t))
-FAKE_UNUSED(int32_t, BPDFAbortJob, (void))
-FAKE_UNUSED(int32_t, BPDFColorSpaceAdd, (JawsColorSpace))
-FAKE_UNUSED(int32_t, BPDFGetTotalJobUnits, (void))
-FAKE_UNUSED(int32_t, BPDFGetICCProfile, (const void**, int32_t*))
-FAKE_UNUSED(void, BPDFClearICCInfo, (void))
-FAKE_UNUSED(int32_t, postscript_file_input, (void*, const char*))
