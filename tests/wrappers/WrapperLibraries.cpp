@@ -14,6 +14,7 @@
 #include <climits>
 #include <cmath>
 #include <sstream>
+#include <tuple>
 
 namespace BRASK::TEST {
 
@@ -151,22 +152,10 @@ PdfFacts InspectPdf(const std::string& path) {
         facts.version = pdf.getPDFVersion();
         std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
         facts.pages = static_cast<int>(pages.size());
-        if (pages.empty()) {
-            facts.error = "no page";
-            return facts;
-        }
-        QPDFObjectHandle box = pages.front().getCropBox(false, false);
-        if (!box.isArray() || box.getArrayNItems() != 4) {
-            facts.error = "no page box";
-            return facts;
-        }
-        double v[4];
-        for (int i = 0; i < 4; ++i)
-            v[i] = box.getArrayItem(i).getNumericValue();
-        facts.llx = std::min(v[0], v[2]);
-        facts.lly = std::min(v[1], v[3]);
-        facts.urx = std::max(v[0], v[2]);
-        facts.ury = std::max(v[1], v[3]);
+        if (pages.empty() || !pages.front().getCropBox(false, false).isRectangle())
+            throw std::runtime_error("no page with a box");
+        const auto box = pages.front().getCropBox(false, false).getArrayAsRectangle();
+        std::tie(facts.llx, facts.lly, facts.urx, facts.ury) = std::tie(box.llx, box.lly, box.urx, box.ury);
         for (QPDFObjectHandle& stream : pages.front().getPageContents()) {
             std::shared_ptr<Buffer> data = stream.getStreamData(qpdf_dl_generalized);
             facts.content.append(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
