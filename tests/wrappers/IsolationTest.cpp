@@ -184,6 +184,7 @@ void CheckVictimUnchanged(const std::vector<Hostile>& jobs, const Run& run, cons
             ScopedEnv limit("BRASK_JOB_TIMEOUT_SECONDS", hostile.status == kJawsTimedOut ? "1" : nullptr);
             run(hostile.text, status);
         }
+        EXPECT_EQ(status == kJawsTimedOut, hostile.status == kJawsTimedOut); // on the raster device too
         if (log) {
             EXPECT_EQ(status, hostile.status) << log->All();
             EXPECT_TRUE(*hostile.logged == '\0' || log->Contains(hostile.logged)) << log->All();
