@@ -56,12 +56,11 @@ TEST_F(ConverterTest, JobOptionsSteerTheConversionOfTheirOwnJobAndBadOnesAreRepo
         SCOPED_TRACE(c.options);
         const std::string pdf = Out("options.pdf");
         ASSERT_EQ(SaveAsPdf(mPicture, pdf, true, c.options.empty() ? nullptr : c.options.c_str()), c.status);
-        EXPECT_EQ(FileExists(pdf), c.status == kCallasOK);
+        EXPECT_EQ(std::filesystem::exists(pdf), c.status == kCallasOK);
         const PdfFacts facts = InspectPdf(pdf);
         EXPECT_EQ(facts.version, c.version);
         if (c.status == kCallasOK) { // cropped to the bounding box, the text kept in an embedded font
-            EXPECT_NEAR(facts.urx - facts.llx, 200, 0.01);
-            EXPECT_NEAR(facts.ury - facts.lly, 100, 0.01);
+            EXPECT_EQ(facts.Size(), std::pair(200.0, 100.0));
             EXPECT_NE(Capture("pdftotext -q " + ShellQuote(pdf) + " - 2>/dev/null").find("Converted"),
                       std::string::npos);
             EXPECT_TRUE(facts.AllFontsEmbedded);
@@ -100,16 +99,15 @@ TEST_F(ConverterTest, SvgWithoutASizeGetsThePageOfItsDrawing) {
         kCallasOK);
     const PdfFacts facts = InspectPdf(Out("svg.pdf"));
     ASSERT_TRUE(facts.ok);
-    EXPECT_NEAR(facts.urx - facts.llx, 60, 0.01);
-    EXPECT_NEAR(facts.ury - facts.lly, 30, 0.01);
+    EXPECT_EQ(facts.Size(), std::pair(60.0, 30.0));
 }
 
 TEST_F(ConverterTest, UnusableInputFailsWithoutOutput) {
-    // An EPS without a box, a file that is not there (broken SVG and failing PostScript: OutputPathTest).
+    // An EPS without a box, a file that is not there (broken SVG and failing PostScript: FilesTest).
     for (const std::string& source :
          {WriteFile("nobox.eps", "%!PS-Adobe-3.0 EPSF-3.0\n0 0 10 10 rectfill\n"), Out("absent.eps")}) {
         EXPECT_EQ(SaveAsPdf(source, Out("out.pdf")), kCallasFailed) << source;
-        EXPECT_FALSE(FileExists(Out("out.pdf"))) << source;
+        EXPECT_FALSE(std::filesystem::exists(Out("out.pdf"))) << source;
     }
     EXPECT_EQ(
         Callas()->SaveAsPDF(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0, 1, Out("x.pdf").c_str()),
@@ -126,7 +124,7 @@ TEST_F(ConverterTest, AnInterpreterStartedByAThreadThatEndedKeepsServing) {
                         Out("loop.pdf")),
               kCallasFailed);
     unsetenv("BRASK_JOB_TIMEOUT_SECONDS");
-    EXPECT_FALSE(FileExists(Out("loop.pdf")));
+    EXPECT_FALSE(std::filesystem::exists(Out("loop.pdf")));
     int32_t onThread = -100;
     std::thread([&] { onThread = SaveAsPdf(mPicture, Out("thread.pdf")); }).join();
     EXPECT_EQ(onThread, kCallasOK);

@@ -131,8 +131,7 @@ TEST_F(InterpreterTest, PagesAreTheBoxSentWithTheContentMovedOntoThem) {
         const PdfFacts facts = InspectPdf(Out("out.pdf"));
         ASSERT_TRUE(facts.ok) << facts.error;
         EXPECT_EQ(facts.pages, 1);
-        EXPECT_NEAR(facts.urx - facts.llx, c.width, 0.01);
-        EXPECT_NEAR(facts.ury - facts.lly, c.height, 0.01);
+        EXPECT_EQ(facts.Size(), std::pair(c.width, c.height));
         EXPECT_NE(facts.content.find(c.content), std::string::npos) << facts.content;
         int checked = -1;
         const std::string report = Capture("qpdf --check " + ShellQuote(Out("out.pdf")) + " 2>&1", &checked);
@@ -181,9 +180,8 @@ TEST_F(InterpreterTest, ReportsTheColourSpacesTheJobUsedAndWhetherItOnlyPaintsIm
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_EQ(DistilText(kHeader + c.postScript, Out("colour.pdf")), kJawsOK);
-        EXPECT_EQ(WalkColorSpaces(), c.expected);
-        EXPECT_EQ(Jaws()->BPDFColorSpaceCount(), static_cast<int32_t>(c.expected.size()));
-        EXPECT_EQ(Jaws()->BPDFIsRasterJob(), c.raster);
+        EXPECT_EQ(std::tuple(WalkColorSpaces(), Jaws()->BPDFColorSpaceCount(), Jaws()->BPDFIsRasterJob()),
+                  std::tuple(c.expected, static_cast<int32_t>(c.expected.size()), c.raster));
         EXPECT_NE(InspectPdf(Out("colour.pdf")).content.find(c.content), std::string::npos);
         Jaws()->BPDFColorSpaceClear();
         ASSERT_EQ(RenderText(kHeader + c.postScript, 200, 100, 36, 24, nullptr), kJawsOK);
@@ -215,7 +213,7 @@ TEST_F(InterpreterTest, BadRequestsAreRefusedWithoutOutputAndAFileDistilsByPathB
     EXPECT_EQ(distil(nullptr, 100, pdf.c_str(), &params), kJawsBadParameter);
     EXPECT_EQ(distil(provider.Get(), 100, nullptr, &params), kJawsBadParameter);
     EXPECT_EQ(distil(provider.Get(), 100, pdf.c_str(), nullptr), kJawsBadParameter);
-    EXPECT_FALSE(FileExists(pdf));
+    EXPECT_FALSE(std::filesystem::exists(pdf));
     EXPECT_EQ(Jaws()->BPDFColorSpaceCount(), 0);
     // By path: a PostScript file, and one that is not there.
     ASSERT_EQ(Jaws()->BPDFStartDistill(WriteFile("byname.ps", kSquareCMYK).c_str(), Out("byname.pdf").c_str(),

@@ -193,7 +193,7 @@ void CheckVictimUnchanged(const std::vector<Hostile>& jobs, const Run& run, cons
             EXPECT_NE(facts.content.find(hostile.kept), std::string::npos) << facts.content;
             EXPECT_TRUE(*hostile.dropped == '\0' || facts.content.find(hostile.dropped) == std::string::npos)
                 << facts.content;
-            EXPECT_TRUE(hostile.absent.empty() || !FileExists(hostile.absent)) << hostile.absent;
+            EXPECT_TRUE(hostile.absent.empty() || !std::filesystem::exists(hostile.absent)) << hostile.absent;
         }
         const std::string after = run(kVictim, status);
         ASSERT_EQ(status, 0) << "the victim failed";

@@ -72,11 +72,6 @@ struct Render {
 int32_t RenderText(const std::string& text, double width, double height, double dpi, std::int16_t bits,
                    Render* render, RipColorCallback* callback = nullptr);
 
-inline bool FileExists(const std::string& path) {
-    std::error_code error;
-    return std::filesystem::exists(path, error);
-}
-
 // What qpdf reads of a PDF's first page.
 struct PdfFacts {
     bool ok = false;
@@ -87,6 +82,7 @@ struct PdfFacts {
     std::string content;            // decoded
     std::vector<std::string> fonts; // BaseFont names, forms included, sorted
     bool AllFontsEmbedded = true;
+    std::pair<double, double> Size() const { return {urx - llx, ury - lly}; }
 };
 PdfFacts InspectPdf(const std::string& path);
 
