@@ -34,11 +34,6 @@ const struct Planted {
     {"someone else's file", "the file belongs to another user"},
 };
 
-bool Present(const std::string& path) {
-    struct stat info {};
-    return lstat(path.c_str(), &info) == 0;
-}
-
 class FilesTest : public WrapperTest {
 protected:
     // Plants `kind` at `path`, beside Out("victim"), the file links point at; false when this user cannot.
@@ -74,14 +69,15 @@ TEST_F(FilesTest, OnlyAMissingPathOrAFileOfOursIsOpenedAndDiscardRemovesOnlyThat
             ASSERT_TRUE(file.Close(error)) << error;
             EXPECT_EQ(ReadFile(path), "new") << p.kind << ": the old content must go";
             EXPECT_EQ(*p.refusal, '\0') << p.kind;
-            if (p.kind == std::string("nothing")) // made for this user only
+            if (p.kind == std::string("nothing")) { // made for this user only
                 EXPECT_EQ(std::filesystem::status(path).permissions(),
                           std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+            }
         }
         EXPECT_EQ(ReadFile(Out("victim")), "keep me") << p.kind << ": written through the path";
         // What the client removes after a failed job: only what it could have written.
         BRASK::WRAPPERS::RemoveOwnedOutput(path);
-        EXPECT_EQ(Present(path), !opened) << p.kind;
+        EXPECT_EQ(std::filesystem::exists(std::filesystem::symlink_status(path)), !opened) << p.kind;
         std::filesystem::remove_all(path);
     }
     // Discard removes only the file it opened: a file put in its place after the open is somebody else's.
@@ -124,7 +120,9 @@ TEST_F(FilesTest, ConversionsWriteOnlyThroughPathsTheyMayAndFailedOnesLeaveNothi
                 EXPECT_EQ(converted, good && *p.refusal == '\0') << what;
                 EXPECT_EQ(ReadFile(Out("victim")), "keep me") << what << ": written through the path";
                 // A planted link is left as it was; a failed job leaves no file.
-                EXPECT_EQ(Present(path), converted || *p.refusal != '\0') << what;
+                EXPECT_EQ(std::filesystem::exists(std::filesystem::symlink_status(path)),
+                          converted || *p.refusal != '\0')
+                    << what;
                 EXPECT_TRUE(!converted || InspectPdf(path).urx == 100) << what;
                 unlink(path.c_str());
             }
