@@ -1,8 +1,7 @@
 // A stand-in for brask-gsworker that speaks the protocol but misbehaves on request, for the worker client's
 // tests: the last part of each job's output path names what it does once it has read the job.
 //   ok            answers with success
-//   environment   sends "TMPDIR=<its TMPDIR> temp=<--temp>" as a message, then success
-//   pid           sends its process id as a message, then success
+//   environment   sends "<its process id> <its TMPDIR> <--temp>" as a message, then success
 //   crash         ends itself before reading the job's bytes
 //   crash-if-used ends itself so unless this is its first job
 //   oversized     sends a message frame longer than the protocol allows
@@ -23,18 +22,6 @@ namespace {
 
 bool Send(int fd, const std::string& frame) {
     return SendAll(fd, frame.data(), frame.size());
-}
-
-bool SendLog(int fd, const std::string& text) {
-    return Send(fd, Encode(LogMessage{LogLevel::Info, text}));
-}
-
-// A header the protocol does not allow, and a few bytes after it.
-bool SendBroken(int fd, MessageKind kind, std::uint32_t size) {
-    MessageHeader header;
-    header.kind = kind;
-    header.size = size;
-    return SendAll(fd, &header, sizeof header) && SendAll(fd, "????", 4);
 }
 
 // The next frame; false when the wrapper is gone or sent one the protocol does not allow.
@@ -78,11 +65,13 @@ int main(int argc, char** argv) {
         bool sent = true;
         if (mode == "environment") {
             const char* tmpdir = std::getenv("TMPDIR");
-            sent = SendLog(fd, std::string("TMPDIR=") + (tmpdir ? tmpdir : "") + " temp=" + temp);
-        } else if (mode == "pid") {
-            sent = SendLog(fd, std::to_string(getpid()));
+            const std::string text = std::to_string(getpid()) + " " + (tmpdir ? tmpdir : "") + " " + temp;
+            sent = Send(fd, Encode(LogMessage{LogLevel::Info, text}));
         } else if (mode == "oversized") {
-            sent = SendBroken(fd, MessageKind::Log, 1 + kMaxReplyText + 1);
+            MessageHeader header; // a text longer than the protocol allows, and a few bytes of it
+            header.kind = MessageKind::Log;
+            header.size = 1 + kMaxReplyText + 1;
+            sent = SendAll(fd, &header, sizeof header) && SendAll(fd, "????", 4);
         } else if (mode == "pixels") {
             sent = Send(fd, Encode(PixelsMessage{0, std::string(16, '\0')}));
         } else if (mode == "bad-result") {

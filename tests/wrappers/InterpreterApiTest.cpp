@@ -1,8 +1,15 @@
-// The interpreter wrapper through its exported C interface, bound with dlopen/dlsym as the plug-in binds it.
+// The interpreter wrapper through its exported C interface, bound with dlopen/dlsym as the plug-in binds it,
+// and its colour-space report read back from PDFs built here with qpdf: every kind of space and painting
+// operator the analysis knows, including those the distiller seldom writes (Lab, Indexed, patterns, shadings,
+// forms, inline images).
 #include "../support/FaultyProvider.h"
 #include "DevicePath.h"
-#include "PdfInspect.h"
+#include "PdfColorAnalysis.h"
 #include "WrapperLibraries.h"
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFWriter.hh>
 
 #include <algorithm>
 #include <cerrno>
@@ -14,6 +21,7 @@
 using namespace BRASK;
 using namespace BRASK::TEST;
 using BRASK::WRAPPERS::DevicePath;
+using BRASK::WRAPPERS::PdfColorReport;
 
 namespace {
 
@@ -29,12 +37,8 @@ const std::string kHeader = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 200 100
 const std::string kSquareCMYK = kHeader + "0.1 0.2 0.3 0.4 setcmykcolor 10 10 50 50 rectfill\n";
 
 std::multiset<std::string> ExportedNames(const std::string& library) {
-    int code = 0;
-    std::istringstream lines(RunCommand("nm -D --defined-only " + ShellQuote(library), code));
-    std::multiset<std::string> names;
-    for (std::string address, type, name; lines >> address >> type >> name;)
-        names.insert(name);
-    return names;
+    std::istringstream names(Capture("nm -D --defined-only " + ShellQuote(library) + " | awk '{print $NF}'"));
+    return {std::istream_iterator<std::string>(names), {}};
 }
 
 std::vector<JawsColorSpace> WalkColorSpaces() {
@@ -44,6 +48,41 @@ std::vector<JawsColorSpace> WalkColorSpaces() {
         spaces.push_back(cs);
     return spaces;
 }
+
+// Writes a one-page PDF with `content` and the resources dictionary given as PDF text, where "{N}" names the
+// indirect stream number N of `streams` (created in order).
+std::string MakePdf(const std::filesystem::path& folder, const std::string& name, const std::string& content,
+                    const std::vector<std::pair<std::string, std::string>>& streams, std::string resources) {
+    QPDF pdf;
+    pdf.emptyPDF();
+    for (std::size_t i = 0; i < streams.size(); ++i) {
+        QPDFObjectHandle stream = QPDFObjectHandle::newStream(&pdf, streams[i].second);
+        QPDFObjectHandle dict = QPDFObjectHandle::parse(streams[i].first);
+        for (const std::string& key : dict.getKeys())
+            stream.getDict().replaceKey(key, dict.getKey(key));
+        const std::string marker = "{" + std::to_string(i) + "}";
+        const std::string ref = std::to_string(stream.getObjectID()) + " 0 R";
+        for (std::size_t at; (at = resources.find(marker)) != std::string::npos;)
+            resources.replace(at, marker.size(), ref);
+    }
+    QPDFObjectHandle page = pdf.makeIndirectObject(QPDFObjectHandle::parse(
+        &pdf, "<< /Type /Page /MediaBox [0 0 100 100] /Resources " + resources + " >>"));
+    page.replaceKey("/Contents", QPDFObjectHandle::newStream(&pdf, content));
+    pdf.addPage(page, true);
+    const std::string path = (folder / name).string();
+    QPDFWriter writer(pdf, path.c_str());
+    writer.write();
+    return path;
+}
+
+PdfColorReport Analyse(const std::string& path) {
+    PdfColorReport report;
+    std::string error;
+    EXPECT_TRUE(BRASK::WRAPPERS::AnalysePdfColors(path, report, error)) << error;
+    return report;
+}
+
+using PdfColorAnalysisTest = WrapperTest;
 
 } // namespace
 
@@ -76,7 +115,7 @@ TEST_F(InterpreterTest, PagesAreTheBoxSentWithTheContentMovedOntoThem) {
     struct Case {
         const char* name;
         std::string eps;
-        double left, bottom, right, top;
+        double left, bottom, width, height;
         const char* content; // at 288 dpi the content is in 0.25 pt units
     };
     const Case cases[] = {
@@ -84,20 +123,19 @@ TEST_F(InterpreterTest, PagesAreTheBoxSentWithTheContentMovedOntoThem) {
         {"shifted box",
          "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 100 200 150 260\n0 0 1 setrgbcolor 100 200 50 60 "
          "rectfill\n",
-         100, 200, 150, 260, "0 0 200 240 re"},
+         100, 200, 50, 60, "0 0 200 240 re"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ASSERT_EQ(DistilEps(WriteFile("in.eps", c.eps), Out("out.pdf"), c.left, c.bottom, c.right, c.top),
-                  kJawsOK);
+        ASSERT_EQ(DistilText(c.eps, Out("out.pdf"), c.width, c.height, c.left, c.bottom), kJawsOK);
         const PdfFacts facts = InspectPdf(Out("out.pdf"));
         ASSERT_TRUE(facts.ok) << facts.error;
         EXPECT_EQ(facts.pages, 1);
-        EXPECT_NEAR(facts.urx - facts.llx, c.right - c.left, 0.01);
-        EXPECT_NEAR(facts.ury - facts.lly, c.top - c.bottom, 0.01);
+        EXPECT_EQ(facts.Size(), std::pair(c.width, c.height));
         EXPECT_NE(facts.content.find(c.content), std::string::npos) << facts.content;
-        std::string report;
-        EXPECT_TRUE(QpdfAccepts(Out("out.pdf"), report)) << report;
+        int checked = -1;
+        const std::string report = Capture("qpdf --check " + ShellQuote(Out("out.pdf")) + " 2>&1", &checked);
+        EXPECT_EQ(checked, 0) << report;
     }
 }
 
@@ -139,20 +177,14 @@ TEST_F(InterpreterTest, ReportsTheColourSpacesTheJobUsedAndWhetherItOnlyPaintsIm
     };
     // The raster device's analysis render (no pixmap) reports the same list; a failed one leaves none
     // (below).
-    const auto analyse = [](const std::string& text) {
-        Jaws()->BPDFSetupRasterDevice(200 << 16, 100 << 16, 36 << 16, 36 << 16, 24, nullptr, 0, nullptr,
-                                      nullptr);
-        return Jaws()->BEPSDrawPageContents(3, text.data(), static_cast<int32_t>(text.size()), nullptr, 0);
-    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_EQ(DistilText(kHeader + c.postScript, Out("colour.pdf")), kJawsOK);
-        EXPECT_EQ(WalkColorSpaces(), c.expected);
-        EXPECT_EQ(Jaws()->BPDFColorSpaceCount(), static_cast<int32_t>(c.expected.size()));
-        EXPECT_EQ(Jaws()->BPDFIsRasterJob(), c.raster);
+        EXPECT_EQ(std::tuple(WalkColorSpaces(), Jaws()->BPDFColorSpaceCount(), Jaws()->BPDFIsRasterJob()),
+                  std::tuple(c.expected, static_cast<int32_t>(c.expected.size()), c.raster));
         EXPECT_NE(InspectPdf(Out("colour.pdf")).content.find(c.content), std::string::npos);
         Jaws()->BPDFColorSpaceClear();
-        ASSERT_EQ(analyse(kHeader + c.postScript), kJawsOK);
+        ASSERT_EQ(RenderText(kHeader + c.postScript, 200, 100, 36, 24, nullptr), kJawsOK);
         EXPECT_EQ(WalkColorSpaces(), c.expected);
     }
     // The list can be cleared and extended by hand, each space once.
@@ -164,11 +196,11 @@ TEST_F(InterpreterTest, ReportsTheColourSpacesTheJobUsedAndWhetherItOnlyPaintsIm
     EXPECT_EQ(Jaws()->BPDFColorSpaceAdd(static_cast<JawsColorSpace>(42)), kJawsBadParameter);
     EXPECT_EQ(WalkColorSpaces(), std::vector<JawsColorSpace>{kJawsColorSpaceLab});
     EXPECT_EQ(Jaws()->BPDFGetProcessColorFlags(), 1u << kJawsColorSpaceLab);
-    EXPECT_EQ(analyse("1 0 0 setrgbcolor nosuchoperator\n"), kJawsFailed);
+    EXPECT_EQ(RenderText("1 0 0 setrgbcolor nosuchoperator\n", 200, 100, 36, 24, nullptr), kJawsFailed);
     EXPECT_EQ(Jaws()->BPDFColorSpaceCount(), 0);
 }
 
-TEST_F(InterpreterTest, BadRequestsAreRefusedWithoutOutputAndAFileDistilsByPath) {
+TEST_F(InterpreterTest, BadRequestsAreRefusedWithoutOutputAndAFileDistilsByPathButNotTwoStartUps) {
     RipDistillParams params = MakeParams(0, 0, 100, 100), shortRecord = params;
     shortRecord.recordSize = 87;
     TInterfacePtr<FaultyProvider> provider = New<FaultyProvider>(kSquareCMYK, INT_MAX);
@@ -181,7 +213,7 @@ TEST_F(InterpreterTest, BadRequestsAreRefusedWithoutOutputAndAFileDistilsByPath)
     EXPECT_EQ(distil(nullptr, 100, pdf.c_str(), &params), kJawsBadParameter);
     EXPECT_EQ(distil(provider.Get(), 100, nullptr, &params), kJawsBadParameter);
     EXPECT_EQ(distil(provider.Get(), 100, pdf.c_str(), nullptr), kJawsBadParameter);
-    EXPECT_FALSE(FileExists(pdf));
+    EXPECT_FALSE(std::filesystem::exists(pdf));
     EXPECT_EQ(Jaws()->BPDFColorSpaceCount(), 0);
     // By path: a PostScript file, and one that is not there.
     ASSERT_EQ(Jaws()->BPDFStartDistill(WriteFile("byname.ps", kSquareCMYK).c_str(), Out("byname.pdf").c_str(),
@@ -190,12 +222,10 @@ TEST_F(InterpreterTest, BadRequestsAreRefusedWithoutOutputAndAFileDistilsByPath)
     EXPECT_EQ(WalkColorSpaces(), std::vector<JawsColorSpace>{kJawsColorSpaceCMYK});
     EXPECT_EQ(Jaws()->BPDFStartDistill(Out("missing.ps").c_str(), Out("missing.pdf").c_str(), &params),
               kJawsFailed);
-}
-
-TEST_F(InterpreterTest, SecondStartupAndUnsupportedEntryPointsReportSo) {
+    // A second start-up and the entry points the wrapper does not serve.
     EXPECT_EQ(Jaws()->BPDFJawsIntialised(), 1);
-    const std::string path = MakeDevicePath(BRASK_APP_DIR, JawsTempFolder());
-    EXPECT_EQ(Jaws()->postscript_dll_startup(nullptr, "%lib%init.ps", path.c_str()), kJawsAlreadyStarted);
+    EXPECT_EQ(Jaws()->postscript_dll_startup(nullptr, "%lib%init.ps", JawsDevicePath().c_str()),
+              kJawsAlreadyStarted);
     const char data[] = "0 0 moveto";
     EXPECT_NE(Jaws()->BEPSPrintPageContents(3, data, sizeof data - 1, "", 0), kJawsOK);
     EXPECT_EQ(Jaws()->BPDFDocOpen(Out("a.pdf").c_str()), kJawsNotSupported);
@@ -204,11 +234,10 @@ TEST_F(InterpreterTest, SecondStartupAndUnsupportedEntryPointsReportSo) {
     const void* profile = data;
     int32_t size = 5;
     EXPECT_EQ(Jaws()->BPDFGetICCProfile(&profile, &size), kJawsNotSupported);
-    EXPECT_EQ(profile, nullptr);
-    EXPECT_EQ(size, 0);
+    EXPECT_EQ(std::pair(profile, size), (std::pair<const void*, int32_t>(nullptr, 0)));
 }
 
-TEST_F(InterpreterTest, LibraryMutexIsRecursiveAndShared) {
+TEST_F(InterpreterTest, LibraryMutexIsRecursiveAndSharedAndMessagesReachTheLoggerUnlessMuted) {
     JawsLibraryMutex *first = nullptr, *second = nullptr;
     Jaws()->GetJawsLibraryMutex(&first);
     Jaws()->GetJawsLibraryMutex(&second);
@@ -229,23 +258,7 @@ TEST_F(InterpreterTest, LibraryMutexIsRecursiveAndShared) {
     EXPECT_EQ(DistilText(kSquareCMYK, Out("locked.pdf")), kJawsOK);
     pthread_mutex_unlock(first);
     EXPECT_EQ(tryFromAnotherThread(), 0);
-}
-
-TEST_F(InterpreterTest, JobsFindTheSystemFontMapAlreadyBuilt) {
-    // The interpreter builds its map of the system's fonts when a font is first missing; a job's restore
-    // would take it back, so it is built before the first job and every job finds it.
-    MessageCapture log;
-    const std::string probe = "systemdict /.nativefontmapbuilt .knownget not { false } if "
-                              "{ (font map built) } { (font map missing) } ifelse =\n";
-    EXPECT_EQ(DistilText(kHeader + probe, Out("first.pdf")), kJawsOK);
-    EXPECT_EQ(DistilText(kHeader + "/BraskNoSuchFont findfont pop\n" + probe, Out("missing.pdf")), kJawsOK);
-    EXPECT_EQ(DistilText(kHeader + probe, Out("after.pdf")), kJawsOK);
-    const std::vector<std::string> texts = log.Texts();
-    EXPECT_EQ(std::count(texts.begin(), texts.end(), "font map built"), 3) << log.All();
-    EXPECT_FALSE(log.Contains("font map missing")) << log.All();
-}
-
-TEST_F(InterpreterTest, InterpreterMessagesReachTheLoggerUnlessMuted) {
+    // Interpreter messages reach the logger unless muted.
     MessageCapture log;
     EXPECT_EQ(DistilText(kHeader + "nosuchoperator\n", Out("error.pdf")), kJawsFailed);
     Jaws()->BPDFMuteMessages(1);
@@ -256,4 +269,66 @@ TEST_F(InterpreterTest, InterpreterMessagesReachTheLoggerUnlessMuted) {
               errors.end())
         << log.All();
     EXPECT_FALSE(log.Contains("anotherunknown")) << "a muted message arrived";
+}
+
+TEST_F(PdfColorAnalysisTest, ReportsEachSpaceOnceInOrderOfFirstUseAndRefusesAMissingFile) {
+    const std::string resources =
+        "<< /ColorSpace << /L [/Lab << /WhitePoint [0.95 1 1.09] >>] /I [/Indexed /DeviceCMYK 1 "
+        "<00000000FFFFFFFF>]"
+        " /S [/Separation /All /DeviceGray << /FunctionType 2 /Domain [0 1] /N 1 >>] /N [/DeviceN [/A /B] "
+        "/DeviceRGB << /FunctionType 2 /Domain [0 1] /N 1 >> << /Subtype /NChannel >>]"
+        " /C [/CalRGB << /WhitePoint [0.95 1 1.09] >>] >> >>";
+    const std::string path =
+        MakePdf(mTemp.Path(), "spaces.pdf",
+                "0 g 0 0 10 10 re f 1 0 0 rg /L cs 50 0 0 sc /I CS 1 SC /S cs 1 sc /N cs 0 0 sc "
+                "/C cs 1 1 1 sc /DeviceGray cs 0 sc 0 0 1 1 re S",
+                {}, resources);
+    const PdfColorReport report = Analyse(path);
+    EXPECT_EQ(report.spaces,
+              (std::vector<JawsColorSpace>{kJawsColorSpaceGray, kJawsColorSpaceRGB, kJawsColorSpaceLab,
+                                           kJawsColorSpaceCMYK, kJawsColorSpaceSeparationAll,
+                                           kJawsColorSpaceNChannel}));
+    EXPECT_FALSE(report.RasterOnly());
+    PdfColorReport none;
+    std::string error;
+    EXPECT_FALSE(BRASK::WRAPPERS::AnalysePdfColors(Out("absent.pdf"), none, error));
+    EXPECT_FALSE(error.empty());
+}
+
+TEST_F(PdfColorAnalysisTest, FollowsImagesFormsPatternsAndShadings) {
+    const std::string resources =
+        "<< /XObject << /Im {0} /Fm {1} /Mask {2} >> /Pattern << /P {3} >> /Shading << /Sh << /ShadingType 2 "
+        "/ColorSpace [/ICCBased {4}] /Coords [0 0 1 0] /Function << /FunctionType 2 /Domain [0 1] /N 1 >> >> "
+        ">> >>";
+    const std::vector<std::pair<std::string, std::string>> streams = {
+        {"<< /Type /XObject /Subtype /Image /Width 1 /Height 1 /BitsPerComponent 8 /ColorSpace /DeviceCMYK "
+         ">>",
+         std::string(4, '\0')},
+        {"<< /Type /XObject /Subtype /Form /BBox [0 0 10 10] /Resources << /ColorSpace << /Sp [/Separation "
+         "/Gold "
+         "/DeviceCMYK << /FunctionType 2 /Domain [0 1] /N 1 >>] >> >> >>",
+         "/Sp cs 1 sc 0 0 5 5 re f"},
+        {"<< /Type /XObject /Subtype /Image /Width 1 /Height 1 /BitsPerComponent 1 /ImageMask true >>",
+         std::string(1, '\0')},
+        {"<< /PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 2 2] /XStep 2 /YStep 2 /Resources << >> >>",
+         "0.5 g 0 0 1 1 re f"},
+        {"<< /N 3 >>", std::string(16, '\0')},
+    };
+    const std::string both =
+        MakePdf(mTemp.Path(), "mixed.pdf", "/Im Do /Fm Do /Pattern cs /P scn 0 0 5 5 re f /Sh sh", streams,
+                resources);
+    PdfColorReport report = Analyse(both);
+    EXPECT_EQ(report.spaces, (std::vector<JawsColorSpace>{kJawsColorSpaceCMYK, kJawsColorSpaceSeparation,
+                                                          kJawsColorSpaceGray, kJawsColorSpaceICCBased}));
+    EXPECT_TRUE(report.paintsImages);
+    EXPECT_FALSE(report.RasterOnly());
+
+    // Images only, one of them a mask and one inline: a raster job.
+    const std::string images =
+        MakePdf(mTemp.Path(), "images.pdf",
+                "q 10 0 0 10 0 0 cm /Im Do /Mask Do Q BI /W 1 /H 1 /BPC 8 /CS /RGB ID \x01\x02\x03 EI",
+                streams, resources);
+    report = Analyse(images);
+    EXPECT_TRUE(report.RasterOnly());
+    EXPECT_EQ(report.spaces, (std::vector<JawsColorSpace>{kJawsColorSpaceCMYK, kJawsColorSpaceRGB}));
 }

@@ -1,17 +1,20 @@
 #include "WrapperLibraries.h"
 
 #include "../support/FaultyProvider.h"
-#include "EpsSection.h"
+
+#include <qpdf/Buffer.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
 
 #include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
+#include <sstream>
+#include <tuple>
 
 namespace BRASK::TEST {
 
@@ -34,6 +37,11 @@ template <class Table, class Bind> const Table* Load(const std::string& path, Bi
     t.name = reinterpret_cast<PFN_##name>(dlsym(module, #name));                                             \
     all = all && t.name != nullptr;
 
+std::string JawsTempFolder() {
+    const char* base = std::getenv("TMPDIR");
+    return std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/jaws" + std::to_string(getpid());
+}
+
 // Stops the interpreter started for the tests and removes its per-process folder.
 class JawsCleanup : public ::testing::Environment {
 public:
@@ -49,13 +57,6 @@ public:
     ::testing::AddGlobalTestEnvironment(new JawsCleanup);
 
 } // namespace
-
-std::string JawsLibraryPath() {
-    return std::string(BRASK_APP_DIR) + "/libBraskPDF.so";
-}
-std::string CallasLibraryPath() {
-    return std::string(BRASK_APP_DIR) + "/PDFToolBox/libCallasWrapper.so";
-}
 
 const JawsTable* Jaws() {
     static const JawsTable* table = Load<JawsTable>(JawsLibraryPath(), [](void* module, JawsTable& t) {
@@ -76,25 +77,19 @@ const CallasTable* Callas() {
     return table;
 }
 
-std::string JawsTempFolder() {
-    const char* base = std::getenv("TMPDIR");
-    return std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/jaws" + std::to_string(getpid());
-}
-
-std::string MakeDevicePath(const std::string& appFolder, const std::string& tempFolder) {
-    return "%os%=;%temp%=" + tempFolder + ";%profiles%=" + appFolder + "/Profiles;%default%+" + tempFolder +
-           ";%ram%!";
-}
-
 int32_t StartJaws() {
     static int32_t status = [] {
         if (Jaws() == nullptr)
             return int32_t(kJawsNotStarted);
         mkdir(JawsTempFolder().c_str(), 0700);
-        const std::string path = MakeDevicePath(BRASK_APP_DIR, JawsTempFolder());
-        return Jaws()->postscript_dll_startup(nullptr, "%lib%init.ps", path.c_str());
+        return Jaws()->postscript_dll_startup(nullptr, "%lib%init.ps", JawsDevicePath().c_str());
     }();
     return status;
+}
+
+std::string JawsDevicePath() {
+    const std::string temp = JawsTempFolder(), app = BRASK_APP_DIR;
+    return "%os%=;%temp%=" + temp + ";%profiles%=" + app + "/Profiles;%default%+" + temp + ";%ram%!";
 }
 
 RipDistillParams MakeParams(double left, double bottom, double right, double top) {
@@ -111,33 +106,36 @@ RipDistillParams MakeParams(double left, double bottom, double right, double top
     return params;
 }
 
-int32_t DistilEps(const std::string& epsPath, const std::string& pdfPath, double left, double bottom,
-                  double right, double top) {
-    std::string error;
-    std::optional<WRAPPERS::EpsSection> section = WRAPPERS::ReadEpsSection(epsPath, error);
-    const std::string bytes = ReadFile(epsPath);
-    if (!section && FileExists(epsPath) && bytes.empty())
-        section = WRAPPERS::EpsSection{}; // an empty job: handed over with a byte count of 0
-    if (!section)
-        return kJawsBadParameter;
-    TInterfacePtr<FaultyProvider> provider = New<FaultyProvider>(bytes, INT_MAX);
-    provider->SetPosition(static_cast<std::int32_t>(section->offset), IO::IDataProvider::kFromStart);
-    const RipDistillParams params = MakeParams(left, bottom, right, top);
+int32_t DistilText(const std::string& postScript, const std::string& pdfPath, double width, double height,
+                   double left, double bottom) {
+    TInterfacePtr<FaultyProvider> provider = New<FaultyProvider>(postScript, INT_MAX);
+    const RipDistillParams params = MakeParams(left, bottom, left + width, bottom + height);
     JawsLibraryMutex* mutex = nullptr;
     Jaws()->GetJawsLibraryMutex(&mutex);
     pthread_mutex_lock(mutex);
     const int32_t status = Jaws()->BPDFStartDistillUsingDataProvider(
-        provider.Get(), static_cast<int32_t>(section->length), pdfPath.c_str(), &params);
+        provider.Get(), static_cast<int32_t>(postScript.size()), pdfPath.c_str(), &params);
     pthread_mutex_unlock(mutex);
     return status;
 }
 
-int32_t DistilText(const std::string& postScript, const std::string& pdfPath, double width, double height) {
-    const std::string source = pdfPath + ".ps";
-    WriteBytes(source, postScript);
-    const int32_t status = DistilEps(source, pdfPath, 0, 0, width, height);
-    unlink(source.c_str());
-    return status;
+int32_t RenderText(const std::string& text, double width, double height, double dpi, std::int16_t bits,
+                   Render* render, RipColorCallback* callback) {
+    std::optional<RipPixmap> pixmap;
+    if (render != nullptr) {
+        render->width = static_cast<std::int32_t>(width * dpi / 72);
+        render->height = static_cast<std::int32_t>(height * dpi / 72);
+        render->rowBytes = render->depth * render->width / 8;
+        render->pixels.assign(static_cast<std::size_t>(render->rowBytes) * render->height, 0xAB);
+        pixmap = RipPixmap{render->pixels.data(), render->rowBytes * render->height, render->depth,
+                           render->rowBytes};
+    }
+    const int32_t opened =
+        Jaws()->BPDFSetupRasterDevice(ToFixed(width), ToFixed(height), ToFixed(dpi), ToFixed(dpi), bits,
+                                      pixmap ? &*pixmap : nullptr, 0, nullptr, callback);
+    return opened != kJawsOK
+               ? opened
+               : Jaws()->BEPSDrawPageContents(3, text.data(), static_cast<int32_t>(text.size()), nullptr, 0);
 }
 
 int32_t SaveAsPdf(const std::string& source, const std::string& pdf, bool eps, const char* options) {
@@ -145,49 +143,40 @@ int32_t SaveAsPdf(const std::string& source, const std::string& pdf, bool eps, c
                                pdf.c_str());
 }
 
-MessageCapture::MessageCapture(Setter setter) : mSetter(setter != nullptr ? setter : Jaws()->BSetLogger) {
-    mSetter(this, &MessageCapture::Receive);
-}
-
-void MessageCapture::Receive(void* context, int kind, char* message, int length) {
-    auto* self = static_cast<MessageCapture*>(context);
-    EXPECT_EQ(std::strlen(message), static_cast<std::size_t>(length));
-    std::lock_guard<std::mutex> guard(self->mLock);
-    self->mMessages.emplace_back(kind, std::string(message, static_cast<std::size_t>(length)));
-}
-
-std::vector<std::string> MessageCapture::Texts(int kind) const {
-    std::lock_guard<std::mutex> guard(mLock);
-    std::vector<std::string> texts;
-    for (const auto& [k, text] : mMessages)
-        if (kind < 0 || k == kind)
-            texts.push_back(text);
-    return texts;
-}
-
-bool MessageCapture::Contains(const std::string& text) const {
-    const std::vector<std::string> texts = Texts();
-    return std::any_of(texts.begin(), texts.end(),
-                       [&](const std::string& m) { return m.find(text) != m.npos; });
-}
-
-std::string MessageCapture::First(const std::string& prefix) const {
-    const std::vector<std::string> texts = Texts();
-    const auto found = std::find_if(texts.begin(), texts.end(),
-                                    [&](const std::string& m) { return m.rfind(prefix, 0) == 0; });
-    return found != texts.end() ? *found : std::string();
-}
-
-std::string MessageCapture::All() const {
-    std::string all;
-    for (const std::string& message : Texts())
-        all += message + "\n";
-    return all;
-}
-
-void MessageCapture::Clear() {
-    std::lock_guard<std::mutex> guard(mLock);
-    mMessages.clear();
+PdfFacts InspectPdf(const std::string& path) {
+    PdfFacts facts;
+    try {
+        QPDF pdf;
+        pdf.setSuppressWarnings(true);
+        pdf.processFile(path.c_str());
+        facts.version = pdf.getPDFVersion();
+        std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
+        facts.pages = static_cast<int>(pages.size());
+        if (pages.empty() || !pages.front().getCropBox(false, false).isRectangle())
+            throw std::runtime_error("no page with a box");
+        const auto box = pages.front().getCropBox(false, false).getArrayAsRectangle();
+        std::tie(facts.llx, facts.lly, facts.urx, facts.ury) = std::tie(box.llx, box.lly, box.urx, box.ury);
+        for (QPDFObjectHandle& stream : pages.front().getPageContents()) {
+            std::shared_ptr<Buffer> data = stream.getStreamData(qpdf_dl_generalized);
+            facts.content.append(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+        }
+        // poppler's list of the page's fonts, forms included: the name first and, from the end, whether it is
+        // embedded, subset and mapped to Unicode and its object number; a Type 3 font is always embedded.
+        std::istringstream list(Capture("pdffonts -l 1 " + ShellQuote(path) + " 2>/dev/null"));
+        for (std::string line; std::getline(list, line);) {
+            std::istringstream split(line);
+            const std::vector<std::string> words{std::istream_iterator<std::string>(split), {}};
+            if (words.size() < 7 || words[0] == "name" || words[0][0] == '-')
+                continue;
+            facts.fonts.push_back(words[0]);
+            facts.AllFontsEmbedded &= words[words.size() - 5] == "yes" || line.find(" Type 3 ") != line.npos;
+        }
+        std::sort(facts.fonts.begin(), facts.fonts.end());
+        facts.ok = true;
+    } catch (const std::exception& e) {
+        facts.error = e.what();
+    }
+    return facts;
 }
 
 } // namespace BRASK::TEST

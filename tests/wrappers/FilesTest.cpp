@@ -1,16 +1,20 @@
-// What lies at a job's output path: a missing path or a file of ours is written, anything planted there (a
-// symbolic link, a second name of another file, a folder, someone else's file) is refused without a byte
-// written through it, and a failed job leaves no file that could pass for its result.
+// The files the wrappers write and read. What lies at a job's output path: a missing path or a file of ours
+// is written, anything planted there (a symbolic link, a second name of another file, a folder, someone
+// else's file) is refused without a byte written through it, and a failed job leaves no file that could pass
+// for its result. The raster files the worker reads back: files that are short, of another kind or of a size
+// no raster may have are refused with the reason (the devices' own files are read in every raster device
+// test). And no conversion leaves anything in the temporary folder.
+#include "../support/CorpusSkip.h"
 #include "OutputFile.h"
-#include "PdfInspect.h"
+#include "PnmFile.h"
 #include "WrapperLibraries.h"
 
-#include <fcntl.h>
-#include <filesystem>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace BRASK::TEST;
+using namespace std::string_literals;
 using BRASK::WRAPPERS::OutputFile;
 
 namespace {
@@ -30,20 +34,13 @@ const struct Planted {
     {"someone else's file", "the file belongs to another user"},
 };
 
-bool Present(const std::string& path) {
-    struct stat info {};
-    return lstat(path.c_str(), &info) == 0;
-}
-
-class OutputPathTest : public WrapperTest {
+class FilesTest : public WrapperTest {
 protected:
     // Plants `kind` at `path`, beside Out("victim"), the file links point at; false when this user cannot.
     bool Plant(const std::string& kind, const std::string& path) {
         WriteFile("victim", "keep me");
-        if (kind == "stale file")
-            WriteBytes(path, "%PDF-1.4 stale\n%%EOF\n");
-        if (kind == "someone else's file")
-            WriteBytes(path, "theirs");
+        if (kind == "stale file" || kind == "someone else's file")
+            std::ofstream(path) << kind;
         return kind == "symbolic link"         ? symlink(Out("victim").c_str(), path.c_str()) == 0
                : kind == "dangling link"       ? symlink(Out("nowhere").c_str(), path.c_str()) == 0
                : kind == "hard link"           ? link(Out("victim").c_str(), path.c_str()) == 0
@@ -56,7 +53,7 @@ protected:
 
 } // namespace
 
-TEST_F(OutputPathTest, OnlyAMissingPathOrAFileOfOursIsOpened) {
+TEST_F(FilesTest, OnlyAMissingPathOrAFileOfOursIsOpenedAndDiscardRemovesOnlyThat) {
     for (const Planted& p : kPlanted) {
         const std::string path = Out(std::string("out-") + p.kind);
         if (!Plant(p.kind, path)) {
@@ -71,37 +68,34 @@ TEST_F(OutputPathTest, OnlyAMissingPathOrAFileOfOursIsOpened) {
             ASSERT_TRUE(file.Write("new", 3));
             ASSERT_TRUE(file.Close(error)) << error;
             EXPECT_EQ(ReadFile(path), "new") << p.kind << ": the old content must go";
-            struct stat info {};
-            ASSERT_EQ(lstat(path.c_str(), &info), 0);
-            EXPECT_TRUE(*p.refusal == '\0' &&
-                        (p.kind != std::string("nothing") || (info.st_mode & 0777) == 0600))
-                << p.kind;
+            EXPECT_EQ(*p.refusal, '\0') << p.kind;
+            if (p.kind == std::string("nothing")) { // made for this user only
+                EXPECT_EQ(std::filesystem::status(path).permissions(),
+                          std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+            }
         }
         EXPECT_EQ(ReadFile(Out("victim")), "keep me") << p.kind << ": written through the path";
         // What the client removes after a failed job: only what it could have written.
         BRASK::WRAPPERS::RemoveOwnedOutput(path);
-        EXPECT_EQ(Present(path), !opened) << p.kind;
+        EXPECT_EQ(std::filesystem::exists(std::filesystem::symlink_status(path)), !opened) << p.kind;
         std::filesystem::remove_all(path);
     }
-}
-
-TEST_F(OutputPathTest, DiscardRemovesOnlyTheFileItOpened) {
+    // Discard removes only the file it opened: a file put in its place after the open is somebody else's.
     const std::string path = Out("out.pdf");
     OutputFile file;
     std::string error;
     ASSERT_TRUE(file.Open(path, error));
     file.Discard();
-    EXPECT_FALSE(FileExists(path));
-    // A file put in its place after the open is somebody else's and stays.
+    EXPECT_FALSE(std::filesystem::exists(path));
     ASSERT_TRUE(file.Open(path, error));
     ASSERT_EQ(unlink(path.c_str()), 0);
-    WriteBytes(path, "replaced");
+    WriteFile("out.pdf", "replaced");
     file.Discard();
     EXPECT_EQ(ReadFile(path), "replaced");
 }
 
 // The three conversions through the wrappers' entry points, with a job that works and one that fails.
-TEST_F(OutputPathTest, ConversionsWriteOnlyThroughPathsTheyMayAndFailedOnesLeaveNothing) {
+TEST_F(FilesTest, ConversionsWriteOnlyThroughPathsTheyMayAndFailedOnesLeaveNothing) {
     BRASK_REQUIRE_JAWS();
     BRASK_REQUIRE_CALLAS();
     const std::string eps = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 100 50\n";
@@ -126,10 +120,61 @@ TEST_F(OutputPathTest, ConversionsWriteOnlyThroughPathsTheyMayAndFailedOnesLeave
                 EXPECT_EQ(converted, good && *p.refusal == '\0') << what;
                 EXPECT_EQ(ReadFile(Out("victim")), "keep me") << what << ": written through the path";
                 // A planted link is left as it was; a failed job leaves no file.
-                EXPECT_EQ(Present(path), converted || *p.refusal != '\0') << what;
+                EXPECT_EQ(std::filesystem::exists(std::filesystem::symlink_status(path)),
+                          converted || *p.refusal != '\0')
+                    << what;
                 EXPECT_TRUE(!converted || InspectPdf(path).urx == 100) << what;
                 unlink(path.c_str());
             }
         }
+    }
+}
+
+TEST_F(FilesTest, RasterFilesThatAreShortForeignOrOversizedAreRefused) {
+    const std::string size = "the raster file has an unexpected size or depth";
+    const struct {
+        std::string bytes, error;
+    } cases[] = {
+        {"P6\n2 2\n255\n\x01\x02\x03"s, "the raster file is shorter than its header says"},
+        {""s, "the raster file is empty"},
+        {"P5\n1 1\n255\n\x01"s, "the raster file is neither PPM nor PAM"},
+        {"P6\n1 1\n65535\n\x01\x02\x03\x04\x05\x06"s, size},
+        {"P6\n40000 40000\n255\n"s, size},
+        {"P6\n0 5\n255\n"s, size},
+        {"P6\n-1 5\n255\n"s, "the PPM header cannot be read"},
+        {"P7\nWIDTH 1\nHEIGHT 1\nDEPTH 2\nMAXVAL 255\nENDHDR\n\x01\x02"s, size},
+        {"P7\nWIDTH 1\nHEIGHT 1\nDEPTH 4\nMAXVAL 255\n"s, "the PAM header cannot be read"},
+    };
+    BRASK::WRAPPERS::PnmReader reader;
+    std::string error;
+    EXPECT_FALSE(reader.Open(Out("missing"), error));
+    EXPECT_EQ(error, "the render left no raster file");
+    for (const auto& c : cases) {
+        std::vector<char> pixels(12);
+        EXPECT_FALSE(reader.Open(WriteFile("f.pnm", c.bytes), error) &&
+                     reader.Read(pixels.data(), reader.Remaining(), error))
+            << c.bytes;
+        EXPECT_EQ(error, c.error) << c.bytes;
+    }
+}
+
+TEST_F(FilesTest, EpsimportOverTheCorpusLeavesItsTemporaryFolderAsItWas) {
+    // Both conversion paths and the raster preview, each in a process of its own with a private TMPDIR:
+    // the folders the plug-in and the wrappers make there, and the interpreter processes' own, are gone
+    // when the process ends.
+    BRASK_SKIP_WITHOUT_CORPUS();
+    std::string files;
+    for (const auto& file : CorpusFiles({".eps", ".ai", ".ps", ".epsf", ".epsi", ".svg", ".svgz"}))
+        files += " " + ShellQuote(file.string());
+    const std::string eps = std::string(BRASK_CORPUS_DIR) + "/eps-plain/mei__mathematica.eps";
+    const std::string run = "TMPDIR=" + ShellQuote(mTemp.Path().string()) + " " + ShellQuote(BRASK_EPSIMPORT);
+    for (const std::string& arguments :
+         {files, " --interpreter" + files,
+          " --preview " + ShellQuote(Out("preview.png")) + " " + ShellQuote(eps)}) {
+        int status = -1;
+        Capture(run + arguments + " >/dev/null 2>&1", &status);
+        EXPECT_TRUE(WIFEXITED(status)) << arguments.substr(0, 40);
+        std::filesystem::remove(mTemp.Path() / "preview.png");
+        EXPECT_EQ(mTemp.Files(), std::vector<std::string>()) << arguments.substr(0, 40);
     }
 }
