@@ -10,82 +10,73 @@ namespace BRASK::HOST::TEST {
 namespace {
 
 using DictionaryTest = HostTest;
+using D = IDictionary;
 
-TEST_F(DictionaryTest, SettersRoundTripWithTheirTypeAndAbsentKeysAnswerTwoLeavingTheOutputAlone) {
+// Reads `key` with `get` into an output holding `value`: the status and the output after.
+template <class T>
+std::pair<Status, T> Read(const D& d, Status (D::*get)(std::int32_t, T&) const, int key, T value = T(5)) {
+    const Status status = (d.*get)(key, value);
+    return {status, value};
+}
+
+TEST_F(DictionaryTest, ValuesRoundTripWithTheirTypeAndConvertOnlyWithinRange) {
     auto d = Make<IDictionary>(CLSID::PersistentDictionary);
     ASSERT_TRUE(d->SetUInt8(1, 254) == kOK && d->SetUInt16(2, 65535) == kOK &&
                 d->SetUInt32(3, 0xFFFFFFFFu) == kOK && d->SetInt32(4, -123456) == kOK &&
                 d->SetBool(5, true) == kOK && d->SetFloat(6, 2.5f) == kOK);
-    std::uint8_t u8 = 0;
-    std::uint16_t u16 = 0;
-    std::uint32_t u32 = 0;
-    std::int32_t i32 = 0;
-    bool b = false;
-    float f = 0;
-    EXPECT_TRUE(d->GetUInt8(1, u8) == kOK && u8 == 254);
-    EXPECT_TRUE(d->GetUInt16(2, u16) == kOK && u16 == 65535);
-    EXPECT_TRUE(d->GetUInt32(3, u32) == kOK && u32 == 0xFFFFFFFFu);
-    EXPECT_TRUE(d->GetInt32(4, i32) == kOK && i32 == -123456);
-    EXPECT_TRUE(d->GetBool(5, b) == kOK && b);
-    EXPECT_TRUE(d->GetFloat(6, f) == kOK && f == 2.5f);
-    const IDictionary::ValueType types[] = {IDictionary::kNone,   IDictionary::kUInt8, IDictionary::kUInt16,
-                                            IDictionary::kUInt32, IDictionary::kInt32, IDictionary::kBool,
-                                            IDictionary::kFloat};
+    EXPECT_EQ(Read(*d, &D::GetUInt8, 1), std::pair(kOK, std::uint8_t{254}));
+    EXPECT_EQ(Read(*d, &D::GetUInt16, 2), std::pair(kOK, std::uint16_t{65535}));
+    EXPECT_EQ(Read(*d, &D::GetUInt32, 3), std::pair(kOK, 0xFFFFFFFFu));
+    EXPECT_EQ(Read(*d, &D::GetInt32, 4), std::pair(kOK, -123456));
+    EXPECT_EQ(Read(*d, &D::GetBool, 5, false), std::pair(kOK, true));
+    EXPECT_EQ(Read(*d, &D::GetFloat, 6), std::pair(kOK, 2.5f));
+    const D::ValueType types[] = {D::kNone,  D::kUInt8, D::kUInt16, D::kUInt32,
+                                  D::kInt32, D::kBool,  D::kFloat};
     for (std::int32_t key = 0; key <= 6; ++key)
         EXPECT_EQ(d->GetType(key), types[key]) << key;
     ASSERT_EQ(d->SetFloat(1, 0.5f), kOK); // writing a key again replaces value and type
-    EXPECT_EQ(d->GetType(1), IDictionary::kFloat);
-
-    EXPECT_EQ(d->GetBool(2009, b), 2);
-    EXPECT_EQ(d->GetInt32(14, i32), IDictionary::kAbsent);
-    EXPECT_EQ(d->GetFloat(14, f), IDictionary::kAbsent);
-    EXPECT_TRUE(b && i32 == -123456 && f == 2.5f);
+    EXPECT_EQ(d->GetType(1), D::kFloat);
+    // Absent keys answer 2 and leave the output alone.
+    EXPECT_EQ(Read(*d, &D::GetBool, 2009), std::pair(Status{D::kAbsent}, true));
+    EXPECT_EQ(Read(*d, &D::GetInt32, 14), std::pair(Status{D::kAbsent}, 5));
+    EXPECT_EQ(Read(*d, &D::GetFloat, 14), std::pair(Status{D::kAbsent}, 5.0f));
     const std::uint8_t* data = nullptr;
-    EXPECT_EQ(d->GetBytes(100, &data, nullptr), IDictionary::kAbsent);
-    EXPECT_EQ(d->Remove(100), IDictionary::kAbsent);
+    EXPECT_EQ(d->GetBytes(100, &data, nullptr), D::kAbsent);
+    EXPECT_EQ(d->Remove(100), D::kAbsent);
     EXPECT_EQ(d->Remove(4), kOK);
     EXPECT_EQ(d->GetKeyCount(), 5u);
-}
 
-TEST_F(DictionaryTest, NumbersConvertOnlyWithinRangeFloatsRoundingHalvesAwayFromZero) {
-    auto d = Make<IDictionary>(CLSID::PersistentDictionary);
-    for (const auto& [stored, expected] : std::vector<std::pair<float, std::int32_t>>{{200.0f, 200},
-                                                                                      {12.4f, 12},
-                                                                                      {12.5f, 13},
-                                                                                      {12.6f, 13},
-                                                                                      {-12.5f, -13},
-                                                                                      {-0.4f, 0},
-                                                                                      {595.276f, 595}}) {
+    // Floats round halves away from zero; values out of range are refused, leaving the output alone.
+    for (auto [stored, expected] : {std::pair{200.0f, 200},
+                                    {12.4f, 12},
+                                    {12.5f, 13},
+                                    {12.6f, 13},
+                                    {-12.5f, -13},
+                                    {-0.4f, 0},
+                                    {595.276f, 595}}) {
         ASSERT_EQ(d->SetFloat(14, stored), kOK);
-        std::int32_t value = 0;
-        EXPECT_TRUE(d->GetInt32(14, value) == kOK && value == expected) << stored << " read as " << value;
+        EXPECT_EQ(Read(*d, &D::GetInt32, 14), std::pair(kOK, expected)) << stored;
     }
-    std::int32_t i = 5;
-    std::uint8_t u8 = 5;
-    std::uint32_t u32 = 5;
-    float f = 0;
-    bool b = true;
     ASSERT_TRUE(d->SetFloat(1, 3.0e9f) == kOK &&
                 d->SetFloat(2, std::numeric_limits<float>::quiet_NaN()) == kOK &&
                 d->SetUInt32(3, 0xFFFFFFFFu) == kOK && d->SetUInt16(4, 300) == kOK &&
                 d->SetInt32(5, -842) == kOK && d->SetBytes(6, "x", 1) == kOK);
-    EXPECT_EQ(d->GetInt32(1, i), IDictionary::kWrongType);
-    EXPECT_EQ(d->GetInt32(2, i), IDictionary::kWrongType);
-    EXPECT_EQ(d->GetInt32(3, i), IDictionary::kWrongType);
-    EXPECT_EQ(d->GetUInt8(4, u8), IDictionary::kWrongType);
-    EXPECT_EQ(d->GetUInt32(5, u32), IDictionary::kWrongType);
-    EXPECT_EQ(d->GetBool(6, b), IDictionary::kWrongType);
-    EXPECT_TRUE(i == 5 && u8 == 5 && u32 == 5 && b);
-    EXPECT_TRUE(d->GetUInt32(1, u32) == kOK && u32 == 3000000000u);
-    EXPECT_TRUE(d->GetFloat(5, f) == kOK && f == -842.0f);
+    const auto wrong = Status{D::kWrongType};
+    EXPECT_EQ(Read(*d, &D::GetInt32, 1), std::pair(wrong, 5));
+    EXPECT_EQ(Read(*d, &D::GetInt32, 2), std::pair(wrong, 5));
+    EXPECT_EQ(Read(*d, &D::GetInt32, 3), std::pair(wrong, 5));
+    EXPECT_EQ(Read(*d, &D::GetUInt8, 4), std::pair(wrong, std::uint8_t{5}));
+    EXPECT_EQ(Read(*d, &D::GetUInt32, 5), std::pair(wrong, 5u));
+    EXPECT_EQ(Read(*d, &D::GetBool, 6), std::pair(wrong, true));
+    EXPECT_EQ(Read(*d, &D::GetUInt32, 1), std::pair(kOK, 3000000000u));
+    EXPECT_EQ(Read(*d, &D::GetFloat, 5), std::pair(kOK, -842.0f));
     // Booleans read from any number, and numbers from Booleans.
     ASSERT_TRUE(d->SetUInt8(7, 0) == kOK && d->SetUInt8(8, 2) == kOK && d->SetFloat(9, 0.25f) == kOK &&
                 d->SetBool(10, true) == kOK);
-    EXPECT_TRUE(d->GetBool(7, b) == kOK && !b);
-    EXPECT_TRUE(d->GetBool(8, b) == kOK && b);
-    b = false;
-    EXPECT_TRUE(d->GetBool(9, b) == kOK && b);
-    EXPECT_TRUE(d->GetUInt8(10, u8) == kOK && u8 == 1);
+    EXPECT_EQ(Read(*d, &D::GetBool, 7), std::pair(kOK, false));
+    EXPECT_EQ(Read(*d, &D::GetBool, 8, false), std::pair(kOK, true));
+    EXPECT_EQ(Read(*d, &D::GetBool, 9, false), std::pair(kOK, true));
+    EXPECT_EQ(Read(*d, &D::GetUInt8, 10), std::pair(kOK, std::uint8_t{1}));
 }
 
 TEST_F(DictionaryTest, BytesAndWideStringsAreStoredByCopy) {
