@@ -90,7 +90,6 @@ TEST_F(DiscoveryServiceTest, RefusedDataGivesNoGraphicAndOneLoggedReason) {
     noPage.replace(noPage.find("/Kids [3 0 R] /Count 1"), 22, "/Kids [     ] /Count 0");
     const std::tuple<std::string, std::uint32_t, Status, std::string> cases[] = {
         {"this is not a PDF at all\n", GRAPHICS::kTypePDF, kEngineError, "qpdf could not open the PDF: "},
-        {"%PDF-1.4\n%%EOF\n", GRAPHICS::kTypePDF, kEngineError, "qpdf could not open the PDF: "},
         {"", GRAPHICS::kTypePDF, kEngineError, "qpdf could not open the PDF: "},
         {noPage, GRAPHICS::kTypePDF, kMalformedData, "The PDF cannot be placed: the PDF has no page"},
         {MakePdf("/MediaBox [0 0 10 10]"), GRAPHICS::kTypeSVG, kUnsupported,
