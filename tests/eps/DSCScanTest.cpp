@@ -278,11 +278,9 @@ TEST_F(DSCScan, PhotoshopAndIccSectionsDecodeTheirHexData) {
     }
     // A count beyond the file is not allocated; the unfinished section keeps its decoded bytes first.
     const ScannedEPS eps = ScanText(Eps("%BeginPhotoshop: 2000000000\n% 0A0B\n"));
-    const std::vector<std::uint8_t> bytes = Bytes(eps.reader->GetPhotoshopResources());
-    ASSERT_GE(bytes.size(), 2u);
-    EXPECT_LT(bytes.size(), 100u);
-    EXPECT_EQ(bytes[0], 0x0A);
-    EXPECT_EQ(bytes[1], 0x0B);
+    const Data bytes = Bytes(eps.reader->GetPhotoshopResources());
+    ASSERT_TRUE(bytes.size() >= 2 && bytes.size() < 100) << bytes.size();
+    EXPECT_EQ(Data(bytes.begin(), bytes.begin() + 2), (Data{0x0A, 0x0B}));
 }
 
 // The memory manager refuses blocks past an allocation limit: the scan goes on without them.

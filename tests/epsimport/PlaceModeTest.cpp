@@ -245,12 +245,12 @@ TEST(OutputNames, RepeatedNamesGetANumber) {
 }
 
 TEST(FailureCauses, TheVerdictOfTheStageThatFailed) {
-    const LoggedError notice{"core/Plugins/EPSLoader/Source/src/Common/PDFBasedCG", "f",
-                             "/x/a.eps File does not contains EPSF- string in the header"};
-    const LoggedError width{"core/Plugins/EPSLoader/Source/src/Common/PDFBasedCG", "f",
-                            "EPS BoundingBox width, user space width does not match"};
-    const LoggedError summary{"core/Plugins/EPSLoader/Source/src/Common/PDFBasedCG", "f",
-                              "Could not create IDataProviderPtr"};
+    const auto plugin = [](const std::string& text) {
+        return LoggedError{"core/Plugins/EPSLoader/Source/src/Common/PDFBasedCG", "f", text};
+    };
+    const LoggedError notice = plugin("/x/a.eps File does not contains EPSF- string in the header"),
+                      width = plugin("EPS BoundingBox width, user space width does not match"),
+                      summary = plugin("Could not create IDataProviderPtr");
     const auto interpreter = [](const std::string& text) {
         return LoggedError{"core/Common/Headers/Jaws/JawsUtils",
                            "void __cdecl BRASK::PLUGIN::jawsLogging(void *,int,char *,int)", text};

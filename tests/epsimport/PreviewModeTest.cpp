@@ -10,13 +10,9 @@ using namespace BRASK;
 using BRASK::TEST::RgbaImage;
 using Preview = BRASK::TEST::EpsimportTest;
 
-namespace {
-
-int RunTool(const std::string& arguments) {
+static int RunTool(const std::string& arguments) {
     return BRASK::TEST::RunEpsimport(arguments + " >/dev/null", false).exitStatus;
 }
-
-} // namespace
 
 TEST_F(Preview, RgbAndCmykPreviewsHoldTheColourDrawnAndCoverOnlyTheArt) {
     const std::string profiles = std::string(BRASK_APP_DIR) + "/Profiles/";
@@ -62,10 +58,7 @@ TEST_F(Preview, PngRowsGoOutInOrderWhateverOrderTheyCompleteIn) {
         ASSERT_EQ(png->Init(5, 4, 3), kOK);
         ASSERT_EQ(png->AddExtraChannel(GRAPHICS::kAlphaChannelType), kOK);
         const auto value = [](int channel, int x, int y) {
-            return static_cast<std::uint8_t>(channel == 0   ? x
-                                             : channel == 1 ? y
-                                             : channel == 2 ? x + y
-                                                            : 10 * y);
+            return static_cast<std::uint8_t>(std::array{x, y, x + y, 10 * y}[channel]);
         };
         for (int channel = 0; channel < 4; ++channel) {
             GRAPHICS::IRasterChannel* plane =
@@ -83,8 +76,7 @@ TEST_F(Preview, PngRowsGoOutInOrderWhateverOrderTheyCompleteIn) {
         ASSERT_TRUE(png->Finish(error)) << error;
         RgbaImage image;
         ASSERT_TRUE(BRASK::TEST::ReadPng(path, image));
-        ASSERT_EQ(image.width, 5);
-        ASSERT_EQ(image.height, 4);
+        ASSERT_EQ(std::pair(image.width, image.height), std::pair(5, 4));
         for (int y = 0; y < 4; ++y)
             for (int x = 0; x < 5; ++x)
                 for (int c = 0; c < 4; ++c)

@@ -103,10 +103,8 @@ TEST_F(DiscoveryServiceTest, RefusedDataGivesNoGraphicAndOneLoggedReason) {
         EXPECT_FALSE(graphic);
         ASSERT_EQ(log.Records().size(), 1u) << bytes;
         const LogRecord record = log.Records()[0];
-        EXPECT_EQ(record.type, kLogTypeError);
-        EXPECT_EQ(record.level, kLogLevelError);
-        EXPECT_EQ(record.file, kLogSource);
-        EXPECT_EQ(record.function, kLogFunction);
+        EXPECT_EQ(std::tie(record.type, record.level, record.file, record.function),
+                  std::make_tuple(int{kLogTypeError}, int{kLogLevelError}, kLogSource, kLogFunction));
         EXPECT_EQ(record.MessageUTF8().rfind(message, 0), 0u) << record.MessageUTF8();
         if (status == kEngineError) { // qpdf's own reason follows
             EXPECT_GT(record.MessageUTF8().size(), message.size() + 5) << record.MessageUTF8();
