@@ -236,9 +236,6 @@ TEST_F(DSCScan, ImageDataAndResolution) {
             << c.comments;
         EXPECT_NEAR(eps.reader->GetImageResolution(), c.resolution, 72) << c.comments; // rounded
     }
-    EXPECT_EQ(
-        ScanText(Eps("%%BoundingBox: 0 0 100 80\n%ImageData: 300 240 8 4 1 300 1\n")).Info().imageHeight,
-        240);
 }
 
 TEST(FixDiv, RoundsToNearestAndSaturates) {

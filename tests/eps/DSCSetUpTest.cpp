@@ -188,16 +188,13 @@ TEST_F(DSCLines, LinesAreDeliveredWithACarriageReturnAndTheirByteCount) {
     }
 }
 
-TEST_F(DSCLines, TrailerLineAtABufferRefillKeepsTheBytesAfterIt) {
-    auto provider = FileSource(WriteFile("refill.eps", "%%Trailer\n%%BoundingBox: 1 2 3 4\n%%EOF\n"));
-    LineReading lines(provider.Get(), 0, 9); // fills of 9 bytes: the marker line completes with the next fill
+TEST_F(DSCLines, TrailerIsSearchedBackwardBlockByBlockAndKeptAcrossARefill) {
+    auto refill = FileSource(WriteFile("refill.eps", "%%Trailer\n%%BoundingBox: 1 2 3 4\n%%EOF\n"));
+    LineReading filled(refill.Get(), 0, 9); // fills of 9 bytes: the marker line completes with the next fill
     for (const char* text : {"%%Trailer\r", "%%BoundingBox: 1 2 3 4\r", "%%EOF\r"}) {
-        ASSERT_EQ(lines.Next(), DSCNoError);
-        EXPECT_EQ(lines.Text(), text);
+        ASSERT_EQ(filled.Next(), DSCNoError);
+        EXPECT_EQ(filled.Text(), text);
     }
-}
-
-TEST_F(DSCLines, TrailerIsSearchedBackwardBlockByBlock) {
     // A carriage return alone ends the line before; trailing blanks are allowed after the marker; reading
     // goes on after it.
     const std::string head = "%!PS-Adobe-3.0\n%%BoundingBox: (atend)\n%%EndComments\nnewpath\r";

@@ -72,7 +72,6 @@ TEST_F(DiscoveryServiceTest, PageSizeComesFromTheCropBoxElseTheMediaBoxAndFollow
         {"/MediaBox [0 0 200 100]", "", 200, 100},
         {"/MediaBox [0 0 200 100] /CropBox [10 20 110 70]", "", 100, 50},
         {"/MediaBox [0 0 200 100] /Rotate 90", "", 100, 200},
-        {"/MediaBox [0 0 200 100] /Rotate 270", "", 100, 200},
         {"/MediaBox [0 0 200 100] /Rotate -90", "", 100, 200},
         {"/MediaBox [0 0 200 100] /Rotate 180", "", 200, 100},
         {"/MediaBox [0 0 200 100] /CropBox [10 20 110 70] /Rotate 450", "", 50, 100},
