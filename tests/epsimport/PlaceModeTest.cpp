@@ -231,7 +231,7 @@ TEST(CommandLineOptions, ParsedAsGiven) {
 }
 
 // No two inputs share a PDF, whatever the order the pictures are placed in.
-TEST(OutputNames, RepeatedNamesGetANumber) {
+TEST(OutputNamesAndFileTypes, RepeatedNamesGetANumberAndTypesAreKnownByTheFirstCharacters) {
     CommandLine line;
     line.outputDir = "out";
     line.files = {"a/x.eps", "b/x.eps", "x-2.svg", "c/x.ai", "y.eps"};
@@ -242,6 +242,20 @@ TEST(OutputNames, RepeatedNamesGetANumber) {
     line.output = "one.pdf";
     line.files = {"x.eps"};
     EXPECT_EQ(OutputPaths(line), std::vector<std::string>{"one.pdf"});
+    const std::pair<std::string, FileType> cases[] = {
+        {"<svg/>", FileType::SVG},
+        {"\xEF\xBB\xBF \r\n\t<?xml version='1.0'?>", FileType::SVG},
+        {"\x1F\x8B\x08", FileType::SVG},                      // gzip: .svgz
+        {std::string("\xFF\xFE \0<\0s\0", 8), FileType::SVG}, // UTF-16LE
+        {std::string("\xFE\xFF\0\n\0<", 6), FileType::SVG},   // UTF-16BE
+        {std::string("\xFF\xFE%\0!\0", 6), FileType::EPS},
+        {"%!PS-Adobe-3.0 EPSF-3.0", FileType::EPS},
+        {"\xC5\xD0\xD3\xC6", FileType::EPS},
+        {"   ", FileType::EPS},
+        {"", FileType::EPS}};
+    for (const auto& [bytes, type] : cases)
+        EXPECT_EQ(DetectFileType(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()), type)
+            << bytes;
 }
 
 TEST(FailureCauses, TheVerdictOfTheStageThatFailed) {
@@ -277,23 +291,6 @@ TEST(FailureCauses, TheVerdictOfTheStageThatFailed) {
     for (const Case& c : cases)
         EXPECT_EQ(FailureCause(c.errors, ConverterLines(c.standardError), "/x/a.eps"), c.cause)
             << c.standardError;
-}
-
-TEST(FileTypeDetection, ByTheFirstCharacters) {
-    const std::pair<std::string, FileType> cases[] = {
-        {"<svg/>", FileType::SVG},
-        {"\xEF\xBB\xBF \r\n\t<?xml version='1.0'?>", FileType::SVG},
-        {"\x1F\x8B\x08", FileType::SVG},                      // gzip: .svgz
-        {std::string("\xFF\xFE \0<\0s\0", 8), FileType::SVG}, // UTF-16LE
-        {std::string("\xFE\xFF\0\n\0<", 6), FileType::SVG},   // UTF-16BE
-        {std::string("\xFF\xFE%\0!\0", 6), FileType::EPS},
-        {"%!PS-Adobe-3.0 EPSF-3.0", FileType::EPS},
-        {"\xC5\xD0\xD3\xC6", FileType::EPS},
-        {"   ", FileType::EPS},
-        {"", FileType::EPS}};
-    for (const auto& [bytes, type] : cases)
-        EXPECT_EQ(DetectFileType(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()), type)
-            << bytes;
 }
 
 TEST_F(ParallelPlace, BatchOf200GivesTheLinesOfOneProcessOnBothPaths) {

@@ -151,7 +151,7 @@ TEST_F(HostFactoryTest, PublishingSetsAndClearsTheCoreRegistryAndNeverLeavesItDa
     EXPECT_EQ(COREREGISTRY::GetCoreRegistry(), nullptr);
 }
 
-TEST_F(HostFactoryTest, TileInitRejectsBadBoundsAndKeepsTheOldOnes) {
+TEST_F(HostFactoryTest, TilesKeepTheirBoundsOnBadOnesAndGuidListsTheirOwnCopies) {
     auto tile = Make<GRAPHICS::ITile>(CLSID::Tile);
     EXPECT_EQ(tile->Init({0, 0, 0, 0}), kOK); // empty is allowed
     ASSERT_EQ(tile->Init({1, 2, 3, 4}), kOK);
@@ -163,9 +163,6 @@ TEST_F(HostFactoryTest, TileInitRejectsBadBoundsAndKeepsTheOldOnes) {
         const GRAPHICS::Rect<float> kept = tile->GetBounds();
         EXPECT_TRUE(kept.top == 1 && kept.left == 2 && kept.bottom == 3 && kept.right == 4);
     }
-}
-
-TEST_F(HostFactoryTest, GuidListKeepsItsOwnCopies) {
     auto list = Make<IGuidList>(CLSID::GuidList);
     EXPECT_EQ(list->Add(nullptr), kBadArgument);
     GUID id = CLSID::FirstOfferedIID;
@@ -235,7 +232,7 @@ TEST_F(FileSystemTest, DefaultTemporaryFolderIsPrivateAndGoesWithTheHost) {
     EXPECT_EQ(SpecialDir(*Host::Create(), 4, IDir::kCreateFailed), "<none>");
 }
 
-TEST_F(FileSystemTest, DirCreatesMissingParentsAndNeverOverAFile) {
+TEST_F(FileSystemTest, DirCreatesMissingParentsNeverOverAFileAndMakesOnlyNewFilesInside) {
     auto dir = Make<IDir>(CLSID::SystemDir);
     EXPECT_EQ(dir->Create(), IDir::kCreateFailed); // no path yet
     EXPECT_EQ(dir->SetPath(CoreString()), kBadArgument);
@@ -249,10 +246,6 @@ TEST_F(FileSystemTest, DirCreatesMissingParentsAndNeverOverAFile) {
         ASSERT_EQ(dir->SetPath(CoreString::FromUTF8(TempPath(overFile))), kOK);
         EXPECT_TRUE(!dir->Exists() && dir->Create() == IDir::kCreateFailed) << overFile;
     }
-}
-
-TEST_F(FileSystemTest, CreateFileMakesANewEmptyFileAndNeverReusesOrEscapesAName) {
-    auto dir = Make<IDir>(CLSID::SystemDir);
     ASSERT_EQ(dir->SetPath(CoreString::FromUTF8(mTempDir + "/")), kOK);
     TInterfacePtr<IFile> file;
     ASSERT_EQ(dir->CreateFile(u"Gr\u00FC\u00DFe \u20AC.ps", file), kOK);
