@@ -114,7 +114,7 @@ TEST_F(ProviderTest, FileAndMemoryProvidersReadAndSeekAlikeAndRefuseBadArguments
     EXPECT_TRUE(memory->Init(nullptr, 0) == kOK && memory->GetSize() == 0);
 }
 
-TEST_F(ProviderTest, ReadWriteFileProviderCreatesKeepsAndExtendsTheFile) {
+TEST_F(ProviderTest, ReadWriteFilesAreKeptAndExtendedAndOnlyExistingFilesUnderTwoGibibytesAreOpened) {
     const std::string path = TempPath("existing.txt");
     WriteFile(path, "abcdef");
     auto provider = FileSource(path, nullptr, true);
@@ -137,9 +137,6 @@ TEST_F(ProviderTest, ReadWriteFileProviderCreatesKeepsAndExtendsTheFile) {
     EXPECT_EQ(provider->GetSize(), 0);
     EXPECT_EQ(provider->Write("hello", 5), kOK);
     EXPECT_EQ(ReadFile(fresh), "hello");
-}
-
-TEST_F(ProviderTest, OnlyExistingFilesUnderTwoGibibytesBehindFileUrisAreOpened) {
     Status status = kOK;
     EXPECT_FALSE(FileSource(TempPath("absent.eps"), &status, false));
     EXPECT_EQ(status, FILE_SYS::IFile::kNotFound);
@@ -164,7 +161,7 @@ TEST_F(ProviderTest, OnlyExistingFilesUnderTwoGibibytesBehindFileUrisAreOpened) 
         EXPECT_FALSE(FileSource(big, &status, readWrite));
         EXPECT_EQ(status, kFileTooLarge);
     }
-    auto provider = FileSource(largest, &status, true);
+    provider = FileSource(largest, &status, true);
     ASSERT_TRUE(provider);
     EXPECT_EQ(provider->GetSize(), kMax32);
     EXPECT_EQ(provider->SetPosition(-1, IDataProvider::kFromEnd), kOK);
