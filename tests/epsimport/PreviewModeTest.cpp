@@ -49,7 +49,7 @@ TEST_F(Preview, RgbAndCmykPreviewsHoldTheColourDrawnAndCoverOnlyTheArt) {
     }
 }
 
-TEST_F(Preview, PngRowsGoOutInOrderWhateverOrderTheyCompleteIn) {
+TEST_F(Preview, PngRowsGoOutInOrderWhateverOrderTheyCompleteInAndFailuresLeaveNoPng) {
     const std::string path = Path("rows.png");
     // Rows complete bottom first, one channel at a time over all rows; pixel (x, y) is (x, y, x + y, 10 y).
     {
@@ -101,9 +101,6 @@ TEST_F(Preview, PngRowsGoOutInOrderWhateverOrderTheyCompleteIn) {
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(mTemp.Path()), {}), 1)
         << "scratch files stayed";
-}
-
-TEST_F(Preview, FailuresLeaveNoPng) {
     EXPECT_EQ(RunTool("--preview " + Path("none.png") + " " + Path("missing.eps")), 1);
     const std::string broken =
         WriteFile("broken.eps", "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 10 10\nnosuchoperator\n");

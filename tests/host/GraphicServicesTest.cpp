@@ -290,7 +290,7 @@ TEST_F(PhotoShopParserTest, TheNamedPathIsChosenAmongSeveralAndLengthRecordsBoun
     EXPECT_EQ(Anchors(*parser->GetClippingPath()), "closed: 0,0 10,10 open: 100,100");
 }
 
-TEST_F(PhotoShopParserTest, MissingPathsGiveNoneAndLyingLengthsOrSignaturesStopTheParse) {
+TEST_F(PhotoShopParserTest, MissingPathsGiveNoneLyingLengthsOrSignaturesStopTheParseAndCutsReadNoFurther) {
     const Block good = Clipped("Clip", Triangle());
     Block lying = Resource(2000, "Clip", Triangle()), foreign = Resource(1000, "", Block(4, 0)),
           badName = ClipName("Clip");
@@ -326,9 +326,6 @@ TEST_F(PhotoShopParserTest, MissingPathsGiveNoneAndLyingLengthsOrSignaturesStopT
         EXPECT_EQ(status, c.status) << c.what;
         EXPECT_EQ(parser->GetClippingPath() != nullptr, c.found) << c.what;
     }
-}
-
-TEST_F(PhotoShopParserTest, TruncatedBlocksNeverReadOutsideTheData) {
     const Block first = Resource(1005, "", Block(16, 1)), second = Resource(2000, "Clip", Triangle());
     const Block block = first + second + Resource(2999, "", ClipName("Clip")); // ends with a pad byte
     for (std::size_t cut = 0; cut < block.size(); ++cut) {
