@@ -1,5 +1,7 @@
 // epsimport's placing mode, run as a program the way a user runs it, its command line and its choices of
-// output names and failure texts.
+// output names and failure texts; with -j N, a batch placed by worker processes prints what one process
+// prints, and a worker that ends while placing a picture fails that picture only.
+#include "../support/CorpusSkip.h"
 #include "ToolRun.h"
 
 #include "CommandLine.h"
@@ -8,14 +10,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
+#include <set>
 
 using namespace BRASK;
 using namespace BRASK::EPSIMPORT;
 using BRASK::TEST::Quoted;
 using BRASK::TEST::RunEpsimport;
 using Epsimport = BRASK::TEST::EpsimportTest;
+using ParallelPlace = BRASK::TEST::EpsimportTest;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -29,6 +35,21 @@ const char* const kSampleLine =
     R"j("boundingBox":{"left":0.0,"bottom":0.0,"right":300.0,"top":200.0},"iccProfileBytes":0,)j"
     R"j("customColors":["0 0.55 0.95 0 (Sample Orange)"],"dcs":false,"duotone":false,"clippingPath":null,)j"
     R"j("vectorMaskedImagery":false,"imageResolution":false,"fontSubstitutions":[]})j";
+
+// The corpus pictures under 100 KB (most of them, from every kind of producer; the large ones would only make
+// the run long), sorted, then again from the first, up to `count` inputs.
+std::vector<std::string> CorpusBatch(std::size_t count) {
+    std::vector<std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(BRASK_CORPUS_DIR))
+        if (entry.is_regular_file() && entry.path().filename() != "MANIFEST.tsv" &&
+            entry.file_size() < 100000)
+            files.push_back(entry.path().string());
+    std::sort(files.begin(), files.end());
+    for (std::size_t i = 0; !files.empty() && files.size() < count; ++i)
+        files.push_back(files[i]);
+    files.resize(std::min(files.size(), count));
+    return files;
+}
 
 } // namespace
 
@@ -135,7 +156,7 @@ TEST_F(Epsimport, FontSubstitutionsAreListedAndStrictFontsRefusesThem) {
         EXPECT_EQ(placed.lines[0]["fontSubstitutions"], expected);
         EXPECT_EQ(placed.lines[0]["pdf"], out + "/missing.pdf");
         EXPECT_EQ(placed.lines[1]["fontSubstitutions"], nlohmann::json::array());
-        std::filesystem::remove_all(out);
+        fs::remove_all(out);
         // Refused: no PDF, an error naming both fonts of each substitution, exit status 1.
         const auto strict = RunEpsimport(path + "--strict-fonts " + files);
         EXPECT_EQ(strict.exitStatus, 1) << strict.raw;
@@ -145,7 +166,7 @@ TEST_F(Epsimport, FontSubstitutionsAreListedAndStrictFontsRefusesThem) {
         EXPECT_EQ(strict.lines[0]["error"],
                   "font substitution refused (--strict-fonts): NoSuchFont-Regular replaced by "
                   "NimbusMonoPS-Regular, Other-Missing replaced by NimbusMonoPS-Regular");
-        EXPECT_FALSE(std::filesystem::exists(out + "/missing.pdf"));
+        EXPECT_FALSE(fs::exists(out + "/missing.pdf"));
         EXPECT_EQ(strict.lines[1]["pdf"], out + "/known.pdf");
         EXPECT_FALSE(strict.lines[1].contains("error"));
     }
@@ -210,7 +231,7 @@ TEST(CommandLineOptions, ParsedAsGiven) {
 }
 
 // No two inputs share a PDF, whatever the order the pictures are placed in.
-TEST(OutputNames, RepeatedNamesGetANumber) {
+TEST(OutputNamesAndFileTypes, RepeatedNamesGetANumberAndTypesAreKnownByTheFirstCharacters) {
     CommandLine line;
     line.outputDir = "out";
     line.files = {"a/x.eps", "b/x.eps", "x-2.svg", "c/x.ai", "y.eps"};
@@ -221,15 +242,29 @@ TEST(OutputNames, RepeatedNamesGetANumber) {
     line.output = "one.pdf";
     line.files = {"x.eps"};
     EXPECT_EQ(OutputPaths(line), std::vector<std::string>{"one.pdf"});
+    const std::pair<std::string, FileType> cases[] = {
+        {"<svg/>", FileType::SVG},
+        {"\xEF\xBB\xBF \r\n\t<?xml version='1.0'?>", FileType::SVG},
+        {"\x1F\x8B\x08", FileType::SVG},                      // gzip: .svgz
+        {std::string("\xFF\xFE \0<\0s\0", 8), FileType::SVG}, // UTF-16LE
+        {std::string("\xFE\xFF\0\n\0<", 6), FileType::SVG},   // UTF-16BE
+        {std::string("\xFF\xFE%\0!\0", 6), FileType::EPS},
+        {"%!PS-Adobe-3.0 EPSF-3.0", FileType::EPS},
+        {"\xC5\xD0\xD3\xC6", FileType::EPS},
+        {"   ", FileType::EPS},
+        {"", FileType::EPS}};
+    for (const auto& [bytes, type] : cases)
+        EXPECT_EQ(DetectFileType(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()), type)
+            << bytes;
 }
 
 TEST(FailureCauses, TheVerdictOfTheStageThatFailed) {
-    const LoggedError notice{"core/Plugins/EPSLoader/Source/src/Common/PDFBasedCG", "f",
-                             "/x/a.eps File does not contains EPSF- string in the header"};
-    const LoggedError width{"core/Plugins/EPSLoader/Source/src/Common/PDFBasedCG", "f",
-                            "EPS BoundingBox width, user space width does not match"};
-    const LoggedError summary{"core/Plugins/EPSLoader/Source/src/Common/PDFBasedCG", "f",
-                              "Could not create IDataProviderPtr"};
+    const auto plugin = [](const std::string& text) {
+        return LoggedError{"core/Plugins/EPSLoader/Source/src/Common/PDFBasedCG", "f", text};
+    };
+    const LoggedError notice = plugin("/x/a.eps File does not contains EPSF- string in the header"),
+                      width = plugin("EPS BoundingBox width, user space width does not match"),
+                      summary = plugin("Could not create IDataProviderPtr");
     const auto interpreter = [](const std::string& text) {
         return LoggedError{"core/Common/Headers/Jaws/JawsUtils",
                            "void __cdecl BRASK::PLUGIN::jawsLogging(void *,int,char *,int)", text};
@@ -258,19 +293,81 @@ TEST(FailureCauses, TheVerdictOfTheStageThatFailed) {
             << c.standardError;
 }
 
-TEST(FileTypeDetection, ByTheFirstCharacters) {
-    const std::pair<std::string, FileType> cases[] = {
-        {"<svg/>", FileType::SVG},
-        {"\xEF\xBB\xBF \r\n\t<?xml version='1.0'?>", FileType::SVG},
-        {"\x1F\x8B\x08", FileType::SVG},                      // gzip: .svgz
-        {std::string("\xFF\xFE \0<\0s\0", 8), FileType::SVG}, // UTF-16LE
-        {std::string("\xFE\xFF\0\n\0<", 6), FileType::SVG},   // UTF-16BE
-        {std::string("\xFF\xFE%\0!\0", 6), FileType::EPS},
-        {"%!PS-Adobe-3.0 EPSF-3.0", FileType::EPS},
-        {"\xC5\xD0\xD3\xC6", FileType::EPS},
-        {"   ", FileType::EPS},
-        {"", FileType::EPS}};
-    for (const auto& [bytes, type] : cases)
-        EXPECT_EQ(DetectFileType(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()), type)
-            << bytes;
+TEST_F(ParallelPlace, BatchOf200GivesTheLinesOfOneProcessOnBothPaths) {
+    BRASK_SKIP_WITHOUT_CORPUS();
+    const std::vector<std::string> files = CorpusBatch(200);
+    ASSERT_EQ(files.size(), 200u);
+    std::string arguments = "--output-dir " + Quoted(Path("pdf"));
+    for (const std::string& file : files)
+        arguments += " " + Quoted(file);
+    for (const std::string path : {"", "--interpreter "}) {
+        SCOPED_TRACE(path);
+        // One interpreter process takes all jobs of a path, so a job that damages the interpreter's memory
+        // shows as a later picture failing (pdfwrite's marked-content properties did, some forty jobs
+        // later), or as the process replaced and the picture placed again: the log tells.
+        fs::remove_all(Path("pdf"));
+        const auto one = RunEpsimport("-j 1 -v " + path + arguments, true, "", Path("log"));
+        EXPECT_EQ(BRASK::TEST::ReadFile(Path("log")).find("the interpreter process ended during the job"),
+                  std::string::npos);
+        fs::remove_all(Path("pdf"));
+        const auto two = RunEpsimport("-j 2 " + path + arguments);
+        ASSERT_EQ(one.lines.size(), files.size()) << one.raw;
+        EXPECT_EQ(two.raw, one.raw);
+        EXPECT_EQ(two.exitStatus, one.exitStatus);
+
+        // Every PDF named is on disk, and no two pictures share one (the repeated inputs got numbered names).
+        std::set<std::string> pdfs;
+        std::size_t placed = 0;
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            const auto& line = two.lines[i];
+            EXPECT_EQ(line["file"], files[i]);
+            if (line["status"] != 0)
+                continue;
+            ++placed;
+            ASSERT_TRUE(line["pdf"].is_string()) << line.dump();
+            EXPECT_GT(fs::file_size(line["pdf"].get<std::string>()), 0u) << line.dump();
+            pdfs.insert(line["pdf"].get<std::string>());
+        }
+        EXPECT_EQ(pdfs.size(), placed);
+        EXPECT_GT(placed, files.size() * 9 / 10);
+    }
+}
+
+TEST_F(ParallelPlace, AWorkerThatEndsFailsOnlyItsPicture) {
+    // The application folder, with a converter that ends its process on pictures named "crash...".
+    const fs::path app = Path("app");
+    fs::create_directories(app / "PDFToolBox");
+    for (const auto& entry : fs::directory_iterator(BRASK_APP_DIR))
+        if (entry.path().filename() != "PDFToolBox")
+            fs::create_symlink(entry.path(), app / entry.path().filename());
+    fs::create_symlink(BRASK_ENDING_CONVERTER, app / "PDFToolBox" / "libCallasWrapper.so");
+
+    fs::copy_file(kSample, Path("crash-1.eps"));
+    fs::copy_file(kSample, Path("crash-2.eps"));
+    const std::string svg =
+        WriteFile("icon.svg", "<svg xmlns='http://www.w3.org/2000/svg' width='8' height='8'/>");
+    // Both first workers end at once: the pictures after them are placed by the workers that replace them.
+    const std::vector<std::string> files = {Path("crash-1.eps"), Path("crash-2.eps"), kSample, svg, kSample};
+    std::string arguments = "-j 2 --output-dir " + Quoted(Path("pdf"));
+    for (const std::string& file : files)
+        arguments += " " + Quoted(file);
+    const auto result = RunEpsimport(arguments, true, "BRASK_APP_DIR=" + Quoted(app.string()));
+
+    EXPECT_EQ(result.exitStatus, 1);
+    ASSERT_EQ(result.lines.size(), files.size()) << result.raw;
+    for (std::size_t i = 0; i < 2; ++i)
+        EXPECT_EQ(
+            result.lines[i],
+            nlohmann::json({{"file", files[i]},
+                            {"status", 1},
+                            {"error", "the worker process placing this picture ended (killed by signal 9: "
+                                      "Killed)"}}));
+    const std::vector<std::string> pdfs = {"", "", Path("pdf/sample.pdf"), Path("pdf/icon.pdf"),
+                                           Path("pdf/sample-2.pdf")};
+    for (std::size_t i = 2; i < files.size(); ++i) {
+        EXPECT_EQ(result.lines[i]["file"], files[i]);
+        EXPECT_EQ(result.lines[i]["status"], 0) << result.lines[i].dump();
+        EXPECT_EQ(result.lines[i]["pdf"], pdfs[i]);
+        EXPECT_TRUE(fs::is_regular_file(pdfs[i]));
+    }
 }

@@ -9,40 +9,33 @@ namespace {
 using IO::IDataProvider;
 constexpr std::int32_t kMax32 = std::numeric_limits<std::int32_t>::max();
 
-struct UriCase {
-    const char* text;
-    const char* scheme;
-    const char* path;
-};
-
-const UriCase kUriCases[] = {
-    {"file:///tmp/a.eps", "file", "/tmp/a.eps"},
-    {"file:///tmp/a%20b%C3%BC.eps", "file", "/tmp/a b\xC3\xBC.eps"},
-    {"file:///tmp/100%", "file", "/tmp/100%"},
-    {"file:///tmp/x%zz", "file", "/tmp/x%zz"},
-    {"file://localhost/var/x", "file", "/var/x"},
-    {"file:/abs/path", "file", "/abs/path"},
-    {"FILE:///Upper", "file", "/Upper"},
-    {"/plain/absolute path%20.eps", "file", "/plain/absolute path%20.eps"},
-    {"/tmp/Gr\xC3\xBC\xC3\x9F \xE2\x82\xAC \xF0\x9F\x98\x80.eps", "file",
-     "/tmp/Gr\xC3\xBC\xC3\x9F \xE2\x82\xAC \xF0\x9F\x98\x80.eps"},
-    {"http://example.org/a.eps", "http", "//example.org/a.eps"},
-    {"mem+x.y-z:block", "mem+x.y-z", "block"},
-};
-
 using ProviderTest = HostTest;
 
 TEST_F(ProviderTest, UriTextsSplitIntoSchemeAndPathAndRefusedTextsKeepThePreviousUri) {
-    std::vector<UriCase> cases(std::begin(kUriCases), std::end(kUriCases));
+    // Text, scheme (none: refused), path.
+    std::vector<std::tuple<const char*, const char*, const char*>> cases = {
+        {"file:///tmp/a.eps", "file", "/tmp/a.eps"},
+        {"file:///tmp/a%20b%C3%BC.eps", "file", "/tmp/a b\xC3\xBC.eps"},
+        {"file:///tmp/100%", "file", "/tmp/100%"},
+        {"file:///tmp/x%zz", "file", "/tmp/x%zz"},
+        {"file://localhost/var/x", "file", "/var/x"},
+        {"file:/abs/path", "file", "/abs/path"},
+        {"FILE:///Upper", "file", "/Upper"},
+        {"/plain/absolute path%20.eps", "file", "/plain/absolute path%20.eps"},
+        {"/tmp/Gr\xC3\xBC\xC3\x9F \xE2\x82\xAC \xF0\x9F\x98\x80.eps", "file",
+         "/tmp/Gr\xC3\xBC\xC3\x9F \xE2\x82\xAC \xF0\x9F\x98\x80.eps"},
+        {"http://example.org/a.eps", "http", "//example.org/a.eps"},
+        {"mem+x.y-z:block", "mem+x.y-z", "block"},
+    };
     for (const char* refused : {"", "relative/path.eps", "file:relative", "file://", "file://remotehost/x",
                                 "file:///tmp/nul%00byte", "1abc:foo"})
-        cases.push_back({refused, nullptr, ""});
-    for (const UriCase& c : cases) {
+        cases.emplace_back(refused, nullptr, "");
+    for (const auto& [text, scheme, path] : cases) {
         auto uri = Make<IO::IURI>(CLSID::URI);
-        EXPECT_EQ(uri->SetText(CoreString::FromUTF8(c.text)), c.scheme ? kOK : kBadArgument) << c.text;
-        EXPECT_EQ(Utf8(uri->GetScheme()), c.scheme ? c.scheme : "") << c.text;
-        EXPECT_EQ(Utf8(uri->GetPath()), c.path) << c.text;
-        EXPECT_EQ(Utf8(uri->GetText()), c.scheme ? c.text : "") << c.text;
+        EXPECT_EQ(uri->SetText(CoreString::FromUTF8(text)), scheme ? kOK : kBadArgument) << text;
+        EXPECT_EQ(Utf8(uri->GetScheme()), scheme ? scheme : "") << text;
+        EXPECT_EQ(Utf8(uri->GetPath()), path) << text;
+        EXPECT_EQ(Utf8(uri->GetText()), scheme ? text : "") << text;
     }
     auto uri = Make<IO::IURI>(CLSID::URI);
     ASSERT_EQ(uri->SetText(u"/tmp/first.eps"), kOK);
@@ -121,7 +114,7 @@ TEST_F(ProviderTest, FileAndMemoryProvidersReadAndSeekAlikeAndRefuseBadArguments
     EXPECT_TRUE(memory->Init(nullptr, 0) == kOK && memory->GetSize() == 0);
 }
 
-TEST_F(ProviderTest, ReadWriteFileProviderCreatesKeepsAndExtendsTheFile) {
+TEST_F(ProviderTest, ReadWriteFilesAreKeptAndExtendedAndOnlyExistingFilesUnderTwoGibibytesAreOpened) {
     const std::string path = TempPath("existing.txt");
     WriteFile(path, "abcdef");
     auto provider = FileSource(path, nullptr, true);
@@ -144,9 +137,6 @@ TEST_F(ProviderTest, ReadWriteFileProviderCreatesKeepsAndExtendsTheFile) {
     EXPECT_EQ(provider->GetSize(), 0);
     EXPECT_EQ(provider->Write("hello", 5), kOK);
     EXPECT_EQ(ReadFile(fresh), "hello");
-}
-
-TEST_F(ProviderTest, OnlyExistingFilesUnderTwoGibibytesBehindFileUrisAreOpened) {
     Status status = kOK;
     EXPECT_FALSE(FileSource(TempPath("absent.eps"), &status, false));
     EXPECT_EQ(status, FILE_SYS::IFile::kNotFound);
@@ -171,7 +161,7 @@ TEST_F(ProviderTest, OnlyExistingFilesUnderTwoGibibytesBehindFileUrisAreOpened) 
         EXPECT_FALSE(FileSource(big, &status, readWrite));
         EXPECT_EQ(status, kFileTooLarge);
     }
-    auto provider = FileSource(largest, &status, true);
+    provider = FileSource(largest, &status, true);
     ASSERT_TRUE(provider);
     EXPECT_EQ(provider->GetSize(), kMax32);
     EXPECT_EQ(provider->SetPosition(-1, IDataProvider::kFromEnd), kOK);
