@@ -6,7 +6,6 @@
 #include "HostFiles.h"
 
 #include "MemoryManager.h"
-#include "brask/Logger.h"
 #include "brask/TObject.h"
 #include "brask_host/Host.h"
 
@@ -37,8 +36,7 @@ public:
     }
     Status Write(const void* buffer, std::uint32_t count) override { return mInner->Write(buffer, count); }
 
-    std::uint64_t reads = 0;
-    std::uint64_t bytes = 0;
+    std::uint64_t reads = 0, bytes = 0;
 
 private:
     TInterfacePtr<IO::IDataProvider> mInner;

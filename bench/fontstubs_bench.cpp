@@ -21,10 +21,7 @@ public:
         mHost = HOST::Host::Create(HOST::HostOptions{mDir.Path().string(), mDir.Path().string()});
         COREREGISTRY::ClassFactorySlot::Set(mHost.Get());
     }
-    ~HostedFolder() {
-        COREREGISTRY::ClassFactorySlot::Set(nullptr);
-        mHost.Reset();
-    }
+    ~HostedFolder() { COREREGISTRY::ClassFactorySlot::Set(nullptr); }
     std::size_t CountStubs() const {
         const BENCH::fs::recursive_directory_iterator files(mDir.Path() / "jaws"), end;
         return std::count_if(files, end, [](const auto& file) { return file.path().extension() == ".ps"; });

@@ -3,7 +3,6 @@
 // process per picture (one render, no alpha) on the same file and resolution. Reported as milliseconds per
 // megapixel (the ms_per_Mpx counters of Rasterize/FILE and GsCommand/FILE).
 #include "EPSVectorFileReader.h"
-#include "JawsEntryPoints.h"
 #include "Rip.h"
 
 #include "ClassFactorySlot.h"
@@ -21,7 +20,6 @@
 
 using namespace BRASK;
 using namespace BRASK::PLUGIN;
-using BRASK::BENCH::ReadBytes;
 
 namespace {
 
@@ -46,7 +44,9 @@ HOST::Host& SharedHost() {
 
 // An EPS read on the shared host, and its size in pixels at kDpi.
 struct Picture {
-    explicit Picture(const std::string& file) : bytes(ReadBytes(file)) {
+    explicit Picture(const std::string& file) {
+        std::ifstream in(file, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
         IO::CreateReadOnlyDataProvider(&SharedHost(), provider, bytes.data(),
                                        static_cast<std::int32_t>(bytes.size()));
         ok = reader.Init(provider.Get()) == kOK;

@@ -15,15 +15,6 @@ namespace {
 
 using namespace BRASK;
 
-HOST::Host& TheHost() {
-    static TInterfacePtr<HOST::Host> host = [] {
-        MEMFIX::InitMemoryManager();
-        BLoggerLibInterface::GetInstance()->SetSink({}); // the scan logs a lot on bad input
-        return HOST::Host::Create();
-    }();
-    return *host;
-}
-
 volatile std::uint64_t gSink; // keeps the queries from being optimised away
 
 } // namespace
@@ -31,8 +22,13 @@ volatile std::uint64_t gSink; // keeps the queries from being optimised away
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size > 0x7FFFFFFF)
         return 0;
+    static const TInterfacePtr<HOST::Host> host = [] {
+        MEMFIX::InitMemoryManager();
+        BLoggerLibInterface::GetInstance()->SetSink({}); // the scan logs a lot on bad input
+        return HOST::Host::Create();
+    }();
     TInterfacePtr<IO::IMemoryDataProvider> provider;
-    if (CreateInstance(&TheHost(), CLSID::MemoryDataProvider, provider) != kOK)
+    if (CreateInstance(host.Get(), CLSID::MemoryDataProvider, provider) != kOK)
         return 0;
     provider->Init(data, static_cast<std::int32_t>(size));
     provider->Open(0);

@@ -12,11 +12,6 @@ namespace {
 
 using namespace BRASK;
 
-HOST::Host& TheHost() {
-    static TInterfacePtr<HOST::Host> host = HOST::Host::Create();
-    return *host;
-}
-
 volatile float gSink; // keeps the queries from being optimised away
 
 } // namespace
@@ -24,10 +19,11 @@ volatile float gSink; // keeps the queries from being optimised away
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size > 0x7FFFFFFF)
         return 0;
+    static const TInterfacePtr<HOST::Host> host = HOST::Host::Create();
     TInterfacePtr<IO::IMemoryDataProvider> provider;
     TInterfacePtr<GRAPHICS::IPhotoShopResourceParser> parser;
-    if (CreateInstance(&TheHost(), CLSID::MemoryDataProvider, provider) != kOK ||
-        CreateInstance(&TheHost(), CLSID::PhotoShopResourceParser, parser) != kOK)
+    if (CreateInstance(host.Get(), CLSID::MemoryDataProvider, provider) != kOK ||
+        CreateInstance(host.Get(), CLSID::PhotoShopResourceParser, parser) != kOK)
         return 0;
     provider->Init(data, static_cast<std::int32_t>(size));
     provider->Open(0);

@@ -19,6 +19,9 @@ struct RgbRaster {
     int height = 0;
     std::vector<std::uint8_t> rgb; // top row first
     bool Empty() const { return width <= 0 || height <= 0; }
+    int At(int x, int y, int channel) const {
+        return rgb[(static_cast<std::size_t>(y) * width + x) * 3 + channel];
+    }
     // Pixels darker than mid-grey in every channel.
     std::size_t Ink() const {
         std::size_t count = 0;
@@ -49,7 +52,6 @@ inline RgbRaster RenderPdf(const std::string& pdf, const std::string& ppmPrefix,
 // Each channel averaged over the 3 x 3 pixels around each pixel (fewer at the edges).
 inline RgbRaster Blurred(const RgbRaster& raster) {
     const int w = raster.width, h = raster.height;
-    const auto at = [w](int x, int y, int c) { return (static_cast<std::size_t>(y) * w + x) * 3 + c; };
     RgbRaster out = raster;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
@@ -57,8 +59,9 @@ inline RgbRaster Blurred(const RgbRaster& raster) {
                 int sum = 0, count = 0;
                 for (int v = std::max(0, y - 1); v <= std::min(h - 1, y + 1); ++v)
                     for (int u = std::max(0, x - 1); u <= std::min(w - 1, x + 1); ++u, ++count)
-                        sum += raster.rgb[at(u, v, c)];
-                out.rgb[at(x, y, c)] = static_cast<std::uint8_t>((sum + count / 2) / count);
+                        sum += raster.At(u, v, c);
+                out.rgb[(static_cast<std::size_t>(y) * w + x) * 3 + c] =
+                    static_cast<std::uint8_t>((sum + count / 2) / count);
             }
     return out;
 }
@@ -94,14 +97,10 @@ inline RasterDifference CompareRasters(const RgbRaster& a, const RgbRaster& b, i
         for (int ty = std::max(0, -dy); ty < p.height && ty + dy < q.height; ty += tile)
             for (int tx = std::max(0, -dx); tx < p.width && tx + dx < q.width; tx += tile) {
                 std::uint64_t tileTotal = 0, tileCount = 0;
-                for (int y = ty; y < std::min(ty + tile, p.height) && y + dy < q.height; y += rowStep) {
-                    const std::uint8_t* pr = &p.rgb[static_cast<std::size_t>(y) * p.width * 3];
-                    const std::uint8_t* qr = &q.rgb[static_cast<std::size_t>(y + dy) * q.width * 3];
+                for (int y = ty; y < std::min(ty + tile, p.height) && y + dy < q.height; y += rowStep)
                     for (int x = tx; x < std::min(tx + tile, p.width) && x + dx < q.width; ++x, ++tileCount)
                         for (int c = 0; c < 3; ++c)
-                            tileTotal += static_cast<std::uint64_t>(
-                                std::abs(int(pr[x * 3 + c]) - int(qr[(x + dx) * 3 + c])));
-                }
+                            tileTotal += std::abs(p.At(x, y, c) - q.At(x + dx, y + dy, c));
                 total += tileTotal;
                 count += tileCount;
                 if (tileCount > 0)
