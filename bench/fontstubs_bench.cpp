@@ -15,8 +15,7 @@ using namespace BRASK;
 namespace {
 
 // A host over a scratch application folder, published as the class-factory slot.
-class HostedFolder {
-public:
+struct HostedFolder {
     HostedFolder() {
         mHost = HOST::Host::Create(HOST::HostOptions{mDir.Path().string(), mDir.Path().string()});
         COREREGISTRY::ClassFactorySlot::Set(mHost.Get());
@@ -27,8 +26,6 @@ public:
         return std::count_if(files, end, [](const auto& file) { return file.path().extension() == ".ps"; });
     }
     void RemoveTree() const { BENCH::fs::remove_all(mDir.Path() / "jaws"); }
-
-private:
     BENCH::TempDir mDir;
     TInterfacePtr<HOST::Host> mHost;
 };

@@ -11,13 +11,9 @@
 #include <cstdint>
 #include <cstring>
 
-namespace {
-
 using namespace BRASK;
 
-volatile std::uint64_t gSink; // keeps the queries from being optimised away
-
-} // namespace
+static volatile std::uint64_t gSink; // keeps the queries from being optimised away
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size > 0x7FFFFFFF)
@@ -34,8 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     provider->Open(0);
 
     PLUGIN::EPSVectorFileReader reader;
-    const PLUGIN::DSCError status = reader.Init(provider.Get());
-    std::uint64_t sum = static_cast<std::uint64_t>(status);
+    std::uint64_t sum = static_cast<std::uint64_t>(reader.Init(provider.Get()));
     sum += static_cast<std::uint32_t>(reader.GetFixedWidth()) +
            static_cast<std::uint32_t>(reader.GetFixedHeight());
     sum += static_cast<std::uint64_t>(reader.GetWidth() + reader.GetHeight());

@@ -8,13 +8,9 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace {
-
 using namespace BRASK;
 
-volatile float gSink; // keeps the queries from being optimised away
-
-} // namespace
+static volatile float gSink; // keeps the queries from being optimised away
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size > 0x7FFFFFFF)
