@@ -78,17 +78,6 @@ inline std::vector<std::string> GsToPdf(const std::string& output, const std::ve
     return args;
 }
 
-inline std::vector<std::string> RsvgToPdf(const std::string& output, const std::string& input) {
-    return {"rsvg-convert", "-f", "pdf", "-o", output, input};
-}
-
-inline std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
 #ifdef BRASK_CORPUS_DIR
 // The corpus files in folders whose name starts with `prefix` ("svg", "eps-"), sorted.
 inline std::vector<std::string> CorpusFiles(const std::string& prefix) {

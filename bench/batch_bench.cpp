@@ -11,26 +11,16 @@
 //                                     processes, sampled), against the RGBA raster it writes
 #include "BenchSupport.h"
 
+#include <arpa/inet.h>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <set>
+#include <tuple>
 
 namespace {
 
 using namespace BRASK::BENCH;
-
-// A command that is a list of processes run one after the other (one process per file).
-Timing RunEach(const std::vector<std::vector<std::string>>& commands) {
-    Timing total{0, 0, true};
-    for (const auto& command : commands) {
-        const Timing one = RunProcess(command);
-        total.wallMs += one.wallMs;
-        total.cpuMs += one.cpuMs;
-        total.ok = total.ok && one.ok;
-    }
-    return total;
-}
 
 std::vector<std::string> ManifestEps(std::size_t count, const fs::path& scratch) {
     std::ifstream manifest(fs::path(BRASK_CORPUS_DIR) / "MANIFEST.tsv");
@@ -83,24 +73,32 @@ int TimeBatches(int rounds, std::size_t epsCount) {
             return RunProcess(args);
         };
     };
-    std::vector<std::vector<std::string>> gsEach, rsvgEach;
+    // One process per file, run one after the other: `command` with the file appended.
+    const auto each = [](const std::vector<std::string>& files, const std::vector<std::string>& command) {
+        return [&files, command] {
+            Timing total{0, 0, true};
+            for (const std::string& file : files) {
+                std::vector<std::string> args = command;
+                args.push_back(file);
+                const Timing timing = RunProcess(args);
+                total = {total.wallMs + timing.wallMs, total.cpuMs + timing.cpuMs, total.ok && timing.ok};
+            }
+            return total;
+        };
+    };
     const std::string one = (scratch / "one.pdf").string();
-    for (const std::string& file : eps)
-        gsEach.push_back(GsToPdf(one, {file}));
-    for (const std::string& file : svg)
-        rsvgEach.push_back(RsvgToPdf(one, file));
     const std::vector<std::string> gsAll = GsToPdf((scratch / "all-%03d.pdf").string(), eps);
 
     std::vector<Command> commands = {
         {"EPS epsimport -j 1", epsimport(1, eps), false},
         {"EPS epsimport -j 2", epsimport(2, eps), false},
-        {"EPS one gs per file", [&] { return RunEach(gsEach); }, false},
+        {"EPS one gs per file", each(eps, GsToPdf(one, {})), false},
         {"EPS one gs for all files", [&] { return RunProcess(gsAll); }, false},
         {"SVG epsimport -j 1", epsimport(1, svg), true},
         {"SVG epsimport -j 2", epsimport(2, svg), true},
-        {"SVG one rsvg-convert per file", [&] { return RunEach(rsvgEach); }, true},
+        {"SVG one rsvg-convert per file", each(svg, {"rsvg-convert", "-f", "pdf", "-o", one}), true},
     };
-    for (int round = -1; round < rounds; ++round) { // round -1 warms the caches and is not counted
+    for (int round = -1; round < rounds; ++round) // round -1 warms the caches and is not counted
         for (Command& command : commands) {
             const Timing timing = command.run();
             if (round < 0)
@@ -109,7 +107,6 @@ int TimeBatches(int rounds, std::size_t epsCount) {
             command.cpu.push_back(timing.cpuMs);
             command.ok = command.ok && (timing.ok || command.mayFail);
         }
-    }
 
     std::printf("%zu EPS files (one per producer), %zu SVG files; median of %d rounds\n", eps.size(),
                 svg.size(), rounds);
@@ -120,23 +117,21 @@ int TimeBatches(int rounds, std::size_t epsCount) {
         std::printf("%-32s %10.0f %10.0f%s\n", command.name.c_str(), Median(command.wall),
                     Median(command.cpu), command.ok ? "" : "  (failed)");
     }
-    const auto ratio = [&](const char* what, const std::string& base, const std::string& ours,
-                           double target) {
-        const double value = wall[base] / wall[ours];
-        if (target > 0)
-            std::printf("%-54s %5.2fx (target %.1fx: %s)\n", what, value, target,
-                        value >= target ? "met" : "not met");
-        else
-            std::printf("%-54s %5.2fx\n", what, value);
+    const std::tuple<std::string, std::string, double> ratios[] = {
+        {"EPS one gs for all files", "EPS epsimport -j 2", 1.2},
+        {"EPS one gs per file", "EPS epsimport -j 2", 8},
+        {"EPS one gs for all files", "EPS epsimport -j 1", 0},
+        {"SVG one rsvg-convert per file", "SVG epsimport -j 2", 6},
+        {"SVG one rsvg-convert per file", "SVG epsimport -j 1", 0},
     };
-    ratio("EPS: one gs for all files / epsimport -j 2", "EPS one gs for all files", "EPS epsimport -j 2",
-          1.2);
-    ratio("EPS: one gs per file / epsimport -j 2", "EPS one gs per file", "EPS epsimport -j 2", 8);
-    ratio("EPS: one gs for all files / epsimport -j 1", "EPS one gs for all files", "EPS epsimport -j 1", 0);
-    ratio("SVG: one rsvg-convert per file / epsimport -j 2", "SVG one rsvg-convert per file",
-          "SVG epsimport -j 2", 6);
-    ratio("SVG: one rsvg-convert per file / epsimport -j 1", "SVG one rsvg-convert per file",
-          "SVG epsimport -j 1", 0);
+    for (const auto& [base, ours, target] : ratios) { // "EPS: one gs per file / epsimport -j 2  8.30x ..."
+        const double value = wall[base] / wall[ours];
+        std::printf("%-54s %5.2fx", (std::string(base).insert(3, ":") + " /" + ours.substr(3)).c_str(),
+                    value);
+        if (target > 0)
+            std::printf(" (target %.1fx: %s)", target, value >= target ? "met" : "not met");
+        std::printf("\n");
+    }
     return 0;
 }
 
@@ -149,11 +144,9 @@ std::string CommandName(pid_t pid) {
 // Resident kilobytes of `pid` and its descendants, and of the largest of them. A child still between its
 // spawn and its exec shares its parent's memory and carries its parent's name: it is not counted.
 void TreeResident(pid_t pid, long& sum, long& largest) {
-    long own = 0;
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmRSS:", 0) == 0)
-            own = std::atol(line.c_str() + 6);
+    long pages = 0, own = 0; // the second figure of statm is the resident size in pages (VmRSS)
+    std::ifstream("/proc/" + std::to_string(pid) + "/statm") >> pages >> own;
+    own *= sysconf(_SC_PAGESIZE) / 1024;
     sum += own;
     largest = std::max(largest, own);
     const std::string name = CommandName(pid);
@@ -177,20 +170,15 @@ int MeasurePreview(int dpi, const std::string& eps) {
             peakSum = std::max(peakSum, sum);
             peakLargest = std::max(peakLargest, largest);
         });
-    // The PNG's size from its header: width and height at bytes 16 and 20.
-    unsigned char header[24] = {};
-    std::ifstream(png, std::ios::binary).read(reinterpret_cast<char*>(header), sizeof header);
-    const auto word = [&](int at) {
-        return (double(header[at]) * 256 + header[at + 1]) * 65536 + double(header[at + 2]) * 256 +
-               header[at + 3];
-    };
-    const double raster = word(16) * word(20) * 4 / 1024.0; // KB of RGBA
+    std::uint32_t size[2] = {}; // the PNG's width and height, big-endian at byte 16
+    std::ifstream(png, std::ios::binary).seekg(16).read(reinterpret_cast<char*>(size), sizeof size);
+    const double width = ntohl(size[0]), height = ntohl(size[1]), raster = width * height * 4 / 1024.0; // KB
     if (!timing.ok || raster <= 0) {
         std::fprintf(stderr, "the preview failed\n");
         return 1;
     }
-    std::printf("--preview at %d dpi: %.0f x %.0f pixels, RGBA raster %.0f MiB, %.1f s\n", dpi, word(16),
-                word(20), raster / 1024, timing.wallMs / 1000);
+    std::printf("--preview at %d dpi: %.0f x %.0f pixels, RGBA raster %.0f MiB, %.1f s\n", dpi, width, height,
+                raster / 1024, timing.wallMs / 1000);
     std::printf(
         "peak resident memory: %.0f MiB for all its processes (%.2fx the raster), %.0f MiB the largest "
         "(%.2fx; target 2x)\n",

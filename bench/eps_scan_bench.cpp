@@ -6,7 +6,6 @@
 #include "HostFiles.h"
 
 #include "MemoryManager.h"
-#include "brask/Logger.h"
 #include "brask/TObject.h"
 #include "brask_host/Host.h"
 
@@ -14,12 +13,7 @@
 
 #include "BenchSupport.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <map>
-#include <stdexcept>
-#include <string>
 
 namespace {
 
@@ -42,8 +36,7 @@ public:
     }
     Status Write(const void* buffer, std::uint32_t count) override { return mInner->Write(buffer, count); }
 
-    std::uint64_t reads = 0;
-    std::uint64_t bytes = 0;
+    std::uint64_t reads = 0, bytes = 0;
 
 private:
     TInterfacePtr<IO::IDataProvider> mInner;
@@ -55,16 +48,11 @@ void MakeAtendEps(const std::string& path, std::int64_t size) {
         "%!PS-Adobe-3.0 EPSF-3.0\n%%Creator: bench\n%%BoundingBox: (atend)\n%%EndComments\n"
         "newpath 0 0 moveto 612 792 lineto stroke\n";
     const std::string tail = "\n%%Trailer\n%%BoundingBox: 0 0 612 792\n%%EOF\n";
-    const int fd = ::open(path.c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0600);
-    if (fd < 0)
-        throw std::runtime_error("cannot create " + path);
-    bool ok = ::pwrite(fd, head.data(), head.size(), 0) == static_cast<ssize_t>(head.size());
-    ok = ok && ::ftruncate(fd, size) == 0;
-    ok = ok && ::pwrite(fd, tail.data(), tail.size(), size - static_cast<std::int64_t>(tail.size())) ==
-                   static_cast<ssize_t>(tail.size());
-    ::close(fd);
-    if (!ok)
-        throw std::runtime_error("cannot write " + path);
+    std::ofstream(path, std::ios::binary) << head;
+    BENCH::fs::resize_file(path, static_cast<std::uintmax_t>(size)); // throws when it cannot
+    std::fstream(path, std::ios::binary | std::ios::in | std::ios::out)
+            .seekp(size - std::int64_t(tail.size()))
+        << tail;
 }
 
 std::map<std::int64_t, std::string> gFiles;

@@ -14,34 +14,18 @@ using namespace BRASK;
 
 namespace {
 
-namespace fs = std::filesystem;
-
 // A host over a scratch application folder, published as the class-factory slot.
-class HostedFolder {
-public:
+struct HostedFolder {
     HostedFolder() {
         mHost = HOST::Host::Create(HOST::HostOptions{mDir.Path().string(), mDir.Path().string()});
         COREREGISTRY::ClassFactorySlot::Set(mHost.Get());
     }
-    ~HostedFolder() {
-        COREREGISTRY::ClassFactorySlot::Set(nullptr);
-        mHost.Reset();
-    }
-    // Stub files in the tree.
+    ~HostedFolder() { COREREGISTRY::ClassFactorySlot::Set(nullptr); }
     std::size_t CountStubs() const {
-        std::size_t count = 0;
-        std::error_code error;
-        for (fs::recursive_directory_iterator it(mDir.Path() / "jaws", error), end; !error && it != end;
-             it.increment(error))
-            count += it->is_regular_file() && it->path().extension() == ".ps";
-        return count;
+        const BENCH::fs::recursive_directory_iterator files(mDir.Path() / "jaws"), end;
+        return std::count_if(files, end, [](const auto& file) { return file.path().extension() == ".ps"; });
     }
-    void RemoveTree() const {
-        std::error_code ignored;
-        fs::remove_all(mDir.Path() / "jaws", ignored);
-    }
-
-private:
+    void RemoveTree() const { BENCH::fs::remove_all(mDir.Path() / "jaws"); }
     BENCH::TempDir mDir;
     TInterfacePtr<HOST::Host> mHost;
 };

@@ -1,9 +1,8 @@
 // Rendering an EPS into pixels: JawsRip::Rasterize through the interpreter wrapper's raster device (a warm
 // interpreter process; RGB with alpha, so two renders per picture) against one `gs -dEPSCrop -sDEVICE=ppmraw`
 // process per picture (one render, no alpha) on the same file and resolution. Reported as milliseconds per
-// megapixel; a summary with the ratios is printed at the end.
+// megapixel (the ms_per_Mpx counters of Rasterize/FILE and GsCommand/FILE).
 #include "EPSVectorFileReader.h"
-#include "JawsEntryPoints.h"
 #include "Rip.h"
 
 #include "ClassFactorySlot.h"
@@ -18,12 +17,9 @@
 #include "BenchSupport.h"
 
 #include <cmath>
-#include <cstdio>
-#include <map>
 
 using namespace BRASK;
 using namespace BRASK::PLUGIN;
-using BRASK::BENCH::ReadBytes;
 
 namespace {
 
@@ -46,15 +42,11 @@ HOST::Host& SharedHost() {
     return *host;
 }
 
-struct Timing {
-    double seconds = 0;
-    double megapixels = 0;
-};
-std::map<std::string, Timing> gOurs, gGs;
-
 // An EPS read on the shared host, and its size in pixels at kDpi.
 struct Picture {
-    explicit Picture(const std::string& file) : bytes(ReadBytes(file)) {
+    explicit Picture(const std::string& file) {
+        std::ifstream in(file, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
         IO::CreateReadOnlyDataProvider(&SharedHost(), provider, bytes.data(),
                                        static_cast<std::int32_t>(bytes.size()));
         ok = reader.Init(provider.Get()) == kOK;
@@ -71,17 +63,16 @@ struct Picture {
     std::int32_t width = 0, height = 0;
 };
 
-// Times `render` once per iteration into `timing`, and reports milliseconds per megapixel.
+// Times `render` once per iteration and reports milliseconds per megapixel.
 template <class Render>
-void TimePerMegapixel(benchmark::State& state, const Picture& picture, Timing& timing, Render&& render) {
+void TimePerMegapixel(benchmark::State& state, const Picture& picture, Render&& render) {
     const auto start = BENCH::Clock::now();
     for (auto _ : state)
         if (!render())
             state.SkipWithError("the render failed");
-    timing.seconds += BENCH::SecondsSince(start);
-    timing.megapixels += picture.Megapixels() * static_cast<double>(state.iterations());
+    const double megapixels = picture.Megapixels() * static_cast<double>(state.iterations());
     state.counters["Mpx"] = picture.Megapixels();
-    state.counters["ms_per_Mpx"] = timing.megapixels > 0 ? 1000 * timing.seconds / timing.megapixels : 0;
+    state.counters["ms_per_Mpx"] = megapixels > 0 ? 1000 * BENCH::SecondsSince(start) / megapixels : 0;
 }
 
 void BM_Rasterize(benchmark::State& state, const std::string& file) {
@@ -94,7 +85,7 @@ void BM_Rasterize(benchmark::State& state, const std::string& file) {
         state.SkipWithError("the EPS cannot be read or rasterized");
         return;
     }
-    TimePerMegapixel(state, picture, gOurs[file], [&] { return rip.Rasterize(raster, kDpi, 0, 0) == kOK; });
+    TimePerMegapixel(state, picture, [&] { return rip.Rasterize(raster, kDpi, 0, 0) == kOK; });
 }
 
 void BM_GsCommand(benchmark::State& state, const std::string& file) {
@@ -102,24 +93,11 @@ void BM_GsCommand(benchmark::State& state, const std::string& file) {
     const BENCH::TempDir scratch;
     const std::string output = (scratch.Path() / "out.ppm").string();
     const std::string resolution = "-r" + std::to_string(static_cast<int>(kDpi));
-    TimePerMegapixel(state, picture, gGs[file], [&] {
+    TimePerMegapixel(state, picture, [&] {
         return BENCH::RunProcess({"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-dEPSCrop", resolution,
                                   "-sDEVICE=ppmraw", "-o", output, file})
             .ok;
     });
-}
-
-void PrintSummary() {
-    std::printf("\n%-50s %12s %12s %8s\n", "file (150 dpi)", "Rasterize", "gs command", "ratio");
-    for (const auto& [file, ours] : gOurs) {
-        const Timing& gs = gGs[file];
-        if (ours.megapixels <= 0 || gs.megapixels <= 0)
-            continue;
-        const double a = 1000 * ours.seconds / ours.megapixels;
-        const double b = 1000 * gs.seconds / gs.megapixels;
-        std::printf("%-50s %9.1f ms %9.1f ms %8.2f   (per megapixel)\n",
-                    BENCH::fs::path(file).filename().c_str(), a, b, a / b);
-    }
 }
 
 } // namespace
@@ -135,6 +113,5 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    PrintSummary();
     return 0;
 }

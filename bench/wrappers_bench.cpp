@@ -1,25 +1,34 @@
-// The wrappers against one engine process per file, on the corpus: every EPS converted in-process by the warm
-// interpreter (through the converter wrapper, which finds each box itself) against one
-// `gs -dSAFER -dEPSCrop -sDEVICE=pdfwrite` process per file, and every SVG through the converter against one
-// `rsvg-convert -f pdf` process per file. One benchmark per file and way; a summary with the per-file and
-// overall ratios is printed at the end.
+// Conversions in process through the converter wrapper's warm interpreter (which finds each box itself):
+// every corpus EPS and SVG (Corpus/FILE; batch_bench times one gs / rsvg-convert process per file), and the
+// per-job cost of job isolation on two clean jobs (Isolation/shapes: filled and stroked paths in three colour
+// spaces; Isolation/text: the same with Helvetica and Times text, fonts a job loads vanish at its restore).
+// BRASK_BENCH_APP_DIR names another application folder to time, e.g. an older build's.
 #include <jaws/CallasApi.h>
 
 #include <benchmark/benchmark.h>
 
 #include "BenchSupport.h"
 
-#include <cstdio>
+#include <cstdlib>
 #include <dlfcn.h>
-#include <map>
 
 namespace {
 
 using namespace BRASK::BENCH;
 
+constexpr const char* kShapes = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 200 100\n"
+                                "0.2 0.4 0.6 0.1 setcmykcolor 10 10 80 40 rectfill\n"
+                                "1 0 0 setrgbcolor newpath 120 20 moveto 180 20 lineto 150 80 lineto fill\n"
+                                "0.5 setgray 3 setlinewidth newpath 10 90 moveto 190 90 lineto stroke\n";
+constexpr const char* kText = "/Helvetica findfont 14 scalefont setfont 10 60 moveto (Isolation bench) show\n"
+                              "/Times-Roman findfont 10 scalefont setfont 10 75 moveto (per job) show\n";
+
 PFN_SaveAsPDF SaveAsPDF() {
     static const PFN_SaveAsPDF save = []() -> PFN_SaveAsPDF {
-        void* module = dlopen(BRASK_APP_DIR "/PDFToolBox/libCallasWrapper.so", RTLD_NOW | RTLD_LOCAL);
+        const char* app = std::getenv("BRASK_BENCH_APP_DIR");
+        const std::string library =
+            std::string(app ? app : BRASK_APP_DIR) + "/PDFToolBox/libCallasWrapper.so";
+        void* module = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
         auto init = reinterpret_cast<PFN_InitCallas>(module ? dlsym(module, "InitCallas") : nullptr);
         if (init == nullptr || init(nullptr, nullptr) != kCallasOK)
             return nullptr;
@@ -29,72 +38,40 @@ PFN_SaveAsPDF SaveAsPDF() {
 }
 
 const TempDir gScratch;
-const std::string gOutput = (gScratch.Path() / "out.pdf").string();
 
-struct PerFile {
-    double inProcess = 0; // seconds per conversion
-    double perProcess = 0;
-};
-std::map<std::string, PerFile> gTimings;
-
-void Convert(benchmark::State& state, const std::string& file, bool eps, bool inProcess) {
+void Convert(benchmark::State& state, const std::string& file, bool eps) {
     const PFN_SaveAsPDF save = SaveAsPDF();
-    if (inProcess && save == nullptr) {
-        state.SkipWithError("libCallasWrapper.so not found");
-        return;
-    }
+    const std::string output = (gScratch.Path() / "out.pdf").string();
     const auto once = [&] {
-        if (inProcess)
-            return save(file.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr, 0, eps, gOutput.c_str()) ==
-                   kCallasOK;
-        return RunProcess(eps ? GsToPdf(gOutput, {file}) : RsvgToPdf(gOutput, file)).ok;
+        return save(file.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr, 0, eps, output.c_str()) ==
+               kCallasOK;
     };
-    if (inProcess)
-        once(); // the first conversion starts the interpreter: it is not part of the steady state
-    const auto start = Clock::now();
+    if (save == nullptr)
+        return state.SkipWithError("libCallasWrapper.so not found");
+    once(); // the first conversion starts the interpreter: it is not part of the steady state
     for (auto _ : state)
-        if (!once()) {
-            state.SkipWithError("the conversion failed");
-            return;
-        }
-    (inProcess ? gTimings[file].inProcess : gTimings[file].perProcess) =
-        SecondsSince(start) / static_cast<double>(std::max<benchmark::IterationCount>(1, state.iterations()));
-}
-
-void PrintSummary() {
-    double epsIn = 0, epsOut = 0, svgIn = 0, svgOut = 0;
-    std::printf("\n%-70s %10s %10s %7s\n", "file", "in-proc ms", "process ms", "ratio");
-    for (const auto& [file, t] : gTimings) {
-        if (t.inProcess <= 0 || t.perProcess <= 0)
-            continue; // failed one way: not compared
-        const bool svg = file.find("/svg/") != std::string::npos;
-        (svg ? svgIn : epsIn) += t.inProcess;
-        (svg ? svgOut : epsOut) += t.perProcess;
-        std::printf("%-70s %10.2f %10.2f %7.1f\n", fs::path(file).filename().string().c_str(),
-                    t.inProcess * 1000, t.perProcess * 1000, t.perProcess / t.inProcess);
-    }
-    if (epsIn > 0)
-        std::printf("EPS overall: %.0f ms in-process, %.0f ms one gs process per file: %.1fx (target 5x)\n",
-                    epsIn * 1000, epsOut * 1000, epsOut / epsIn);
-    if (svgIn > 0)
-        std::printf("SVG overall: %.0f ms in-process, %.0f ms one rsvg-convert per file: %.1fx (target 3x)\n",
-                    svgIn * 1000, svgOut * 1000, svgOut / svgIn);
+        if (!once())
+            return state.SkipWithError("the conversion failed");
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    for (const std::string kind : {"shapes", "text"}) {
+        const fs::path job = gScratch.Path() / (kind + ".eps");
+        std::ofstream(job, std::ios::binary) << kShapes << (kind == "text" ? kText : "");
+        benchmark::RegisterBenchmark(("Isolation/" + kind).c_str(), Convert, job.string(), true)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime(); // the work is in the worker process
+    }
     for (const char* prefix : {"eps-", "svg"})
         for (const std::string& file : CorpusFiles(prefix))
-            for (const bool inProcess : {true, false})
-                benchmark::RegisterBenchmark(
-                    ((inProcess ? "InProcess/" : "PerProcess/") + fs::path(file).filename().string()).c_str(),
-                    Convert, file, *prefix == 'e', inProcess)
-                    ->Unit(benchmark::kMillisecond)
-                    ->Iterations(3);
+            benchmark::RegisterBenchmark(("Corpus/" + fs::path(file).filename().string()).c_str(), Convert,
+                                         file, *prefix == 'e')
+                ->Unit(benchmark::kMillisecond)
+                ->Iterations(3);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    PrintSummary();
     return 0;
 }

@@ -3,10 +3,11 @@
 #   scan       the DSC scan of (atend) EPS files of 1 MiB and 1 GiB (the default; Google Benchmark arguments)
 #   batch      the corpus batch: epsimport -j 1 / -j 2 against gs and rsvg-convert processes, with the ratios
 #              (batch_bench --rounds N, --eps-count N; --preview DPI [EPS] for the preview's peak memory)
-#   wrappers   each corpus file converted in-process against one gs / rsvg-convert process per file
+#   wrappers   each corpus file converted in process through the converter wrapper's warm interpreter
 #   raster     rendering through the RIP against one gs process per picture
 #   fontstubs  building the font stub tree
-#   isolation  the cost of a clean job and of a text job through one interpreter process (job isolation)
+#   isolation  the per-job cost of a clean job and of a text job through one interpreter process (the
+#              wrappers benchmarks Isolation/*; BRASK_BENCH_APP_DIR=DIR times another build's folder)
 #   BUILD_DIR  build folder (default: build-bench)
 set -euo pipefail
 
@@ -18,6 +19,7 @@ case "${1:-}" in
 esac
 case "$name" in
     scan) target=eps_scan_bench ;;
+    isolation) target=wrappers_bench; set -- --benchmark_filter=Isolation "$@" ;;
     *) target=${name}_bench ;;
 esac
 

@@ -11,35 +11,26 @@
 #include <cstdint>
 #include <cstring>
 
-namespace {
-
 using namespace BRASK;
 
-HOST::Host& TheHost() {
-    static TInterfacePtr<HOST::Host> host = [] {
-        MEMFIX::InitMemoryManager();
-        BLoggerLibInterface::GetInstance()->SetSink({}); // the scan logs a lot on bad input
-        return HOST::Host::Create();
-    }();
-    return *host;
-}
-
-volatile std::uint64_t gSink; // keeps the queries from being optimised away
-
-} // namespace
+static volatile std::uint64_t gSink; // keeps the queries from being optimised away
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size > 0x7FFFFFFF)
         return 0;
+    static const TInterfacePtr<HOST::Host> host = [] {
+        MEMFIX::InitMemoryManager();
+        BLoggerLibInterface::GetInstance()->SetSink({}); // the scan logs a lot on bad input
+        return HOST::Host::Create();
+    }();
     TInterfacePtr<IO::IMemoryDataProvider> provider;
-    if (CreateInstance(&TheHost(), CLSID::MemoryDataProvider, provider) != kOK)
+    if (CreateInstance(host.Get(), CLSID::MemoryDataProvider, provider) != kOK)
         return 0;
     provider->Init(data, static_cast<std::int32_t>(size));
     provider->Open(0);
 
     PLUGIN::EPSVectorFileReader reader;
-    const PLUGIN::DSCError status = reader.Init(provider.Get());
-    std::uint64_t sum = static_cast<std::uint64_t>(status);
+    std::uint64_t sum = static_cast<std::uint64_t>(reader.Init(provider.Get()));
     sum += static_cast<std::uint32_t>(reader.GetFixedWidth()) +
            static_cast<std::uint32_t>(reader.GetFixedHeight());
     sum += static_cast<std::uint64_t>(reader.GetWidth() + reader.GetHeight());

@@ -8,31 +8,18 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace {
-
 using namespace BRASK;
 
-HOST::Host& TheHost() {
-    static TInterfacePtr<HOST::Host> host = HOST::Host::Create();
-    return *host;
-}
-
-template <class T> TInterfacePtr<T> Make(const GUID& classId) {
-    TInterfacePtr<T> object;
-    CreateInstance(&TheHost(), classId, object);
-    return object;
-}
-
-volatile float gSink; // keeps the queries from being optimised away
-
-} // namespace
+static volatile float gSink; // keeps the queries from being optimised away
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size > 0x7FFFFFFF)
         return 0;
-    auto provider = Make<IO::IMemoryDataProvider>(CLSID::MemoryDataProvider);
-    auto parser = Make<GRAPHICS::IPhotoShopResourceParser>(CLSID::PhotoShopResourceParser);
-    if (!provider || !parser)
+    static const TInterfacePtr<HOST::Host> host = HOST::Host::Create();
+    TInterfacePtr<IO::IMemoryDataProvider> provider;
+    TInterfacePtr<GRAPHICS::IPhotoShopResourceParser> parser;
+    if (CreateInstance(host.Get(), CLSID::MemoryDataProvider, provider) != kOK ||
+        CreateInstance(host.Get(), CLSID::PhotoShopResourceParser, parser) != kOK)
         return 0;
     provider->Init(data, static_cast<std::int32_t>(size));
     provider->Open(0);

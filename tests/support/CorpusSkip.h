@@ -11,15 +11,6 @@
 
 namespace BRASK::TEST {
 
-inline bool CorpusPresent() {
-    std::error_code error;
-    return std::filesystem::is_directory(BRASK_CORPUS_DIR, error);
-}
-
-inline std::string CorpusMissingMessage() {
-    return std::string("the sample collection is missing: ") + BRASK_CORPUS_DIR;
-}
-
 // Files of the collection whose name ends with one of `extensions` (lower-case, with the dot), sorted.
 inline std::vector<std::filesystem::path> CorpusFiles(const std::vector<std::string>& extensions) {
     std::vector<std::filesystem::path> files;
@@ -37,6 +28,6 @@ inline std::vector<std::filesystem::path> CorpusFiles(const std::vector<std::str
 } // namespace BRASK::TEST
 
 #define BRASK_SKIP_WITHOUT_CORPUS()                                                                          \
-    if (::BRASK::TEST::CorpusPresent()) {                                                                    \
+    if (std::error_code error; std::filesystem::is_directory(BRASK_CORPUS_DIR, error)) {                     \
     } else                                                                                                   \
-        GTEST_SKIP() << ::BRASK::TEST::CorpusMissingMessage()
+        GTEST_SKIP() << "the sample collection is missing: " BRASK_CORPUS_DIR

@@ -70,7 +70,6 @@ protected:
             provider.Reset(stream->GetDataProvider());
         return provider;
     }
-    // A new empty dictionary.
     TInterfacePtr<IDictionary> NewDictionary() { return Make<IDictionary>(CLSID::PersistentDictionary); }
 
     TInterfacePtr<HOST::Host> mHost;

@@ -27,10 +27,8 @@ public:
     }
     // The records whose message equals `message`.
     std::vector<LogRecord> WithMessage(const std::string& message) const {
-        std::vector<LogRecord> found;
-        for (const auto& r : Records())
-            if (r.MessageUTF8() == message)
-                found.push_back(r);
+        std::vector<LogRecord> found = Records();
+        std::erase_if(found, [&](const LogRecord& r) { return r.MessageUTF8() != message; });
         return found;
     }
     void Clear() {

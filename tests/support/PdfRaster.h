@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,9 @@ struct RgbRaster {
     int height = 0;
     std::vector<std::uint8_t> rgb; // top row first
     bool Empty() const { return width <= 0 || height <= 0; }
+    int At(int x, int y, int channel) const {
+        return rgb[(static_cast<std::size_t>(y) * width + x) * 3 + channel];
+    }
     // Pixels darker than mid-grey in every channel.
     std::size_t Ink() const {
         std::size_t count = 0;
@@ -34,50 +39,36 @@ inline RgbRaster RenderPdf(const std::string& pdf, const std::string& ppmPrefix,
     if (std::system(command.c_str()) != 0)
         return raster;
     std::ifstream in(ppmPrefix + ".ppm", std::ios::binary);
-    std::string magic;
-    int maxValue = 0;
-    in >> magic >> raster.width >> raster.height >> maxValue;
-    in.get(); // the one white-space byte before the samples
-    const std::size_t size = static_cast<std::size_t>(std::max(raster.width, 0)) *
-                             static_cast<std::size_t>(std::max(raster.height, 0)) * 3;
-    raster.rgb.resize(size);
-    if (magic != "P6" || maxValue != 255 || size == 0 ||
-        !in.read(reinterpret_cast<char*>(raster.rgb.data()), static_cast<std::streamsize>(size)))
-        raster = RgbRaster{};
+    const std::string ppm(std::istreambuf_iterator<char>(in), {});
+    int samplesAt = 0; // after the header and the one white-space byte that ends it
+    std::sscanf(ppm.c_str(), "P6 %d %d 255%*1[ \t\r\n]%n", &raster.width, &raster.height, &samplesAt);
+    if (samplesAt == 0 || raster.Empty() ||
+        ppm.size() - samplesAt != std::size_t(raster.width) * raster.height * 3)
+        return RgbRaster{};
+    raster.rgb.assign(ppm.begin() + samplesAt, ppm.end());
     return raster;
 }
 
 // Each channel averaged over the 3 x 3 pixels around each pixel (fewer at the edges).
 inline RgbRaster Blurred(const RgbRaster& raster) {
     const int w = raster.width, h = raster.height;
-    std::vector<int> rows(raster.rgb.size()); // sums over the row neighbours
+    RgbRaster out = raster;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             for (int c = 0; c < 3; ++c) {
-                int sum = 0;
-                for (int u = std::max(0, x - 1); u <= std::min(w - 1, x + 1); ++u)
-                    sum += raster.rgb[(static_cast<std::size_t>(y) * w + u) * 3 + c];
-                rows[(static_cast<std::size_t>(y) * w + x) * 3 + c] = sum;
-            }
-    RgbRaster out = raster;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const int count = (std::min(w - 1, x + 1) - std::max(0, x - 1) + 1) *
-                              (std::min(h - 1, y + 1) - std::max(0, y - 1) + 1);
-            for (int c = 0; c < 3; ++c) {
-                int sum = 0;
+                int sum = 0, count = 0;
                 for (int v = std::max(0, y - 1); v <= std::min(h - 1, y + 1); ++v)
-                    sum += rows[(static_cast<std::size_t>(v) * w + x) * 3 + c];
+                    for (int u = std::max(0, x - 1); u <= std::min(w - 1, x + 1); ++u, ++count)
+                        sum += raster.At(u, v, c);
                 out.rgb[(static_cast<std::size_t>(y) * w + x) * 3 + c] =
                     static_cast<std::uint8_t>((sum + count / 2) / count);
             }
-        }
     return out;
 }
 
 struct RasterDifference {
-    int dx = 0, dy = 0;                  // the shift of the second render that matches best
-    double meanAbsolute = 255;           // at that shift, the mean absolute difference per channel (0..255)
+    int dx = 0, dy = 0;        // the shift of the second render that matches best
+    double meanAbsolute = 255; // at that shift, the mean absolute difference per channel on every fourth row
     int widthDelta = 0, heightDelta = 0; // second minus first
     // At that shift, of both renders blurred over 3 x 3 pixels: the largest mean absolute difference of an
     // 8 x 8 pixel tile (a missing glyph leaves a tile far apart, an edge half a pixel off does not) and the
@@ -103,37 +94,28 @@ inline RasterDifference CompareRasters(const RgbRaster& a, const RgbRaster& b, i
                              double& worstTile) {
         std::uint64_t total = 0, count = 0;
         worstTile = 0;
-        for (int ty = std::max(0, -dy); ty < p.height && ty + dy < q.height; ty += tile) {
+        for (int ty = std::max(0, -dy); ty < p.height && ty + dy < q.height; ty += tile)
             for (int tx = std::max(0, -dx); tx < p.width && tx + dx < q.width; tx += tile) {
                 std::uint64_t tileTotal = 0, tileCount = 0;
-                for (int y = ty; y < std::min(ty + tile, p.height) && y + dy < q.height; y += rowStep) {
-                    const std::uint8_t* pr = &p.rgb[static_cast<std::size_t>(y) * p.width * 3];
-                    const std::uint8_t* qr = &q.rgb[static_cast<std::size_t>(y + dy) * q.width * 3];
+                for (int y = ty; y < std::min(ty + tile, p.height) && y + dy < q.height; y += rowStep)
                     for (int x = tx; x < std::min(tx + tile, p.width) && x + dx < q.width; ++x, ++tileCount)
                         for (int c = 0; c < 3; ++c)
-                            tileTotal += static_cast<std::uint64_t>(
-                                std::abs(int(pr[x * 3 + c]) - int(qr[(x + dx) * 3 + c])));
-                }
+                            tileTotal += std::abs(p.At(x, y, c) - q.At(x + dx, y + dy, c));
                 total += tileTotal;
                 count += tileCount;
                 if (tileCount > 0)
                     worstTile = std::max(worstTile, static_cast<double>(tileTotal) / (3.0 * tileCount));
             }
-        }
         return count == 0 ? 255.0 : static_cast<double>(total) / (3.0 * count);
     };
     double unused = 0;
-    for (int dy = -maxShift; dy <= maxShift; ++dy) {
-        for (int dx = -maxShift; dx <= maxShift; ++dx) {
-            const double mean = compare(a, b, dx, dy, 4, 1 << 20, unused);
-            if (mean < best.meanAbsolute) {
+    for (int dy = -maxShift; dy <= maxShift; ++dy)
+        for (int dx = -maxShift; dx <= maxShift; ++dx)
+            if (const double mean = compare(a, b, dx, dy, 4, 1 << 20, unused); mean < best.meanAbsolute) {
                 best.dx = dx;
                 best.dy = dy;
                 best.meanAbsolute = mean;
             }
-        }
-    }
-    best.meanAbsolute = compare(a, b, best.dx, best.dy, 1, 1 << 20, unused);
     best.blurredMean = compare(Blurred(a), Blurred(b), best.dx, best.dy, 1, 8, best.worstTile);
     return best;
 }

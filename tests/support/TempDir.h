@@ -12,10 +12,8 @@ class TempDir {
 public:
     TempDir() {
         std::string pattern = (std::filesystem::temp_directory_path() / "brask-test-XXXXXX").string();
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back('\0');
-        if (mkdtemp(buffer.data()) != nullptr)
-            mPath = buffer.data();
+        if (mkdtemp(pattern.data()) != nullptr)
+            mPath = pattern;
     }
     ~TempDir() {
         std::error_code ignored;
