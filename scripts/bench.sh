@@ -3,7 +3,8 @@
 #   scan       the DSC scan of (atend) EPS files of 1 MiB and 1 GiB (the default; Google Benchmark arguments)
 #   batch      the corpus batch: epsimport -j 1 / -j 2 against gs and rsvg-convert processes, with the ratios
 #              (batch_bench --rounds N, --eps-count N; --preview DPI [EPS] for the preview's peak memory)
-#   wrappers   each corpus file converted in process through the converter wrapper's warm interpreter
+#   wrappers   each corpus file converted in process through the converter wrapper's warm interpreter,
+#              against one gs / rsvg-convert process per file, with the ratios
 #   raster     rendering through the RIP against one gs process per picture
 #   fontstubs  building the font stub tree
 #   isolation  the per-job cost of a clean job and of a text job through one interpreter process (the
