@@ -11,6 +11,8 @@
 #include "../support/PdfRaster.h"
 #include "../support/TempDir.h"
 
+#include "brask/FilterKeys.h"
+
 #include <nlohmann/json.hpp>
 
 #include <gtest/gtest.h>
@@ -24,6 +26,8 @@
 #include <set>
 #include <sstream>
 #include <thread>
+#include <tuple>
+#include <vector>
 
 using namespace BRASK::TEST;
 namespace fs = std::filesystem;
@@ -96,6 +100,27 @@ TEST(Fidelity, EveryCorpusEpsLooksAsGhostscriptCropsItOnBothPaths) {
             placed[path][fs::path(json["file"].get<std::string>()).stem().string()] = json;
         }
         ASSERT_EQ(placed[path].size(), files.size()) << path;
+    }
+    // What the host learns of pictures with a profile, plates and a clipping path, on each path (the
+    // interpreter's colour spaces are the ones it met while distilling).
+    using namespace BRASK::COLORSPACE;
+    const std::tuple<std::string, std::string, std::vector<int>, int, bool, std::string> keys[] = {
+        {"laffr__logo2", "converter", {kCMYK}, 557168, false, "null"},
+        {"laffr__logo2", "interpreter", {kCMYK}, 557168, false, "null"},
+        {"frontiers2013__logo2", "converter", {kCMYK}, 557168, true, "null"},
+        {"frontiers2013__logo2", "interpreter", {}, 557168, true, "null"},
+        {"magicknet__SwedenHeart", "converter", {kCMYK}, 3144, false, R"({"subpaths":1,"points":12})"},
+        {"magicknet__SwedenHeart", "interpreter", {kRGB}, 3144, false, R"({"subpaths":1,"points":12})"}};
+    for (const auto& [stem, path, spaces, profileBytes, dcs, clip] : keys) {
+        const nlohmann::json& line = placed[path][stem];
+        EXPECT_EQ(line["status"], 0) << stem << " " << path;
+        EXPECT_EQ(line["colorSpaces"], nlohmann::json(spaces)) << stem << " " << path;
+        EXPECT_EQ(line["iccProfileBytes"], profileBytes) << stem << " " << path;
+        EXPECT_EQ(std::make_tuple(line["dcs"], line["duotone"], line["vectorMaskedImagery"],
+                                  line["imageResolution"]),
+                  std::make_tuple(dcs, false, false, true))
+            << stem << " " << path;
+        EXPECT_EQ(line["clippingPath"], nlohmann::json::parse(clip)) << stem << " " << path;
     }
 
     // PDFs gs writes (where `resolution` is not negative, 0: its own) and renders of them and the plug-in's,

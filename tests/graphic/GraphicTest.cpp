@@ -8,7 +8,6 @@
 
 #include <random>
 #include <stdexcept>
-#include <thread>
 #include <tuple>
 
 using namespace BRASK;
@@ -257,15 +256,6 @@ TEST_F(CompositeGraphicInit, DestructorReportsACopyThatVanished) {
     NewGraphic().Reset();
     EXPECT_EQ(Messages(mLog), std::vector<std::string>{"Unable to delete temp file for EPS"});
     EXPECT_EQ(mLog.Records().at(0).function, "__cdecl BRASK::COREREGISTRY::PDFBasedCG::~PDFBasedCG(void)");
-}
-
-// The name itself (the thread's id and "temp.pdf" in the temporary folder) is held by the intermediate PDF's
-// tests, which look for the file there.
-TEST_F(CompositeGraphicInit, EachThreadHasAnIntermediatePdfOfItsOwn) {
-    std::string other;
-    std::thread([&] { other = IntermediatePDFPath(*mHost).GetUTF8String(); }).join();
-    EXPECT_NE(other, IntermediatePDFPath(*mHost).GetUTF8String());
-    EXPECT_EQ(other.find(mTemp.Path().string()), 0u);
 }
 
 TEST(JoinPath, OneSlashBetweenFolderAndName) {

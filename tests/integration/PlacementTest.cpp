@@ -1,8 +1,9 @@
 // End to end: the plug-in, loaded from the build's application folder exactly as a host loads it, with the
-// reference host and its real wrappers, places real pictures: their filter keys on both paths, every SVG of
-// the shared corpus, placements from several threads at once, and pictures that name fonts without embedding
-// them (the fonts in the PDF and its pixels against Ghostscript's own crop of the file). (The sample
-// picture's keys and the substitution warnings: tests/epsimport; every EPS of the corpus: tests/fidelity.)
+// reference host and its real wrappers, places real pictures: every SVG of the shared corpus, placements
+// from several threads at once, and pictures that name fonts without embedding them (the fonts in the PDF
+// and its pixels against Ghostscript's own crop of the file). (The sample picture's keys and the
+// substitution warnings: tests/epsimport; every EPS of the corpus, and the keys of pictures with a profile,
+// plates or a clipping path: tests/fidelity.)
 #include "../support/Command.h"
 #include "../support/CorpusSkip.h"
 #include "../support/Fixture.h"
@@ -200,52 +201,6 @@ std::string WriteEps(const std::string& name, const std::string& body) {
 }
 
 } // namespace
-
-TEST_F(Placing, FilterKeysOfRealPicturesOnBothPaths) {
-    struct Case {
-        std::string file;
-        bool interpreter;
-        std::vector<std::uint8_t> flags;  // duotone, image resolution, vector mask, DCS
-        std::vector<std::uint8_t> spaces; // the colour spaces
-        std::uint32_t profileBytes;       // the ICC profile's size
-        std::uint32_t clipKnots;          // knots of the one closed subpath under {4A31110F-...}, 0: none
-    };
-    const std::string corpus = std::string(BRASK_CORPUS_DIR) + "/";
-    using namespace COLORSPACE;
-    const Case cases[] = {
-        {corpus + "eps-icc/laffr__logo2.eps", false, {0, 1, 0, 0}, {kCMYK}, 557168, 0},
-        {corpus + "eps-icc/laffr__logo2.eps", true, {0, 1, 0, 0}, {kCMYK}, 557168, 0},
-        {corpus + "eps-dcs/frontiers2013__logo2.eps", false, {0, 1, 0, 1}, {kCMYK}, 557168, 0},
-        {corpus + "eps-dcs/frontiers2013__logo2.eps", true, {0, 1, 0, 1}, {}, 557168, 0},
-        {corpus + "eps-photoshop/magicknet__SwedenHeart.eps", false, {0, 1, 0, 0}, {kCMYK}, 3144, 12},
-        {corpus + "eps-photoshop/magicknet__SwedenHeart.eps", true, {0, 1, 0, 0}, {kRGB}, 3144, 12},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.file + (c.interpreter ? " (interpreter)" : " (converter)"));
-        Placement placement = PluginHost::Instance().Place(c.file, c.interpreter);
-        ASSERT_EQ(placement.status, kOK);
-        const IDictionary& keys = *placement.dictionary;
-        std::vector<std::uint8_t> flags;
-        for (std::int32_t key :
-             {FILTERKEY::kDuotone, FILTERKEY::kImageResolution, FILTERKEY::kVectorMasked, FILTERKEY::kDCS}) {
-            std::uint8_t value = 0xEE;
-            keys.GetUInt8(key, value);
-            flags.push_back(value);
-        }
-        EXPECT_EQ(flags, c.flags);
-        EXPECT_EQ(placement.Bytes(FILTERKEY::kColorSpaces), c.spaces);
-        EXPECT_EQ(placement.Bytes(FILTERKEY::kICCProfile).size(), c.profileBytes);
-        IObject* clip = nullptr;
-        placement.graphic->GetInterface(CLSID::ClippingPathKey, &clip);
-        auto* path = dynamic_cast<GRAPHICS::IPathCollection*>(clip);
-        ASSERT_EQ(path != nullptr, c.clipKnots != 0);
-        if (path != nullptr) {
-            ASSERT_EQ(path->GetSubpathCount(), 1u);
-            EXPECT_TRUE(path->IsSubpathClosed(0));
-            ASSERT_EQ(path->GetKnotCount(0), c.clipKnots);
-        }
-    }
-}
 
 TEST_F(Placing, EverySVGOfTheCorpusBecomesAPDFOfItsIntrinsicSize) {
     BRASK_SKIP_WITHOUT_CORPUS();

@@ -5,7 +5,6 @@
 #include "LibUtils.h"
 #include "brask/FilterKeys.h"
 
-#include <cstring>
 #include <tuple>
 
 using namespace BRASK;
@@ -89,24 +88,6 @@ TEST_F(Processors, InitFailuresAreLoggedWithTheirCodes) {
                               "float __cdecl BRASK::PLUGIN::EPSGraphicProcessor::Width(void) const"));
 }
 
-TEST_F(Processors, InterpreterPathHandsThePostScriptSectionToTheDistiller) {
-    const std::string eps = EPS("10 20 110 70");
-    auto provider = MemorySource(eps);
-    auto processor = EPSProcessor(provider.Get(), nullptr, false);
-    ASSERT_EQ(processor->Init(), kOK);
-    EXPECT_EQ(processor->CreatePDF(), kOK);
-    ASSERT_NE(processor->GetJawsRip(), nullptr);
-    // This job's provider (so the distiller ran for it) and section; the output path is seen by the placement
-    // tests, which read what the distiller wrote there.
-    EXPECT_EQ(Jaws<void* (*)()>("fake_distill_provider")(), static_cast<void*>(provider.Get()));
-    EXPECT_EQ(Jaws<std::int32_t (*)()>("fake_distill_bytes")(), static_cast<std::int32_t>(eps.size()));
-    RipDistillParams params;
-    std::memcpy(&params, Jaws<const unsigned char* (*)()>("fake_distill_params")(), sizeof params);
-    EXPECT_EQ(std::tie(params.left, params.bottom, params.width, params.height, params.flags),
-              std::make_tuple(10 << 16, 20 << 16, 100 << 16, 50 << 16, 3u));
-    // (A distiller that refuses the job fails the placement: see the graphic tests.)
-}
-
 TEST_F(Processors, ColourSpacesMapToHostCodesOnceAndAreKept) {
     auto provider = MemorySource(EPS("0 0 10 10"));
     auto processor = EPSProcessor(provider.Get(), nullptr, false);
@@ -130,21 +111,13 @@ TEST_F(Processors, ColourSpacesMapToHostCodesOnceAndAreKept) {
     Jaws<void (*)(const int*, int)>("fake_set_colorspaces")(nullptr, 0);
 }
 
-TEST_F(Processors, ConverterPathConvertsTheFileBehindTheURI) {
-    auto uri = URI("/pictures/drawing.eps");
-    auto provider = MemorySource(EPS("0 0 10 10"));
-    auto processor = EPSProcessor(provider.Get(), uri.Get(), true);
-    ASSERT_EQ(processor->Init(), kOK);
-    EXPECT_EQ(processor->CreatePDF(), kOK);
-    EXPECT_EQ(processor->GetJawsRip(), nullptr);
-    // What the converter was last given: the source, the output, whether it is an EPS.
+// (The EPS processor's file, output and EPS flag reach the converter: the rip tests and the placements.)
+TEST_F(Processors, SVGProcessorConvertsTheFileBehindTheURI) {
     const auto converted = [] {
         return std::make_tuple(std::string(Callas<const char* (*)()>("fake_source")()),
                                std::string(Callas<const char* (*)()>("fake_output")()),
                                Callas<int (*)()>("fake_is_eps")());
     };
-    EXPECT_EQ(converted(), std::make_tuple("/pictures/drawing.eps", (mTemp.Path() / "out.pdf").string(), 1));
-
     auto svgURI = URI("/pictures/icon.svg");
     auto svg = New<PDFOutputSVGGraphicProcessor>(mHost.Get(), svgURI.Get(), BXString("/out/icon.pdf"), false);
     EXPECT_EQ(svg->Init(), kOK);

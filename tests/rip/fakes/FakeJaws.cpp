@@ -29,9 +29,6 @@ int gLoggerCalls = 0;
 JawsLogCallback gLogger = nullptr;
 std::string gDevicePath;
 std::string gInitFile;
-int32_t gDistillBytes = -1;
-unsigned char gDistillParams[sizeof(RipDistillParams)] = {};
-void* gDistillProvider = nullptr;
 std::vector<int> gSpaces;
 size_t gSpaceIndex = 0;
 int gOutputMode = FAKE::kWritePDF;
@@ -89,9 +86,6 @@ FAKE_READ(int, fake_startup_calls, gStartupCalls)
 FAKE_READ(int, fake_logger_calls, gLoggerCalls)
 FAKE_READ(const char*, fake_device_path, gDevicePath.c_str())
 FAKE_READ(const char*, fake_init_file, gInitFile.c_str())
-FAKE_READ(int32_t, fake_distill_bytes, gDistillBytes)
-FAKE_READ(const unsigned char*, fake_distill_params, gDistillParams)
-FAKE_READ(void*, fake_distill_provider, gDistillProvider)
 FAKE_READ(int32_t, fake_raster_run_result, gRaster.runResult)
 FAKE_READ(uint8_t, fake_raster_run_done, gRaster.runDone)
 // The entry points called, in order, separated by spaces; a draw shows its flags.
@@ -158,13 +152,10 @@ EXPORT int32_t BPDFJawsIntialised(void) {
 EXPORT void GetJawsLibraryMutex(JawsLibraryMutex** mutex) {
     *mutex = &gMutex;
 }
-EXPORT int32_t BPDFStartDistillUsingDataProvider(JawsDataProvider* provider, int32_t byteCount,
-                                                 const char* outputPath, const RipDistillParams* params) {
+EXPORT int32_t BPDFStartDistillUsingDataProvider(JawsDataProvider*, int32_t, const char* outputPath,
+                                                 const RipDistillParams*) {
     if (FAKE_DISTILL_THROWS)
         throw std::runtime_error("fake distiller failure");
-    gDistillProvider = provider;
-    gDistillBytes = byteCount;
-    std::memcpy(gDistillParams, params, sizeof gDistillParams);
     return FAKE::Produce(gOutputMode, outputPath);
 }
 EXPORT void BPDFColorSpaceClear(void) {
