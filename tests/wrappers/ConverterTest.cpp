@@ -101,8 +101,13 @@ TEST_F(ConverterTest, SvgWithoutASizeGetsThePageOfItsDrawing) {
     EXPECT_EQ(facts.Size(), std::pair(60.0, 30.0));
 }
 
-TEST_F(ConverterTest, MissingArgumentsAreRefused) {
-    // (Pictures that cannot be converted leave no output: FilesTest, and tests/epsimport for each cause.)
+TEST_F(ConverterTest, UnusableInputFailsWithoutOutput) {
+    // An EPS without a box, a file that is not there (broken SVG and failing PostScript: FilesTest).
+    for (const std::string& source :
+         {WriteFile("nobox.eps", "%!PS-Adobe-3.0 EPSF-3.0\n0 0 10 10 rectfill\n"), Out("absent.eps")}) {
+        EXPECT_EQ(SaveAsPdf(source, Out("out.pdf")), kCallasFailed) << source;
+        EXPECT_FALSE(std::filesystem::exists(Out("out.pdf"))) << source;
+    }
     EXPECT_EQ(
         Callas()->SaveAsPDF(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0, 1, Out("x.pdf").c_str()),
         kCallasBadParameter);
