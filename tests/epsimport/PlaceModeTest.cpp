@@ -300,17 +300,22 @@ TEST_F(ParallelPlace, BatchOf200GivesTheLinesOfOneProcessOnBothPaths) {
     std::string arguments = "--output-dir " + Quoted(Path("pdf"));
     for (const std::string& file : files)
         arguments += " " + Quoted(file);
+    // The folders the plug-in, the wrappers and the interpreter processes make in TMPDIR go with them.
+    const std::string tmpdir = "TMPDIR=" + Quoted(Path("tmp"));
+    fs::create_directory(Path("tmp"));
     for (const std::string path : {"", "--interpreter "}) {
         SCOPED_TRACE(path);
         // One interpreter process takes all jobs of a path, so a job that damages the interpreter's memory
         // shows as a later picture failing (pdfwrite's marked-content properties did, some forty jobs
         // later), or as the process replaced and the picture placed again: the log tells.
         fs::remove_all(Path("pdf"));
-        const auto one = RunEpsimport("-j 1 -v " + path + arguments, true, "", Path("log"));
+        const auto one = RunEpsimport("-j 1 -v " + path + arguments, true, tmpdir, Path("log"));
         EXPECT_EQ(BRASK::TEST::ReadFile(Path("log")).find("the interpreter process ended during the job"),
                   std::string::npos);
+        EXPECT_TRUE(fs::is_empty(Path("tmp")));
         fs::remove_all(Path("pdf"));
-        const auto two = RunEpsimport("-j 2 " + path + arguments);
+        const auto two = RunEpsimport("-j 2 " + path + arguments, true, tmpdir);
+        EXPECT_TRUE(fs::is_empty(Path("tmp")));
         ASSERT_EQ(one.lines.size(), files.size()) << one.raw;
         EXPECT_EQ(two.raw, one.raw);
         EXPECT_EQ(two.exitStatus, one.exitStatus);

@@ -8,11 +8,18 @@
 
 using namespace BRASK;
 using BRASK::TEST::RgbaImage;
-using Preview = BRASK::TEST::EpsimportTest;
 
-static int RunTool(const std::string& arguments) {
-    return BRASK::TEST::RunEpsimport(arguments + " >/dev/null", false).exitStatus;
-}
+// With a TMPDIR of its own, which the run must leave empty.
+class Preview : public BRASK::TEST::EpsimportTest {
+protected:
+    int RunTool(const std::string& arguments) {
+        std::filesystem::create_directory(Path("tmp"));
+        const int status =
+            BRASK::TEST::RunEpsimport(arguments + " >/dev/null", false, "TMPDIR=" + Path("tmp")).exitStatus;
+        EXPECT_TRUE(std::filesystem::is_empty(Path("tmp"))) << arguments;
+        return status;
+    }
+};
 
 TEST_F(Preview, RgbAndCmykPreviewsHoldTheColourDrawnAndCoverOnlyTheArt) {
     const std::string profiles = std::string(BRASK_APP_DIR) + "/Profiles/";

@@ -3,14 +3,12 @@
 // else's file) is refused without a byte written through it, and a failed job leaves no file that could pass
 // for its result. The raster files the worker reads back: files that are short, of another kind or of a size
 // no raster may have are refused with the reason (the devices' own files are read in every raster device
-// test). And no conversion leaves anything in the temporary folder.
-#include "../support/CorpusSkip.h"
+// test). (No run of epsimport leaves anything in its temporary folder: tests/epsimport.)
 #include "OutputFile.h"
 #include "PnmFile.h"
 #include "WrapperLibraries.h"
 
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace BRASK::TEST;
@@ -155,26 +153,5 @@ TEST_F(FilesTest, RasterFilesThatAreShortForeignOrOversizedAreRefused) {
                      reader.Read(pixels.data(), reader.Remaining(), error))
             << c.bytes;
         EXPECT_EQ(error, c.error) << c.bytes;
-    }
-}
-
-TEST_F(FilesTest, EpsimportOverTheCorpusLeavesItsTemporaryFolderAsItWas) {
-    // Both conversion paths and the raster preview, each in a process of its own with a private TMPDIR:
-    // the folders the plug-in and the wrappers make there, and the interpreter processes' own, are gone
-    // when the process ends.
-    BRASK_SKIP_WITHOUT_CORPUS();
-    std::string files;
-    for (const auto& file : CorpusFiles({".eps", ".ai", ".ps", ".epsf", ".epsi", ".svg", ".svgz"}))
-        files += " " + ShellQuote(file.string());
-    const std::string eps = std::string(BRASK_CORPUS_DIR) + "/eps-plain/mei__mathematica.eps";
-    const std::string run = "TMPDIR=" + ShellQuote(mTemp.Path().string()) + " " + ShellQuote(BRASK_EPSIMPORT);
-    for (const std::string& arguments :
-         {files, " --interpreter" + files,
-          " --preview " + ShellQuote(Out("preview.png")) + " " + ShellQuote(eps)}) {
-        int status = -1;
-        Capture(run + arguments + " >/dev/null 2>&1", &status);
-        EXPECT_TRUE(WIFEXITED(status)) << arguments.substr(0, 40);
-        std::filesystem::remove(mTemp.Path() / "preview.png");
-        EXPECT_EQ(mTemp.Files(), std::vector<std::string>()) << arguments.substr(0, 40);
     }
 }
