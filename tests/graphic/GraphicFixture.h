@@ -68,14 +68,6 @@ inline std::vector<std::uint8_t> BytesAt(const IDictionary& dictionary, std::int
     return std::vector<std::uint8_t>(data, data + length);
 }
 
-// The messages of every record, in order.
-inline std::vector<std::string> Messages(const LogCapture& log) {
-    std::vector<std::string> messages;
-    for (const auto& record : log.Records())
-        messages.push_back(record.MessageUTF8());
-    return messages;
-}
-
 class GraphicFixture : public HostFixture {
 protected:
     void SetUp() override {

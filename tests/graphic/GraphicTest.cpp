@@ -78,7 +78,7 @@ TEST_F(FilterInfo, AdaptTileHandsTheConnectionSpaceToTheOutputTileOnly) {
     ASSERT_TRUE(GRAPHICS::HELPER::CreateTile(mHost.Get(), {0, 0, 10, 10}, input));
     ASSERT_TRUE(GRAPHICS::HELPER::CreateTile(mHost.Get(), {0, 0, 10, 10}, output));
     EXPECT_EQ(graphic->AdaptTile(nullptr, nullptr), 3);
-    EXPECT_EQ(Messages(mLog), std::vector<std::string>{"Need either a inputTile or outputTile"});
+    EXPECT_EQ(mLog.Messages(), std::vector<std::string>{"Need either a inputTile or outputTile"});
     EXPECT_EQ(mLog.Records().at(0).file, kSource);
     // Before Init there is no connection space: nothing is attached.
     EXPECT_EQ(graphic->AdaptTile(nullptr, output.Get()), kOK);
@@ -133,7 +133,7 @@ TEST_F(FilterInfo, ConnectionSpaceComesThroughATileOfTheGraphicsSize) {
     ASSERT_EQ(graphic->CreateDictionaryWithFilterInfoKeys(mHost.Get()), kOK);
     GRAPHICS::IConnectionSpace* space = nullptr;
     EXPECT_FALSE(graphic->GetConnectionSpaceForInputGraphic(*mHost, space));
-    EXPECT_EQ(Messages(mLog),
+    EXPECT_EQ(mLog.Messages(),
               std::vector<std::string>{"Composite graphics is not initialized for excel graphics item."});
 
     auto pdf = New<StubPDFGraphic>(mHost.Get(), 612.4f, 792.6f, true);
@@ -157,7 +157,7 @@ TEST_F(FilterInfo, ConnectionSpaceComesThroughATileOfTheGraphicsSize) {
     auto withoutDictionary = New<StubPDFGraphic>(mHost.Get(), 0, 0, false);
     bare->SetPDFGraphic(withoutDictionary.Get());
     EXPECT_FALSE(bare->GetConnectionSpaceForInputGraphic(*mHost, fresh));
-    EXPECT_EQ(Messages(mLog), (std::vector<std::string>{"AdaptTile Failed.", "ICG missing a dictionary."}));
+    EXPECT_EQ(mLog.Messages(), (std::vector<std::string>{"AdaptTile Failed.", "ICG missing a dictionary."}));
     graphic->SetPDFGraphic(nullptr);
     bare->SetPDFGraphic(nullptr);
 }
@@ -223,7 +223,7 @@ TEST_F(CompositeGraphicInit, EarlyFailuresAreLogged) {
                            const std::vector<std::string>& messages) {
         mLog.Clear();
         EXPECT_EQ(graphic.Init(*mHost, source, nullptr), status);
-        EXPECT_EQ(Messages(mLog), messages);
+        EXPECT_EQ(mLog.Messages(), messages);
         EXPECT_EQ(mLog.Records().back().function, kInit);
     };
     // A source that announces more bytes than it ever delivers.
@@ -254,7 +254,7 @@ TEST_F(CompositeGraphicInit, DestructorReportsACopyThatVanished) {
     graphic.Reset();
     // A graphic whose Init never ran deletes and logs nothing.
     NewGraphic().Reset();
-    EXPECT_EQ(Messages(mLog), std::vector<std::string>{"Unable to delete temp file for EPS"});
+    EXPECT_EQ(mLog.Messages(), std::vector<std::string>{"Unable to delete temp file for EPS"});
     EXPECT_EQ(mLog.Records().at(0).function, "__cdecl BRASK::COREREGISTRY::PDFBasedCG::~PDFBasedCG(void)");
 }
 
@@ -278,7 +278,7 @@ TEST_F(CompositeGraphicInit, NoExceptionReachesTheHost) {
         mLog.Clear();
         EXPECT_EQ(NewGraphic()->Init(*mHost, *source, options.Get()), 7) << interpreter;
         const auto records = mLog.Records();
-        ASSERT_EQ(Messages(mLog), std::vector<std::string>{"Unexpected exception: provider exploded"});
+        ASSERT_EQ(mLog.Messages(), std::vector<std::string>{"Unexpected exception: provider exploded"});
         EXPECT_EQ(std::tie(records[0].function, records[0].file, records[0].type),
                   std::make_tuple(kInit, kSource, 2));
     }
@@ -303,7 +303,8 @@ TEST_F(CompositeGraphicInit, NoExceptionReachesTheHost) {
     EXPECT_EQ(graphic->FindInterface(CLSID::ClippingPathKey, nullptr, &found), 7);
     EXPECT_EQ(graphic->FindInterfaceInTile(CLSID::ClippingPathKey, nullptr, &found), 7);
     EXPECT_EQ(graphic->ForwardToTileAdaptor(nullptr, nullptr, nullptr), 7);
-    EXPECT_EQ(Messages(mLog), (std::vector<std::string>{
-                                  "Unexpected exception: std::bad_alloc", "Unexpected exception: chain broke",
+    EXPECT_EQ(
+        mLog.Messages(),
+        (std::vector<std::string>{"Unexpected exception: std::bad_alloc", "Unexpected exception: chain broke",
                                   "Unexpected exception: chain broke", "Unexpected exception: chain broke"}));
 }

@@ -80,7 +80,7 @@ TEST_F(ImportPaths, BoxKeysImportedFlagAndTheConnectionSpace) {
                                  FILTERKEY::kWidth, FILTERKEY::kHeight})
             values << Key(*graphic, key) << " ";
         EXPECT_EQ(values.str(), keys);
-        EXPECT_EQ(Messages(mLog), logged);
+        EXPECT_EQ(mLog.Messages(), logged);
         bool imported = false;
         EXPECT_EQ(Dictionary(*graphic).GetBool(FILTERKEY::kImported, imported), kOK);
         EXPECT_TRUE(imported);

@@ -73,10 +73,7 @@ TEST_F(Processors, InitFailuresAreLoggedWithTheirCodes) {
     auto zeroWidth = EPSProcessor(flat.Get(), nullptr, true);
     ASSERT_EQ(zeroWidth->Init(), kOK);
     EXPECT_EQ(zeroWidth->Width(), 0.0f);
-    std::vector<std::string> messages;
-    for (const auto& r : mLog.Records())
-        messages.push_back(r.MessageUTF8());
-    EXPECT_EQ(messages,
+    EXPECT_EQ(mLog.Messages(),
               (std::vector<std::string>{"Data provider holds 0 bytes which means there are no comments",
                                         "SetUpFileParsing failed", "mFileReader->Init failed with dscerr = 1",
                                         "Already initialized.", "Illegal Width of 0"}));

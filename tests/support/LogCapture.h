@@ -25,6 +25,13 @@ public:
         std::lock_guard<std::mutex> lock(mMutex);
         return mRecords;
     }
+    // The messages of every record, in order.
+    std::vector<std::string> Messages() const {
+        std::vector<std::string> messages;
+        for (const LogRecord& record : Records())
+            messages.push_back(record.MessageUTF8());
+        return messages;
+    }
     // The records whose message equals `message`.
     std::vector<LogRecord> WithMessage(const std::string& message) const {
         std::vector<LogRecord> found = Records();
