@@ -11,16 +11,6 @@
 #include <string>
 #include <vector>
 
-#ifndef FAKE_STARTUP_STATUS
-#define FAKE_STARTUP_STATUS 0
-#endif
-#ifndef FAKE_ALREADY_STARTED
-#define FAKE_ALREADY_STARTED 0
-#endif
-#ifndef FAKE_DISTILL_THROWS
-#define FAKE_DISTILL_THROWS 0
-#endif
-
 #define EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
