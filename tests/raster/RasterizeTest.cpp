@@ -183,39 +183,36 @@ TEST_F(RasterizeTest, FailuresGive43Or7WithTheirMessages) {
     EXPECT_EQ(Calls(), "");
     ExpectLogged(mLog, kNoPixmap, 5);
 
-    mLog.Clear();
-    rip.refuse = nullptr;
-    SetSetupResults({-1});
-    EXPECT_EQ(rip.Rasterize(raster, 72.0f, 1, 0), 43);
-    EXPECT_EQ(Calls(), "ColorSpaceClear FontInfoClear Setup ");
-    EXPECT_EQ(DrawCount(), 0);
-    ExpectLogged(mLog, kNoDevice);
-
-    // A failed render: nothing copied.
-    mLog.Clear();
-    ResetDevice();
-    SetDrawResult(-3);
-    EXPECT_EQ(rip.Rasterize(raster, 72.0f, 1, 0), 7);
-    EXPECT_EQ(Calls(), kRGBPass);
-    ExpectLogged(mLog, "CreatePixelData failed");
-    EXPECT_EQ(ReadRow(raster->GetColorChannel(0), 10), std::vector<std::uint8_t>(100, 0));
-
-    // CMYK without its second pixmap, then without its second device: a failure, not a blank raster.
-    auto cmyk = Raster(100, 50, 4, true);
-    mLog.Clear();
-    ResetDevice();
-    rip.requests.clear();
-    rip.refuse = [](std::size_t bytes, std::size_t request) { return request >= 2 && bytes >= 10000; };
-    EXPECT_EQ(rip.Rasterize(cmyk, 72.0f, 5, 0), 43);
-    ExpectLogged(mLog, kNoPixmap);
-    EXPECT_EQ(Calls(), kRGBPass);
-    mLog.Clear();
-    rip.refuse = nullptr;
-    ResetDevice();
-    SetSetupResults({0, -1});
-    EXPECT_EQ(rip.Rasterize(cmyk, 72.0f, 5, 0), 43);
-    ExpectLogged(mLog, kNoDevice);
-    EXPECT_EQ(Calls(), "ColorSpaceClear FontInfoClear Setup ColorSpaceClear Draw3 Setup TearDown ");
+    // Device, render and CMYK second-pass failures: a status, never a partly copied or blank raster.
+    struct Case {
+        std::int32_t model;
+        std::function<bool(std::size_t, std::size_t)> refuse;
+        std::vector<std::int32_t> setupResults;
+        std::int32_t drawResult;
+        Status status;
+        std::string calls;
+        const char* message;
+    };
+    const auto secondPixmap = [](std::size_t bytes, std::size_t i) { return i >= 2 && bytes >= 10000; };
+    const std::string setup = "ColorSpaceClear FontInfoClear Setup ";
+    for (const Case& c :
+         {Case{1, nullptr, {-1}, 0, 43, setup, kNoDevice},
+          Case{1, nullptr, {}, -3, 7, kRGBPass, "CreatePixelData failed"},
+          Case{5, secondPixmap, {}, 0, 43, kRGBPass, kNoPixmap},
+          Case{5, nullptr, {0, -1}, 0, 43, setup + "ColorSpaceClear Draw3 Setup TearDown ", kNoDevice}}) {
+        SCOPED_TRACE(c.calls + c.message);
+        mLog.Clear();
+        ResetDevice();
+        SetSetupResults(c.setupResults);
+        SetDrawResult(c.drawResult);
+        auto target = Raster(100, 50, c.model == 5 ? 4 : 3, true);
+        rip.refuse = c.refuse;
+        rip.requests.clear(); // the refusal counts requests from this render on
+        EXPECT_EQ(rip.Rasterize(target, 72.0f, c.model, 0), c.status);
+        EXPECT_EQ(Calls(), c.calls);
+        ExpectLogged(mLog, c.message);
+        EXPECT_EQ(ReadRow(target->GetColorChannel(0), 10), std::vector<std::uint8_t>(100, 0));
+    }
 
     mLog.Clear();
     UseApplicationFolder((mTemp.Path() / "no-wrapper").string());
