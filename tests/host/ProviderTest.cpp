@@ -140,7 +140,7 @@ TEST_F(ProviderTest, ReadWriteFilesAreKeptAndExtendedAndOnlyExistingFilesUnderTw
     Status status = kOK;
     EXPECT_FALSE(FileSource(TempPath("absent.eps"), &status, false));
     EXPECT_EQ(status, FILE_SYS::IFile::kNotFound);
-    EXPECT_FALSE(FileSource(mTempDir, &status, false));
+    EXPECT_FALSE(FileSource(mTemp.Path().string(), &status, false));
     EXPECT_EQ(status, IDataProvider::kIOError);
     EXPECT_FALSE(FileSource(TempPath("no/such/folder/x.bin"), &status, true));
     EXPECT_NE(status, kOK);
