@@ -158,15 +158,15 @@ TEST_F(HostFactoryTest, TilesKeepTheirBoundsOnBadOnesAndGuidListsTheirOwnCopies)
     for (const GRAPHICS::Rect<float>& bad : bads) {
         EXPECT_EQ(tile->Init(bad), GRAPHICS::ITile::kBadBounds);
         const GRAPHICS::Rect<float> kept = tile->GetBounds();
-        EXPECT_TRUE(kept.top == 1 && kept.left == 2 && kept.bottom == 3 && kept.right == 4);
+        EXPECT_EQ(std::tuple(kept.top, kept.left, kept.bottom, kept.right), std::tuple(1, 2, 3, 4));
     }
     auto list = Make<IGuidList>(CLSID::GuidList);
     EXPECT_EQ(list->Add(nullptr), kBadArgument);
     GUID id = CLSID::FirstOfferedIID;
     ASSERT_EQ(list->Add(&id), kOK);
     id.Data1 = 0;
-    EXPECT_TRUE(list->GetCount() == 1u && list->GetAt(0) == CLSID::FirstOfferedIID &&
-                list->GetAt(1) == GUID{});
+    EXPECT_EQ(std::tuple(list->GetCount(), list->GetAt(0), list->GetAt(1)),
+              std::tuple(1u, CLSID::FirstOfferedIID, GUID{}));
 }
 
 using FILE_SYS::IDir;
