@@ -267,25 +267,15 @@ TEST(FailureCauses, TheVerdictOfTheStageThatFailed) {
     const LoggedError notice = plugin("/x/a.eps File does not contains EPSF- string in the header"),
                       width = plugin("EPS BoundingBox width, user space width does not match"),
                       summary = plugin("Could not create IDataProviderPtr");
-    const auto interpreter = [](const std::string& text) {
-        return LoggedError{"core/Common/Headers/Jaws/JawsUtils",
-                           "void __cdecl BRASK::PLUGIN::jawsLogging(void *,int,char *,int)", text};
-    };
     struct Case {
         std::vector<LoggedError> errors;
         std::string standardError;
         std::string cause;
     };
     const std::vector<Case> cases = {
-        {{notice, summary},
-         "CallasWrapper: undefined in x\nCallasWrapper: /x/a.eps: undefined in x\n",
-         "undefined in x"},
         {{summary},
          "other\nCallasWrapper: /elsewhere/copy: no %%BoundingBox\n",
          "/elsewhere/copy: no %%BoundingBox"},
-        {{interpreter("1 font stubs could not be mapped"), interpreter("undefined in y"), summary},
-         "",
-         "undefined in y"},
         {{notice, width, summary}, "unrelated\n", "Could not create IDataProviderPtr"},
         {{notice}, "", ""},
         {{}, "", ""},
