@@ -45,14 +45,17 @@ TEST_F(Preview, RgbAndCmykPreviewsHoldTheColourDrawnAndCoverOnlyTheArt) {
                   0);
         RgbaImage image;
         ASSERT_TRUE(BRASK::TEST::ReadPng(Path("p.png"), image));
-        ASSERT_TRUE(image.width == width && image.height == height) << image.width << " x " << image.height;
+        ASSERT_EQ(std::pair(image.width, image.height), std::pair(width, height));
         const std::int32_t x = image.width / 5, y = image.height * 4 / 5, bottom = image.height - 1;
         for (int c = 0; c < 3; ++c)
-            EXPECT_TRUE(std::abs(image.At(x, y)[c] - expected[c]) <= 1 &&
-                        std::abs(image.At(x, bottom)[c] - expected[c]) <= 1)
-                << c;
-        EXPECT_TRUE(image.At(x, y)[3] == 255 && image.At(x, bottom)[3] == 255);
-        EXPECT_TRUE(image.At(x, image.height / 5)[3] == 0 && image.At(image.width * 4 / 5, bottom)[3] == 0);
+            EXPECT_EQ(std::pair(std::abs(image.At(x, y)[c] - expected[c]) <= 1,
+                                std::abs(image.At(x, bottom)[c] - expected[c]) <= 1),
+                      std::pair(true, true))
+                << c << ": " << int(image.At(x, y)[c]) << ", " << int(image.At(x, bottom)[c]);
+        // Opaque inside the fill, transparent outside it.
+        EXPECT_EQ(std::tuple(image.At(x, y)[3], image.At(x, bottom)[3], image.At(x, image.height / 5)[3],
+                             image.At(image.width * 4 / 5, bottom)[3]),
+                  std::tuple(255, 255, 0, 0));
     }
 }
 

@@ -132,7 +132,7 @@ TEST_F(DiscoveryServiceTest, PdfBytesOutliveTheDeletedFileAndReachTheTile) {
     ASSERT_NE(space, nullptr);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(space->GetPDFData()), space->GetPDFSize()), pdf);
     const GRAPHICS::Rect<float> box = space->GetPageBox();
-    EXPECT_TRUE(box.left == 0 && box.bottom == 0 && box.right == 300 && box.top == 150);
+    EXPECT_EQ(std::tuple(box.left, box.bottom, box.right, box.top), std::tuple(0, 0, 300, 150));
 
     auto tile = Make<ITile>(CLSID::Tile);
     EXPECT_EQ(graphic->AdaptTile(nullptr, nullptr), 3);
@@ -274,10 +274,11 @@ TEST_F(PhotoShopParserTest, TheNamedPathIsChosenAmongSeveralAndLengthRecordsBoun
     // x = horizontal × width, y = vertical × height.
     EXPECT_EQ(Anchors(*path), "open: 20,10 40,20 closed: 10,2.5");
     const GRAPHICS::PathKnot first = path->GetKnot(0, 0);
-    EXPECT_TRUE(first.in.x == 30 && first.in.y == 5 && first.out.x == 60 && first.out.y == -10);
+    EXPECT_EQ(std::tuple(first.in.x, first.in.y, first.out.x, first.out.y), std::tuple(30, 5, 60, -10));
     // Out-of-range questions answer nothing.
-    EXPECT_TRUE(!path->IsSubpathClosed(2) && path->GetKnotCount(2) == 0u);
-    EXPECT_TRUE(path->GetKnot(0, 2).anchor.x == 0 && path->GetKnot(5, 0).anchor.x == 0);
+    EXPECT_EQ(std::tuple(path->IsSubpathClosed(2), path->GetKnotCount(2), path->GetKnot(0, 2).anchor.x,
+                         path->GetKnot(5, 0).anchor.x),
+              std::tuple(false, 0u, 0, 0));
 
     Block lying =
         Knot(1, {0.5, 0.5, 0.5, 0.5, 0.5, 0.5}) + Record(0, 2); // a knot before any subpath: ignored

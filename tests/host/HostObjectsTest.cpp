@@ -138,7 +138,7 @@ TEST_F(HostFactoryTest, EnvironmentIsSharedAndUnknownOrFailingClassesLeaveTheOut
 TEST_F(HostFactoryTest, PublishingSetsAndClearsTheCoreRegistryAndNeverLeavesItDangling) {
     ASSERT_EQ(COREREGISTRY::GetCoreRegistry(), nullptr);
     mHost->PublishAsCoreRegistry();
-    auto other = Host::Create(HostOptions{BRASK_APP_DIR, mTempDir});
+    auto other = Host::Create(HostOptions{BRASK_APP_DIR, mTemp.Path().string()});
     other->UnpublishCoreRegistry(); // not the published one: no effect
     EXPECT_EQ(COREREGISTRY::GetCoreRegistry(), mHost.Get());
     mHost->UnpublishCoreRegistry();
@@ -158,15 +158,15 @@ TEST_F(HostFactoryTest, TilesKeepTheirBoundsOnBadOnesAndGuidListsTheirOwnCopies)
     for (const GRAPHICS::Rect<float>& bad : bads) {
         EXPECT_EQ(tile->Init(bad), GRAPHICS::ITile::kBadBounds);
         const GRAPHICS::Rect<float> kept = tile->GetBounds();
-        EXPECT_TRUE(kept.top == 1 && kept.left == 2 && kept.bottom == 3 && kept.right == 4);
+        EXPECT_EQ(std::tuple(kept.top, kept.left, kept.bottom, kept.right), std::tuple(1, 2, 3, 4));
     }
     auto list = Make<IGuidList>(CLSID::GuidList);
     EXPECT_EQ(list->Add(nullptr), kBadArgument);
     GUID id = CLSID::FirstOfferedIID;
     ASSERT_EQ(list->Add(&id), kOK);
     id.Data1 = 0;
-    EXPECT_TRUE(list->GetCount() == 1u && list->GetAt(0) == CLSID::FirstOfferedIID &&
-                list->GetAt(1) == GUID{});
+    EXPECT_EQ(std::tuple(list->GetCount(), list->GetAt(0), list->GetAt(1)),
+              std::tuple(1u, CLSID::FirstOfferedIID, GUID{}));
 }
 
 using FILE_SYS::IDir;
@@ -183,7 +183,7 @@ std::string SpecialDir(Host& host, std::int32_t which, Status expected = kOK) {
 
 TEST_F(FileSystemTest, SpecialFoldersAreTheGivenOrDefaultOnes) {
     EXPECT_EQ(SpecialDir(*mHost, 0), std::filesystem::path(BRASK_APP_DIR).lexically_normal().string());
-    EXPECT_EQ(SpecialDir(*mHost, 4), mTempDir);
+    EXPECT_EQ(SpecialDir(*mHost, 4), mTemp.Path().string());
     for (std::int32_t which : {1, 2, 3, 5, -1, 1000})
         EXPECT_EQ(SpecialDir(*mHost, which, FILE_SYS::ISystemDirContainer::kUnknownDir), "<none>");
 
@@ -200,12 +200,12 @@ TEST_F(FileSystemTest, DefaultTemporaryFolderIsPrivateAndGoesWithTheHost) {
         tmpdir.Set(unusable);
         EXPECT_EQ(std::filesystem::path(SpecialDir(*Host::Create(), 4)).parent_path().string(), "/tmp");
     }
-    tmpdir.Set((mTempDir + "/").c_str());
+    tmpdir.Set((mTemp.Path().string() + "/").c_str());
     auto host = Host::Create(HostOptions{"", ""});
-    tmpdir.Set(nullptr);                              // read when the host is made
-    EXPECT_TRUE(std::filesystem::is_empty(mTempDir)); // nothing made before it is asked for
+    tmpdir.Set(nullptr);                                  // read when the host is made
+    EXPECT_TRUE(std::filesystem::is_empty(mTemp.Path())); // nothing made before it is asked for
     const std::string folder = SpecialDir(*host, 4);
-    EXPECT_EQ(std::filesystem::path(folder).parent_path().string(), mTempDir);
+    EXPECT_EQ(std::filesystem::path(folder).parent_path().string(), mTemp.Path().string());
     EXPECT_EQ(SpecialDir(*host, 4), folder); // one folder per host
     struct stat info {};
     ASSERT_EQ(::lstat(folder.c_str(), &info), 0);
@@ -215,17 +215,17 @@ TEST_F(FileSystemTest, DefaultTemporaryFolderIsPrivateAndGoesWithTheHost) {
     WriteFile(folder + "/left.pdf", "x");
     std::filesystem::create_directory(folder + "/sub");
     WriteFile(folder + "/sub/deeper", "y");
-    std::filesystem::create_directory_symlink(mTempDir, folder + "/outside"); // removed, not followed
+    std::filesystem::create_directory_symlink(mTemp.Path(), folder + "/outside"); // removed, not followed
     TInterfacePtr<FILE_SYS::ISystemDirContainer> container;
     ASSERT_EQ(BRASK::CreateInstance(host.Get(), CLSID::SystemDirContainer, container), kOK);
     host.Reset();
     EXPECT_TRUE(std::filesystem::exists(folder)); // still named by the container
     container.Reset();
     EXPECT_FALSE(std::filesystem::exists(folder));
-    EXPECT_TRUE(std::filesystem::is_empty(mTempDir));
+    EXPECT_TRUE(std::filesystem::is_empty(mTemp.Path()));
 
     // A parent where no folder can be made: no temporary folder, never the root.
-    tmpdir.Set((mTempDir + "/missing").c_str());
+    tmpdir.Set((mTemp.Path().string() + "/missing").c_str());
     EXPECT_EQ(SpecialDir(*Host::Create(), 4, IDir::kCreateFailed), "<none>");
 }
 
@@ -243,7 +243,7 @@ TEST_F(FileSystemTest, DirCreatesMissingParentsNeverOverAFileAndMakesOnlyNewFile
         ASSERT_EQ(dir->SetPath(CoreString::FromUTF8(TempPath(overFile))), kOK);
         EXPECT_TRUE(!dir->Exists() && dir->Create() == IDir::kCreateFailed) << overFile;
     }
-    ASSERT_EQ(dir->SetPath(CoreString::FromUTF8(mTempDir + "/")), kOK);
+    ASSERT_EQ(dir->SetPath(CoreString::FromUTF8(mTemp.Path().string() + "/")), kOK);
     TInterfacePtr<IFile> file;
     ASSERT_EQ(dir->CreateFile(u"Gr\u00FC\u00DFe \u20AC.ps", file), kOK);
     const std::string made = TempPath("Gr\xC3\xBC\xC3\x9F"

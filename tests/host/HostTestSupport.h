@@ -24,14 +24,7 @@ inline std::string Utf8(const CoreString& text) {
 
 class HostTest : public BRASK::TEST::HostFixture {
 protected:
-    void SetUp() override {
-        HostFixture::SetUp();
-        mTempDir = mTemp.Path().string();
-    }
-
-    std::string TempPath(const std::string& name) const { return mTempDir + "/" + name; }
-
-    std::string mTempDir;
+    std::string TempPath(const std::string& name) const { return (mTemp.Path() / name).string(); }
 };
 
 } // namespace BRASK::HOST::TEST

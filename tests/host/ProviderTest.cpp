@@ -55,7 +55,7 @@ std::string ReadAt(IDataProvider& provider, std::uint32_t count, Status* status 
 
 // What every read-only provider over the ten bytes "0123456789" answers alike.
 void CheckReadOnlyDigits(IDataProvider& p) {
-    EXPECT_TRUE(p.GetSize() == 10 && p.GetPosition() == 0);
+    EXPECT_EQ(std::pair(p.GetSize(), p.GetPosition()), std::pair(10, 0));
     EXPECT_EQ(ReadAt(p, 4), "0123");
     EXPECT_EQ(p.SetPosition(-3, IDataProvider::kFromEnd), kOK);
     EXPECT_EQ(p.GetPosition(), 7);
@@ -119,12 +119,12 @@ TEST_F(ProviderTest, ReadWriteFilesAreKeptAndExtendedAndOnlyExistingFilesUnderTw
     WriteFile(path, "abcdef");
     auto provider = FileSource(path, nullptr, true);
     ASSERT_TRUE(provider);
-    EXPECT_TRUE(provider->GetPosition() == 0 && provider->GetSize() == 6);
+    EXPECT_EQ(std::pair(provider->GetPosition(), provider->GetSize()), std::pair(0, 6));
     EXPECT_EQ(provider->Write("XY", 2), kOK);
     EXPECT_EQ(ReadAt(*provider, 2), "cd"); // reads and writes share one position
     EXPECT_EQ(provider->SetPosition(0, IDataProvider::kFromEnd), kOK);
     EXPECT_EQ(provider->Write("gh", 2), kOK);
-    EXPECT_TRUE(ReadFile(path) == "XYcdefgh" && provider->GetSize() == 8);
+    EXPECT_EQ(std::pair(ReadFile(path), provider->GetSize()), std::pair(std::string("XYcdefgh"), 8));
     EXPECT_EQ(provider->SetPosition(2, IDataProvider::kFromEnd), kOK); // leaves a hole of zero bytes
     EXPECT_EQ(provider->Write("!", 1), kOK);
     EXPECT_EQ(ReadFile(path), std::string("XYcdefgh\0\0!", 11));
@@ -140,7 +140,7 @@ TEST_F(ProviderTest, ReadWriteFilesAreKeptAndExtendedAndOnlyExistingFilesUnderTw
     Status status = kOK;
     EXPECT_FALSE(FileSource(TempPath("absent.eps"), &status, false));
     EXPECT_EQ(status, FILE_SYS::IFile::kNotFound);
-    EXPECT_FALSE(FileSource(mTempDir, &status, false));
+    EXPECT_FALSE(FileSource(mTemp.Path().string(), &status, false));
     EXPECT_EQ(status, IDataProvider::kIOError);
     EXPECT_FALSE(FileSource(TempPath("no/such/folder/x.bin"), &status, true));
     EXPECT_NE(status, kOK);

@@ -177,7 +177,6 @@ TEST(WorkerProtocolTest, EveryMessageComesBackWithEveryFieldAndEveryBadValueIsRe
         {Received<J>(Encode(GoodJob(true)), K::Job), Fields(GoodJob(true))},
         {Received<DataBlock>(Encode(DataBlock{{"%!PS\0\xff", 6}}), K::DataBlock),
          std::string("%!PS\0\xff|", 7)},
-        {Received<DataEnd>(Encode(DataEnd{}), K::DataEnd), ""},
         {Received<DataReadError>(Encode(DataReadError{}), K::DataReadError), ""},
         {Received<LogMessage>(Encode(LogMessage{LogLevel::Error, "Error"}), K::Log), "2|Error|"},
         // Texts are cut to their limit.
